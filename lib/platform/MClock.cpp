@@ -1,0 +1,32 @@
+#include "lib/platform/MClock.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+void sleepFor(int _seconds, int _milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds((Int64)_seconds * 1000 + _milliseconds));
+}
+
+Int64 getTime() { return (Int64)time(nullptr); }
+
+UInt64 getTimeMicros() {
+  auto now = std::chrono::system_clock::now().time_since_epoch();
+  UInt64 ms = (UInt64)std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+  return (ms / 1000) * 1000000 + (ms % 1000) * 1000;
+}
+
+void getLocalTime(Int64 _time, MDateTime& _record) {
+  time_t t = (time_t)_time;
+  struct tm parts;
+  localtime_r(&t, &parts);
+  _record.year = parts.tm_year + 1900;
+  _record.month = parts.tm_mon;
+  _record.day = parts.tm_mday;
+  _record.hour = parts.tm_hour;
+  _record.minute = parts.tm_min;
+  _record.second = parts.tm_sec;
+  _record.dayOfWeek = parts.tm_wday;
+  _record.dayOfYear = parts.tm_yday;
+  _record.daylightSaving = parts.tm_isdst;
+}
