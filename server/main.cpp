@@ -1,9 +1,83 @@
+#include <strings.h>
+
+#include <csignal>
 #include <cstdio>
 
+#include "lib/core/MException.h"
+#include "lib/platform/MClock.h"
+#include "server/GServer.h"
+
+namespace {
+
+MString rootDirectory;
+bool dumpMode = false;
+// Set by an interrupt or termination signal in console mode; the waiting loop then stops
+// the server, so the process ends cleanly.
+volatile sig_atomic_t stopRequested = 0;
+
+void onStopSignal(int) { stopRequested = 1; }
+
+void printBanner() {
+  const char* stars = "************************************************************";
+  printf("\n%s\n", stars);
+  printf("                     Vistrel 1.0\n");
+  printf("%s\n\n", stars);
+  printf(" - Directory          : %s\n", rootDirectory.getValue());
+  printf(" - Server port        : %d\n", GServer::instance().getPort());
+  printf("\n%s\n", stars);
+  printf("%s\n", stars);
+  fflush(stdout);
+}
+
+}  // namespace
+
+int serviceStartFunction() try {
+  GServer& s = GServer::instance();
+  if (dumpMode) {
+    s.configure(rootDirectory.getValue());
+    return 0;
+  }
+  s.configure(rootDirectory.getValue());
+  printBanner();
+  s.start();
+  while (!s.isFinished()) {
+    if (stopRequested) {
+      stopRequested = 0;
+      s.stop();
+    }
+    s.adminThread();
+    sleepFor(1, 0);
+  }
+  return 0;
+} M_RETHROW("int serviceStartFunction()")
+
 int main(int argc, char** argv) {
+  GServer::instance();  // the one server object exists before the command line is looked at
   if (argc != 2 && argc != 3) {
     fprintf(stderr, "USAGE: vistrel <directory> [-install|-uninstall]\n");
     return -1;
   }
-  return 0;
+  try {
+    rootDirectory = argv[1];
+    if (argc == 3) {
+      const char* option = argv[2];
+      if (strcasecmp(option, "-dump") == 0) {
+        dumpMode = true;
+      } else if (strcasecmp(option, "-install") == 0) {
+        fprintf(stderr, "Service (%s) installation failed!\n", "Vistrel");
+        return 0;
+      } else if (strcasecmp(option, "-uninstall") == 0) {
+        fprintf(stderr, "Service (%s) uninstallation failed!\n", "Vistrel");
+        return 0;
+      }
+    }
+    signal(SIGINT, onStopSignal);
+    signal(SIGTERM, onStopSignal);
+    return serviceStartFunction();
+  } catch (const MException& _e) {
+    MException e(_e);
+    e.print(stdout, 0);
+    fflush(stdout);
+    return -1;
+  }
 }
