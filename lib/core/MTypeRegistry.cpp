@@ -1,11 +1,13 @@
 #include "lib/core/MTypeRegistry.h"
 
+#include "lib/core/MArray.h"
 #include "lib/core/MBoolean.h"
 #include "lib/core/MException.h"
 #include "lib/core/MInt16.h"
 #include "lib/core/MInt32.h"
 #include "lib/core/MInt64.h"
 #include "lib/core/MInt8.h"
+#include "lib/core/MList.h"
 #include "lib/core/MNull.h"
 #include "lib/core/MString.h"
 #include "lib/core/MUInt16.h"
@@ -21,15 +23,19 @@ MTypeRegistry& MTypeRegistry::instance() {
 
 MTypeRegistry::MTypeRegistry() {
   for (MObject*& p : prototypes) p = nullptr;
-  // The core library's own classes, in the order they have always been registered. Classes
-  // of other layers (the containers, the streams, MAddress) add themselves through their
-  // registration objects.
+  // The core library's own classes, in the order they have always been registered. Naming
+  // them here keeps them in every program that reads records, even one that never names a
+  // container itself (a static library drops unreferenced objects, and with them their
+  // registration objects). Classes of other layers (the streams, MAddress) add themselves
+  // through their registration objects.
+  registerPrototype(new MArray());
   registerPrototype(new MBoolean());
   registerPrototype(new MException());
   registerPrototype(new MInt16());
   registerPrototype(new MInt32());
   registerPrototype(new MInt64());
   registerPrototype(new MInt8());
+  registerPrototype(new MList());
   registerPrototype(new MNull());
   registerPrototype(new MObject());
   registerPrototype(new MString());
