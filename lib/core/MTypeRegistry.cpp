@@ -1,5 +1,6 @@
 #include "lib/core/MTypeRegistry.h"
 
+#include "lib/core/MArray.h"
 #include "lib/core/MBoolean.h"
 #include "lib/core/MDataStream.h"
 #include "lib/core/MException.h"
@@ -7,6 +8,7 @@
 #include "lib/core/MInt32.h"
 #include "lib/core/MInt64.h"
 #include "lib/core/MInt8.h"
+#include "lib/core/MList.h"
 #include "lib/core/MNull.h"
 #include "lib/core/MRoundBuffer.h"
 #include "lib/core/MString.h"
@@ -29,6 +31,7 @@ MTypeRegistry::MTypeRegistry() {
   // silently drop its class from a program that never names it, and records of that type
   // would then fail to read. Classes of other layers (MAddress) register through
   // registration objects of their own.
+  registerPrototype(new MArray());
   registerPrototype(new MBoolean());
   registerPrototype(new MDataStream());
   registerPrototype(new MException());
@@ -36,6 +39,7 @@ MTypeRegistry::MTypeRegistry() {
   registerPrototype(new MInt32());
   registerPrototype(new MInt64());
   registerPrototype(new MInt8());
+  registerPrototype(new MList());
   registerPrototype(new MNull());
   registerPrototype(new MObject());
   registerPrototype(new MRoundBuffer());
