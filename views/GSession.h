@@ -1,0 +1,48 @@
+#ifndef VISTREL_GSESSION_H
+#define VISTREL_GSESSION_H
+
+#include "db/GUser.h"
+#include "lib/core/MList.h"
+#include "lib/core/MObject.h"
+#include "lib/core/MString.h"
+
+// The server's memory of one browser: who is logged in, the language of its pages, what the
+// views remember between requests, the result of the last search and the number of the last
+// action carried out. Sessions live in memory only, in the session table of the dispatch.
+//
+// It lives beside the views because the views are what reads it; the dispatch above creates,
+// finds and ends sessions.
+class GSession : public MObject {
+ public:
+  // The fixed identifier of the one guest session that every visitor without a login shares.
+  static const char* const guestId;
+
+  // Nobody logged in (user id -1), the current default language, empty lists.
+  GSession();
+  // Copies every field, both lists deeply.
+  GSession(GSession& _other);
+  GSession& operator=(GSession& _other);
+  ~GSession() override;
+
+  // Whether the session carries the guest identifier (a logged-out session does too).
+  bool isGuest() const { return id == guestId; }
+
+  // Decimal digits.
+  MString id;
+  // Seconds since 1970 of the last request that used the session.
+  int lastAccess;
+  // The language code of the pages.
+  MString language;
+  // The logged-in user; id -1 means nobody.
+  GUser user;
+  // What the views remember, under their view-state keys.
+  MList viewState;
+  // The images found by the last search, keyed by image id.
+  MList searchResults;
+  // The requestId of the last action carried out.
+  int lastRequestId;
+  // For a session an administrator opened as another user: the administrator's own session.
+  MString returnSessionId;
+};
+
+#endif

@@ -1,0 +1,144 @@
+#include "views/GView.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "lib/core/MException.h"
+#include "views/GApplication.h"
+#include "views/GHtml.h"
+
+namespace {
+
+const char* const inactiveCell = " class=\"pageNum\" bgColor=\"#E0E0E0\" ";
+const char* const activeCell = " class=\"pageNum\" bgColor=\"#808080\" ";
+
+}  // namespace
+
+const char* const GView::hover = " onmouseover=\"mouseOver(this)\" onmouseout=\"mouseOut(this)\" ";
+
+GView::GView() {}
+
+GView::~GView() {}
+
+void GView::javaScript(GSession& _session, MTextStream& _out) try {
+  _out << "<TITLE>" << GApplication::get().getServerTitle().getValue() << "</TITLE>\n";
+  _out << "<LINK rel=\"stylesheet\" href=\"/style.css\">\n";
+  _out << "<SCRIPT language=\"JavaScript\" src=\"/scripts.js\" type=\"text/javascript\"></SCRIPT>\n";
+} M_RETHROW("void GView::javaScript(GSession& _session,MTextStream& _out)")
+
+void GView::writeFile(MTextStream& _out, const char* _filename) try {
+  FILE* file = _filename != nullptr ? fopen(_filename, "rb") : nullptr;
+  if (file == nullptr) {
+    fprintf(stderr, "GView::writeFile(): Cannot open file (%s)\n", _filename ? _filename : "");
+    return;
+  }
+  try {
+    char buffer[10000];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) _out.writeData(buffer, (int)n);
+  } catch (const MException&) {
+    fclose(file);
+    throw;
+  }
+  fclose(file);
+} M_RETHROW("void GView::writeFile(MTextStream& _out,char *_filename)")
+
+void GView::writeHtmlFile(GSession& _session, MTextStream& _out, const char* _filename) try {
+  GApplication& application = GApplication::get();
+  MString path = MString::format("%s/web/%s/%s", application.getDirectory().getValue(),
+                                 application.getPageLanguage(_session), _filename ? _filename : "");
+  writeFile(_out, path.getValue());
+} M_RETHROW("void GView::writeHtmlFile(GSession& _session,MTextStream& _out,char *_filename)")
+
+void GView::getUrl(GSession& _session, MList& _param, MString& _url) try {
+  _param.setObject("session", _session.id.getValue());
+  MString url("/?");
+  bool first = true;
+  for (MItem* item = _param.getFirstItem(); item != nullptr; item = _param.getNextItem(item)) {
+    if (!first) url += "&";
+    first = false;
+    url += GHtml::urlEncode(item->key->toString().getValue());
+    url += "=";
+    url += GHtml::urlEncode(item->object->toString().getValue());
+  }
+  _url = url;
+} M_RETHROW("void GView::getUrl(GSession& _session,MList& _param,char *_url)")
+
+MString GView::getUrl(GSession& _session, MList& _param) try {
+  MString url;
+  getUrl(_session, _param, url);
+  return url;
+} M_RETHROW("MString GView::getUrl(GSession& _session,MList& _param)")
+
+void GView::pageCell(GSession& _session, MTextStream& _out, MList& _param, int _page,
+                     const char* _text) {
+  _param.setObject("pagenum", _page);
+  MString url = getUrl(_session, _param);
+  _out << "<TD" << activeCell << hover << "onClick=\"mouseClick(this,document,'"
+       << url.getValue() << _text;
+}
+
+void GView::pageNumbers(GSession& _session, MTextStream& _out, int _count, int _pagenum,
+                        int _imagesPerPage, MList& _param, const char* _buttons) try {
+  // A grid always shows at least one item to a page; anything less would divide by zero.
+  int perPage = _imagesPerPage > 0 ? _imagesPerPage : 1;
+  int count = _count > 0 ? _count : 0;
+  int pages = count / perPage + (count % perPage != 0 ? 1 : 0);
+  int block = (_pagenum - 1) / 10;
+  int lastBlock = (pages - 1) / 10;
+
+  _out << "<TABLE  width=\"100%\"><TR>\n";
+  if (_pagenum <= 1) {
+    _out << "<TD" << inactiveCell << "> << </TD>";
+    _out << "<TD" << inactiveCell << "> < </TD>";
+  } else {
+    pageCell(_session, _out, _param, block >= 1 ? (block - 1) * 10 + 1 : 1, "')\"> << </TD>\n");
+    pageCell(_session, _out, _param, _pagenum - 1, "')\"> < </TD>\n");
+  }
+  if (_pagenum < pages) {
+    pageCell(_session, _out, _param, _pagenum + 1, "')\"> > </TD>\n");
+    pageCell(_session, _out, _param, block < lastBlock ? (block + 1) * 10 + 1 : pages,
+             "')\"> >> </TD>\n");
+  } else {
+    _out << "<TD" << inactiveCell << "> > </TD>\n";
+    _out << "<TD" << inactiveCell << "> >> </TD>\n";
+  }
+  _out << "<TD></TD>" << (_buttons != nullptr ? _buttons : "") << "<TD></TD>";
+  for (int i = 0; i < 10; ++i) {
+    int n = block * 10 + i + 1;
+    if (n > pages) {
+      _out << "<TD" << inactiveCell << "> </TD>";
+    } else if (n == _pagenum) {
+      _out << "<TD class=\"pageNumSelected\">" << n << "</TD>";
+    } else {
+      MString text = MString::format("')\">%d</TD>", n);
+      pageCell(_session, _out, _param, n, text.getValue());
+    }
+  }
+  _out << "<TR></TABLE>\n";
+} M_RETHROW("void GView::pageNumbers(GSession& _session,MTextStream& _out,int _count,int _pagenum,int _imagesPerPage,MList& _param,char *_buttons)")
+
+int GView::toInt(MObject* _value) {
+  if (_value == nullptr) return -1;
+  if (!_value->isKindOf("MString")) return _value->toInt();
+  const char* text = static_cast<MString*>(_value)->getValue();
+  if (*text == 0) return 0;
+  const char* digits = text[0] == '-' ? text + 1 : text;
+  if (*digits == 0) return -1;
+  for (const char* p = digits; *p != 0; ++p) {
+    if (*p < '0' || *p > '9') return -1;
+  }
+  errno = 0;
+  long long value = strtoll(text, nullptr, 10);
+  if (errno != 0 || value < INT_MIN || value > INT_MAX) return -1;
+  return (int)value;
+}
+
+int GView::paramInt(MList& _params, const char* _name) { return toInt(_params.getObject(_name)); }
+
+MString GView::paramText(MList& _params, const char* _name) {
+  MObject* value = _params.getObject(_name);
+  return value != nullptr ? value->toString() : MString();
+}
