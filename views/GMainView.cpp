@@ -1,0 +1,255 @@
+#include "views/GMainView.h"
+
+#include "db/GDatabase.h"
+#include "lib/core/MException.h"
+#include "views/GApplication.h"
+#include "views/GHtml.h"
+
+namespace {
+
+// The entries of the main menu in the order they are written.
+struct MenuEntry {
+  int module;
+  const char* key;
+};
+
+const MenuEntry menuEntries[] = {
+    {600, "MENU_INTRODUCTION"},       {400, "MENU_IMAGE_FOLDERS"},
+    {700, "MENU_SEARCH_IMAGES"},      {100, "MENU_MY_INFORMATION"},
+    {1000, "MENU_IMAGE_ACCEPTANCE"},  {300, "MENU_USER_ADMINISTRATION"},
+    {900, "MENU_FOLDER_ADMINISTRATION"},
+};
+
+bool showsEntry(GUser& _user, int _module) {
+  switch (_module) {
+    case 100: return _user.id >= 0 && _user.id != 1;  // not for the guest account
+    case 1000:
+    case 300: return _user.type == 1;
+    case 900: return _user.folderAdmin;
+    default: return true;
+  }
+}
+
+bool loggedIn(GSession& _session) { return _session.user.id >= 0; }
+
+}  // namespace
+
+GMainView::GMainView() {}
+
+GMainView::~GMainView() {}
+
+bool GMainView::process_request(GSession& _session, MTextStream& _out, MList& _params,
+                                MString& _contentType) try {
+  switch (paramInt(_params, "page")) {
+    case 0: frame_main(_session, _out, _params, _contentType); return true;
+    case 1: frame_submain(_session, _out, _params, _contentType); return true;
+    case 2: page_main_title(_session, _out, _params, _contentType); return true;
+    case 3: page_top_menu(_session, _out, _params, _contentType); return true;
+    case 4: page_main_menu(_session, _out, _params, _contentType); return true;
+    case 5: frame_main_area(_session, _out, _params, _contentType); return true;
+    case 6: page_main_statusbar(_session, _out, _params, _contentType); return true;
+    default: return false;
+  }
+} M_RETHROW("bool GMainView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GMainView::standardHead(GSession& _session, MTextStream& _out) {
+  _out << "<HTML>\n" << "<HEAD>\n";
+  javaScript(_session, _out);
+  _out << "</HEAD>\n";
+}
+
+int GMainView::currentModule(GSession& _session, MList& _params) {
+  if (_params.getObject("tab_main") != nullptr) return paramInt(_params, "tab_main");
+  MObject* remembered = _session.viewState.getObject("tab_main");
+  if (remembered != nullptr) return toInt(remembered);
+  _session.viewState.setObject("tab_main", 600);
+  return 600;
+}
+
+void GMainView::frame_main(GSession& _session, MTextStream& _out, MList& _params,
+                           MString& _contentType) try {
+  GApplication& application = GApplication::get();
+  _out << "<HTML>\n" << "<HEAD>\n" << "<TITLE>" << application.getServerTitle().getValue()
+       << "</TITLE>\n" << "</HEAD>\n";
+  _out << "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\">\n";
+  MList param(_params);
+  param.setObject("page", 1);
+  param.setObject("requestId", application.nextRequestId());
+  _out << "<FRAME name=\"submain\" src=\"" << getUrl(_session, param).getValue()
+       << "\" noresize scrolling=\"no\"></frame>\n";
+  _out << "</FRAMESET>\n" << "</HTML>\n";
+} M_RETHROW("void GMainView::frame_main(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GMainView::frame_submain(GSession& _session, MTextStream& _out, MList& _params,
+                              MString& _contentType) try {
+  if (!loggedIn(_session)) {
+    page_login(_session, _out, _params, _contentType);
+    return;
+  }
+  GApplication& application = GApplication::get();
+  MList param(_params);
+  param.setObject("requestId", application.nextRequestId());
+  _out << "<HTML>\n" << "<HEAD>\n" << "<TITLE>" << application.getServerTitle().getValue()
+       << "</TITLE>\n" << "</HEAD>\n";
+  _out << "<FRAMESET rows=\"80,29,70%,29\" name=\"main_frame\" border=\"0\">\n";
+  param.setObject("page", 2);
+  _out << "<FRAME name=\"title\" src=\"" << getUrl(_session, param).getValue()
+       << "\" noresize scrolling=\"no\"></frame>\n";
+  param.setObject("page", 3);
+  _out << "<FRAME name=\"menu\" src=\"" << getUrl(_session, param).getValue()
+       << "\" marginheight=\"2\" noresize scrolling=\"no\"></frame>\n";
+  param.setObject("page", 5);
+  _out << "<FRAME name=\"area\" src=\"" << getUrl(_session, param).getValue() << "\"></frame>\n";
+  param.setObject("page", 6);
+  _out << "<FRAME name=\"statusbar\" src=\"" << getUrl(_session, param).getValue()
+       << "\" marginheight=\"2\" noresize scrolling=\"no\"></frame>\n";
+  _out << "</FRAMESET>\n" << "</HTML>\n";
+} M_RETHROW("void GMainView::frame_submain(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GMainView::page_main_title(GSession& _session, MTextStream& _out, MList& _params,
+                                MString& _contentType) try {
+  if (!loggedIn(_session)) return;
+  standardHead(_session, _out);
+  _out << "<BODY class=\"title\">\n" << "</BODY>\n" << "</HTML>\n";
+} M_RETHROW("void GMainView::page_main_title(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GMainView::page_top_menu(GSession& _session, MTextStream& _out, MList& _params,
+                              MString& _contentType) try {
+  if (!loggedIn(_session)) return;
+  GApplication& application = GApplication::get();
+  standardHead(_session, _out);
+  _out << "<BODY class=\"topBar\">\n" << "<TABLE width=\"100%\">\n" << "<TR>\n"
+       << "<TD width=\"15\"> </TD>\n";
+  _out << "<TD class=\"topBar\">" << GHtml::escape(_session.user.firstname.getValue()).getValue()
+       << " " << GHtml::escape(_session.user.lastname.getValue()).getValue() << "</TD>\n"
+       << "<TD> </TD>\n";
+  MString language = GHtml::urlEncode(application.getPageLanguage(_session));
+  _out << "<TD class=\"topBar\" width=\"100\" align=\"center\"" << hover << "onClick=\"openWindow('/"
+       << language.getValue() << "/User_manual_1_0.pdf')\"" << ">"
+       << application.translate(_session, "MENU_HELP") << "</TD>\n";
+  MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d",
+                                GHtml::urlEncode(_session.id.getValue()).getValue(), 1, 17,
+                                application.nextRequestId());
+  _out << "<TD class=\"topBar\" width=\"100\" align=\"center\"" << hover
+       << "onClick=\"mouseClick(this,parent,'" << url.getValue() << "')\"" << ">"
+       << application.translate(_session, "MENU_LOGOUT") << "</TD>\n";
+  _out << "</TR>\n" << "</TABLE>\n" << "</BODY>\n" << "</HTML>\n";
+} M_RETHROW("void GMainView::page_top_menu(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GMainView::page_main_menu(GSession& _session, MTextStream& _out, MList& _params,
+                               MString& _contentType) try {
+  if (!loggedIn(_session)) return;
+  GApplication& application = GApplication::get();
+  int current = currentModule(_session, _params);
+  standardHead(_session, _out);
+  _out << "<BODY class=\"menu\">\n" << "<TABLE class=\"menu\" cellspacing=\"0\">\n";
+  _params.setObject("requestId", application.nextRequestId());
+  for (const MenuEntry& entry : menuEntries) {
+    if (!showsEntry(_session.user, entry.module)) continue;
+    if (entry.module == current) {
+      _out << "<TR class=\"menuSelected\">\n";
+    } else {
+      _params.setObject("page", 4);
+      _params.setObject("tab_main", entry.module);
+      MString menuUrl = getUrl(_session, _params);
+      _params.setObject("page", entry.module);
+      MString moduleUrl = getUrl(_session, _params);
+      _out << "<TR class=\"menu\"" << hover << "onClick=\"mouseClick2(this,parent.right,'"
+           << moduleUrl.getValue() << "',document,'" << menuUrl.getValue() << "')\">\n";
+    }
+    _out << "<TD width=\"25\" align=\"center\"><IMG src=\"/images/ball.gif\"/></TD><TD>"
+         << application.translate(_session, entry.key) << "</TD></TR>\n";
+  }
+  _out << "<TR><TD></TD></TR>\n" << "</BODY>\n" << "</HTML>\n";
+} M_RETHROW("void GMainView::page_main_menu(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GMainView::frame_main_area(GSession& _session, MTextStream& _out, MList& _params,
+                                MString& _contentType) try {
+  if (!loggedIn(_session)) return;
+  GApplication& application = GApplication::get();
+  int current = currentModule(_session, _params);
+  _session.viewState.setObject("tab_main", current);
+  _out << "<HTML>\n" << "<FRAMESET cols=\"25%,75%\" border=\"0\">\n";
+  MList param(_params);
+  param.setObject("requestId", application.nextRequestId());
+  param.setObject("page", 4);
+  _out << "<FRAME name=\"left\" src=\"" << getUrl(_session, param).getValue()
+       << "\" noresize></frame>\n";
+  param.setObject("page", current);
+  _out << "<FRAME name=\"right\" src=\"" << getUrl(_session, param).getValue()
+       << "\" noresize></frame>\n";
+  _out << "</FRAMESET>\n" << "</HTML>\n";
+} M_RETHROW("void GMainView::frame_main_area(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GMainView::page_main_statusbar(GSession& _session, MTextStream& _out, MList& _params,
+                                    MString& _contentType) try {
+  if (!loggedIn(_session)) return;
+  GApplication& application = GApplication::get();
+  standardHead(_session, _out);
+  _out << "<BODY class=\"statusBar\">\n" << "<TABLE width=\"100%\">\n" << "<TR>\n";
+  MList& languages = application.getLanguages();
+  for (MItem* item = languages.getFirstItem(); item != nullptr;
+       item = languages.getNextItem(item)) {
+    MString code = item->key->toString();
+    if (code == _session.language) continue;
+    MString url = MString::format("/?session=%s&page=%d&requestId=%d&action=%d&language=%s",
+                                  GHtml::urlEncode(_session.id.getValue()).getValue(), 0,
+                                  application.nextRequestId(), 19,
+                                  GHtml::urlEncode(code.getValue()).getValue());
+    _out << "<TD class=\"statusBar\" width=\"80\"" << hover << "onClick=\"mouseClick(this,parent,'"
+         << url.getValue() << "')\"" << ">" << item->object->toString().getValue() << "</TD>\n";
+  }
+  _out << "<TD></TD>\n";
+  _out << "<TD width=\"300\" class=\"statusBar\" align=\"center\" " << hover << ">"
+       << application.getServerTitle().getValue() << "</TD>\n";
+  _out << "</TR>\n" << "</TABLE>\n" << "</BODY>\n" << "</HTML>\n";
+} M_RETHROW("void GMainView::page_main_statusbar(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params,
+                           MString& _contentType) try {
+  GApplication& application = GApplication::get();
+  standardHead(_session, _out);
+  _out << "<BODY class=\"login\" onLoad=\"document.Login.username.focus();\">\n";
+  _out << "<FORM style=\"margin-bottom: 0; vertical-align: middle; horizontal-align: center;\" "
+          "name=\"Login\" method=\"GET\" action=\"/\" autocomplete=\"off\">\n";
+  _out << "<TABLE align=\"center\" border=\"0\" cellspacing=\"0\" height=\"100%\">\n"
+       << "<TR><TD> <TD></TR>\n"
+       << "<TR class=\"loginCaption\"><TD width=\"10\"></TD>\n"
+       << "<TD align=\"center\">Vistrel</TD>"
+       << "<TD width=\"10\"></TD></TR>\n"
+       << "<TR height=\"110\" class=\"loginCanvas\" ><TD width=\"10\"> </TD><TD>\n";
+  _out << "<TABLE align=\"center\">\n";
+  _out << "<TR height=\"25\">\n" << "<TD class=\"loginLabel\">"
+       << application.translate(_session, "LABEL_USERNAME") << "</TD>\n" << "</TR>\n";
+  _out << "<TR height=\"30\">\n"
+       << "<TD><INPUT class=\"loginValue\" type=\"text\" size=\"50\" name=\"username\"></TD>\n"
+       << "</TR>\n";
+  _out << "<TR height=\"25\">\n" << "<TD width=\"120\" class=\"loginLabel\">"
+       << application.translate(_session, "LABEL_PASSWORD") << "</TD>\n" << "</TR>\n";
+  _out << "<TR height=\"30\">\n"
+       << "<TD><INPUT class=\"loginValue\" type=\"password\" size=\"50\" name=\"password\"></TD>\n"
+       << "</TR>\n";
+  _out << "</TABLE>\n" << "</TD><TD width=\"10\"> </TD></TR>\n";
+  _out << "<TR height=\"40\"  class=\"loginCanvas\"><TD width=\"10\"> </TD><TD>\n"
+       << "<TABLE align=\"center\">\n" << "<TR>\n";
+  MString session = GHtml::urlEncode(_session.id.getValue());
+  MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d&%s=%d",
+                                session.getValue(), 1, 16, application.nextRequestId(),
+                                "tab_main", 600);
+  _out << "<TD class=\"loginButton\" bgColor=\"#808080\"" << hover
+       << "onClick=\"login(this,parent.submain,'" << url.getValue() << "')\">"
+       << application.translate(_session, "BUTTON_LOGIN") << "</TD>\n";
+  GUser guest;
+  if (application.getDatabase().getUser(1, guest) >= 0 && guest.enabled) {
+    MString guestUrl = MString::format(
+        "/?session=%s&page=%d&action=%d&requestId=%d&%s=%d&username=%s&password=%s",
+        session.getValue(), 1, 16, application.nextRequestId(), "tab_main", 600,
+        GHtml::urlEncode(guest.username.getValue()).getValue(),
+        GHtml::urlEncode(guest.password.getValue()).getValue());
+    _out << "<TD class=\"loginButton\" bgColor=\"#808080\"" << hover
+         << "onClick=\"mouseClick(this,parent.submain,'" << guestUrl.getValue() << "')\">"
+         << application.translate(_session, "BUTTON_GUEST_LOGIN") << "</TD>\n";
+  }
+  _out << "</TR>\n" << "</TABLE></TD><TD width=\"10\"> </TD><TR>\n" << "<TR><TD> <TD></TR>\n"
+       << "</TABLE>\n" << "</FORM>\n" << "</BODY>\n" << "</HTML>\n";
+} M_RETHROW("void GMainView::page_login(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")

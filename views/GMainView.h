@@ -1,0 +1,41 @@
+#ifndef VISTREL_GMAINVIEW_H
+#define VISTREL_GMAINVIEW_H
+
+#include "views/GView.h"
+
+// The outer shell of the user interface, pages 0 to 6: the two outer frame sets, the login
+// page, the title bar, the top bar with the user's name, help and logout, the main menu that
+// switches between the modules, the frame set of menu and module, and the status bar with
+// the language choice. The only view the guest session reaches.
+class GMainView : public GView {
+ public:
+  GMainView();
+  ~GMainView() override;
+
+  bool process_request(GSession& _session, MTextStream& _out, MList& _params,
+                       MString& _contentType);
+
+  void frame_main(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
+  void frame_submain(GSession& _session, MTextStream& _out, MList& _params,
+                     MString& _contentType);
+  void page_main_title(GSession& _session, MTextStream& _out, MList& _params,
+                       MString& _contentType);
+  void page_top_menu(GSession& _session, MTextStream& _out, MList& _params,
+                     MString& _contentType);
+  void page_main_menu(GSession& _session, MTextStream& _out, MList& _params,
+                      MString& _contentType);
+  void frame_main_area(GSession& _session, MTextStream& _out, MList& _params,
+                       MString& _contentType);
+  void page_main_statusbar(GSession& _session, MTextStream& _out, MList& _params,
+                           MString& _contentType);
+  void page_login(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
+
+ private:
+  // The module shown in the right-hand frame: `tab_main` of the request, else of the
+  // view-state list, else the introduction (600), which is then remembered.
+  int currentModule(GSession& _session, MList& _params);
+  // "<HTML>\n<HEAD>\n", the page head, "</HEAD>\n".
+  void standardHead(GSession& _session, MTextStream& _out);
+};
+
+#endif
