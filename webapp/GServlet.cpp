@@ -1,0 +1,296 @@
+#include "webapp/GServlet.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "db/GDatabase.h"
+#include "lib/core/MException.h"
+#include "lib/core/MTextStream.h"
+#include "lib/net/MHttpRequest.h"
+#include "lib/net/MHttpResponse.h"
+#include "lib/platform/MClock.h"
+#include "views/GApplication.h"
+#include "views/GFolderAdminView.h"
+#include "views/GHtml.h"
+#include "views/GImageAcceptView.h"
+#include "views/GImageFolderView.h"
+#include "views/GInfoView.h"
+#include "views/GMainView.h"
+#include "views/GSearchView.h"
+#include "views/GUserAdminView.h"
+#include "views/GUserView.h"
+
+namespace {
+
+const char* const eventSignature =
+    "void GServlet::event_httpRequest(MHttpRequest& _request,MHttpResponse& _response)";
+
+// Seconds between two expiry runs at the least.
+const uint cleanUpInterval = 10;
+
+// Longest request path that can name a file.
+const int maxFilePath = 200;
+
+// Extensions this long or longer have no MIME type.
+const int maxExtension = 50;
+
+void writeFailure(MTextStream& _out, MException& _failure) {
+  try {
+    _out << "<HTML><BODY><PRE>" << GHtml::escape(_failure.toString().getValue()).getValue()
+         << "</PRE></BODY><HTML>\n";
+  } catch (const MException&) {
+    // The body is full; what stands in it goes out as it is.
+  }
+}
+
+}  // namespace
+
+GServlet::GServlet()
+    : mainView(new GMainView()),
+      userAdminView(new GUserAdminView()),
+      folderAdminView(new GFolderAdminView()),
+      infoView(new GInfoView()),
+      userView(new GUserView()),
+      imageFolderView(new GImageFolderView()),
+      searchView(new GSearchView()),
+      imageAcceptView(new GImageAcceptView()),
+      guestSession(nullptr),
+      lastCleanUp(0) {
+  clients.setExceptions(false);
+}
+
+GServlet::~GServlet() {
+  delete mainView;
+  delete userAdminView;
+  delete folderAdminView;
+  delete infoView;
+  delete userView;
+  delete imageFolderView;
+  delete searchView;
+  delete imageAcceptView;
+}
+
+int GServlet::currentTime() { return (int)getTime(); }
+
+void GServlet::init() try {
+  guestSession = sessions.getSession(GSession::guestId);
+  if (guestSession != nullptr) guestSession->language = GApplication::get().getDefaultLanguage();
+  lastCleanUp = currentTime();
+} M_RETHROW("void GServlet::init()")
+
+void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _response) {
+  if (_request.path == "/favicon.ico") {
+    _response.statusCode = 404;
+    _response.statusText = "NOT FOUND";
+    return;
+  }
+  MTextStream out(&_response.content);
+  try {
+    handleRequest(_request, _response, out);
+  } catch (const MException& _caught) {
+    MException failure(eventSignature, "Operation failed!", &_caught);
+    writeFailure(out, failure);
+  } catch (const std::exception& _caught) {
+    // Out of memory and the like: the request fails, the server goes on.
+    MException cause("### SYSTEM ###", _caught.what());
+    MException failure(eventSignature, "Operation failed!", &cause);
+    writeFailure(out, failure);
+  }
+}
+
+void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
+                             MTextStream& _out) {
+  int now = currentTime();
+  MList& params = _request.params;
+  params.setExceptions(false);
+  _response.headers.setExceptions(false);
+  GSession* session = nullptr;
+
+  MString clientKey = MString::format("%s:%05d", _request.remoteAddress.toString().getValue(),
+                                      _request.remotePort);
+
+  // Only a request that names its session itself may act in it (see the class comment).
+  MString identifier = GView::paramText(params, "session");
+  bool namesSession = identifier.getLength() > 0;
+  if (identifier.getLength() == 0) {
+    MObject* remembered = clients.getObject(clientKey.getValue());
+    if (remembered != nullptr) identifier = remembered->toString();
+  }
+  if (identifier.getLength() == 0) {
+    MObject* cookie = _request.headers.getObject("Cookie");
+    if (cookie != nullptr) identifier = cookie->toString();
+  }
+
+  if (identifier.getLength() > 0) {
+    session = sessions.getSession(identifier.getValue());
+    if (session != nullptr) {
+      // Administrators, and sessions they opened as another user, never time out here.
+      if (session->user.type == 1 || session->returnSessionId.getLength() > 0) {
+        session->lastAccess = now;
+      }
+      if (session->id != GSession::guestId) {
+        uint idle = (uint)now - (uint)session->lastAccess;
+        if (idle > (uint)GApplication::get().getSessionTimeout()) {
+          _out << "<HTML><BODY onLoad=\"top.location.href='/';\"></BODY></HTML>\n";
+          _response.headers.setObject("Set-Cookie", "");
+          removeSession(identifier.getValue());
+          return;
+        }
+      }
+      session->lastAccess = now;
+    }
+  }
+
+  if ((uint)now - (uint)lastCleanUp > cleanUpInterval) expireSessions();
+
+  if (session != nullptr) clients.setObject(clientKey.getValue(), session->id.getValue());
+
+  if (session == nullptr || session == guestSession) {
+    if (GView::paramInt(params, "action") == 16) {
+      login(_request, _response, clientKey);
+    } else {
+      params.setObject("session", GSession::guestId);
+    }
+  }
+
+  if (session != nullptr) {
+    if (namesSession) {
+      process_action(*session, _request);
+    } else {
+      // Removed rather than ignored, so that it cannot travel on into the links of the page
+      // and come back with the session in them.
+      params.deleteObject("action");
+    }
+  }
+
+  MString resolved = GView::paramText(params, "session");
+  if (resolved.getLength() > 0 && resolved != identifier) {
+    session = sessions.getSession(resolved.getValue());
+  }
+  if (session == nullptr) return;
+
+  _response.headers.setObject("Cache-Control", "no-cache");
+  if (mainView->process_request(*session, _out, params, _response.contentType)) return;
+
+  if (session->id != GSession::guestId) {
+    if (userAdminView->process_request(*session, _out, params, _response.contentType)) return;
+    if (folderAdminView->process_request(*session, _out, params, _response.contentType)) return;
+    if (imageFolderView->process_request(*session, _out, params, _response.contentType)) return;
+    if (userView->process_request(*session, _out, params, _response.contentType)) return;
+    if (searchView->process_request(*session, _out, params, _response.contentType)) return;
+    if (imageAcceptView->process_request(*session, _out, params, _response.contentType)) return;
+    _response.headers.setObject("Cache-Control", "max-age=1000000");
+    if (infoView->process_request(*session, _out, params, _response.contentType)) return;
+  }
+
+  if (strstr(_request.path.getValue(), "/images/original") != nullptr &&
+      (session == guestSession || session->isGuest() || !session->user.imageDownload ||
+       session->user.id < 0)) {
+    _out << "<HTML><BODY>Url not found " << GHtml::escape(_request.url.getValue()).getValue()
+         << "</BODY><HTML>\n";
+    return;
+  }
+
+  if (fileRequest(*session, _request, _response)) return;
+
+  if (_request.path == "/") {
+    _response.headers.setObject("Cache-Control", "no-cache");
+    params.setObject("page", 0);
+    mainView->process_request(*session, _out, params, _response.contentType);
+  }
+}
+
+void GServlet::login(MHttpRequest& _request, MHttpResponse& _response, const MString& _clientKey) {
+  MList& params = _request.params;
+  GUser user;
+  MString username = GView::paramText(params, "username");
+  if (GApplication::get().getDatabase().getUserByUsername(username.getValue(), user) < 0) {
+    params.setObject("session", GSession::guestId);
+    return;
+  }
+  GSession* inHand = guestSession;
+  if (user.enabled && user.password == GView::paramText(params, "password")) {
+    GSession* created = sessions.createSession();
+    created->user = user;
+    created->viewState.clear();
+    created->searchResults.clear();
+    clients.setObject(_clientKey.getValue(), created->id.getValue());
+    _response.headers.setObject("Set-Cookie", created->id.getValue());
+    inHand = created;
+  }
+  params.clear();
+  params.setObject("session", inHand != nullptr ? inHand->id.getValue() : GSession::guestId);
+  params.setObject("page", 0);
+}
+
+void GServlet::process_action(GSession& _session, MHttpRequest& _request) try {
+  // The numbered actions that change the database, the image store and the session are
+  // carried out here, before the views are asked for the page. None is built yet: every
+  // action number leaves everything as it is.
+} M_RETHROW("void GServlet::process_action(GSession& _session,MHttpRequest& _request)")
+
+bool GServlet::fileRequest(GSession& _session, MHttpRequest& _request,
+                           MHttpResponse& _response) try {
+  const char* path = _request.path.getValue();
+  int length = _request.path.getLength();
+  if (strstr(path, "..") != nullptr || strchr(path, '~') != nullptr || length > maxFilePath) {
+    return false;
+  }
+  const char* dot = strrchr(path, '.');
+  if (dot == nullptr || dot == path) return false;
+  const char* extension = dot + 1;
+  if ((int)strlen(extension) < maxExtension) {
+    MString* mimeType = GApplication::get().getMimeType(extension);
+    if (mimeType != nullptr) _response.contentType = *mimeType;
+  }
+
+  MString name = MString::format("%s/web/%s", GApplication::get().getDirectory().getValue(), path);
+  FILE* file = fopen(name.getValue(), "rb");
+  if (file == nullptr) return false;
+  // Only plain files: a directory whose name has a dot opens too, but is no file to send.
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    fclose(file);
+    return false;
+  }
+  try {
+    char buffer[10000];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) {
+      if (_response.content.writeData(buffer, (int)n) != (int)n) {
+        throw MException("### FILE ###", "The file does not fit into the response!");
+      }
+    }
+  } catch (const MException&) {
+    fclose(file);
+    throw;
+  }
+  fclose(file);
+  return true;
+} M_RETHROW("bool GServlet::fileRequest(GSession& _session,MHttpRequest& _request,MHttpResponse& _response)")
+
+void GServlet::removeSession(const char* _sessionId) try {
+  sessions.deleteSession(_sessionId);
+  MItem* item = clients.getFirstItem();
+  while (item != nullptr) {
+    MItem* next = clients.getNextItem(item);
+    if (item->object->toString() == _sessionId) clients.deleteItem(item);
+    item = next;
+  }
+} M_RETHROW("void GServlet::removeSession(char *_sessionId)")
+
+void GServlet::expireSessions() try {
+  sessions.checkSessions();
+  MItem* item = clients.getFirstItem();
+  while (item != nullptr) {
+    MItem* next = clients.getNextItem(item);
+    if (sessions.getSession(item->object->toString().getValue()) == nullptr) {
+      clients.deleteItem(item);
+    }
+    item = next;
+  }
+  lastCleanUp = currentTime();
+} M_RETHROW("void GServlet::expireSessions()")

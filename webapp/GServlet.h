@@ -1,0 +1,76 @@
+#ifndef VISTREL_GSERVLET_H
+#define VISTREL_GSERVLET_H
+
+#include "lib/core/MArray.h"
+#include "lib/net/MHttpHandler.h"
+#include "webapp/GSessionManagement.h"
+
+class GFolderAdminView;
+class GImageAcceptView;
+class GImageFolderView;
+class GInfoView;
+class GMainView;
+class GSearchView;
+class GUserAdminView;
+class GUserView;
+class MHttpRequest;
+class MHttpResponse;
+class MTextStream;
+
+// The application's HTTP request handler. For every request it finds the session (from the
+// `session` parameter, the client table or the Cookie header), ends it when it has been idle
+// too long, handles a login, expires idle sessions now and then, carries out the action the
+// request names, and lets the views produce the page in a fixed order. What no view claims
+// is served as a static file from the web directory.
+//
+// Actions are carried out only for a request that names its session in its own `session`
+// parameter, as every link and form of the pages does. A request that is attributed only
+// through the client table or the cookie may read pages but changes nothing, so that another
+// web site cannot make a logged-in browser act.
+class GServlet : public MHttpHandler {
+ public:
+  GServlet();
+  ~GServlet() override;
+
+  // Takes the guest session from the table and gives it the default language.
+  void init();
+  void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response) override;
+  // Carries out the action a request names, before the views are asked.
+  void process_action(GSession& _session, MHttpRequest& _request);
+  // Answers the request with a file of the web directory; false when it is not one.
+  bool fileRequest(GSession& _session, MHttpRequest& _request, MHttpResponse& _response);
+  // Deletes the session and every client-table entry that points to it.
+  void removeSession(const char* _sessionId);
+  // The expiry run: idle sessions and the client-table entries of sessions that are gone.
+  void expireSessions();
+
+  GSessionManagement& getSessions() { return sessions; }
+  MArray& getClients() { return clients; }
+  GSession* getGuestSession() { return guestSession; }
+
+ protected:
+  // Seconds since 1970.
+  virtual int currentTime();
+
+ private:
+  // Steps from the session look-up on, inside the failure-page handler.
+  void handleRequest(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out);
+  // The login with the request's username and password (action 16 of a visitor).
+  void login(MHttpRequest& _request, MHttpResponse& _response, const MString& _clientKey);
+
+  GMainView* mainView;
+  GUserAdminView* userAdminView;
+  GFolderAdminView* folderAdminView;
+  GInfoView* infoView;
+  GUserView* userView;
+  GImageFolderView* imageFolderView;
+  GSearchView* searchView;
+  GImageAcceptView* imageAcceptView;
+  GSession* guestSession;
+  GSessionManagement sessions;
+  // Client address and port ("%s:%05d") to the identifier of the session last seen there.
+  MArray clients;
+  int lastCleanUp;
+};
+
+#endif
