@@ -1,7 +1,24 @@
 #include "server/GServer.h"
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
 #include "lib/core/MException.h"
 #include "lib/platform/MClock.h"
+#include "views/GHtml.h"
+#include "views/GSession.h"
+
+namespace {
+
+// A language code names a file and a directory: it must stay inside them.
+bool isSafeLanguageCode(const char* _code) {
+  return strchr(_code, '/') == nullptr && strchr(_code, '\\') == nullptr &&
+         strstr(_code, "..") == nullptr;
+}
+
+}  // namespace
 
 GServer::GServer()
     : port(9400),
@@ -11,19 +28,156 @@ GServer::GServer()
       preview1Quality(0),
       preview2Quality(0),
       requestCounter(0),
-      stopRequested(false) {}
+      stopRequested(false) {
+  httpProcessor.setHandler(&servlet);
+}
 
-GServer::~GServer() {}
+GServer::~GServer() {
+  // The server loop calls the servlet, which is destroyed before the loop: end the loop and
+  // the object's own thread first.
+  stop();
+  while (!server.isFinished() || !isFinished()) sleepFor(0, 10);
+}
 
 void GServer::configure(const char* _dir) try {
   directory = _dir;
+  loadConfiguration();
+  loadLanguages();
+  loadMimeList();
+  configurationInt("server.port", port);
+  MObject* language = configuration.getObject("session.defaultLanguage");
+  defaultLanguage = language != nullptr ? language->toString() : MString();
+  configurationInt("session.timeout", sessionTimeout);
+  configurationInt("images.original.maxSize", originalMaxSize);
+  configurationInt("images.preview1.quality", preview1Quality);
+  configurationInt("images.preview2.quality", preview2Quality);
+  if (port.getValue() < 0 || port.getValue() > 65535) {
+    throw MException("### CONFIG ###",
+                     MString::format("The port (%d) is out of range!", port.getValue()).getValue());
+  }
+  servlet.init();
+  server.configure(port.getValue(), &httpProcessor);
+  database.init(directory.getValue());
 } M_RETHROW("void GServer::configure(char *_dir)")
 
+void GServer::configurationInt(const char* _key, MInt32& _field) {
+  MObject* value = configuration.getObject(_key);
+  if (value == nullptr) return;
+  MString text = value->toString();
+  const char* p = text.getValue();
+  if (*p == 0) {
+    _field.setValue(0);
+    return;
+  }
+  const char* digits = *p == '-' ? p + 1 : p;
+  bool number = *digits != 0;
+  for (const char* q = digits; *q != 0; ++q) {
+    if (*q < '0' || *q > '9') number = false;
+  }
+  errno = 0;
+  long long parsed = number ? strtoll(p, nullptr, 10) : 0;
+  if (!number || errno != 0 || parsed < INT_MIN || parsed > INT_MAX) {
+    throw MException("### CONFIG ###",
+                     MString::format("The value of the key (%s) is not a number!", _key).getValue());
+  }
+  _field.setValue((int)parsed);
+}
+
+void GServer::loadConfiguration() try {
+  MString path = MString::format("%s/config/config.cfg", directory.getValue());
+  configuration.load(path.getValue());
+} M_RETHROW("void GServer::loadConfiguration()")
+
+void GServer::loadLanguages() try {
+  translations.clear();
+  MString path = MString::format("%s/config/languages.cfg", directory.getValue());
+  languages.load(path.getValue());
+  for (MItem* item = languages.getFirstItem(); item != nullptr;
+       item = languages.getNextItem(item)) {
+    MString code = item->key->toString();
+    if (!isSafeLanguageCode(code.getValue())) {
+      throw MException("### LANGUAGE ###",
+                       MString::format("The language code (%s) is not valid!", code.getValue())
+                           .getValue());
+    }
+    MArray* table = new MArray();
+    try {
+      loadTranslations(code.getValue(), *table);
+      translations.addObject(code.getValue(), table, true);
+    } catch (const MException&) {
+      delete table;
+      throw;
+    }
+  }
+} M_RETHROW("void GServer::loadLanguages()")
+
+void GServer::loadTranslations(const char* _language, MArray& _translations) try {
+  MString path = MString::format("%s/config/translations.%s", directory.getValue(),
+                                 _language != nullptr ? _language : "");
+  _translations.load(path.getValue());
+} M_RETHROW("void GServer::loadTranslations(char *_language,MArray& _translations)")
+
+void GServer::loadMimeList() try {
+  MString path = MString::format("%s/config/mime.cfg", directory.getValue());
+  mimeTypes.load(path.getValue());
+} M_RETHROW("void GServer::loadMimeList()")
+
+void GServer::dumpDatabase(const char* _dir, const char* _filename) try {
+  directory = _dir;
+  database.init(directory.getValue());
+  database.htmlDump(_filename);
+} M_RETHROW("void GServer::dumpDatabase(char *_dir,char *_filename)")
+
+MArray* GServer::translationTable(GSession& _session, MString* _code) {
+  MItem* item = translations.getItem(&_session.language);
+  if (item == nullptr) item = translations.getFirstItem();
+  if (item == nullptr) return nullptr;
+  if (_code != nullptr) *_code = item->key->toString();
+  return static_cast<MArray*>(item->object);
+}
+
+const char* GServer::translate(GSession& _session, const char* _key) {
+  MArray* table = translationTable(_session, nullptr);
+  if (table == nullptr || _key == nullptr) return _key;
+  MObject* text = table->getObject(_key);
+  return text != nullptr ? static_cast<MString*>(text)->getValue() : _key;
+}
+
+const char* GServer::getPageLanguage(GSession& _session) {
+  MItem* item = translations.getItem(&_session.language);
+  if (item == nullptr) item = translations.getFirstItem();
+  if (item == nullptr) return "";
+  return static_cast<MString*>(item->key)->getValue();
+}
+
+MString* GServer::getMimeType(const char* _extension) {
+  return static_cast<MString*>(mimeTypes.getObject(_extension));
+}
+
+MString GServer::imageUrl(GSession& _session, int _page, int _image_id) {
+  return MString::format("/?session=%s&page=%d&Image.id=%d",
+                         GHtml::urlEncode(_session.id.getValue()).getValue(), _page, _image_id);
+}
+
+MString GServer::getImageWindowUrl(GSession& _session, int _image_id) {
+  return imageUrl(_session, 601, _image_id);
+}
+
+MString GServer::getPreview1Url(GSession& _session, int _image_id) {
+  return imageUrl(_session, 603, _image_id);
+}
+
+MString GServer::getPreview2Url(GSession& _session, int _image_id) {
+  return imageUrl(_session, 604, _image_id);
+}
+
 void GServer::start() try {
+  server.start();
   MRunable::start();
 } M_RETHROW("void GServer::start()")
 
 void GServer::stop() try {
+  server.stop();
   stopRequested = true;
   running = false;
 } M_RETHROW("void GServer::stop()")

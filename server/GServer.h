@@ -1,38 +1,96 @@
 #ifndef VISTREL_GSERVER_H
 #define VISTREL_GSERVER_H
 
-#include "lib/core/MInt32.h"
-#include "lib/core/MString.h"
-#include "lib/platform/MRunable.h"
+#include <atomic>
 
-// The one server object of the process. It owns everything long-lived and is reached
-// directly by the other parts through `instance()`.
-class GServer : public MRunable {
+#include "db/GDatabase.h"
+#include "lib/core/MArray.h"
+#include "lib/core/MInt32.h"
+#include "lib/core/MList.h"
+#include "lib/core/MString.h"
+#include "lib/net/MHttpProcessor.h"
+#include "lib/net/MServer.h"
+#include "lib/platform/MRunable.h"
+#include "views/GApplication.h"
+#include "webapp/GServlet.h"
+
+// The one server object of the process. It owns everything long-lived: the configuration
+// values and tables, the database, the server loop with its HTTP processor, and the servlet
+// that handles every request. The pages and the dispatch reach it as their GApplication.
+//
+// Configuration lives in four kinds of files under "<root>/config", each in the bracket line
+// format ("[key][value]", '#' comments): config.cfg, languages.cfg (language code to display
+// name), one translations.<code> per language, and mime.cfg (extension to MIME type). They
+// are read once by configure and kept for the life of the process.
+class GServer : public MRunable, public GApplication {
  public:
   GServer();
   ~GServer() override;
 
+  // Loads the configuration files, takes the configuration values, prepares the servlet,
+  // binds and listens on the port, and opens or creates the database.
   void configure(const char* _dir);
+  void loadConfiguration();
+  // Loads the languages and the translation table of each.
+  void loadLanguages();
+  void loadTranslations(const char* _language, MArray& _translations);
+  void loadMimeList();
 
+  // The database of _dir written as one HTML document to _filename; nothing else is read.
+  void dumpDatabase(const char* _dir, const char* _filename);
+
+  // The server loop's thread, then the server object's own thread.
   void start() override;
+  // Ends the server loop and the server object's thread; does not wait.
   void stop() override;
   void init() override;
   void run() override;
   void done() override;
 
-  // A periodic hook of the waiting loop; nothing to do yet.
+  // A periodic hook of the waiting loop; nothing to do.
   void adminThread();
-  // Raises the request counter and returns the new value; the first call returns 1.
-  int nextRequestId();
 
-  const MString& getDirectory() const { return directory; }
   // The process-wide server object; main constructs it before it looks at the command line.
   static GServer& instance();
 
   int getPort() const { return port.getValue(); }
-  const MString& getServerTitle() const { return serverTitle; }
+  // The port the server loop is bound to (the free port chosen for a configured 0).
+  int getBoundPort() { return server.getPort(); }
+  MArray& getConfiguration() { return configuration; }
+  MArray& getTranslations() { return translations; }
+  MArray& getMimeTypes() { return mimeTypes; }
+  GServlet& getServlet() { return servlet; }
+
+  // GApplication.
+  const MString& getDirectory() override { return directory; }
+  const MString& getServerTitle() override { return serverTitle; }
+  const MString& getDefaultLanguage() override { return defaultLanguage; }
+  int getSessionTimeout() override { return sessionTimeout.getValue(); }
+  int getOriginalMaxSize() override { return originalMaxSize.getValue(); }
+  int getPreview1Quality() override { return preview1Quality.getValue(); }
+  int getPreview2Quality() override { return preview2Quality.getValue(); }
+  MList& getLanguages() override { return languages; }
+  GDatabase& getDatabase() override { return database; }
+  // Raises the request counter and returns the new value; the first call returns 1.
+  int nextRequestId() override;
+  // The text of _key in the session's language. A language without a table is shown the
+  // table of the first language in code order; a key the table lacks is shown as itself.
+  const char* translate(GSession& _session, const char* _key) override;
+  // Exact, case-sensitive look-up of an extension without the dot.
+  MString* getMimeType(const char* _extension) override;
+  const char* getPageLanguage(GSession& _session) override;
+  MString getImageWindowUrl(GSession& _session, int _image_id) override;
+  MString getPreview1Url(GSession& _session, int _image_id) override;
+  MString getPreview2Url(GSession& _session, int _image_id) override;
 
  private:
+  // The table shown to the session: its own language's, or the first in code order.
+  MArray* translationTable(GSession& _session, MString* _code);
+  // An integer configuration value: absent keeps _field, empty gives 0, a decimal number
+  // (with an optional minus sign) gives its value; anything else fails.
+  void configurationInt(const char* _key, MInt32& _field);
+  MString imageUrl(GSession& _session, int _page, int _image_id);
+
   MInt32 port;
   MString directory;
   MInt32 sessionTimeout;
@@ -41,11 +99,18 @@ class GServer : public MRunable {
   MInt32 originalMaxSize;
   MInt32 preview1Quality;
   MInt32 preview2Quality;
+  MArray configuration;
+  MList languages;
+  GDatabase database;
+  MServer server;
+  MHttpProcessor httpProcessor;
+  GServlet servlet;
+  MArray translations;
+  MArray mimeTypes;
   int requestCounter;
   // Set by stop, never cleared: a stop that arrives before the thread has started running
   // must still end it.
   std::atomic<bool> stopRequested;
 };
-
 
 #endif

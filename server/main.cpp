@@ -46,7 +46,8 @@ void serviceReportError(int, const char* _context, const char* _message) {
 int serviceStartFunction() try {
   GServer& s = GServer::instance();
   if (dumpMode) {
-    s.configure(rootDirectory.getValue());
+    // Only the database is opened: no configuration is read and no port is opened.
+    s.dumpDatabase(rootDirectory.getValue(), "vistrel_db.html");
     return 0;
   }
   s.configure(rootDirectory.getValue());
