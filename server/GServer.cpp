@@ -44,6 +44,13 @@ void GServer::configure(const char* _dir) try {
   loadConfiguration();
   loadLanguages();
   loadMimeList();
+  takeConfigurationValues();
+  servlet.init();
+  server.configure(port.getValue(), &httpProcessor);
+  database.init(directory.getValue());
+} M_RETHROW("void GServer::configure(char *_dir)")
+
+void GServer::takeConfigurationValues() try {
   configurationInt("server.port", port);
   MObject* language = configuration.getObject("session.defaultLanguage");
   defaultLanguage = language != nullptr ? language->toString() : MString();
@@ -55,10 +62,7 @@ void GServer::configure(const char* _dir) try {
     throw MException("### CONFIG ###",
                      MString::format("The port (%d) is out of range!", port.getValue()).getValue());
   }
-  servlet.init();
-  server.configure(port.getValue(), &httpProcessor);
-  database.init(directory.getValue());
-} M_RETHROW("void GServer::configure(char *_dir)")
+} M_RETHROW("void GServer::takeConfigurationValues()")
 
 void GServer::configurationInt(const char* _key, MInt32& _field) {
   MObject* value = configuration.getObject(_key);

@@ -35,6 +35,10 @@ class GServer : public MRunable, public GApplication {
   void loadLanguages();
   void loadTranslations(const char* _language, MArray& _translations);
   void loadMimeList();
+  // The six values of config.cfg into their fields: port, default language, session
+  // time-out, upload limit and the two preview qualities. An integer key that is absent
+  // keeps the field's value, an empty one gives 0.
+  void takeConfigurationValues();
 
   // The database of _dir written as one HTML document to _filename; nothing else is read.
   void dumpDatabase(const char* _dir, const char* _filename);

@@ -1,0 +1,45 @@
+#ifndef VISTREL_TESTS_HTTPCLIENT_H
+#define VISTREL_TESTS_HTTPCLIENT_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// Own namespace: the test programs link several support headers into one binary.
+namespace testhttp {
+
+struct Response {
+  // 0 when no complete response arrived.
+  int status = 0;
+  std::string statusLine;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+
+  // The value of the first header of that name, "" when there is none.
+  std::string header(const std::string& _name) const;
+  bool hasHeader(const std::string& _name) const;
+};
+
+// One keep-alive HTTP/1.1 connection to a server on the loopback address. Every wait is
+// bounded (10 seconds), so a server that does not answer fails the test instead of hanging.
+class Connection {
+ public:
+  explicit Connection(int _port);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  bool isOpen() const { return fd >= 0; }
+  // Sends "GET _target HTTP/1.1" with the given extra header lines ("Name: value") and reads
+  // the response, whose body length the Content-Length header gives.
+  Response get(const std::string& _target, const std::vector<std::string>& _headers = {});
+
+ private:
+  bool fill();
+  int fd;
+  std::string pending;
+};
+
+}  // namespace testhttp
+
+#endif
