@@ -24,6 +24,7 @@ class GRecordFile {
   void close();
   bool isOpen() const { return fd >= 0; }
   const MString& getPath() const { return path; }
+  int getDescriptor() const { return fd; }
   // After the file was renamed on disk: the name used in later messages.
   void setPath(const char* _path) { path = _path; }
 

@@ -3,9 +3,12 @@
 
 #include "db/GRecordFile.h"
 
-// Walks a record file from its first record to its last whole one. The file is read in large
-// sequential pieces, so a scan costs a few system calls per quarter megabyte rather than one
-// per record; nothing is kept between scans.
+// Walks a record file from its first record to its last whole one (a torn tail is not a
+// record). The file is mapped into memory a window of a few megabytes at a time, so a scan
+// reads the operating system's copy of the file directly: no system call per record and no
+// copying. Windows start on record and page boundaries, so every record lies whole inside
+// one. Where mapping is not possible the scanner reads large pieces with pread instead.
+// Nothing is kept between scans; records written during a scan are not seen by it.
 class GRecordScanner {
  public:
   explicit GRecordScanner(GRecordFile& _file);
@@ -17,7 +20,7 @@ class GRecordScanner {
   const uchar* next() {
     if (position == available && !fill()) return nullptr;
     index = first + position;
-    return buffer + (size_t)(position++) * recordSize;
+    return data + (size_t)(position++) * recordSize;
   }
   // Number of the record that next() returned last.
   int getIndex() const { return index; }
@@ -26,14 +29,19 @@ class GRecordScanner {
 
  private:
   bool fill();
+  void release();
 
   GRecordFile& file;
   int recordSize;
-  int capacity;   // records per piece
-  uchar* buffer;  // capacity records, plus slack so that wide loads past the end stay inside
-  int first;      // number of the first record in the buffer
-  int available;  // records in the buffer
-  int position;   // next record to hand out
+  int total;            // whole records in the file when the scan began
+  int windowRecords;    // records per window
+  const uchar* data;    // the current window
+  void* mapping;        // the mapped window, or null
+  size_t mappingSize;
+  uchar* buffer;        // the pread fallback's buffer, or null
+  int first;            // number of the first record in the window
+  int available;        // records in the window
+  int position;         // next record to hand out
   int index;
 };
 
