@@ -3,6 +3,7 @@
 #include <string>
 
 #include "db/GDatabase.h"
+#include "lib/core/MException.h"
 #include "tests/db/DbTestSupport.h"
 
 namespace {
@@ -109,4 +110,18 @@ TEST(GDatabaseDump, UnopenableFileIsReportedOnStandardError) {
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ("GDatabase::htmlDump(): Cannot open file (" + out + ")!\n", err);
   EXPECT_NE(0, access(out.c_str(), F_OK));
+}
+
+TEST(GDatabaseDump, WriteFailureIsNotReportedAsSuccess) {
+  TempRoot root;
+  GDatabase db;
+  db.init(root.path.c_str());
+  try {
+    db.htmlDump("/dev/full");
+    FAIL() << "no failure";
+  } catch (const MException& e) {
+    EXPECT_STREQ("void GDatabase::htmlDump(char *_filename)", e.getLocation().getValue());
+    ASSERT_NE(nullptr, e.getInner());
+    EXPECT_STREQ("Cannot write the file (/dev/full)!", e.getInner()->getMessage().getValue());
+  }
 }

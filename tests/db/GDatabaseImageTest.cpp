@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "db/GDatabase.h"
+#include "lib/core/MException.h"
 #include "lib/core/MList.h"
 #include "lib/core/MString.h"
 #include "tests/db/DbTestSupport.h"
@@ -212,4 +213,34 @@ TEST_F(GDatabaseImages, KeywordSearchReadsAFullLengthField) {
   words.clear();
   words.addObject(0, new MString("needlex"));
   EXPECT_EQ(0, db.getImagesByKeywords(words, found));
+}
+
+// Files from before may hold two images with one creation time; the list keyed by it
+// refuses the second as the list always does, and nothing leaks.
+TEST_F(GDatabaseImages, RepeatedKeysFromOldFilesFailAsTheListDoes) {
+  db.now = 8000;
+  addImage(3, 1);
+  addImage(3, 1);
+  Bytes file = readBytes(root.file("image.db"));
+  le32(file, 472 + 4, 8000);
+  writeBytes(root.file("image.db"), file);
+  MList images;
+  try {
+    db.getUserImages(3, images);
+    FAIL() << "no failure";
+  } catch (const MException& e) {
+    EXPECT_STREQ("int GDatabase::getUserImages(int _user_id,MList& _images)",
+                 e.getLocation().getValue());
+    const MException* inner = &e;
+    while (inner->getInner() != nullptr) inner = inner->getInner();
+    EXPECT_STREQ("The key (8000) is not unique (i.e. it is used)!", inner->getMessage().getValue());
+  }
+  EXPECT_EQ(1, images.getLength());
+  EXPECT_TRUE(images.getUniqueKeys());
+
+  // A status list given with an image already in it fails the same way.
+  MList accepted;
+  accepted.addObject(1, new MString("present"));
+  EXPECT_THROW(db.getImagesByStatus(1, accepted), MException);
+  EXPECT_TRUE(accepted.getUniqueKeys());
 }
