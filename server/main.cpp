@@ -5,6 +5,7 @@
 
 #include "lib/core/MException.h"
 #include "lib/platform/MClock.h"
+#include "server/CService.h"
 #include "server/GServer.h"
 
 namespace {
@@ -27,6 +28,17 @@ void printBanner() {
   printf("\n%s\n", stars);
   printf("%s\n", stars);
   fflush(stdout);
+}
+
+int serviceReturnZero() { return 0; }
+
+int serviceStopServer() {
+  GServer::instance().stop();
+  return 0;
+}
+
+void serviceReportError(int, const char* _context, const char* _message) {
+  fprintf(stderr, "%s: %s\n", _context, _message);
 }
 
 }  // namespace
@@ -64,11 +76,23 @@ int main(int argc, char** argv) {
       if (strcasecmp(option, "-dump") == 0) {
         dumpMode = true;
       } else if (strcasecmp(option, "-install") == 0) {
-        fprintf(stderr, "Service (%s) installation failed!\n", "Vistrel");
+        serviceCallbacks.serviceError = serviceReportError;
+        MString commandLine = MString::format("%s/bin/vistrel %s -service", argv[1], argv[1]);
+        int r = service_create("Vistrel", commandLine.getValue());
+        fprintf(stderr, r == 0 ? "Service (%s) installed!\n" : "Service (%s) installation failed!\n",
+                "Vistrel");
         return 0;
       } else if (strcasecmp(option, "-uninstall") == 0) {
-        fprintf(stderr, "Service (%s) uninstallation failed!\n", "Vistrel");
+        serviceCallbacks.serviceError = serviceReportError;
+        int r = service_delete("Vistrel");
+        fprintf(stderr,
+                r == 0 ? "Service (%s) uninstalled!\n" : "Service (%s) uninstallation failed!\n",
+                "Vistrel");
         return 0;
+      } else if (strcasecmp(option, "-service") == 0) {
+        serviceCallbacks = {serviceReturnZero, serviceStartFunction, serviceStopServer,
+                            serviceReturnZero, serviceReturnZero, serviceReportError};
+        return service_start("Vistrel");
       }
     }
     signal(SIGINT, onStopSignal);

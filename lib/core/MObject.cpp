@@ -84,7 +84,8 @@ int MObject::compare(MObject* _object) {
   const unsigned char* a = (const unsigned char*)theirs.getValue();
   const unsigned char* b = (const unsigned char*)mine.getValue();
   while (*a && *a == *b) ++a, ++b;
-  return (int)*a - (int)*b;
+  // Only the sign: a byte difference of -2 would read as "incomparable".
+  return *a > *b ? 1 : (*a < *b ? -1 : 0);
 }
 
 void MObject::setValue(MObject*) {}

@@ -271,7 +271,11 @@ MString MString::toString() { return MString(*this); }
 
 bool MString::isNumeric() { return false; }
 
-int MString::getStreamSize() { return getLength() % 65536 + 3; }
+int MString::getStreamSize() {
+  // As many bytes as writeStream produces, which cuts the text to the 16-bit length field.
+  int length = getLength();
+  return (length > 65535 ? 65535 : length) + 3;
+}
 
 void MString::writeStream(MOutputStream* _stream) try {
   // The length field has 16 bits: a longer text is written cut to 65535 characters, so

@@ -1,0 +1,31 @@
+#ifndef VISTREL_MFILE_JPG_H
+#define VISTREL_MFILE_JPG_H
+
+#include "lib/core/MObject.h"
+#include "lib/core/MTypes.h"
+
+class MImage;
+
+// Reads JPEG files into images and writes images as JPEG files, through libjpeg. Keeps no
+// state between calls, so one instance serves everyone. libjpeg's own messages go to standard
+// error; failures are raised as MException and leave the image passed to load unchanged.
+class MFile_JPG : public MObject {
+ public:
+  // Headers announcing more pixels than this are refused before any pixel memory is taken.
+  // It admits every camera picture (the largest sensors give about 150 megapixels) while a
+  // forged header cannot make one upload claim gigabytes.
+  static constexpr UInt64 MAX_PIXELS = 200000000;
+  // A real progressive file has a dozen scans or so; thousands only serve to burn time.
+  static constexpr int MAX_SCANS = 1000;
+
+  // Decodes the file and hands its pixels to _image: 0x00RRGGBB, opaque. Greyscale files give
+  // grey pixels, CMYK and YCCK files (inverted, as Adobe software writes them, when the file
+  // carries Adobe's marker) are converted to RGB. A file that ends before its image data is
+  // complete is refused; one that lacks only its closing marker loads.
+  void load(const char* _filename, MImage& _image);
+  // Writes _image as a JFIF file (the transparency byte is dropped); _quality is clamped to
+  // 0..100. The file is created or replaced.
+  void save(const char* _filename, MImage& _image, int _quality);
+};
+
+#endif
