@@ -366,14 +366,22 @@ void GDatabase::deleteUserImages(int _user_id) try {
   memset(cleared, 0, sizeof cleared);
   GRecordBytes::putInt(cleared, GImageRecord::ID, -1);
   GRecordBytes::putInt(cleared, GImageRecord::USER, -1);
+  // The same order as for one deletion, but one sync per step for all the records: first
+  // every record is marked free, then every one is cleared.
+  uchar freeId[4];
+  GRecordBytes::putInt(freeId, 0, -1);
+  std::vector<int> freed;
   GRecordScanner scanner(imageFile);
   while (const uchar* record = scanner.next()) {
     if (GRecordBytes::getInt(record, GImageRecord::USER) != _user_id) continue;
     if (memcmp(record, cleared, sizeof cleared) == 0) continue;  // nothing would change
-    uchar replacement[GImageRecord::SIZE];
-    memcpy(replacement, cleared, sizeof cleared);
-    freeRecord(imageFile, scanner.getIndex(), replacement);
+    imageFile.write(scanner.getIndex(), GImageRecord::ID, freeId, 4);
+    freed.push_back(scanner.getIndex());
   }
+  if (freed.empty()) return;
+  imageFile.sync();
+  for (int index : freed) imageFile.writeRecord(index, cleared);
+  imageFile.sync();
 } M_RETHROW("void GDatabase::deleteUserImages(int _user_id)")
 
 int GDatabase::getUserImages(int _user_id, MList& _images) try {
@@ -490,13 +498,15 @@ void GDatabase::freeLinks(int _field, int _value) {
   GRecordBytes::putInt(freed, 0, -1);
   GRecordBytes::putInt(freed, 4, -1);
   GRecordBytes::putInt(freed, 8, -1);
+  bool changed = false;
   GRecordScanner scanner(folderImageFile);
   while (const uchar* record = scanner.next()) {
     if (GRecordBytes::getInt(record, _field) != _value) continue;
     if (memcmp(record + GImageFolderRec::FOLDER, freed, sizeof freed) == 0) continue;
     folderImageFile.write(scanner.getIndex(), GImageFolderRec::FOLDER, freed, sizeof freed);
-    folderImageFile.sync();
+    changed = true;
   }
+  if (changed) folderImageFile.sync();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -553,6 +563,7 @@ int GDatabase::getFolder(int _folder_id, GFolder& _folder) try {
 
 void GDatabase::changeFolderOwners(int _oldOwner, int _newOwner) try {
   MMutexLock lock(mutex);
+  bool changed = false;
   GRecordScanner scanner(folderFile);
   while (const uchar* record = scanner.next()) {
     if (GRecordBytes::getInt(record, GFolderRecord::OWNER_ID) != _oldOwner) continue;
@@ -560,8 +571,9 @@ void GDatabase::changeFolderOwners(int _oldOwner, int _newOwner) try {
     uchar owner[4];
     GRecordBytes::putInt(owner, 0, _newOwner);
     folderFile.write(scanner.getIndex(), GFolderRecord::OWNER_ID, owner, 4);
-    folderFile.sync();
+    changed = true;
   }
+  if (changed) folderFile.sync();
 } M_RETHROW("void GDatabase::changeFolderOwners(int _oldOwner,int _newOwner)")
 
 int GDatabase::getFolders(MList& _folders) try {

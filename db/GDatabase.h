@@ -81,12 +81,16 @@ class MList;
 //    16    1  status         byte (0 waiting, 1 accepted, 2 denied)
 //    17    3  padding
 //
-// Crash safety: every record change is a positioned write straight into the operating
-// system, followed by fdatasync (unless durability is switched off). An addition first
-// writes the whole record still marked free, then marks it in use; a deletion first marks
-// the record free, then clears it; an update is one write of the whole record. A crash
-// therefore leaves every record either as before, as after, or (for an interrupted
-// addition) still free. A torn tail shorter than a record is ignored and later overwritten.
+// Crash safety: every change is a positioned write straight into the operating system (so a
+// crash of the process loses no finished operation), and every operation ends with
+// fdatasync (unless durability is switched off), so a finished operation also survives a
+// power loss. An addition first writes the whole record still marked free, syncs, then marks
+// it in use; a deletion first marks the record free, syncs, then clears it; an update is one
+// write of the whole record. Operations over many records (a user's images or links, folder
+// owners) take the same steps for all their records with one sync per step. An interrupted
+// operation therefore leaves each record as before, as after, or (an addition) still free;
+// only an update cut by a power loss inside a record may leave a mix of old and new fields,
+// each still readable. A torn tail shorter than a record is ignored and later overwritten.
 class GDatabase {
  public:
   GDatabase();
