@@ -28,6 +28,13 @@ const int PREFETCH_DISTANCE = 8;
 
 bool inUse(const uchar* _record) { return GRecordBytes::getInt(_record, 0) >= 0; }
 
+void copyLink(const GImageFolderRec& _link, GImageFolder& _imageFolder) {
+  _imageFolder.folder = _link.folder;
+  _imageFolder.user = _link.user;
+  _imageFolder.image = _link.image;
+  _imageFolder.status = _link.status;
+}
+
 }  // namespace
 
 GDatabase::GDatabase()
@@ -190,6 +197,11 @@ void GDatabase::updateRecord(GRecordFile& _file, int _index, const uchar* _recor
   _file.sync();
 }
 
+// A direct read that hits: the whole record is there and in use under that id.
+bool GDatabase::readHit(GRecordFile& _file, int _id, uchar* _record) {
+  return _id >= 0 && _file.readRecord(_id, _record) && GRecordBytes::getInt(_record, 0) == _id;
+}
+
 int GDatabase::findFreeRecord(GRecordFile& _file) {
   GRecordScanner scanner(_file);
   while (const uchar* record = scanner.next()) {
@@ -217,9 +229,7 @@ int GDatabase::deleteUser(int _user_id) try {
   MMutexLock lock(mutex);
   if (_user_id < 2) return -1;
   uchar record[GUserRecord::SIZE];
-  if (!userFile.readRecord(_user_id, record) || GRecordBytes::getInt(record, 0) != _user_id) {
-    return -1;
-  }
+  if (!readHit(userFile, _user_id, record)) return -1;
   memset(record, 0, sizeof record);
   freeRecord(userFile, _user_id, record);
   return _user_id;
@@ -228,10 +238,7 @@ int GDatabase::deleteUser(int _user_id) try {
 int GDatabase::getUser(int _user_id, GUser& _user) try {
   MMutexLock lock(mutex);
   uchar record[GUserRecord::SIZE];
-  if (_user_id < 0 || !userFile.readRecord(_user_id, record) ||
-      GRecordBytes::getInt(record, 0) != _user_id) {
-    return -1;
-  }
+  if (!readHit(userFile, _user_id, record)) return -1;
   GUserRecord::decode(record, _user);
   return _user_id;
 } M_RETHROW("int GDatabase::getUser(int _user_id,GUser& _user)")
@@ -270,10 +277,7 @@ int GDatabase::getUsers(MList& _users) try {
 int GDatabase::updateUser(int _user_id, GUser& _user) try {
   MMutexLock lock(mutex);
   uchar record[GUserRecord::SIZE];
-  if (_user_id < 0 || !userFile.readRecord(_user_id, record) ||
-      GRecordBytes::getInt(record, 0) != _user_id) {
-    return -1;
-  }
+  if (!readHit(userFile, _user_id, record)) return -1;
   GUser stored(_user);
   stored.id = _user_id;
   GUserRecord::encode(stored, record);
@@ -299,10 +303,7 @@ int GDatabase::addImage(GImage& _image) try {
 int GDatabase::getImage(int _image_id, GImage& _image) try {
   MMutexLock lock(mutex);
   uchar record[GImageRecord::SIZE];
-  if (_image_id < 0 || !imageFile.readRecord(_image_id, record) ||
-      GRecordBytes::getInt(record, 0) != _image_id) {
-    return -1;
-  }
+  if (!readHit(imageFile, _image_id, record)) return -1;
   GImageRecord::decode(record, _image);
   return _image_id;
 } M_RETHROW("int GDatabase::getImage(int _image_id,GImage& _image)")
@@ -310,10 +311,7 @@ int GDatabase::getImage(int _image_id, GImage& _image) try {
 int GDatabase::updateImage(int _image_id, GImage& _image) try {
   MMutexLock lock(mutex);
   uchar record[GImageRecord::SIZE];
-  if (_image_id < 0 || !imageFile.readRecord(_image_id, record) ||
-      GRecordBytes::getInt(record, 0) != _image_id) {
-    return -1;
-  }
+  if (!readHit(imageFile, _image_id, record)) return -1;
   // The record keeps its number as id whatever the object says, so that a stale object can
   // never make the record unreachable.
   GImage stored(_image);
@@ -327,10 +325,7 @@ int GDatabase::updateImage(int _image_id, GImage& _image) try {
 int GDatabase::acceptImage(int _image_id) try {
   MMutexLock lock(mutex);
   uchar record[GImageRecord::SIZE];
-  if (_image_id < 0 || !imageFile.readRecord(_image_id, record) ||
-      GRecordBytes::getInt(record, 0) != _image_id) {
-    return -1;
-  }
+  if (!readHit(imageFile, _image_id, record)) return -1;
   record[GImageRecord::STATUS] = GIMAGE_ACCEPTED;
   updateRecord(imageFile, _image_id, record);
   return _image_id;
@@ -339,10 +334,7 @@ int GDatabase::acceptImage(int _image_id) try {
 int GDatabase::denyImage(int _image_id) try {
   MMutexLock lock(mutex);
   uchar record[GImageRecord::SIZE];
-  if (_image_id < 0 || !imageFile.readRecord(_image_id, record) ||
-      GRecordBytes::getInt(record, 0) != _image_id) {
-    return -1;
-  }
+  if (!readHit(imageFile, _image_id, record)) return -1;
   record[GImageRecord::STATUS] = GIMAGE_DENIED;
   updateRecord(imageFile, _image_id, record);
   return _image_id;
@@ -351,10 +343,7 @@ int GDatabase::denyImage(int _image_id) try {
 int GDatabase::deleteImage(int _image_id) try {
   MMutexLock lock(mutex);
   uchar record[GImageRecord::SIZE];
-  if (_image_id < 0 || !imageFile.readRecord(_image_id, record) ||
-      GRecordBytes::getInt(record, 0) != _image_id) {
-    return -1;
-  }
+  if (!readHit(imageFile, _image_id, record)) return -1;
   memset(record, 0, sizeof record);
   freeRecord(imageFile, _image_id, record);
   return _image_id;
@@ -477,10 +466,7 @@ int GDatabase::getUserImageFolders(int _user_id, MList& _imageFolders) try {
     GImageFolderRec link;
     link.decode(record);
     GImageFolder* imageFolder = new GImageFolder();
-    imageFolder->folder = link.folder;
-    imageFolder->user = link.user;
-    imageFolder->image = link.image;
-    imageFolder->status = link.status;
+    copyLink(link, *imageFolder);
     result.add((MObject*)new MCoordinate2D(link.folder, link.image), imageFolder);
   }
   return _imageFolders.getLength();
@@ -527,10 +513,7 @@ int GDatabase::addFolder(GFolder& _folder) try {
 int GDatabase::updateFolder(int _folder_id, GFolder& _folder) try {
   MMutexLock lock(mutex);
   uchar record[GFolderRecord::SIZE];
-  if (_folder_id <= 0 || !folderFile.readRecord(_folder_id, record) ||
-      GRecordBytes::getInt(record, 0) != _folder_id) {
-    return -1;
-  }
+  if (_folder_id <= 0 || !readHit(folderFile, _folder_id, record)) return -1;
   GFolder stored(_folder);
   stored.id = _folder_id;
   GFolderRecord::encode(stored, record);
@@ -541,10 +524,7 @@ int GDatabase::updateFolder(int _folder_id, GFolder& _folder) try {
 int GDatabase::deleteFolder(int _folder_id) try {
   MMutexLock lock(mutex);
   uchar record[GFolderRecord::SIZE];
-  if (_folder_id <= 0 || !folderFile.readRecord(_folder_id, record) ||
-      GRecordBytes::getInt(record, 0) != _folder_id) {
-    return -1;
-  }
+  if (_folder_id <= 0 || !readHit(folderFile, _folder_id, record)) return -1;
   memset(record, 0, sizeof record);
   freeRecord(folderFile, _folder_id, record);
   return _folder_id;
@@ -553,10 +533,7 @@ int GDatabase::deleteFolder(int _folder_id) try {
 int GDatabase::getFolder(int _folder_id, GFolder& _folder) try {
   MMutexLock lock(mutex);
   uchar record[GFolderRecord::SIZE];
-  if (_folder_id <= 0 || !folderFile.readRecord(_folder_id, record) ||
-      GRecordBytes::getInt(record, 0) != _folder_id) {
-    return -1;
-  }
+  if (_folder_id <= 0 || !readHit(folderFile, _folder_id, record)) return -1;
   GFolderRecord::decode(record, _folder);
   return _folder_id;
 } M_RETHROW("int GDatabase::getFolder(int _folder_id,GFolder& _folder)")
@@ -771,16 +748,11 @@ void GDatabase::getFolderImages(int _folder_id, MList& _imageFolders) try {
     GImageFolderRec link;
     link.decode(record);
     if (link.image < 0) continue;
-    if (!imageFile.readRecord(link.image, image) ||
-        GRecordBytes::getInt(image, GImageRecord::ID) != link.image ||
-        image[GImageRecord::STATUS] != GIMAGE_ACCEPTED) {
+    if (!readHit(imageFile, link.image, image) || image[GImageRecord::STATUS] != GIMAGE_ACCEPTED) {
       continue;
     }
     GImageFolder* imageFolder = new GImageFolder();
-    imageFolder->folder = link.folder;
-    imageFolder->user = link.user;
-    imageFolder->image = link.image;
-    imageFolder->status = link.status;
+    copyLink(link, *imageFolder);
     result.add(link.creationTime, imageFolder);
   }
 } M_RETHROW("void GDatabase::getFolderImages(int _folder_id,MList& _imageFolders)")
@@ -807,15 +779,9 @@ void GDatabase::getWaitingFolderImages(MList& _imageFolders) try {
     GImageFolderRec link;
     link.decode(record);
     if (link.isFree() || link.status != GIMAGE_WAITING || link.image < 0) continue;
-    if (!imageFile.readRecord(link.image, image) ||
-        GRecordBytes::getInt(image, GImageRecord::ID) != link.image) {
-      continue;
-    }
+    if (!readHit(imageFile, link.image, image)) continue;
     GImageFolder* imageFolder = new GImageFolder();
-    imageFolder->folder = link.folder;
-    imageFolder->user = link.user;
-    imageFolder->image = link.image;
-    imageFolder->status = link.status;
+    copyLink(link, *imageFolder);
     result.add(link.creationTime, imageFolder);
   }
 } M_RETHROW("void GDatabase::getWaitingFolderImages(MList& _imageFolders)")
@@ -830,10 +796,7 @@ void GDatabase::getFolderImages(int _folder_id, int _user_id, MList& _images) tr
     GImageFolderRec link;
     link.decode(record);
     if (link.user != _user_id || link.image < 0) continue;
-    if (!imageFile.readRecord(link.image, image) ||
-        GRecordBytes::getInt(image, GImageRecord::ID) != link.image) {
-      continue;
-    }
+    if (!readHit(imageFile, link.image, image)) continue;
     GImage* found = new GImage();
     GImageRecord::decode(image, *found);
     result.add(found->id, found);
@@ -846,10 +809,7 @@ int GDatabase::getFolderImage(int _folder_id, int _image_id, GImageFolder& _imag
   int emptyIdx;
   int index = findFolderImage(_folder_id, _image_id, link, emptyIdx);
   if (index < 0) return -1;
-  _imageFolder.folder = link.folder;
-  _imageFolder.user = link.user;
-  _imageFolder.image = link.image;
-  _imageFolder.status = link.status;
+  copyLink(link, _imageFolder);
   return index;
 } M_RETHROW("int GDatabase::getFolderImage(int _folder_id, int _image_id,GImageFolder& _imageFolder)")
 

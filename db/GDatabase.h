@@ -175,6 +175,7 @@ class GDatabase {
   void addRecord(GRecordFile& _file, int _index, uchar* _record);
   void freeRecord(GRecordFile& _file, int _index, uchar* _record);
   void updateRecord(GRecordFile& _file, int _index, const uchar* _record);
+  bool readHit(GRecordFile& _file, int _id, uchar* _record);
   int findFreeRecord(GRecordFile& _file);
   void freeLinks(int _field, int _value);
   void setLinkStatus(int _folder_id, int _image_id, GImageStatus _status);
