@@ -214,6 +214,7 @@ void GServlet::login(MHttpRequest& _request, MHttpResponse& _response, const MSt
   GSession* inHand = guestSession;
   if (user.enabled && user.password == GView::paramText(params, "password")) {
     GSession* created = sessions.createSession();
+    created->lastAccess = currentTime();
     created->user = user;
     created->viewState.clear();
     created->searchResults.clear();
@@ -283,7 +284,7 @@ void GServlet::removeSession(const char* _sessionId) try {
 } M_RETHROW("void GServlet::removeSession(char *_sessionId)")
 
 void GServlet::expireSessions() try {
-  sessions.checkSessions();
+  sessions.checkSessions(currentTime());
   MItem* item = clients.getFirstItem();
   while (item != nullptr) {
     MItem* next = clients.getNextItem(item);

@@ -104,9 +104,13 @@ void GSessionManagement::deleteSession(const char* _sessionId) try {
 } M_RETHROW("void GSessionManagement::deleteSession(char *_sessionId)")
 
 void GSessionManagement::checkSessions() try {
+  checkSessions((int)getTime());
+} M_RETHROW("void GSessionManagement::checkSessions()")
+
+void GSessionManagement::checkSessions(int _now) try {
   GApplication* application = GApplication::current();
   uint timeout = (uint)(application != nullptr ? application->getSessionTimeout() : 0);
-  uint now = (uint)getTime();
+  uint now = (uint)_now;
   MItem* item = sessions.getFirstItem();
   while (item != nullptr) {
     MItem* next = sessions.getNextItem(item);
@@ -117,4 +121,4 @@ void GSessionManagement::checkSessions() try {
     }
     item = next;
   }
-} M_RETHROW("void GSessionManagement::checkSessions()")
+} M_RETHROW("void GSessionManagement::checkSessions(int _now)")

@@ -30,6 +30,8 @@ class GSessionManagement {
   // Deletes every session idle for longer than the configured time-out, except those that
   // carry the guest identifier and those of administrators.
   void checkSessions();
+  // The same, with the time of the caller's clock in seconds.
+  void checkSessions(int _now);
 
   int getLength() { return sessions.getLength(); }
   MList& getSessions() { return sessions; }

@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/webapp/WebappTestSupport.h"
+#include "views/GSession.h"
+
+using webtest::Exchange;
+
+namespace {
+
+const std::string guestFrameSet =
+    "<HTML>\n<HEAD>\n<TITLE>Vistrel 1.0</TITLE>\n</HEAD>\n"
+    "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\">\n"
+    "<FRAME name=\"submain\" src=\"/?session=5072913846&page=1&requestId=%d\" noresize "
+    "scrolling=\"no\"></frame>\n</FRAMESET>\n</HTML>\n";
+
+std::string frameSet(const std::string& _session, int _requestId) {
+  std::string text = guestFrameSet;
+  text.replace(text.find("5072913846"), 10, _session);
+  text.replace(text.find("%d"), 2, std::to_string(_requestId));
+  return text;
+}
+
+const std::string expiredPage = "<HTML><BODY onLoad=\"top.location.href='/';\"></BODY></HTML>\n";
+
+class GServletTest : public webtest::ServletTest {
+ protected:
+  // The session identifier the client table holds for a client, "<none>" without entry.
+  std::string client(const char* _key) {
+    MObject* value = servlet.getClients().getObject(_key);
+    return value != nullptr ? value->toString().getValue() : "<none>";
+  }
+};
+
+}  // namespace
+
+TEST_F(GServletTest, FaviconIsNotFoundForEverybody) {
+  std::string id = logIn("admin", "tarbo");
+  for (std::string target : {std::string("/favicon.ico"), "/favicon.ico?session=" + id}) {
+    Exchange e;
+    get(e, target, "", 40001);
+    EXPECT_EQ(404, e.response.statusCode);
+    EXPECT_STREQ("NOT FOUND", e.response.statusText.getValue());
+    EXPECT_EQ("", e.body());
+    EXPECT_EQ("<none>", e.header("Cache-Control"));
+  }
+  // Nothing was looked up: the client table knows nothing of that client.
+  EXPECT_EQ("<none>", client("127.0.0.1:40001"));
+}
+
+TEST_F(GServletTest, FirstVisitGetsTheOuterFrameSetOfTheGuest) {
+  Exchange e;
+  get(e, "/");
+  EXPECT_EQ(200, e.response.statusCode);
+  EXPECT_EQ(frameSet("5072913846", 1), e.body());
+  EXPECT_EQ("no-cache", e.header("Cache-Control"));
+  EXPECT_EQ("<none>", e.header("Set-Cookie"));
+  // Only a request that arrives with a session is remembered for its client.
+  EXPECT_EQ("<none>", client("127.0.0.1:40000"));
+  Exchange again;
+  get(again, "/");
+  EXPECT_EQ(frameSet("5072913846", 2), again.body());
+  EXPECT_EQ("<none>", client("127.0.0.1:40000"));
+  Exchange named;
+  get(named, "/?session=5072913846&page=1");
+  EXPECT_EQ("5072913846", client("127.0.0.1:40000"));
+}
+
+TEST_F(GServletTest, LoginOpensASessionAndTheClientTableFollowsIt) {
+  Exchange e;
+  get(e, "/?session=5072913846&page=1&action=16&requestId=1&tab_main=600&username=admin&password=tarbo");
+  std::string id = e.header("Set-Cookie");
+  ASSERT_EQ((size_t)GSessionManagement::idLength, id.size());
+  EXPECT_EQ(frameSet(id, 1), e.body());
+  GSession* session = servlet.getSessions().getSession(id.c_str());
+  ASSERT_NE(nullptr, session);
+  EXPECT_EQ(0, session->user.id);
+  EXPECT_EQ(id, client("127.0.0.1:40000"));
+
+  // The same client without any session parameter is still the administrator.
+  Exchange sameClient;
+  get(sameClient, "/?page=3");
+  EXPECT_NE(std::string::npos, sameClient.body().find("System Administrator"));
+  // So is another connection that sends the cookie.
+  Exchange withCookie;
+  get(withCookie, "/?page=3", id, 40002);
+  EXPECT_NE(std::string::npos, withCookie.body().find("System Administrator"));
+  // A stranger is the guest, whose top bar is empty.
+  Exchange stranger;
+  get(stranger, "/?page=3", "", 40003);
+  EXPECT_EQ("", stranger.body());
+  EXPECT_EQ("no-cache", stranger.header("Cache-Control"));
+}
+
+TEST_F(GServletTest, FailedLogins) {
+  addUser("blocked", "secret", false);
+  struct Case {
+    const char* query;
+    bool loginPage;  // false: page 0 of the guest
+  };
+  const Case cases[] = {
+      {"username=admin&password=wrong", false},
+      {"username=admin&password=Tarbo", false},
+      {"username=admin", false},
+      {"username=blocked&password=secret", false},
+      {"username=Admin&password=tarbo", true},  // no such user: the requested page 1
+      {"username=&password=", true},
+  };
+  for (const Case& c : cases) {
+    Exchange e;
+    servlet.now += 1;
+    get(e, std::string("/?session=5072913846&page=1&action=16&requestId=1&") + c.query);
+    EXPECT_EQ("<none>", e.header("Set-Cookie")) << c.query;
+    std::string body = e.body();
+    if (c.loginPage) {
+      EXPECT_NE(std::string::npos, body.find("<BODY class=\"login\"")) << c.query;
+    } else {
+      EXPECT_NE(std::string::npos, body.find("src=\"/?session=5072913846&page=1&requestId=")) << c.query;
+    }
+  }
+  EXPECT_EQ(1, servlet.getSessions().getLength());
+}
+
+TEST_F(GServletTest, UnknownSessionFallsBackToTheGuest) {
+  for (const char* target : {"/?session=999&page=1", "/?session=%3Cb%3E&page=1"}) {
+    Exchange e;
+    get(e, target);
+    EXPECT_NE(std::string::npos, e.body().find("<BODY class=\"login\"")) << target;
+  }
+  Exchange cookie;
+  get(cookie, "/?page=1", "not-a-session", 40009);
+  EXPECT_NE(std::string::npos, cookie.body().find("<BODY class=\"login\""));
+}
+
+TEST_F(GServletTest, IdleSessionsEndOnTheirNextRequest) {
+  addUser("anna", "pw");
+  std::string id = logIn("anna", "pw");
+  // Two clients point at the session.
+  Exchange other;
+  get(other, "/?page=2", id, 40005);
+  ASSERT_EQ(id, client("127.0.0.1:40005"));
+
+  servlet.now += 600;  // exactly the time-out: still alive
+  Exchange alive;
+  get(alive, "/?session=" + id + "&page=2");
+  EXPECT_NE(expiredPage, alive.body());
+
+  servlet.now += 601;
+  Exchange e;
+  get(e, "/?session=" + id + "&page=2");
+  EXPECT_EQ(expiredPage, e.body());
+  EXPECT_EQ("", e.header("Set-Cookie"));
+  EXPECT_EQ(nullptr, servlet.getSessions().getSession(id.c_str()));
+  EXPECT_EQ("<none>", client("127.0.0.1:40000"));
+  EXPECT_EQ("<none>", client("127.0.0.1:40005"));
+}
+
+TEST_F(GServletTest, AdministratorsAndTheGuestDoNotExpire) {
+  std::string id = logIn("admin", "tarbo");
+  servlet.now += 100000;
+  Exchange admin;
+  get(admin, "/?session=" + id + "&page=2");
+  EXPECT_NE(std::string::npos, admin.body().find("<BODY class=\"title\">"));
+  servlet.now += 100000;
+  Exchange guest;
+  get(guest, "/?session=5072913846&page=1");
+  EXPECT_NE(std::string::npos, guest.body().find("<BODY class=\"login\""));
+}
+
+TEST_F(GServletTest, ExpiryRunAtMostEveryTenSeconds) {
+  addUser("bert", "pw");
+  std::string id = logIn("bert", "pw", 40007);
+  servlet.getSessions().getSession(id.c_str())->lastAccess -= 700;
+
+  servlet.now += 10;
+  Exchange early;
+  get(early, "/?session=5072913846", "", 40008);
+  EXPECT_NE(nullptr, servlet.getSessions().getSession(id.c_str()));
+
+  servlet.now += 1;
+  Exchange late;
+  get(late, "/?session=5072913846", "", 40008);
+  EXPECT_EQ(nullptr, servlet.getSessions().getSession(id.c_str()));
+  EXPECT_EQ("<none>", client("127.0.0.1:40007"));
+  EXPECT_EQ("5072913846", client("127.0.0.1:40008"));
+}
+
+TEST_F(GServletTest, OriginalImagesNeedTheDownloadRight) {
+  root.write("web/images/original/0000001.jpg", "JPEGDATA");
+  addUser("carl", "pw");
+  std::string user = logIn("carl", "pw", 40010);
+  std::string admin = logIn("admin", "tarbo", 40011);
+  const std::string target = "/images/original/0000001.jpg?x=<script>alert(1)</script>";
+  const std::string refused =
+      "<HTML><BODY>Url not found /images/original/0000001.jpg?x=&lt;script&gt;alert(1)"
+      "&lt;/script&gt;</BODY><HTML>\n";
+
+  Exchange guest;
+  get(guest, target, "", 40012);
+  EXPECT_EQ(refused, guest.body());
+  Exchange withoutRight;
+  get(withoutRight, target, "", 40010);
+  EXPECT_EQ(refused, withoutRight.body());
+  Exchange allowed;
+  get(allowed, target, "", 40011);
+  EXPECT_EQ("JPEGDATA", allowed.body());
+}
+
+TEST_F(GServletTest, CacheControlByKindOfAnswer) {
+  std::string id = logIn("admin", "tarbo");
+  struct Case {
+    std::string target;
+    bool loggedIn;
+    const char* cacheControl;
+  };
+  const Case cases[] = {
+      {"/?page=1", true, "no-cache"},
+      {"/?page=600", true, "max-age=1000000"},
+      {"/style.css", true, "max-age=1000000"},
+      {"/?page=403", true, "no-cache"},  // no view, no file: "/" shows page 0 again
+      {"/nosuch.txt", true, "max-age=1000000"},
+      {"/style.css", false, "no-cache"},
+      {"/?page=600", false, "no-cache"},
+      {"/?page=1", false, "no-cache"},
+  };
+  for (const Case& c : cases) {
+    Exchange e;
+    get(e, c.target, "", c.loggedIn ? 40000 : 40020);
+    EXPECT_EQ(c.cacheControl, e.header("Cache-Control")) << c.target << c.loggedIn;
+  }
+  // The guest reaches no page of the information view: page 600 at "/" is page 0.
+  Exchange guestIntro;
+  get(guestIntro, "/?page=600", "", 40020);
+  EXPECT_NE(std::string::npos, guestIntro.body().find("name=\"submain\""));
+  Exchange intro;
+  get(intro, "/?session=" + id + "&page=600");
+  EXPECT_EQ("<HTML><BODY>Welcome</BODY></HTML>\n", intro.body());
+  Exchange css;
+  get(css, "/style.css", "", 40020);
+  EXPECT_EQ("body { margin: 0; }\n", css.body());
+  EXPECT_STREQ("text/css", css.response.contentType.getValue());
+}
+
+TEST_F(GServletTest, OnlyRequestsThatNameTheirSessionMayAct) {
+  std::string id = logIn("admin", "tarbo");
+  // Attributed by the client table or the cookie alone: the action is dropped, and so cannot
+  // travel on into the links of the page either.
+  Exchange byClient;
+  get(byClient, "/?page=1&action=10&User.id=5&requestId=77");
+  EXPECT_NE(std::string::npos, byClient.body().find("name=\"main_frame\""));
+  EXPECT_EQ(std::string::npos, byClient.body().find("action="));
+  EXPECT_EQ(nullptr, byClient.request.params.getObject("action"));
+  Exchange byCookie;
+  get(byCookie, "/?page=1&action=10&User.id=5", id, 40030);
+  EXPECT_EQ(std::string::npos, byCookie.body().find("action="));
+
+  // A login carries its own credentials and needs no session parameter.
+  Exchange login;
+  get(login, "/?action=16&username=admin&password=tarbo", "", 40031);
+  EXPECT_EQ((size_t)GSessionManagement::idLength, login.header("Set-Cookie").size());
+}
+
+namespace {
+
+// An application whose MIME look-up fails, to reach the failure page.
+class FailingApplication : public testapp::FakeApplication {
+ public:
+  using FakeApplication::FakeApplication;
+  MString* getMimeType(const char*) override {
+    throw MException("### TEST ###", "<b>broken</b>");
+  }
+};
+
+}  // namespace
+
+TEST(GServlet, FailuresBecomeAnEscapedPage) {
+  testroot::TestRoot root;
+  FailingApplication application(root.path);
+  webtest::ClockedServlet servlet;
+  servlet.init();
+  MHttpRequest request;
+  MHttpResponse response;
+  request.url = "/style.css";
+  request.path = "/style.css";
+  servlet.dispatchRequest(request, response);
+  std::string body;
+  response.content.setReadPos(0);
+  char buffer[2048];
+  int n;
+  while ((n = response.content.readData(buffer, sizeof buffer)) > 0) body.append(buffer, (size_t)n);
+  EXPECT_EQ(
+      "<HTML><BODY><PRE>"
+      "EXCEPTION Operation failed! [void GServlet::event_httpRequest(MHttpRequest&amp; "
+      "_request,MHttpResponse&amp; _response)]\n"
+      "- EXCEPTION Operation failed! [bool GServlet::fileRequest(GSession&amp; "
+      "_session,MHttpRequest&amp; _request,MHttpResponse&amp; _response)]\n"
+      "- EXCEPTION &lt;b&gt;broken&lt;/b&gt; [### TEST ###]\n"
+      "</PRE></BODY><HTML>\n",
+      body);
+  EXPECT_EQ(200, response.statusCode);
+  EXPECT_STREQ("no-cache", response.headers.getObject("Cache-Control")->toString().getValue());
+}

@@ -1,0 +1,103 @@
+#ifndef VISTREL_TESTS_WEBAPP_WEBAPPTESTSUPPORT_H
+#define VISTREL_TESTS_WEBAPP_WEBAPPTESTSUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "lib/net/MHttpQuery.h"
+#include "lib/net/MHttpRequest.h"
+#include "lib/net/MHttpResponse.h"
+#include "lib/platform/MClock.h"
+#include "tests/support/FakeApplication.h"
+#include "tests/support/TestRoot.h"
+#include "webapp/GServlet.h"
+
+// Own namespace: the test programs link several support headers into one binary.
+namespace webtest {
+
+// A servlet whose clock the test sets, starting at the real time.
+class ClockedServlet : public GServlet {
+ public:
+  int now = (int)getTime();
+
+ protected:
+  int currentTime() override { return now; }
+};
+
+// One request and its answer, as the HTTP processor would hand them over.
+struct Exchange {
+  MHttpRequest request;
+  MHttpResponse response;
+
+  std::string body() {
+    std::string text;
+    response.content.setReadPos(0);
+    char buffer[4096];
+    int n;
+    while ((n = response.content.readData(buffer, sizeof buffer)) > 0) text.append(buffer, (size_t)n);
+    return text;
+  }
+  // A response header's text; "<none>" when it was not set.
+  std::string header(const char* _name) {
+    MObject* value = response.headers.getObject(_name);
+    return value != nullptr ? value->toString().getValue() : "<none>";
+  }
+};
+
+// A root, an application (time-out 600 s, languages eng and fra) and a started servlet.
+class ServletTest : public testing::Test {
+ protected:
+  ServletTest() : application(root.path) {
+    application.addLanguage("eng", "English", {"MENU_HELP", "Help"});
+    application.addLanguage("fra", "Francais", {"MENU_HELP", "Aide"});
+    application.mimeTypes.addObject("css", "text/css");
+    servlet.init();
+  }
+
+  // Sends GET _target from 127.0.0.1:_port, with a Cookie header when _cookie is not empty.
+  void get(Exchange& _exchange, const std::string& _target, const std::string& _cookie = "",
+           int _port = 40000) {
+    MHttpRequest& request = _exchange.request;
+    request.method = "GET";
+    request.version = "HTTP/1.1";
+    request.url = _target.c_str();
+    size_t question = _target.find('?');
+    request.path = _target.substr(0, question).c_str();
+    if (question != std::string::npos) {
+      MHttpQuery::parse(_target.substr(question + 1).c_str(), request.params);
+    }
+    request.remoteAddress.setAddress("127.0.0.1");
+    request.remotePort = _port;
+    if (!_cookie.empty()) request.headers.setObject("Cookie", _cookie.c_str());
+    servlet.dispatchRequest(request, _exchange.response);
+  }
+
+  // Logs the account in from port _port and returns the new session's identifier.
+  std::string logIn(const char* _username, const char* _password, int _port = 40000) {
+    Exchange e;
+    get(e, std::string("/?session=5072913846&page=1&action=16&requestId=1&tab_main=600&username=") +
+               _username + "&password=" + _password,
+        "", _port);
+    return e.header("Set-Cookie");
+  }
+
+  // An enabled ordinary account with this name and password; returns its id.
+  int addUser(const char* _username, const char* _password, bool _enabled = true) {
+    GUser user;
+    user.username = _username;
+    user.password = _password;
+    user.firstname = "Test";
+    user.lastname = _username;
+    user.enabled = _enabled;
+    return application.database.addUser(user);
+  }
+
+  testroot::TestRoot root;
+  testapp::FakeApplication application;
+  ClockedServlet servlet;
+};
+
+}  // namespace webtest
+
+#endif
