@@ -30,6 +30,8 @@ class GServer : public MRunable, public GApplication {
   // Loads the configuration files, takes the configuration values, prepares the servlet,
   // binds and listens on the port, and opens or creates the database.
   void configure(const char* _dir);
+  // The root directory the loaders read from; configure sets it too.
+  void setDirectory(const char* _dir) { directory = _dir; }
   void loadConfiguration();
   // Loads the languages and the translation table of each.
   void loadLanguages();

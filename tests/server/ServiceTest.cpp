@@ -13,6 +13,7 @@
 
 #include "server/CService.h"
 #include "tests/support/ProcessRunner.h"
+#include "tests/support/TestRoot.h"
 
 namespace {
 
@@ -202,8 +203,9 @@ TEST(ServiceUnit, ControlHandlerTable) {
 
 TEST(ServiceUnit, RunsUnderANotifySocketAndStopsOnTermination) {
   std::string dir = makeTempDir();
+  testroot::TestRoot root(testroot::freePort());
   NotifySocket notify(dir + "/notify");
-  ProcessRunner p({kBinary, dir, "-service"}, "", {"NOTIFY_SOCKET=" + notify.path});
+  ProcessRunner p({kBinary, root.path, "-service"}, "", {"NOTIFY_SOCKET=" + notify.path});
   EXPECT_EQ("READY=1\nSTATUS=Running", notify.receive());
   p.signal(SIGTERM);
   EXPECT_EQ("STOPPING=1\nSTATUS=Stopped", notify.receive());

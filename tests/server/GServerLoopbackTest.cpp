@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "lib/platform/MClock.h"
+#include "server/GServer.h"
+#include "tests/support/HttpClient.h"
+#include "tests/support/TestRoot.h"
+
+// The configured server in this process, over a real socket: started, used and stopped.
+TEST(GServerLoopback, StartServeAndStop) {
+  testroot::TestRoot root(0);
+  GServer server;
+  server.configure(root.path.c_str());
+  int port = server.getBoundPort();
+  ASSERT_GT(port, 0);
+  server.start();
+  {
+    testhttp::Connection browser(port);
+    ASSERT_TRUE(browser.isOpen());
+    testhttp::Response first = browser.get("/");
+    EXPECT_EQ("HTTP/1.1 200 OK", first.statusLine);
+    EXPECT_EQ("no-cache", first.header("Cache-Control"));
+    EXPECT_NE(std::string::npos, first.body.find("name=\"submain\""));
+
+    testhttp::Response in = browser.get(
+        "/?session=5072913846&page=1&action=16&requestId=2&username=admin&password=tarbo");
+    std::string id = in.header("Set-Cookie");
+    ASSERT_FALSE(id.empty());
+    // The same connection without any session parameter belongs to the new session.
+    testhttp::Response frames = browser.get("/?page=1");
+    EXPECT_NE(std::string::npos, frames.body.find("name=\"main_frame\""));
+    EXPECT_NE(std::string::npos, frames.body.find("/?page=2&requestId=3&session=" + id));
+
+    testhttp::Response favicon = browser.get("/favicon.ico");
+    EXPECT_EQ("HTTP/1.1 404 NOT FOUND", favicon.statusLine);
+    EXPECT_EQ("0", favicon.header("Content-Length"));
+  }
+  server.stop();
+  for (int i = 0; i < 50 && !server.isFinished(); ++i) sleepFor(0, 100);
+  EXPECT_TRUE(server.isFinished());
+}
