@@ -1,6 +1,9 @@
 #include "lib/net/MHttpQuery.h"
 
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
@@ -33,6 +36,11 @@ MString MHttpQuery::decode(const char* _text, int _length) {
 
 void MHttpQuery::parse(const char* _query, MList& _params) try {
   if (_query == nullptr) return;
+  // Names and values in the order of first appearance, the last value of each name winning,
+  // as the list's set operation would leave them. Gathering them here first keeps a query
+  // of thousands of names from costing a linear list search per piece.
+  std::vector<std::pair<MString, MString>> pairs;
+  std::unordered_map<std::string, size_t> position;
   const char* piece = _query;
   for (;;) {
     const char* end = piece;
@@ -48,9 +56,29 @@ void MHttpQuery::parse(const char* _query, MList& _params) try {
     if (equalsCount == 1) {
       MString name = decode(piece, (int)(equals - piece));
       MString value = decode(equals + 1, (int)(end - equals - 1));
-      _params.setObject(name.getValue(), value.getValue());
+      auto found = position.find(name.getValue());
+      if (found != position.end()) {
+        pairs[found->second].second = value;
+      } else {
+        position.emplace(name.getValue(), pairs.size());
+        pairs.emplace_back(name, value);
+      }
     }
     if (*end == 0) break;
     piece = end + 1;
   }
+  if (_params.getLength() > 0) {
+    for (auto& pair : pairs) _params.setObject(pair.first.getValue(), pair.second.getValue());
+    return;
+  }
+  // The names are already unique: the list need not search for each one again.
+  bool unique = _params.getUniqueKeys();
+  _params.setUniqueKeys(false);
+  try {
+    for (auto& pair : pairs) _params.addObject(pair.first.getValue(), pair.second.getValue());
+  } catch (const MException&) {
+    _params.setUniqueKeys(unique);
+    throw;
+  }
+  _params.setUniqueKeys(unique);
 } M_RETHROW("void MHttpQuery::parse(char *_query,MList& _params)")

@@ -65,3 +65,16 @@ TEST(MHttpQuery, DecodeStopsAtTheGivenLength) {
   EXPECT_STREQ("aA", MHttpQuery::decode("a%41", 4).getValue());
   EXPECT_STREQ("", MHttpQuery::decode(nullptr, 4).getValue());
 }
+
+TEST(MHttpQuery, ParsingIntoAFilledListSetsEachName) {
+  MList params;
+  params.setObject("a", "old");
+  params.setObject("keep", "1");
+  MHttpQuery::parse("b=2&a=new", params);
+  ASSERT_EQ(3, params.getLength());
+  EXPECT_STREQ("new", params.getObject("a")->toString().getValue());
+  EXPECT_STREQ("a", params.getFirstItem()->key->toString().getValue());
+  EXPECT_STREQ("2", params.getObject("b")->toString().getValue());
+  // The list's own setting is left as it was.
+  EXPECT_TRUE(params.getUniqueKeys());
+}
