@@ -164,6 +164,10 @@ bool MHttpProcessor::isExpired(UInt64 _now) {
     }
     case STATE_READ_TYPE:
     case STATE_READ_HEADERS:
+      // While earlier answers wait in the output, the loop's send time-out watches the
+      // client instead.
+      if (interface->getOutput() != nullptr && interface->getOutput()->getInputBytes() > 0)
+        return false;
       return since(requestStart) > (UInt64)headerTimeout;
     case STATE_READ_CONTENT: {
       // Waiting for room in the body budget is the server's doing, not the client's.

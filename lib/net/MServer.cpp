@@ -1,6 +1,7 @@
 #include "lib/net/MServer.h"
 
 #include <exception>
+#include <memory>
 
 #include "lib/core/MException.h"
 #include "lib/core/MInt64.h"
@@ -185,8 +186,11 @@ bool MServer::process_socketAccept(MSocket* _socket) {
       processor->setInterface(connection);
       connection->setLastReceive(now);
       connection->setLastSend(now);
-      connections.addObject(new MInt64((Int64)socket->identity()), connection, true);
-    } catch (const MException&) {
+      std::unique_ptr<MInt64> key(new MInt64((Int64)socket->identity()));
+      connections.addObject(key.get(), connection, true);
+      key.release();
+    } catch (...) {
+      // Without its buffers or its place in the list the connection cannot be served.
       delete connection;
     }
   }

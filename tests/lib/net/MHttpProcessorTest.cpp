@@ -396,6 +396,16 @@ TEST(MHttpProcessor, TimeOuts) {
   EXPECT_FALSE(header.processor->isExpired(t0 + 50 * s));
   EXPECT_TRUE(header.processor->isExpired(t0 + 61 * s));
 
+  // While an earlier answer waits for the client to take it, the next request's clock is
+  // not the client's fault.
+  ProcessorHarness pipelined(&handler);
+  pipelined.feed(get("/size?n=39000") + "GET / HTTP/1.1\r\nHost: x");
+  pipelined.run();
+  EXPECT_EQ(MHttpProcessor::STATE_READ_HEADERS, pipelined.processor->getState());
+  EXPECT_FALSE(pipelined.processor->isExpired(t0 + 61 * s));
+  pipelined.drain();
+  EXPECT_TRUE(pipelined.processor->isExpired(t0 + 61 * s));
+
   // A body that pauses for a minute, and one that trickles.
   ProcessorHarness body(&handler);
   body.feed("POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n" + std::string(30000, 'x'));
