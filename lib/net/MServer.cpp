@@ -146,7 +146,7 @@ bool MServer::process_socketInput(int _waitMillis) try {
     }
   }
   return work;
-} M_RETHROW("bool MServer::process_socketInput()")
+} M_RETHROW("bool MServer::process_socketInput(int _waitMillis)")
 
 bool MServer::process_socketAccept(MSocket* _socket) {
   bool work = false;
