@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # HTTP throughput and latency of our server loop against nginx, side by side in one run.
 #
-# Both serve a 5 KB page on loopback: ours through vistrel_bench_http (the server loop and
+# Both serve a 5 KB page on loopback: ours through http_bench (the server loop and
 # HTTP processor with a fixed-page handler), nginx with one worker process, access log off,
 # serving a 5 KB file from a temporary directory with its own configuration. wrk drives each
 # with keep-alive, 2 threads and 50 connections. Prints requests/s and the 99th percentile
@@ -13,7 +13,8 @@ cd "$(dirname "$0")/.."
 
 duration="${1:-10}"
 bash scripts/setup-bench.sh
-bash scripts/build.sh build/release >/dev/null
+cmake -S . -B build/release -G Ninja >/dev/null
+cmake --build build/release --target http_bench >/dev/null
 
 work="$(mktemp -d)"
 ours_pid=""
@@ -31,7 +32,7 @@ free_port() {
 }
 
 # --- our server ---
-build/release/bench/vistrel_bench_http 0 >"$work/ours.out" 2>&1 &
+build/release/bench/http_bench 0 >"$work/ours.out" 2>&1 &
 ours_pid=$!
 for _ in $(seq 100); do
   grep -q '^PORT ' "$work/ours.out" 2>/dev/null && break

@@ -10,7 +10,8 @@ GServer::GServer()
       originalMaxSize(0),
       preview1Quality(0),
       preview2Quality(0),
-      requestCounter(0) {}
+      requestCounter(0),
+      stopRequested(false) {}
 
 GServer::~GServer() {}
 
@@ -23,6 +24,7 @@ void GServer::start() try {
 } M_RETHROW("void GServer::start()")
 
 void GServer::stop() try {
+  stopRequested = true;
   running = false;
 } M_RETHROW("void GServer::stop()")
 
@@ -30,7 +32,8 @@ void GServer::init() {}
 
 void GServer::run() try {
   running = true;
-  while (running) sleepFor(1, 0);
+  // Short steps keep the end of the process within about a second of a stop.
+  while (running && !stopRequested) sleepFor(0, 100);
 } M_RETHROW("void GServer::run()")
 
 void GServer::done() { finished = true; }

@@ -42,6 +42,9 @@ class GServer : public MRunable {
   MInt32 preview1Quality;
   MInt32 preview2Quality;
   int requestCounter;
+  // Set by stop, never cleared: a stop that arrives before the thread has started running
+  // must still end it.
+  std::atomic<bool> stopRequested;
 };
 
 

@@ -4,26 +4,12 @@
 #include "lib/core/MIntegerValue.h"
 
 // Integer value object holding one short.
-class MInt16 : public MIntegerValue<short, 3> {
+class MInt16 : public MIntegerValue<MInt16, short, 3> {
  public:
-  MInt16() {}
-  MInt16(short _value) : MIntegerValue(_value) {}
-  explicit MInt16(const char* _text) : MIntegerValue(parse(_text)) {}
-  explicit MInt16(const MString& _text) : MIntegerValue(parse(_text.getValue())) {}
-  MInt16(const MInt16& _other) : MIntegerValue(_other.value) {}
-  MInt16& operator=(const MInt16& _other) {
-    value = _other.value;
-    return *this;
-  }
-
-  using MIntegerValue::setValue;
-  MObject* newObject() override;
-  MObject* duplicate() override;
-  MString getTypeName() override;
-  bool isKindOf(const char* _name) override;
-  using MIntegerValue::isKindOf;
-  void readStream(MInputStream* _stream) override;
-  void writeStream(MOutputStream* _stream) override;
+  using MIntegerValue::MIntegerValue;
+  static constexpr const char* kName = "MInt16";
+  static constexpr const char* kReadSignature = "void MInt16::readStream(MInputStream *_stream)";
+  static constexpr const char* kWriteSignature = "void MInt16::writeStream(MOutputStream *_stream)";
 };
 
 #endif

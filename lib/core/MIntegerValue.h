@@ -3,6 +3,7 @@
 
 #include <cinttypes>
 #include <cstdlib>
+#include <cstring>
 #include <type_traits>
 
 #include "lib/core/MException.h"
@@ -10,14 +11,17 @@
 #include "lib/core/MOutputStream.h"
 #include "lib/core/MString.h"
 
-// What the integer value classes (MInt8 ... MUInt64) share: one value field of type T, the
-// type code Code, numeric ordering, and a record of the type byte followed by the value in
-// the stream's typed encoding. Each class adds its name, constructors and signatures.
-template <typename T, uchar Code>
+// The integer value classes (MInt8 ... MUInt64): one value field of type T, the type code
+// Code, numeric ordering, and a record of the type byte followed by the value in the
+// stream's typed encoding. Each class is a thin Derived that names itself (kName) and the
+// signatures its record operations fail under (kReadSignature, kWriteSignature).
+template <typename Derived, typename T, uchar Code>
 class MIntegerValue : public MObject {
  public:
   MIntegerValue() : value(0) {}
-  explicit MIntegerValue(T _value) : value(_value) {}
+  MIntegerValue(T _value) : value(_value) {}
+  explicit MIntegerValue(const char* _text) : value(parse(_text)) {}
+  explicit MIntegerValue(const MString& _text) : value(parse(_text.getValue())) {}
 
   T getValue() const { return value; }
   void setValue(T _value) { value = _value; }
@@ -28,6 +32,12 @@ class MIntegerValue : public MObject {
   }
   bool operator==(T _value) const { return value == _value; }
 
+  MObject* newObject() override { return new Derived(); }
+  MObject* duplicate() override { return new Derived(value); }
+  MString getTypeName() override { return MString(Derived::kName); }
+  bool isKindOf(const char* _name) override {
+    return (_name && strcmp(_name, Derived::kName) == 0) || MObject::isKindOf(_name);
+  }
   uchar getType() override { return Code; }
   bool isKindOf(uchar _type) override { return _type == Code || MObject::isKindOf(_type); }
   MString toString() override {
@@ -41,6 +51,20 @@ class MIntegerValue : public MObject {
   bool isNumeric() override { return true; }
   int getStreamSize() override { return 1 + (int)sizeof(T); }
 
+  void writeStream(MOutputStream* _stream) override try {
+    *_stream << (uchar)Code;
+    writeField(_stream, value);
+  } M_RETHROW(Derived::kWriteSignature)
+
+  void readStream(MInputStream* _stream) override try {
+    if (_stream->getNextByte() != Code) throw MException("### TYPE ###", "Wrong type");
+    uchar type;
+    *_stream >> type;
+    T read;
+    readField(_stream, read);
+    value = read;
+  } M_RETHROW(Derived::kReadSignature)
+
  protected:
   static T parse(const char* _text) {
     if (_text == nullptr) return 0;
@@ -48,19 +72,6 @@ class MIntegerValue : public MObject {
     return (T)atoi(_text);
   }
 
-  void writeValue(MOutputStream* _stream) {
-    *_stream << (uchar)Code;
-    writeField(_stream, value);
-  }
-
-  void readValue(MInputStream* _stream) {
-    if (_stream->getNextByte() != Code) throw MException("### TYPE ###", "Wrong type");
-    uchar type;
-    *_stream >> type;
-    T read;
-    readField(_stream, read);
-    value = read;
-  }
 
   T value;
 

@@ -4,26 +4,12 @@
 #include "lib/core/MIntegerValue.h"
 
 // Integer value object holding one ushort.
-class MUInt16 : public MIntegerValue<ushort, 7> {
+class MUInt16 : public MIntegerValue<MUInt16, ushort, 7> {
  public:
-  MUInt16() {}
-  MUInt16(ushort _value) : MIntegerValue(_value) {}
-  explicit MUInt16(const char* _text) : MIntegerValue(parse(_text)) {}
-  explicit MUInt16(const MString& _text) : MIntegerValue(parse(_text.getValue())) {}
-  MUInt16(const MUInt16& _other) : MIntegerValue(_other.value) {}
-  MUInt16& operator=(const MUInt16& _other) {
-    value = _other.value;
-    return *this;
-  }
-
-  using MIntegerValue::setValue;
-  MObject* newObject() override;
-  MObject* duplicate() override;
-  MString getTypeName() override;
-  bool isKindOf(const char* _name) override;
-  using MIntegerValue::isKindOf;
-  void readStream(MInputStream* _stream) override;
-  void writeStream(MOutputStream* _stream) override;
+  using MIntegerValue::MIntegerValue;
+  static constexpr const char* kName = "MUInt16";
+  static constexpr const char* kReadSignature = "void MUInt16::readStream(MInputStream *_stream)";
+  static constexpr const char* kWriteSignature = "void MUInt16::writeStream(MOutputStream *_stream)";
 };
 
 #endif

@@ -4,26 +4,12 @@
 #include "lib/core/MIntegerValue.h"
 
 // Integer value object holding one UInt64.
-class MUInt64 : public MIntegerValue<UInt64, 9> {
+class MUInt64 : public MIntegerValue<MUInt64, UInt64, 9> {
  public:
-  MUInt64() {}
-  MUInt64(UInt64 _value) : MIntegerValue(_value) {}
-  explicit MUInt64(const char* _text) : MIntegerValue(parse(_text)) {}
-  explicit MUInt64(const MString& _text) : MIntegerValue(parse(_text.getValue())) {}
-  MUInt64(const MUInt64& _other) : MIntegerValue(_other.value) {}
-  MUInt64& operator=(const MUInt64& _other) {
-    value = _other.value;
-    return *this;
-  }
-
-  using MIntegerValue::setValue;
-  MObject* newObject() override;
-  MObject* duplicate() override;
-  MString getTypeName() override;
-  bool isKindOf(const char* _name) override;
-  using MIntegerValue::isKindOf;
-  void readStream(MInputStream* _stream) override;
-  void writeStream(MOutputStream* _stream) override;
+  using MIntegerValue::MIntegerValue;
+  static constexpr const char* kName = "MUInt64";
+  static constexpr const char* kReadSignature = "void MUInt64::readStream(MInputStream *_stream)";
+  static constexpr const char* kWriteSignature = "void MUInt64::writeStream(MOutputStream *_stream)";
 };
 
 #endif

@@ -4,26 +4,12 @@
 #include "lib/core/MIntegerValue.h"
 
 // Integer value object holding one uchar.
-class MUInt8 : public MIntegerValue<uchar, 6> {
+class MUInt8 : public MIntegerValue<MUInt8, uchar, 6> {
  public:
-  MUInt8() {}
-  MUInt8(uchar _value) : MIntegerValue(_value) {}
-  explicit MUInt8(const char* _text) : MIntegerValue(parse(_text)) {}
-  explicit MUInt8(const MString& _text) : MIntegerValue(parse(_text.getValue())) {}
-  MUInt8(const MUInt8& _other) : MIntegerValue(_other.value) {}
-  MUInt8& operator=(const MUInt8& _other) {
-    value = _other.value;
-    return *this;
-  }
-
-  using MIntegerValue::setValue;
-  MObject* newObject() override;
-  MObject* duplicate() override;
-  MString getTypeName() override;
-  bool isKindOf(const char* _name) override;
-  using MIntegerValue::isKindOf;
-  void readStream(MInputStream* _stream) override;
-  void writeStream(MOutputStream* _stream) override;
+  using MIntegerValue::MIntegerValue;
+  static constexpr const char* kName = "MUInt8";
+  static constexpr const char* kReadSignature = "void MUInt8::readStream(MInputStream *_stream)";
+  static constexpr const char* kWriteSignature = "void MUInt8::writeStream(MOutputStream *_stream)";
 };
 
 #endif

@@ -27,7 +27,8 @@ std::string tempName(const char* _suffix) {
 }
 }  // namespace
 
-ProcessRunner::ProcessRunner(std::vector<std::string> _args, std::string _workDir)
+ProcessRunner::ProcessRunner(std::vector<std::string> _args, std::string _workDir,
+                             std::vector<std::string> _env)
     : pid(-1), code(-1000), outFile(tempName(".out")), errFile(tempName(".err")) {
   pid = fork();
   if (pid == 0) {
@@ -36,6 +37,14 @@ ProcessRunner::ProcessRunner(std::vector<std::string> _args, std::string _workDi
     dup2(out, 1);
     dup2(err, 2);
     if (!_workDir.empty() && chdir(_workDir.c_str()) != 0) _exit(127);
+    for (auto& e : _env) {
+      size_t eq = e.find('=');
+      if (eq == std::string::npos) {
+        unsetenv(e.c_str());
+      } else {
+        setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+      }
+    }
     std::vector<char*> argv;
     for (auto& a : _args) argv.push_back((char*)a.c_str());
     argv.push_back(nullptr);
@@ -86,8 +95,8 @@ std::string ProcessRunner::out() const { return readFile(outFile); }
 std::string ProcessRunner::err() const { return readFile(errFile); }
 
 int ProcessRunner::run(std::vector<std::string> _args, std::string* _out, std::string* _err,
-                       double _seconds, std::string _workDir) {
-  ProcessRunner p(std::move(_args), std::move(_workDir));
+                       double _seconds, std::string _workDir, std::vector<std::string> _env) {
+  ProcessRunner p(std::move(_args), std::move(_workDir), std::move(_env));
   if (!p.wait(_seconds)) return -1000;
   if (_out) *_out = p.out();
   if (_err) *_err = p.err();

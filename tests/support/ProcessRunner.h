@@ -8,7 +8,9 @@
 // output and error are gathered into files, and it can be signalled while it runs.
 class ProcessRunner {
  public:
-  explicit ProcessRunner(std::vector<std::string> _args, std::string _workDir = "");
+  // _env holds "NAME=value" entries to set and "NAME" entries to remove in the child.
+  explicit ProcessRunner(std::vector<std::string> _args, std::string _workDir = "",
+                         std::vector<std::string> _env = {});
   ~ProcessRunner();
 
   // Waits up to _seconds for the process to end; returns false on time-out.
@@ -23,7 +25,8 @@ class ProcessRunner {
 
   // Runs to the end (at most _seconds) and returns the exit code, -1000 on time-out.
   static int run(std::vector<std::string> _args, std::string* _out, std::string* _err,
-                 double _seconds = 10, std::string _workDir = "");
+                 double _seconds = 10, std::string _workDir = "",
+                 std::vector<std::string> _env = {});
 
  private:
   int pid;

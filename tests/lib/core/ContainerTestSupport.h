@@ -10,6 +10,9 @@
 #include "lib/core/MStorage.h"
 #include "lib/core/MString.h"
 
+// Own namespace: the test programs link several support headers into one binary.
+namespace containertest {
+
 // A text value that counts its live instances, to see what a container deletes.
 class Probe : public MString {
  public:
@@ -51,5 +54,8 @@ inline std::vector<std::string> valuesOf(MStorage& _storage) {
     values.push_back(item->object->toString().getValue());
   return values;
 }
+
+}  // namespace containertest
+using namespace containertest;
 
 #endif

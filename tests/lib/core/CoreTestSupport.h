@@ -14,6 +14,9 @@
 #include "lib/core/MException.h"
 #include "lib/core/MStream.h"
 
+// Own namespace: the test programs link several support headers into one binary.
+namespace coretest {
+
 // One level of an exception chain: location, message.
 typedef std::pair<std::string, std::string> Level;
 typedef std::vector<Level> Chain;
@@ -96,5 +99,8 @@ class ScriptedStream : public MStream {
     return n;
   }
 };
+
+}  // namespace coretest
+using namespace coretest;
 
 #endif

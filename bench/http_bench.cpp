@@ -1,5 +1,5 @@
 // The server loop and HTTP processor with a handler that answers every request with the
-// same 5 KB page, for bench/http.sh. Usage: vistrel_bench_http [port]; port 0 (the default)
+// same 5 KB page, for bench/http.sh. Usage: http_bench [port]; port 0 (the default)
 // takes a free one. Prints "PORT <n>" once listening and runs until SIGINT or SIGTERM.
 #include <csignal>
 #include <cstdio>

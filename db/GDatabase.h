@@ -1,0 +1,193 @@
+#ifndef VISTREL_GDATABASE_H
+#define VISTREL_GDATABASE_H
+
+#include "db/GFolder.h"
+#include "db/GImage.h"
+#include "db/GImageFolder.h"
+#include "db/GImageFolderRec.h"
+#include "db/GImageStatus.h"
+#include "db/GRecordFile.h"
+#include "db/GUser.h"
+#include "lib/core/MString.h"
+#include "lib/platform/MMutex.h"
+
+class MList;
+
+// All persistent data except the image files: four files of fixed-size records under
+// "<root>/database". There is no cache and no index; every operation reads and writes the
+// files directly under one mutex.
+//
+// Common rules: no file header; record i starts at byte i * record size; integers are
+// little-endian (int/uint 32 bits, short 16 bits); a flag is one byte 0 or 1; a text field
+// of n bytes holds a zero-terminated string padded with zero bytes, cut to the stated
+// number of characters; padding is zero. Users, images and folders: the record number is
+// the id and a negative id marks a free record; a deletion frees the record and the next
+// addition takes the first free one. The byte layout is the users' data: existing files
+// must keep opening unchanged.
+//
+// user.db, 208 bytes per record:
+//   off size  field          type
+//     0    4  id             int (-1 free)
+//     4    4  type           int (0 user, 1 administrator)
+//     8    1  enabled        flag
+//     9    3  padding
+//    12    4  reserved1      uint
+//    16    4  reserved2      uint
+//    20   40  username       text, 39 chars
+//    60   30  password       text, 29 chars (plain)
+//    90   30  firstname      text, 29 chars
+//   120   30  lastname       text, 29 chars
+//   150    5  language       text, 4 chars
+//   155   41  email          text, 39 chars (two zero bytes at the end)
+//   196    4  imageLimit     int
+//   200    1  imageAccept    flag
+//   201    1  folderAccept   flag
+//   202    1  folderAdmin    flag
+//   203    1  imageUpload    flag
+//   204    1  imageDownload  flag
+//   205    3  padding
+//
+// image.db, 472 bytes per record:
+//   off size  field          type
+//     0    4  id             int (-1 free)
+//     4    4  creationTime   uint, seconds since 1970, unique among images
+//     8    4  user           int, the owner
+//    12    1  status         byte (0 waiting, 1 accepted, 2 denied)
+//    13   11  date           text, 10 chars
+//    24    2  width          short
+//    26    2  height         short
+//    28    4  size           int, bytes of the original file
+//    32   40  name           text, 39 chars
+//    72  200  description    text, 199 chars
+//   272  200  keywords       text, 199 chars
+//
+// folder.db, 120 bytes per record:
+//   off size  field          type
+//     0    4  id             int (-1 free)
+//     4    1  enabled        flag
+//     5    3  padding
+//     8    4  parentId       int (-1 for the root)
+//    12    4  ownerId        int
+//    16  100  name           text, 99 chars
+//   116    1  imageFolder    flag
+//   117    3  padding
+//
+// folderImage.db, 20 bytes per record (GImageFolderRec; free when folder and image < 0):
+//   off size  field          type
+//     0    4  creationTime   uint, unique among links
+//     4    4  folder         int
+//     8    4  user           int, the image's owner when linked
+//    12    4  image          int
+//    16    1  status         byte (0 waiting, 1 accepted, 2 denied)
+//    17    3  padding
+//
+// Crash safety: every change is a positioned write straight into the operating system (so a
+// crash of the process loses no finished operation), and every operation ends with
+// fdatasync (unless durability is switched off), so a finished operation also survives a
+// power loss. An addition first writes the whole record still marked free, syncs, then marks
+// it in use; a deletion first marks the record free, syncs, then clears it; an update is one
+// write of the whole record. Operations over many records (a user's images or links, folder
+// owners) take the same steps for all their records with one sync per step. An interrupted
+// operation therefore leaves each record as before, as after, or (an addition) still free;
+// only an update cut by a power loss inside a record may leave a mix of old and new fields,
+// each still readable. A torn tail shorter than a record is ignored and later overwritten.
+class GDatabase {
+ public:
+  GDatabase();
+  virtual ~GDatabase();
+  GDatabase(const GDatabase&) = delete;
+  GDatabase& operator=(const GDatabase&) = delete;
+
+  // Opens or creates the four files under "<_directory>/database". A file that can be
+  // neither opened nor created ends the process with exit code 1.
+  void init(const char* _directory);
+  // Durability (fdatasync after every change) is on by default.
+  void setDurable(bool _durable);
+
+  // Users.
+  int addUser(GUser& _user);
+  int deleteUser(int _user_id);
+  int getUser(int _user_id, GUser& _user);
+  int getUserByUsername(const char* _username, GUser& _user);
+  int getUsers(MList& _users);
+  int updateUser(int _user_id, GUser& _user);
+
+  // Images.
+  int addImage(GImage& _image);
+  int getImage(int _image_id, GImage& _image);
+  int updateImage(int _image_id, GImage& _image);
+  int acceptImage(int _image_id);
+  int denyImage(int _image_id);
+  int deleteImage(int _image_id);
+  void deleteUserImages(int _user_id);
+  int getUserImages(int _user_id, MList& _images);
+  int getNumOfUserImages(int _user_id, int& _total);
+  int getNumOfUserImages(int _user_id);
+  int getNumOfImages();
+  int getImagesByKeywords(MList& _words, MList& _images);
+  int getImagesByStatus(uchar _status, MList& _images);
+
+  // The links of one user.
+  int getUserImageFolders(int _user_id, MList& _imageFolders);
+  void deleteUserImageFolders(int _user_id);
+
+  // Folders.
+  int addFolder(GFolder& _folder);
+  int updateFolder(int _folder_id, GFolder& _folder);
+  int deleteFolder(int _folder_id);
+  int getFolder(int _folder_id, GFolder& _folder);
+  void changeFolderOwners(int _oldOwner, int _newOwner);
+  int getFolders(MList& _folders);
+  int getChildFolders(int _parent_folder, MList& _folders);
+  bool hasChildFolders(int _parent_folder);
+  int getNumOfChildFolders(int _parent_folder);
+  void getParentFolders(int _folder, MList& _folders);
+  bool isChildFolder(int _folder_id, int _parent_id);
+  // "/" followed by the names from below the root down to the folder, separated by "/".
+  MString getFolderPath(int _folder_id);
+
+  // Folder-image links.
+  int findFolderImage(int _folder_id, int _image_id, GImageFolderRec& _rec, int& _emptyIdx);
+  void addFolderImage(int _folder_id, int _image_id, GImageStatus _status);
+  void deleteFolderImage(int _folder_id, int _image_id);
+  void deleteImageFolders(int _image_id);
+  void deleteFolderImages(int _folder_id);
+  void acceptFolderImage(int _folder_id, int _image_id);
+  void denyFolderImage(int _folder_id, int _image_id);
+  void getFolderImages(int _folder_id, MList& _imageFolders);
+  int getNumOfFolderImages(int _folder_id);
+  void getWaitingFolderImages(MList& _imageFolders);
+  void getFolderImages(int _folder_id, int _user_id, MList& _images);
+  int getFolderImage(int _folder_id, int _image_id, GImageFolder& _imageFolder);
+
+  // Writes the four files as one HTML document (texts escaped).
+  void htmlDump(const char* _filename);
+
+ protected:
+  // Seconds since 1970; the tests replace it to add several records "in one second".
+  virtual uint currentTime();
+
+ private:
+  void openFile(GRecordFile& _file, const char* _format, const char* _message, bool _seeded);
+  void seedCreationTimes();
+  uint nextCreationTime(uint& _last);
+  // The addition and deletion orders that keep a crash from leaving a half-made record.
+  void addRecord(GRecordFile& _file, int _index, uchar* _record);
+  void freeRecord(GRecordFile& _file, int _index, uchar* _record);
+  void updateRecord(GRecordFile& _file, int _index, const uchar* _record);
+  bool readHit(GRecordFile& _file, int _id, uchar* _record);
+  int findFreeRecord(GRecordFile& _file);
+  void freeLinks(int _field, int _value);
+  void setLinkStatus(int _folder_id, int _image_id, GImageStatus _status);
+
+  MMutex mutex;
+  GRecordFile imageFile;
+  GRecordFile folderImageFile;
+  GRecordFile userFile;
+  GRecordFile folderFile;
+  uint lastImageTime;
+  uint lastLinkTime;
+  MString directory;
+};
+
+#endif

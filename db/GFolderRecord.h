@@ -1,0 +1,17 @@
+#ifndef VISTREL_GFOLDERRECORD_H
+#define VISTREL_GFOLDERRECORD_H
+
+#include "db/GFolder.h"
+#include "lib/core/MTypes.h"
+
+// The 120-byte folder record of folder.db (layout table in GDatabase.h).
+class GFolderRecord {
+ public:
+  enum { SIZE = 120, ID = 0, ENABLED = 4, PARENT_ID = 8, OWNER_ID = 12, NAME = 16, IMAGE_FOLDER = 116 };
+
+  // Builds the whole record from zero bytes; the name is cut to 99 characters.
+  static void encode(const GFolder& _folder, uchar* _record);
+  static void decode(const uchar* _record, GFolder& _folder);
+};
+
+#endif

@@ -1,0 +1,32 @@
+#ifndef VISTREL_GIMAGERECORD_H
+#define VISTREL_GIMAGERECORD_H
+
+#include "db/GImage.h"
+#include "lib/core/MTypes.h"
+
+// The 472-byte image record of image.db (layout table in GDatabase.h). The creation time is
+// a field of the record only; GImage does not carry it.
+class GImageRecord {
+ public:
+  enum {
+    SIZE = 472,
+    ID = 0,
+    CREATION_TIME = 4,
+    USER = 8,
+    STATUS = 12,
+    DATE = 13,
+    WIDTH = 24,
+    HEIGHT = 26,
+    BYTES = 28,
+    NAME = 32,
+    DESCRIPTION = 72,
+    KEYWORDS = 272,
+    KEYWORDS_MAX = 199
+  };
+
+  // Builds the whole record from zero bytes; texts are cut to their fields.
+  static void encode(const GImage& _image, uint _creationTime, uchar* _record);
+  static void decode(const uchar* _record, GImage& _image);
+};
+
+#endif

@@ -1,0 +1,49 @@
+#include "db/GResultList.h"
+
+#include "lib/core/MInt32.h"
+#include "lib/core/MList.h"
+#include "lib/core/MString.h"
+#include "lib/core/MUInt32.h"
+
+GResultList::GResultList(MList& _list, bool _clear) : list(_list), uniqueKeys(_list.getUniqueKeys()) {
+  if (_clear) list.clear();
+  for (MItem* item = list.getFirstItem(); item != nullptr; item = list.getNextItem(item)) {
+    taken.insert(identity(item->key));
+  }
+  list.setUniqueKeys(false);
+}
+
+GResultList::~GResultList() { list.setUniqueKeys(uniqueKeys); }
+
+// Keys of different classes never match, so the class is part of a key's identity.
+std::string GResultList::identity(MObject* _key) {
+  return std::to_string((int)_key->getType()) + ":" + _key->toString().getValue();
+}
+
+void GResultList::add(int _key, MObject* _object) { add(new MInt32(_key), _object); }
+
+void GResultList::add(uint _key, MObject* _object) { add(new MUInt32(_key), _object); }
+
+void GResultList::add(const char* _key, MObject* _object) { add(new MString(_key), _object); }
+
+void GResultList::add(MObject* _key, MObject* _object) {
+  try {
+    if (uniqueKeys && !taken.insert(identity(_key)).second) {
+      // A repeated key: the list's own check raises its usual failure.
+      list.setUniqueKeys(true);
+      try {
+        list.addObject(_key, _object);
+      } catch (...) {
+        list.setUniqueKeys(false);
+        throw;
+      }
+      list.setUniqueKeys(false);
+    } else {
+      list.addObject(_key, _object);
+    }
+  } catch (...) {
+    if (_key->getOwner() == nullptr) delete _key;
+    if (_object->getOwner() == nullptr) delete _object;
+    throw;
+  }
+}

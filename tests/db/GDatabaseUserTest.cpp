@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include "db/GDatabase.h"
+#include "lib/core/MList.h"
+#include "lib/core/MString.h"
+#include "tests/db/DbTestSupport.h"
+
+namespace {
+
+class GDatabaseUsers : public testing::Test {
+ protected:
+  void SetUp() override { db.init(root.path.c_str()); }
+
+  int addUser(const char* _name) {
+    GUser user;
+    user.username = _name;
+    return db.addUser(user);
+  }
+
+  TempRoot root;
+  ClockedDatabase db;
+};
+
+}  // namespace
+
+TEST_F(GDatabaseUsers, RecordBytesFollowTheLayoutAndTextsAreCut) {
+  GUser user;
+  user.type = 1;
+  user.enabled = true;
+  user.reserved1 = 0x01020304;
+  user.reserved2 = 0xA0B0C0D0;
+  user.username = std::string(45, 'u').c_str();
+  user.password = std::string(30, 'p').c_str();
+  user.firstname = "Ann";
+  user.lastname = "Lee";
+  user.language = "deutsch";
+  user.email = std::string(41, 'e').c_str();
+  user.imageLimit = -2;
+  user.imageAccept = false;
+  user.folderAccept = true;
+  user.folderAdmin = false;
+  user.imageUpload = true;
+  user.imageDownload = false;
+  user.id = 77;  // ignored: the record number decides
+  ASSERT_EQ(2, db.addUser(user));
+  EXPECT_EQ(2, user.id);
+
+  Bytes expected(208, 0);
+  le32(expected, 0, 2);
+  le32(expected, 4, 1);
+  expected[8] = 1;
+  le32(expected, 12, 0x01020304);
+  le32(expected, 16, 0xA0B0C0D0);
+  text(expected, 20, std::string(39, 'u'));
+  text(expected, 60, std::string(29, 'p'));
+  text(expected, 90, "Ann");
+  text(expected, 120, "Lee");
+  text(expected, 150, "deut");
+  text(expected, 155, std::string(39, 'e'));
+  le32(expected, 196, (uint32_t)-2);
+  expected[201] = 1;
+  expected[203] = 1;
+  EXPECT_EQ(expected, slice(readBytes(root.file("user.db")), 2, 208));
+
+  GUser back;
+  ASSERT_EQ(2, db.getUser(2, back));
+  EXPECT_STREQ(std::string(39, 'u').c_str(), back.username.getValue());
+  EXPECT_STREQ(std::string(29, 'p').c_str(), back.password.getValue());
+  EXPECT_STREQ("deut", back.language.getValue());
+  EXPECT_EQ(39, back.email.getLength());
+  EXPECT_EQ(0xA0B0C0D0u, back.reserved2);
+  EXPECT_EQ(-2, back.imageLimit);
+  EXPECT_TRUE(back.imageUpload);
+  EXPECT_FALSE(back.imageAccept);
+}
+
+TEST_F(GDatabaseUsers, DefaultAccountsCannotBeDeletedButOthersCanAndTheirSlotIsReused) {
+  EXPECT_EQ(-1, db.deleteUser(0));
+  EXPECT_EQ(-1, db.deleteUser(1));
+  for (int i = 2; i <= 6; ++i) EXPECT_EQ(i, addUser(MString::format("user%d", i).getValue()));
+
+  EXPECT_EQ(5, db.deleteUser(5));
+  EXPECT_EQ(-1, db.deleteUser(5));  // already free
+  GUser user;
+  EXPECT_EQ(-1, db.getUser(5, user));
+  Bytes freed(208, 0);
+  le32(freed, 0, (uint32_t)-1);
+  EXPECT_EQ(freed, slice(readBytes(root.file("user.db")), 5, 208));
+
+  EXPECT_EQ(5, addUser("newcomer"));
+  EXPECT_EQ(7, addUser("last"));
+  EXPECT_EQ(-1, db.deleteUser(99));
+  EXPECT_EQ(-1, db.deleteUser(-3));
+}
+
+TEST_F(GDatabaseUsers, LookupsByIdAndByExactUsername) {
+  GUser user;
+  user.username = "unchanged";
+  EXPECT_EQ(-1, db.getUser(-1, user));
+  EXPECT_EQ(-1, db.getUser(2, user));
+  EXPECT_EQ(-1, db.getUserByUsername("Admin", user));
+  EXPECT_EQ(-1, db.getUserByUsername("admi", user));
+  EXPECT_EQ(-1, db.getUserByUsername(nullptr, user));
+  EXPECT_STREQ("unchanged", user.username.getValue());
+  EXPECT_EQ(1, db.getUserByUsername("guest", user));
+  EXPECT_STREQ("Guest", user.lastname.getValue());
+
+  std::string longName(50, 'x');
+  addUser(longName.c_str());
+  EXPECT_EQ(-1, db.getUserByUsername(longName.c_str(), user));
+  EXPECT_EQ(2, db.getUserByUsername(longName.substr(0, 39).c_str(), user));
+}
+
+TEST_F(GDatabaseUsers, ListIsInFileOrderKeyedByNamesAndId) {
+  addUser("zed");
+  addUser("gone");
+  db.deleteUser(3);
+  MList users;
+  users.addObject("stale", new MString("x"));
+  ASSERT_EQ(3, db.getUsers(users));
+  MItem* item = users.getFirstItem();
+  EXPECT_STREQ("Administrator:System:admin:0", item->key->toString().getValue());
+  item = users.getNextItem(item);
+  EXPECT_STREQ("Guest:User:guest:1", item->key->toString().getValue());
+  item = users.getNextItem(item);
+  EXPECT_STREQ("::zed:2", item->key->toString().getValue());
+  EXPECT_STREQ("zed", ((GUser*)item->object)->username.getValue());
+}
+
+TEST_F(GDatabaseUsers, UpdateRewritesEverythingButTheId) {
+  GUser admin;
+  ASSERT_EQ(0, db.getUser(0, admin));
+  admin.password = "secret";
+  admin.id = 12;
+  EXPECT_EQ(0, db.updateUser(0, admin));
+  GUser back;
+  db.getUser(0, back);
+  EXPECT_STREQ("secret", back.password.getValue());
+  EXPECT_EQ(0, back.id);
+  EXPECT_EQ(-1, db.updateUser(-1, admin));
+  EXPECT_EQ(-1, db.updateUser(4, admin));
+  EXPECT_EQ(416u, readBytes(root.file("user.db")).size());
+}
