@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, only those that are missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev imagemagick sqlite3)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev imagemagick sqlite3 python3 nodejs)
 
 missing=()
 for p in "${packages[@]}"; do

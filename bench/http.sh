@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# HTTP throughput and latency of our server loop against nginx, side by side in one run.
+#
+# Both serve a 5 KB page on loopback: ours through http_bench (the server loop and
+# HTTP processor with a fixed-page handler), nginx with one worker process, access log off,
+# serving a 5 KB file from a temporary directory with its own configuration. wrk drives each
+# with keep-alive, 2 threads and 50 connections. Prints requests/s and the 99th percentile
+# latency of both, their ratio, and the CPU our server uses while idle.
+#
+#   bash bench/http.sh [seconds per run, default 10]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+duration="${1:-10}"
+bash scripts/setup-bench.sh
+cmake -S . -B build/release -G Ninja >/dev/null
+cmake --build build/release --target http_bench >/dev/null
+
+work="$(mktemp -d)"
+ours_pid=""
+nginx_pid=""
+cleanup() {
+  [ -n "$ours_pid" ] && kill "$ours_pid" 2>/dev/null || true
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
+}
+
+# --- our server ---
+build/release/bench/http_bench 0 >"$work/ours.out" 2>&1 &
+ours_pid=$!
+for _ in $(seq 100); do
+  grep -q '^PORT ' "$work/ours.out" 2>/dev/null && break
+  sleep 0.1
+done
+ours_port="$(awk '/^PORT /{print $2}' "$work/ours.out")"
+[ -n "$ours_port" ] || { echo "our server did not start"; cat "$work/ours.out"; exit 1; }
+
+# --- nginx ---
+nginx_port="$(free_port)"
+mkdir -p "$work/www" "$work/nginx"
+head -c 5120 /dev/zero | tr '\0' 'x' >"$work/www/index.html"
+chmod 755 "$work" "$work/www"
+chmod 644 "$work/www/index.html"
+cat >"$work/nginx/nginx.conf" <<CONF
+worker_processes 1;
+daemon off;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  client_body_temp_path $work/nginx/body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  uwsgi_temp_path $work/nginx/uwsgi;
+  scgi_temp_path $work/nginx/scgi;
+  default_type text/html;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    root $work/www;
+  }
+}
+CONF
+nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" >"$work/nginx/stdout" 2>&1 &
+nginx_pid=$!
+for _ in $(seq 100); do
+  up=$( (exec 3<>"/dev/tcp/127.0.0.1/$nginx_port") 2>/dev/null && echo yes || true)
+  [ "$up" = yes ] && break
+  sleep 0.1
+done
+
+# --- load ---
+run_wrk() {  # name port -> prints "requests/s p99-ms"
+  local out="$work/wrk-$1.txt"
+  wrk -t2 -c50 -d2s "http://127.0.0.1:$2/" >/dev/null  # warm-up
+  wrk -t2 -c50 -d"${duration}s" --latency "http://127.0.0.1:$2/" >"$out"
+  if grep -q "Non-2xx" "$out"; then echo "$1 answered errors:"; cat "$out"; exit 1; fi
+  local rps p99
+  rps="$(awk '/^Requests\/sec:/{print $2}' "$out")"
+  p99="$(awk '$1=="99%"{v=$2; if (v ~ /us$/) {sub(/us$/,"",v); v=v/1000} else if (v ~ /ms$/) {sub(/ms$/,"",v)} else if (v ~ /s$/) {sub(/s$/,"",v); v=v*1000}; print v}' "$out")"
+  echo "$rps $p99"
+}
+
+read -r ours_rps ours_p99 < <(run_wrk ours "$ours_port")
+read -r nginx_rps nginx_p99 < <(run_wrk nginx "$nginx_port")
+
+# --- idle CPU of our server over 5 s ---
+sleep 2
+ticks() { awk '{print $14 + $15}' "/proc/$ours_pid/stat"; }
+t0="$(ticks)"
+sleep 5
+t1="$(ticks)"
+hz="$(getconf CLK_TCK)"
+idle_cpu="$(awk -v a="$t0" -v b="$t1" -v hz="$hz" 'BEGIN{printf "%.2f", (b - a) / hz / 5 * 100}')"
+
+printf '%-8s %12s %10s\n' server 'requests/s' 'p99 (ms)'
+printf '%-8s %12s %10s\n' ours "$ours_rps" "$ours_p99"
+printf '%-8s %12s %10s\n' nginx "$nginx_rps" "$nginx_p99"
+awk -v a="$ours_rps" -v b="$nginx_rps" -v c="$ours_p99" -v d="$nginx_p99" \
+  'BEGIN{printf "ratio ours/nginx: requests/s %.2f, p99 %.2f\n", a / b, c / d}'
+echo "idle CPU of our server: ${idle_cpu}% of one core"

@@ -1,0 +1,12 @@
+#include "lib/net/MHttpHandler.h"
+
+#include "lib/core/MException.h"
+
+MHttpHandler::MHttpHandler() {}
+
+void MHttpHandler::event_httpRequest(MHttpRequest&, MHttpResponse&) {}
+
+void MHttpHandler::dispatchRequest(MHttpRequest& _request, MHttpResponse& _response) try {
+  MMutexLock lock(mutex);
+  event_httpRequest(_request, _response);
+} M_RETHROW("void MHttpHandler::dispatchRequest(MHttpRequest& _request, MHttpResponse& _response)")

@@ -1,0 +1,101 @@
+#ifndef VISTREL_MSERVER_H
+#define VISTREL_MSERVER_H
+
+#include <poll.h>
+
+#include <atomic>
+#include <vector>
+
+#include "lib/core/MList.h"
+#include "lib/platform/MMutex.h"
+#include "lib/platform/MRunable.h"
+
+class MInterface;
+class MItem;
+class MSocket;
+class MStreamProcessor;
+
+// The TCP server: one listening socket and up to 499 client connections, all served by one
+// thread. Each connection has two ring buffers and its own protocol processor, made from the
+// prototype with newObject; the server moves bytes between sockets and buffers and drives
+// the processors, which never touch a socket.
+//
+// One pass of the loop: wait in poll for the sockets that can move data (without waiting
+// when the previous pass got anything done), accept, read, let every processor work, send
+// to every connection that has output and can take it, close the connections that asked to
+// be closed, and drop those whose client has gone quiet for too long. Sockets are
+// non-blocking, so a slow or stalled client never holds up the others. An idle server sleeps
+// in poll; stop() ends the loop within one idle wait.
+class MServer : public MRunable {
+ public:
+  static const int backlog = 1000;
+  // Entries of the connection list, the listening socket's included.
+  static const int maxConnections = 500;
+  // Longest wait in poll when nothing is going on; also bounds how late stop() is seen.
+  static const int idleWaitMillis = 100;
+  // A client that takes no byte of its pending output for this long (ms) is dropped, as
+  // established servers do (send time-out 60 s).
+  static const int sendTimeout = 60000;
+  // Most processor steps per connection and pass, so that one busy connection cannot keep
+  // the others waiting.
+  static const int maxStepsPerPass = 64;
+  // Most connections accepted in one pass.
+  static const int maxAcceptsPerPass = 32;
+  // After a failed accept (for example out of file handles) the listening socket rests for
+  // this long (ms) instead of waking the loop again at once.
+  static const int acceptPauseMillis = 100;
+
+  MServer();
+  MServer(int _port, MStreamProcessor* _streamProcessor);
+  ~MServer() override;
+  MServer(const MServer&) = delete;
+  MServer& operator=(const MServer&) = delete;
+
+  // Binds any local address at _port (0: a free port) and listens. The prototype stays the
+  // caller's and must outlive the server.
+  void configure(int _port, MStreamProcessor* _streamProcessor);
+
+  void start() override;
+  void stop() override;
+  void run() override;
+
+  // The port actually bound.
+  int getPort();
+  // Client connections at the moment.
+  int getConnectionCount();
+
+ protected:
+  // One pass of the loop; true when it got anything done.
+  bool runPass(int _waitMillis);
+  bool process_socketInput(int _waitMillis);
+  bool process_socketAccept(MSocket* _socket);
+  bool process_socketRead(int _entry);
+  bool process_streamInput();
+  bool process_socketOutput();
+  bool process_timeouts();
+
+ private:
+  // A connection as seen by the current pass.
+  struct Entry {
+    MItem* item;
+    MInterface* connection;
+    bool removed;
+  };
+  void removeMarked();
+
+  MSocket* listenSocket;
+  MInterface* listenInterface;
+  MList connections;
+  // Held by each phase of a pass while it walks the connections; not across the wait.
+  MMutex connectionsMutex;
+  MStreamProcessor* prototype;
+  std::atomic<bool> stopRequested;
+
+  std::vector<Entry> entries;
+  std::vector<struct pollfd> pollSet;
+  UInt64 now;
+  UInt64 acceptPausedUntil;
+  UInt64 lastTimeoutCheck;
+};
+
+#endif

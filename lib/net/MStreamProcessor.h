@@ -1,0 +1,40 @@
+#ifndef VISTREL_MSTREAMPROCESSOR_H
+#define VISTREL_MSTREAMPROCESSOR_H
+
+#include "lib/core/MObject.h"
+
+class MInterface;
+
+// Base of the protocol processors that the server loop drives, one per connection. A
+// processor reads the connection's input buffer and writes its output buffer; it never
+// touches the socket. The server keeps one prototype and makes each connection's processor
+// with newObject, which must carry over the prototype's configuration.
+class MStreamProcessor : public MObject {
+ public:
+  MStreamProcessor();
+  explicit MStreamProcessor(MInterface* _interface);
+
+  void setInterface(MInterface* _interface) { interface = _interface; }
+  MInterface* getInterface() { return interface; }
+  bool isCloseRequested() const { return closeRequested; }
+
+  MObject* newObject() override;
+  // One bounded step of work; true when the step got anything done, so that a loop that
+  // sees only false everywhere may wait for the sockets instead of asking again at once.
+  // The base version echoes up to 10000 waiting bytes to the standard output.
+  virtual bool process();
+  // The base version: attached, input waiting and room in the output buffer.
+  virtual bool canProcess();
+  // True when the connection has waited on its client longer than the protocol allows and
+  // should be dropped. _now is a reading of clockMillis. The base version never expires.
+  virtual bool isExpired(UInt64 _now);
+
+  // Milliseconds of a clock that only moves forward, for time-outs.
+  static UInt64 clockMillis();
+
+ protected:
+  MInterface* interface;
+  bool closeRequested;
+};
+
+#endif
