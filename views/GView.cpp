@@ -37,7 +37,12 @@ void GView::writeFile(MTextStream& _out, const char* _filename) try {
   try {
     char buffer[10000];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) _out.writeData(buffer, (int)n);
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) {
+      // A page cut short would be sent as if it were whole.
+      if (_out.writeData(buffer, (int)n) != (int)n) {
+        throw MException("### FILE ###", "The file does not fit into the page!");
+      }
+    }
   } catch (const MException&) {
     fclose(file);
     throw;

@@ -26,7 +26,9 @@ class MTextStream;
 // Actions are carried out only for a request that names its session in its own `session`
 // parameter, as every link and form of the pages does. A request that is attributed only
 // through the client table or the cookie may read pages but changes nothing, so that another
-// web site cannot make a logged-in browser act.
+// web site cannot make a logged-in browser act. The login of a visitor is the exception: it
+// acts with the credentials it carries, not with the rights of a session the browser holds,
+// and demanding the guest identifier, which every page shows, would protect nothing.
 class GServlet : public MHttpHandler {
  public:
   GServlet();
