@@ -427,7 +427,9 @@ TEST_F(GFolderAdminViewTest, DeleteQuestionOnlyForFoldersTheUserMayEdit) {
     std::string page = render(905, "", c.folder);
     EXPECT_EQ(c.asked, page.find("QUESTION_DELETE_FOLDER") != std::string::npos)
         << c.user << " " << c.folder;
-    if (!c.asked && c.user != 0) EXPECT_EQ("", page) << c.folder;
+    if (!c.asked && c.user != 0) {
+      EXPECT_EQ("", page) << c.folder;
+    }
   }
   // An administrator asking about a folder that is not there gets an empty page.
   logIn(0);
