@@ -41,7 +41,7 @@ int selectedFolder(GSession& _session, MList& _params) {
 // not carried out (a reload repeats its requestId); a link must not carry it out later.
 void copyForLinks(MList& _params, MList& _copy) {
   _copy = _params;
-  if (_copy.getObject("action") != nullptr) _copy.deleteObject("action");
+  GView::forgetAction(_copy);
 }
 
 // The session identifier as it goes into a hand-built URL.
@@ -379,7 +379,7 @@ void GFolderAdminView::folderButtons(GSession& _session, MTextStream& _out, int 
     param.setObject("Folder.id", _selected);
     if (!application.getDatabase().hasChildFolders(_selected)) {
       param.setObject("page", 905);
-      if (param.getObject("action") != nullptr) param.deleteObject("action");
+      forgetAction(param);
       button(_session, _out, buttonStart, "mouseClick(this,document,'", getUrl(_session, param),
              "BUTTON_DELETE");
     }

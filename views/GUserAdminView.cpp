@@ -75,9 +75,7 @@ void GUserAdminView::frame_list(GSession& _session, MTextStream& _out, MList& _p
   if (!isAdministrator(_session)) return;
   _out << "<HTML>\n" << "<FRAMESET rows=\"85,90%,280\" name=\"frame_list\" border=\"0\">\n";
   MList param(_params);
-  // An action still in the request was not carried out (a reload repeats its requestId);
-  // with the fresh requestId below, the frames would carry it out after all.
-  if (param.getObject("action") != nullptr) param.deleteObject("action");
+  forgetAction(param);
   param.setObject("requestId", GApplication::get().nextRequestId());
   param.setObject("page", 303);
   _out << "<FRAME name=\"title\" src=\"" << getUrl(_session, param).getValue()
