@@ -1,6 +1,6 @@
 #include "webapp/GImageStore.h"
 
-#include <cstdio>
+#include <unistd.h>
 
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
@@ -30,7 +30,7 @@ MString GImageStore::temporaryPath(int _number) try {
 } M_RETHROW("MString GImageStore::temporaryPath(int _number)")
 
 void GImageStore::removeFiles(int _image_id) try {
-  remove(originalPath(_image_id).getValue());
-  remove(preview1Path(_image_id).getValue());
-  remove(preview2Path(_image_id).getValue());
+  unlink(originalPath(_image_id).getValue());
+  unlink(preview1Path(_image_id).getValue());
+  unlink(preview2Path(_image_id).getValue());
 } M_RETHROW("void GImageStore::removeFiles(int _image_id)")

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -81,7 +82,7 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request) try {
   }
   if (image.getWidth() <= 0 || image.getHeight() <= 0 || image.getWidth() > maxSide ||
       image.getHeight() > maxSide) {
-    remove(temporary.getValue());
+    unlink(temporary.getValue());
     return false;
   }
   store(image, temporary, user.id, user.imageAccept ? GIMAGE_WAITING : GIMAGE_ACCEPTED);
@@ -98,7 +99,7 @@ bool GUpload::writeFile(const MString& _path, const char* _data, size_t _length)
   if (fclose(file) != 0) written = false;
   if (!written) {
     fprintf(stderr, "Cannot write the file (%s)!\n", _path.getValue());
-    remove(_path.getValue());
+    unlink(_path.getValue());
   }
   return written;
 } M_RETHROW("bool GUpload::writeFile(MString& _path,char *_data,size_t _length)")
@@ -144,7 +145,7 @@ int GUpload::store(MImage& _image, const MString& _temporary, int _user_id,
       } catch (const MException&) {
       }
     }
-    remove(_temporary.getValue());
+    unlink(_temporary.getValue());
     throw;
   }
   return id;
