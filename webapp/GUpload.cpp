@@ -79,6 +79,10 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request) try {
     jpeg.load(temporary.getValue(), image);
   } catch (const MException&) {
     // Not decodable: the image stays empty and the upload ends below.
+  } catch (...) {
+    // Out of memory and the like fail the request, without leaving the file behind.
+    unlink(temporary.getValue());
+    throw;
   }
   if (image.getWidth() <= 0 || image.getHeight() <= 0 || image.getWidth() > maxSide ||
       image.getHeight() > maxSide) {
