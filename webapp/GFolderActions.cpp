@@ -14,6 +14,12 @@ bool mayAdministerFolders(GSession& _session) {
   return _session.user.type == 1 || _session.user.folderAdmin;
 }
 
+// Administrators keep every folder; other folder administrators only those they own. The
+// root counts as the administrator account's.
+bool mayEdit(GSession& _session, int _ownerId) {
+  return _session.user.type == 1 || _ownerId == _session.user.id;
+}
+
 // A flag of the forms: any number but 0, and an absent parameter, is true.
 bool flag(MList& _params, const char* _name) { return GView::paramInt(_params, _name) != 0; }
 
@@ -26,6 +32,7 @@ void GFolderActions::createFolder(GSession& _session, MList& _params) try {
   GFolder parentFolder;
   // A folder under a parent that does not exist would hang outside the tree.
   if (parent != 0 && database.getFolder(parent, parentFolder) < 0) return;
+  if (!mayEdit(_session, parent == 0 ? 0 : parentFolder.ownerId)) return;
   GFolder folder;
   folder.parentId = parent;
   folder.name = GView::paramText(_params, "Folder.name");
@@ -46,6 +53,10 @@ void GFolderActions::updateFolder(GSession& _session, MList& _params) try {
     _params.setObject("Folder.parent", 0);
     return;
   }
+  if (!mayEdit(_session, folder.ownerId)) {
+    _params.setObject("Folder.parent", folder.parentId);
+    return;
+  }
 
   int newParent = GView::paramInt(_params, "Folder.parent");
   int newParentOwner = 0;  // the root counts as the administrator account's
@@ -58,7 +69,7 @@ void GFolderActions::updateFolder(GSession& _session, MList& _params) try {
     newParentOwner = parentFolder.ownerId;
   }
   if (newParent != folder.parentId) {
-    bool allowed = administrator || newParentOwner == _session.user.id;
+    bool allowed = mayEdit(_session, newParentOwner);
     // Under itself or under one of its own descendants the folder would leave the tree and
     // take its sub-tree with it into a cycle.
     bool staysTree = newParent != folder.id && !database.isChildFolder(newParent, folder.id);
@@ -81,6 +92,7 @@ void GFolderActions::deleteFolder(GSession& _session, MList& _params) try {
   GDatabase& database = GApplication::get().getDatabase();
   GFolder folder;
   if (database.getFolder(GView::paramInt(_params, "Folder.id"), folder) < 0) return;
+  if (!mayEdit(_session, folder.ownerId)) return;
   MList children;
   if (database.getChildFolders(folder.id, children) > 0) {
     _params.setObject("Folder.id", folder.id);

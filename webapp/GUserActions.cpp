@@ -99,7 +99,9 @@ void GUserActions::deleteUser(GSession& _session, MList& _params) try {
   GUser user;
   // Only an account that exists: the deletions below select by owner, and the owner -1 of
   // an absent or malformed id would also match records that belong to nobody.
-  if (userId != 0 && userId != guestAccount && database.getUser(userId, user) >= 0) {
+  // Nor one's own account: the session in hand would go on as a user that no longer exists.
+  if (userId != 0 && userId != guestAccount && userId != _session.user.id &&
+      database.getUser(userId, user) >= 0) {
     database.deleteUserImageFolders(userId);
     database.changeFolderOwners(userId, 0);
     MList images;

@@ -27,7 +27,7 @@ class GFolderActionsTest : public webtest::ActionTest {
 }  // namespace
 
 TEST_F(GFolderActionsTest, CreateFolder) {
-  int top = addFolder("Top", 0, 0, false);
+  int top = addFolder("Top", 0, folderAdmin, false);
   Exchange made;
   act(made, fadminSession, "action=0&Folder.parent=" + std::to_string(top) + "&Folder.name=Birds");
   int id = std::stoi(param(made, "Folder.id"));
@@ -155,7 +155,7 @@ TEST_F(GFolderActionsTest, UpdateFolderThatOrWhoseParentDoesNotExist) {
 
 TEST_F(GFolderActionsTest, DeleteFolder) {
   int parent = addFolder("Parent", 0, 0, false);
-  int child = addFolder("Child", parent, 0);
+  int child = addFolder("Child", parent, folderAdmin);
   int image = addImage(plain);
   db().addFolderImage(child, image, GIMAGE_ACCEPTED);
 
@@ -190,4 +190,41 @@ TEST_F(GFolderActionsTest, DeleteFolder) {
     act(admin, std::string("action=2&Folder.id=") + id);
   }
   EXPECT_EQ(before, folderCount());
+}
+
+TEST_F(GFolderActionsTest, FolderAdministratorsKeepOnlyTheirOwnFolders) {
+  // The buttons are hidden in the pages; a typed URL must not get further.
+  int others = addFolder("Others", 0, plain, false);
+  int adminsChild = addFolder("AdminsChild", others, 0);
+  int mine = addFolder("Mine", 0, folderAdmin, false);
+  const int foldersBefore = folderCount();
+
+  struct Case {
+    const char* what;
+    std::string query;
+  };
+  const Case refused[] = {
+      {"create under the root", "action=0&Folder.parent=0&Folder.name=X"},
+      {"create under someone else's", "action=0&Folder.name=X&Folder.parent=" + std::to_string(others)},
+      {"rename someone else's",
+       "action=1&Folder.name=Taken&Folder.enabled=1&Folder.id=" + std::to_string(others) +
+           "&Folder.parent=0"},
+      {"delete someone else's", "action=2&Folder.id=" + std::to_string(adminsChild)},
+  };
+  for (const Case& c : refused) {
+    act(fadminSession, c.query);
+    EXPECT_EQ(foldersBefore, folderCount()) << c.what;
+  }
+  EXPECT_STREQ("Others", folder(others).name.getValue());
+  EXPECT_EQ(others, folder(adminsChild).parentId);
+
+  // Their own folders they keep: a child under one, renamed, then deleted again.
+  Exchange made;
+  act(made, fadminSession, "action=0&Folder.name=Sub&Folder.parent=" + std::to_string(mine));
+  int sub = std::stoi(param(made, "Folder.id"));
+  act(fadminSession, "action=1&Folder.name=Sub2&Folder.enabled=1&Folder.id=" + std::to_string(sub) +
+                         "&Folder.parent=" + std::to_string(mine));
+  EXPECT_STREQ("Sub2", folder(sub).name.getValue());
+  act(fadminSession, "action=2&Folder.id=" + std::to_string(sub));
+  EXPECT_EQ(foldersBefore, folderCount());
 }

@@ -208,8 +208,10 @@ TEST_F(GUserActionsTest, DeleteUser) {
   }
   int before = userCount();
 
-  // Refused: ordinary users, the two protected accounts, ids that name nobody.
+  // Refused: ordinary users, an administrator's own account, the two protected accounts, ids
+  // that name nobody.
   act(olgaSession, "action=10&User.id=" + std::to_string(secondAdmin));
+  act(bossSession, "action=10&User.id=" + std::to_string(secondAdmin));
   for (const char* id : {"0", "1", "-1", "77", "2147483648", ""}) {
     Exchange e;
     act(e, admin, std::string("action=10&User.id=") + id);
