@@ -107,6 +107,10 @@ void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _respons
 void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
                              MTextStream& _out) {
   int now = currentTime();
+  // The pages say which character set they are in, so that a browser sends typed letters
+  // beyond ASCII as UTF-8 and shows them back as typed; without it every browser guesses a
+  // one-byte set, and letters outside it come back as numeric references.
+  _response.contentType = "text/html; charset=UTF-8";
   MList& params = _request.params;
   params.setExceptions(false);
   _response.headers.setExceptions(false);

@@ -55,6 +55,7 @@ TEST_F(GServletTest, FirstVisitGetsTheOuterFrameSetOfTheGuest) {
   EXPECT_EQ(200, e.response.statusCode);
   EXPECT_EQ(frameSet("5072913846", 1), e.body());
   EXPECT_EQ("no-cache", e.header("Cache-Control"));
+  EXPECT_STREQ("text/html; charset=UTF-8", e.response.contentType.getValue());
   EXPECT_EQ("<none>", e.header("Set-Cookie"));
   // Only a request that arrives with a session is remembered for its client.
   EXPECT_EQ("<none>", client("127.0.0.1:40000"));
