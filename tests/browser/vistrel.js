@@ -84,6 +84,10 @@ class VistrelServer {
     this.child = childProcess.spawn(path.join(this.root, "bin", "vistrel"), [this.root],
       { cwd: this.dir, stdio: ["ignore", log, log] });
     fs.closeSync(log);
+    // Never leave the server behind when this process ends early.
+    const child = this.child;
+    const killOnExit = () => { if (child.exitCode === null && child.signalCode === null) child.kill("SIGKILL"); };
+    process.once("exit", killOnExit);
     this.exited = new Promise((resolve) => {
       this.child.once("exit", (code, signal) => { this.exit = { code, signal }; resolve(this.exit); });
     });

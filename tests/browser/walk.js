@@ -83,9 +83,39 @@ class Walk {
     }
     this.language = this.defaultLanguage;
     this.user = null;
+    this.problems = [];
+    this.watched = null;
   }
 
   get page() { return this.browser.page; }
+
+  // Script errors and failed loads of any frame, collected since the last call. A new
+  // browser (after relaunch) is watched from its first page on.
+  watch() {
+    const page = this.page;
+    if (this.watched === page) return;
+    this.watched = page;
+    page.on("pageerror", (error) => this.problems.push(`script error: ${error.message}`));
+    page.on("console", (message) => {
+      const where = message.location().url || "";
+      // The server answers every /favicon.ico with 404 by design.
+      if (message.type() !== "error" || new URL(where, "http://x/").pathname === "/favicon.ico") return;
+      this.problems.push(`console: ${message.text()} (${where})`);
+    });
+    page.on("requestfailed", (request) => {
+      const failure = request.failure();
+      // Loads that a following navigation cancels are no fault of the page.
+      if (failure && failure.errorText !== "net::ERR_ABORTED") {
+        this.problems.push(`request failed: ${request.url()} (${failure.errorText})`);
+      }
+    });
+  }
+
+  takeProblems() {
+    const problems = this.problems;
+    this.problems = [];
+    return problems;
+  }
 
   // The text of a translation key in the session's language.
   t(key, language = this.language) {
@@ -391,11 +421,14 @@ const STEPS = [
 async function runStep(walk, s, index, shots) {
   const file = path.join(shots, `${String(index).padStart(2, "0")}-${s.name}`);
   try {
+    walk.watch();
     const result = await s.run(walk);
     if (result !== false) {
       await settle(walk.page);
       await walk.page.screenshot({ path: `${file}.png` });
     }
+    const problems = walk.takeProblems();
+    if (problems.length) throw new Error(`the browser reported:\n  ${problems.join("\n  ")}`);
   } catch (error) {
     try {
       await walk.page.screenshot({ path: `${file}-failed.png` });
