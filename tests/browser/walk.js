@@ -369,15 +369,26 @@ const STEPS = [
 
   step("help", "Help opens the user manual of the session's language", async (w) => {
     const shell = w.shell();
+    const context = w.page.context();
+    // The new window asks for the manual; headless chromium may then treat it as a download.
+    const asked = [];
+    const onRequest = (request) => {
+      if (/\.pdf$/i.test(new URL(request.url()).pathname)) asked.push(request.url());
+    };
+    context.on("request", onRequest);
     const [popup] = await Promise.all([
-      w.page.context().waitForEvent("page"),
+      context.waitForEvent("page"),
       shell.menu.locator("td.topBar", { hasText: exactly(w.t("MENU_HELP")) }).click(),
     ]);
-    const url = new URL(popup.url() === "about:blank" ?
-      (await popup.waitForEvent("request")).url() : popup.url());
-    await popup.close();
+    try {
+      await until("the help window's request", () => asked.length > 0);
+    } finally {
+      context.off("request", onRequest);
+      await popup.close();
+    }
+    const opened = new URL(asked[0]).pathname;
     const expected = `/${w.language}/User_manual_1_0.pdf`;
-    if (url.pathname !== expected) throw new Error(`help opened ${url.pathname}, expected ${expected}`);
+    if (opened !== expected) throw new Error(`help opened ${opened}, expected ${expected}`);
     const response = await w.page.context().request.get(w.server.url + expected);
     const body = await response.body();
     if (response.headers()["content-type"] !== "application/pdf" ||
