@@ -205,6 +205,12 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
 
   if (_request.path == "/") {
     _response.headers.setObject("Cache-Control", "no-cache");
+    // A logged-in session that names a page no view has gets an empty document: the outer
+    // frame set in its place would be loaded into a frame of itself, again and again.
+    if (session->id != GSession::guestId && params.getObject("page") != nullptr) {
+      _out << "<HTML>\n<BODY>\n</BODY>\n</HTML>\n";
+      return;
+    }
     params.setObject("page", 0);
     mainView->process_request(*session, _out, params, _response.contentType);
   }
