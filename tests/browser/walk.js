@@ -3,7 +3,7 @@
 // frames to show the result, checks what it sees, and is then photographed.
 //
 // Parts of the interface that are not built yet do not fail the walk: a module whose page
-// the server does not answer yet (it falls back to the outer frame set) and an action that
+// the server does not answer yet (it answers an empty document) and an action that
 // leaves the page as it was are recorded with walk.pending() and skipped. Everything that
 // answers is checked. With VISTREL_BROWSER_STRICT=1 a pending part fails the walk.
 //
@@ -194,11 +194,11 @@ class Walk {
   }
 
   // Whether the server answers a page itself: a page id that no part of the server claims
-  // yet comes back as the outer frame set.
+  // yet comes back as an empty document.
   async answered(url) {
     const response = await this.page.context().request.get(this.server.url + url);
     if (response.status() !== 200) throw new Error(`${url} answered ${response.status()}`);
-    return !/<FRAMESET[^>]*name="main"/i.test(await response.text());
+    return !/^<HTML>\s*<BODY>\s*<\/BODY>\s*<\/HTML>\s*$/i.test(await response.text());
   }
 
   // Checks the shell of a logged-in user: names, menu entries, status bar, introduction.
