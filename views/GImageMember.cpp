@@ -2,7 +2,6 @@
 
 #include "db/GDatabase.h"
 #include "db/GImageFolder.h"
-#include "lib/core/MCoordinate2D.h"
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
@@ -88,7 +87,12 @@ void collectOwnImages(GImageMember::Context& _context, MList& _storage,
 
 void collectPublishing(GImageMember::Context& _context, MList& _storage,
                        std::vector<MObject*>& _entries) {
-  database().getUserImageFolders(_context.session.user.id, _context.links);
+  MList links;
+  database().getUserImageFolders(_context.session.user.id, links);
+  for (MItem* item = links.getFirstItem(); item != nullptr; item = links.getNextItem(item)) {
+    GImageFolder* link = dynamic_cast<GImageFolder*>(item->object);
+    if (link != nullptr) _context.links[std::make_pair(link->folder, link->image)] = link->status;
+  }
   collectOwnImages(_context, _storage, _entries);
 }
 
@@ -136,14 +140,13 @@ bool resolveOwn(GImageMember::Context& _context, MObject* _entry, GImageMember::
 bool resolvePublishing(GImageMember::Context& _context, MObject* _entry,
                        GImageMember::Shown& _shown) {
   if (!resolveOwn(_context, _entry, _shown)) return false;
-  MCoordinate2D key(_context.folder, _shown.image.id);
-  GImageFolder* link = dynamic_cast<GImageFolder*>(_context.links.getObject(&key));
-  if (link == nullptr) {
+  auto link = _context.links.find(std::make_pair(_context.folder, _shown.image.id));
+  if (link == _context.links.end()) {
     _shown.state = NOT_PUBLISHED;
   } else if (_shown.image.status != GIMAGE_ACCEPTED) {
     _shown.state = _shown.image.status;
   } else {
-    _shown.state = link->status;
+    _shown.state = link->second;
   }
   return true;
 }
@@ -422,9 +425,7 @@ GImageMember::Context::Context(GSession& _session, const GImageMember& _member)
       member(_member),
       administrator(_session.user.type == 1),
       folder(0),
-      gridPage(1) {
-  links.setExceptions(false);
-}
+      gridPage(1) {}
 
 const GImageMember& GImageMember::get(Group _group) { return members[_group]; }
 
