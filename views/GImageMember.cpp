@@ -281,11 +281,14 @@ void buttonsPublishing(GImageMember::Context& _context, GImageMember::Shown& _sh
 // working in a session opened as the owner also accepts and denies.
 void buttonsOwnImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
                      MTextStream& _out) {
-  MString deleteUrl = GUrlPattern::expand(
-      _context.session, "/?session={session}&page=111&requestId={request}&Image.id={image}",
-      valuesOf(_context, _shown, -1));
+  auto deleteButton = [&]() {
+    MString url = GUrlPattern::expand(
+        _context.session, "/?session={session}&page=111&requestId={request}&Image.id={image}",
+        valuesOf(_context, _shown, -1));
+    GImageMember::button(_context, _out, "BUTTON_DELETE", "parent", url);
+  };
   if (_context.session.returnSessionId.getLength() == 0) {
-    GImageMember::button(_context, _out, "BUTTON_DELETE", "parent", deleteUrl);
+    deleteButton();
     _out << "<TD class=\"imageStatusbar" << GImageMember::statusSuffix(_shown.image.status)
          << "\" bgColor=\"#C0C0C0\">" << "</TD>\n";
     return;
@@ -300,11 +303,11 @@ void buttonsOwnImage(GImageMember::Context& _context, GImageMember::Shown& _show
       break;
     case GIMAGE_ACCEPTED:
       actionButton(_context, _shown, _out, "BUTTON_DENY", 15, url);
-      GImageMember::button(_context, _out, "BUTTON_DELETE", "parent", deleteUrl);
+      deleteButton();
       break;
     case GIMAGE_DENIED:
       actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 14, url);
-      GImageMember::button(_context, _out, "BUTTON_DELETE", "parent", deleteUrl);
+      deleteButton();
       break;
   }
 }
