@@ -27,7 +27,9 @@ MString ownerName(GImageMember::Shown& _shown) {
   return name;
 }
 
-MString pixelSize(GImage& _image) { return MString::format("%d x %d", _image.width, _image.height); }
+MString pixelSize(GImage& _image) {
+  return MString::format("%d x %d", _image.width, _image.height);
+}
 
 GUrlPattern::Values valuesOf(GImageMember::Context& _context, GImageMember::Shown& _shown,
                              int _action) {
@@ -44,7 +46,8 @@ GUrlPattern::Values valuesOf(GImageMember::Context& _context, GImageMember::Show
 // A button of a grid cell that carries out _action through the member's _pattern.
 void actionButton(GImageMember::Context& _context, GImageMember::Shown& _shown,
                   MTextStream& _out, const char* _textKey, int _action, const char* _pattern) {
-  MString url = GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, _action));
+  MString url =
+      GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, _action));
   GImageMember::button(_context, _out, _textKey, "document", url);
 }
 
@@ -200,7 +203,8 @@ void titleFolderImage(GImageMember::Context& _context, GImageMember::Shown& _sho
 void titlePublishing(GImageMember::Context& _context, GImageMember::Shown& _shown,
                      MString& _text, const char*& _suffix, int& _span) {
   _text = label(_context, stateLabels, 4, _shown.state);
-  _suffix = _shown.state == NOT_PUBLISHED ? "_unpublished" : GImageMember::statusSuffix(_shown.state);
+  _suffix =
+      _shown.state == NOT_PUBLISHED ? "_unpublished" : GImageMember::statusSuffix(_shown.state);
   _span = 2;
 }
 

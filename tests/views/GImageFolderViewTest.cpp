@@ -225,3 +225,16 @@ TEST_F(GImageFolderViewTest, PagesOutsideTheModuleAreNotClaimed) {
     EXPECT_EQ("", out.text()) << page;
   }
 }
+
+TEST_F(GImageFolderViewTest, PublishingPagesNeedALogin) {
+  int folder = addFolder(0, "Sea", true);
+  publish(folder, addUser(0, true), 1);
+  std::string id = folderParam(folder);
+  // Nobody: the folder's pages as for any visitor, none of the own-images pages.
+  for (int page : {400, 401, 402, 404, 405}) {
+    EXPECT_NE("", render(page, {{"Folder.id", id.c_str()}})) << page;
+  }
+  for (int page : {406, 407, 408}) {
+    EXPECT_EQ("", render(page, {{"Folder.id", id.c_str()}})) << page;
+  }
+}
