@@ -35,7 +35,7 @@ async function screenshots(language, shots) {
     console.error(server.log());
     throw error;
   } finally {
-    if (walk) await walk.browser.close();
+    if (walk) await walk.close();
     await server.stop();
     server.remove();
   }

@@ -4,60 +4,21 @@
 //
 // Parts of the interface that are not built yet do not fail the walk: a module whose page
 // the server does not answer yet (it answers an empty document) and an action that
-// leaves the page as it was are recorded with walk.pending() and skipped. Everything that
-// answers is checked. With VISTREL_BROWSER_STRICT=1 a pending part fails the walk.
+// leaves the page as it was are recorded with walk.pending() and skipped, and so are the
+// steps that need such a part. Everything that answers is checked. With
+// VISTREL_BROWSER_STRICT=1 a pending part fails the walk.
 //
 // To extend the walk, add steps to STEPS (or to the module table): a step is
-// { name, title, run(walk) }; run returns false when there is nothing to photograph.
+// { name, title, run(walk), requires }; run returns false when there is nothing to
+// photograph, or the walk (walk.second()) whose browser shows the result; requires names
+// the modules (by id) that the step cannot do without.
 "use strict";
 
 const fs = require("node:fs");
 const path = require("node:path");
-const { until, child, settle } = require("./browser.js");
+const { launch, until, child, settle } = require("./browser.js");
 const { readPairs } = require("./vistrel.js");
-
-// The modules of the main menu, in menu order, and who sees them.
-const MODULES = [
-  { id: 600, key: "MENU_INTRODUCTION", shot: "introduction", frames: [], shownTo: () => true },
-  { id: 400, key: "MENU_IMAGE_FOLDERS", shot: "folders", frames: ["menu", "area"],
-    shownTo: () => true },
-  { id: 700, key: "MENU_SEARCH_IMAGES", shot: "search", frames: ["menu", "area"],
-    shownTo: () => true },
-  { id: 100, key: "MENU_MY_INFORMATION", shot: "account", frames: ["menu", "area"],
-    shownTo: (u) => u.id !== 1 },
-  { id: 1000, key: "MENU_IMAGE_ACCEPTANCE", shot: "acceptance", frames: ["menu", "area"],
-    shownTo: (u) => u.administrator },
-  { id: 300, key: "MENU_USER_ADMINISTRATION", shot: "user-administration",
-    frames: ["title", "list", "info"], shownTo: (u) => u.administrator },
-  { id: 900, key: "MENU_FOLDER_ADMINISTRATION", shot: "folder-administration",
-    frames: ["title", "list", "info"], shownTo: (u) => u.folderAdmin },
-];
-
-// The two accounts of a new database.
-const ADMIN = { id: 0, username: "admin", password: "tarbo", name: "System Administrator",
-  administrator: true, folderAdmin: true };
-const GUEST = { id: 1, name: "User Guest", administrator: false, folderAdmin: false };
-
-const ENTITIES = { amp: "&", lt: "<", gt: ">", quot: "\"", apos: "'", nbsp: "\u00a0",
-  auml: "\u00e4", ouml: "\u00f6", uuml: "\u00fc", Auml: "\u00c4", Ouml: "\u00d6",
-  Uuml: "\u00dc", szlig: "\u00df", eacute: "\u00e9", egrave: "\u00e8", agrave: "\u00e0" };
-
-// The pages carry the texts as they stand in the files; the browser shows them decoded.
-function decode(text) {
-  return text.replace(/&(#x[0-9a-f]+|#[0-9]+|[a-z]+);/gi, (all, name) => {
-    if (name[0] === "#") {
-      const hex = name[1] === "x" || name[1] === "X";
-      return String.fromCodePoint(parseInt(name.slice(hex ? 2 : 1), hex ? 16 : 10));
-    }
-    if (!(name in ENTITIES)) throw new Error(`unknown entity ${all} in a text`);
-    return ENTITIES[name];
-  });
-}
-
-const squash = (s) => String(s).replace(/\s+/g, " ").trim();
-
-// Matches an element whose whole text is the given text.
-const exactly = (text) => new RegExp("^\\s*" + text.replace(/[.*+?^${}()|[\]\\]/g, "\\$&") + "\\s*$");
+const { MODULES, ADMIN, GUEST, decode, squash, exactly, step } = require("./common.js");
 
 class Walk {
   // browser: { page, context, close } from browser.launch; relaunch: a function that
@@ -66,8 +27,11 @@ class Walk {
     this.server = server;
     this.browser = browser;
     this.relaunch = relaunch;
+    this.options = options;
     this.log = options.log || ((line) => console.log(`# ${line}`));
     this.pendingParts = [];
+    this.missing = new Set();
+    this.other = null;
     const config = path.join(server.root, "config");
     this.languages = readPairs(path.join(config, "languages.cfg"));
     const settings = new Map(readPairs(path.join(config, "config.cfg")));
@@ -89,9 +53,37 @@ class Walk {
 
   get page() { return this.browser.page; }
 
+  // A second person at another computer: a walk of its own in a browser of its own,
+  // against the same server. Made on first use, closed with this walk.
+  async second() {
+    if (!this.other) {
+      const other = new Walk(this.server, await launch(this.options.browserOptions), async () => {
+        await other.browser.close();
+        other.browser = await launch(this.options.browserOptions);
+      }, this.options);
+      // What is not built yet is not built for either person.
+      other.missing = this.missing;
+      other.pendingParts = this.pendingParts;
+      this.other = other;
+      other.watch();
+    }
+    return this.other;
+  }
+
+  // Closes the browsers of this walk and of the second person.
+  async close() {
+    try {
+      if (this.other) await this.other.close();
+    } finally {
+      this.other = null;
+      await this.browser.close();
+    }
+  }
+
   // Script errors and failed loads of any frame, collected since the last call. A new
   // browser (after relaunch) is watched from its first page on.
   watch() {
+    if (this.other) this.other.watch();
     const page = this.page;
     if (this.watched === page) return;
     this.watched = page;
@@ -114,7 +106,7 @@ class Walk {
   takeProblems() {
     const problems = this.problems;
     this.problems = [];
-    return problems;
+    return this.other ? problems.concat(this.other.takeProblems()) : problems;
   }
 
   // The text of a translation key in the session's language.
@@ -129,7 +121,8 @@ class Walk {
     return entry ? entry[1] : code;
   }
 
-  pending(what) {
+  pending(what, module) {
+    if (module !== undefined) this.missing.add(module);
     this.pendingParts.push(what);
     this.log(`not built yet: ${what}`);
     if (process.env.VISTREL_BROWSER_STRICT === "1") throw new Error(`not built: ${what}`);
@@ -274,10 +267,15 @@ class Walk {
     const entry = (await this.menu(shell)).find((e) => e.text === text);
     if (!entry) throw new Error(`the main menu has no entry ${text}`);
     if (!entry.selected && !(await this.answered(entry.url))) {
-      this.pending(`module ${module.id} (${text})`);
+      this.pending(`module ${module.id} (${text})`, module.id);
       return false;
     }
     const row = shell.left.locator("tr.menu, tr.menuSelected", { hasText: exactly(text) }).first();
+    // The selected entry is no link: the module stays on the page it shows, one of its own.
+    const family = (url) => {
+      const m = /[?&]page=(\d+)(&|$)/.exec(url);
+      return m && (entry.selected ? Math.floor(Number(m[1]) / 100) * 100 : Number(m[1])) === module.id;
+    };
     if (!entry.selected) {
       await row.hover();
       await until(`the hover mark on ${text}`, async () =>
@@ -286,7 +284,7 @@ class Walk {
     }
     await until(`module ${module.id} in the right frame and selected in the menu`, async () => {
       const s = this.shell();
-      if (!s || !new RegExp(`[?&]page=${module.id}(&|$)`).test(s.right.url())) return false;
+      if (!s || !family(s.right.url())) return false;
       const menu = await this.menu(s);
       return menu.some((e) => e.selected && e.text === text);
     });
@@ -343,8 +341,6 @@ class Walk {
   }
 }
 
-const step = (name, title, run) => ({ name, title, run });
-
 // The module visits of one user: every module the user's menu shows, then back to the
 // introduction.
 function moduleSteps(who, user, titleOf) {
@@ -355,7 +351,7 @@ function moduleSteps(who, user, titleOf) {
   return visits;
 }
 
-const STEPS = [
+const TOUR = [
   step("login-page", "The first page is the login page", async (w) => {
     await w.page.goto(w.server.url + "/");
     await w.checkLoginPage();
@@ -427,23 +423,37 @@ const STEPS = [
   step("guest-logout", "The guest logs out", (w) => w.logOut()),
 ];
 
+// The tour of every module, then the stories of two people at two browsers.
+const STEPS = [...TOUR, ...require("./stories.js").STEPS];
+
 // Runs one step (the index-th, from 1) and photographs the result into
 // shots/NN-name.png; a failed step is photographed as NN-name-failed.png and rethrown.
+// Returns "pending" when the step needs a module that is not built yet.
 async function runStep(walk, s, index, shots) {
   const file = path.join(shots, `${String(index).padStart(2, "0")}-${s.name}`);
+  const lacking = (s.requires || []).filter((id) => walk.missing.has(id));
+  if (lacking.length) {
+    walk.pending(`${s.title} (needs module ${lacking.join(", ")})`);
+    return "pending";
+  }
+  let shown = walk;
   try {
     walk.watch();
     const result = await s.run(walk);
+    if (result instanceof Walk) shown = result;
     if (result !== false) {
-      await settle(walk.page);
-      await walk.page.screenshot({ path: `${file}.png` });
+      await settle(shown.page);
+      await shown.page.screenshot({ path: `${file}.png` });
     }
     const problems = walk.takeProblems();
     if (problems.length) throw new Error(`the browser reported:\n  ${problems.join("\n  ")}`);
+    return "done";
   } catch (error) {
-    try {
-      await walk.page.screenshot({ path: `${file}-failed.png` });
-    } catch (e) { /* the browser may be gone */ }
+    for (const [who, w] of [["", walk], ["-second", walk.other]]) {
+      try {
+        if (w) await w.page.screenshot({ path: `${file}${who}-failed.png` });
+      } catch (e) { /* the browser may be gone */ }
+    }
     throw error;
   }
 }

@@ -1,0 +1,539 @@
+// Two stories told through the interface by two people at two browsers: the
+// administrator in the walk's own browser and a user in a second one (walk.second()).
+//
+// Upload: the administrator makes an image folder and an account with the upload right;
+// that user uploads a JPEG made for the test, names it, gives it keywords, publishes it in
+// the folder, and the administrator finds it there.
+//
+// Administration: an account is created and given rights; its uploads and its offers to
+// other users' folders wait; the administrator accepts and denies them in the acceptance
+// module, in the folder and in a session opened as that user, and finds the accepted
+// images with the search; folders are created, renamed, moved, disabled and deleted by the
+// administrator and by a folder administrator who owns only some of them.
+"use strict";
+
+const childProcess = require("node:child_process");
+const fs = require("node:fs");
+const path = require("node:path");
+const { ADMIN, exactly, step } = require("./common.js");
+const { moduleById, framesNow, actReloading, clickReloading, expectEqual, expectForm, userAdmin, folderAdmin,
+  images, folders, chooseTab, upload } = require("./modules.js");
+
+const USERS = 300;
+const FOLDER_ADMIN = 900;
+const FOLDERS = 400;
+const ACCOUNT = 100;
+const ACCEPTANCE = 1000;
+const SEARCH = 700;
+
+const ANNA = { username: "anna", password: "Lumen-7", firstname: "Anna", lastname: "Berg",
+  email: "anna.berg@example.org", imageLimit: 10, upload: true, download: true,
+  imageAccept: false, folderAccept: false, folderAdmin: false };
+const BERT = { username: "bert", password: "Kestrel-4", firstname: "Bert", lastname: "Olsen",
+  email: "bert.olsen@example.org", imageLimit: 5, upload: true, download: false,
+  imageAccept: true, folderAccept: true, folderAdmin: true };
+
+// The pictures, drawn with ImageMagick when the story needs them.
+const PICTURES = {
+  harbour: { size: [800, 600], colours: ["#12355b", "#f0b35e"], sun: "#fff1a8",
+    imageDate: "17.05.2024", name: "Harbour at dawn", keywords: "harbour boats dawn",
+    description: "Fishing boats before sunrise." },
+  heron: { size: [640, 480], colours: ["#2f5233", "#b9d8c2"], sun: "#e8eef2",
+    imageDate: "02.09.2023", name: "Grey heron", keywords: "heron bird lake",
+    description: "A heron waiting in the reeds." },
+  gull: { size: [480, 640], colours: ["#0b3d5c", "#9ad1e8"], sun: "#ffffff",
+    imageDate: "11.07.2023", name: "Gull", keywords: "gull bird sea",
+    description: "A gull over the pier." },
+};
+
+// What the story has made so far: account ids by user name, image ids by picture.
+function state(w) {
+  if (!w.story) w.story = { users: {}, images: {} };
+  return w.story;
+}
+
+const fullName = (p) => `${p.firstname} ${p.lastname}`;
+const listName = (p) => `${p.lastname}, ${p.firstname}`;
+
+// The person as the walk logs in: name in the top bar and the menu entries to expect.
+function account(w, p) {
+  return { id: state(w).users[p.username], username: p.username, password: p.password,
+    name: fullName(p), administrator: false, folderAdmin: p.folderAdmin };
+}
+
+function picture(w, key) {
+  const p = PICTURES[key];
+  const file = path.join(w.server.dir, `${key}.jpg`);
+  if (!fs.existsSync(file)) {
+    const [width, height] = p.size;
+    const r = Math.round(Math.min(width, height) / 8);
+    const args = ["-size", `${width}x${height}`, `gradient:${p.colours[0]}-${p.colours[1]}`,
+      "-fill", p.sun, "-draw", `circle ${width * 0.7},${height * 0.3} ${width * 0.7 + r},${height * 0.3}`,
+      "-fill", "#1c1c28", "-draw", `rectangle 0,${Math.round(height * 0.8)} ${width},${height}`,
+      "-quality", "88", file];
+    try {
+      childProcess.execFileSync("convert", args, { stdio: ["ignore", "ignore", "pipe"] });
+    } catch (e) {
+      throw new Error(`ImageMagick's convert could not draw ${file} (run scripts/setup.sh): ${e.message}`);
+    }
+  }
+  return file;
+}
+
+// Logs the second browser in as the person, logging out whoever used it before.
+async function logInSecond(w, p) {
+  const b = await w.second();
+  if (b.user) {
+    await b.logOut();
+  } else {
+    await b.page.goto(w.server.url + "/");
+  }
+  await b.logIn(account(w, p), false);
+  return b;
+}
+
+// The administrator creates an account in the user administration: New, then the form.
+async function createAccount(w, p, withRights) {
+  await w.openModule(moduleById(USERS));
+  const id = await userAdmin.create(w);
+  const fields = { lastname: p.lastname, firstname: p.firstname, username: p.username,
+    password1: p.password, password2: p.password, email: p.email };
+  const choices = withRights ? userAdmin.choices(w, p) :
+    { type: w.t("TYPE_USER"), enabled: w.t("WORD_YES") };
+  if (withRights) fields.imageLimit = p.imageLimit;
+  const row = await userAdmin.save(w, fields, choices);
+  expectEqual("the new account in the list", [row.id, row.name, row.username, row.type],
+    [id, listName(p), p.username, w.t("TYPE_USER")]);
+  state(w).users[p.username] = id;
+  return row;
+}
+
+// Uploads a picture from the own-images tab and gives it its name, date, keywords and
+// description on the detail page that follows; returns the new image's id.
+async function uploadPicture(w, b, key) {
+  const p = PICTURES[key];
+  await b.openModule(moduleById(ACCOUNT));
+  await chooseTab(b, "TAB_IMAGES");
+  const file = picture(w, key);
+  const shown = await upload(b, file);
+  const details = await images.details(shown);
+  const id = Number(details[b.t("LABEL_IMAGE_NUMBER")]);
+  const size = details[b.t("LABEL_IMAGE_SIZE")];
+  if (!(id >= 0) || !new RegExp(`^${p.size[0]} x ${p.size[1]} / \\d+ bytes$`).test(size)) {
+    throw new Error(`after the upload of ${key} the page shows ${JSON.stringify(details)}`);
+  }
+  if (!details.pictureLoaded) throw new Error(`the large picture of ${key} did not load`);
+  await images.edit(b, "area", { imageDate: p.imageDate, name: p.name, keywords: p.keywords,
+    description: p.description });
+  state(w).images[key] = id;
+  return id;
+}
+
+// The publishing tab of an image folder: the state shown above a picture, and pressing
+// its button.
+async function publishingTab(b, ...folderPath) {
+  await b.openModule(moduleById(FOLDERS));
+  await folders.go(b, ...folderPath);
+  return (await chooseTab(b, "TAB_MY_IMAGES")).area;
+}
+
+async function expectCell(frame, id, expected, what) {
+  const cell = await images.cell(frame, id);
+  for (const [key, value] of Object.entries(expected)) {
+    if (JSON.stringify(cell[key]) !== JSON.stringify(value)) {
+      throw new Error(`${what}: ${key} is ${JSON.stringify(cell[key])}, expected ` +
+        `${JSON.stringify(value)} (${JSON.stringify(cell)})`);
+    }
+  }
+  return cell;
+}
+
+const pictureSize = (key) => `${PICTURES[key].size[0]} x ${PICTURES[key].size[1]}`;
+
+const UPLOAD_STORY = [
+  step("story-admin-login", "The administrator logs in again for the stories", async (w) => {
+    await w.logIn(ADMIN, false);
+  }),
+
+  step("upload-folder", "The administrator creates the enabled image folder Harbour", async (w) => {
+    await w.openModule(moduleById(FOLDER_ADMIN));
+    await folderAdmin.create(w);
+    await folderAdmin.save(w, { name: "Harbour", enabled: true, imageFolder: true });
+    const rows = await folderAdmin.rows(w);
+    expectEqual("the folders after saving Harbour", rows.map((r) => [r.name, r.icon, r.selected]),
+      [["Harbour", "/images/folder_images.gif", true]]);
+  }),
+
+  step("upload-account", "The administrator creates an account with the upload right", async (w) => {
+    const row = await createAccount(w, ANNA, true);
+    if (row.icon !== "/images/user_upload.gif") throw new Error(`the new account shows ${row.icon}`);
+  }),
+
+  step("upload-login", "The new user logs in at a second browser", (w) => logInSecond(w, ANNA)),
+
+  step("upload-own-images", "The user opens the own images: no image yet, the upload form", async (w) => {
+    const b = await w.second();
+    await b.openModule(moduleById(ACCOUNT));
+    const { area } = await chooseTab(b, "TAB_IMAGES");
+    expectEqual("the own images before the upload", await images.cells(area), []);
+    const uploadButton = await area.locator("form[name=imageForm] input.uploadButton").getAttribute("value");
+    if (uploadButton !== b.t("BUTTON_UPLOAD")) throw new Error(`the upload button reads "${uploadButton}"`);
+    return b;
+  }),
+
+  step("upload-image", "The user uploads a JPEG and gives it name, date, keywords, description", async (w) => {
+    const b = await w.second();
+    await uploadPicture(w, b, "harbour");
+    return b;
+  }),
+
+  step("upload-own-grid", "The user's image is accepted at once and listed among the own images", async (w) => {
+    const b = await w.second();
+    const grid = await images.backToGrid(b, "area");
+    await expectCell(grid, state(w).images.harbour, { title: b.t("LABEL_ACCEPTED"),
+      titleClass: "imageTitle_accepted", buttons: [b.t("BUTTON_DELETE")] }, "the own image");
+    return b;
+  }),
+
+  step("upload-publish", "The user publishes the image in Harbour", async (w) => {
+    const b = await w.second();
+    const id = state(w).images.harbour;
+    const area = await publishingTab(b, "Harbour");
+    await expectCell(area, id, { title: b.t("LABEL_NOT_PUBLISHED"),
+      buttons: [b.t("BUTTON_PUBLISH")] }, "the image before publishing");
+    const after = await images.press(b, "area", id, b.t("BUTTON_PUBLISH"));
+    await expectCell(after, id, { title: b.t("LABEL_PUBLISHED"), titleClass: "imageTitle_accepted",
+      buttons: [b.t("BUTTON_DELETE")] }, "the image after publishing");
+    return b;
+  }),
+
+  step("upload-folder-user", "The user sees the image in the folder", async (w) => {
+    const b = await w.second();
+    const { area } = await chooseTab(b, "TAB_FOLDER");
+    await expectCell(area, state(w).images.harbour, { title: fullName(ANNA),
+      status: pictureSize("harbour"), buttons: [] }, "the folder's image for its owner");
+    return b;
+  }),
+
+  step("upload-admin-sees", "The administrator finds the image in Harbour with its attributes", async (w) => {
+    const id = state(w).images.harbour;
+    await w.openModule(moduleById(FOLDERS));
+    await folders.go(w, "Harbour");
+    const { area } = await framesNow(w, ["area"]);
+    await expectCell(area, id, { title: fullName(ANNA), titleClass: "imageTitle_accepted",
+      status: w.t("LABEL_ACCEPTED"), buttons: [w.t("BUTTON_DENY")] }, "the image for the administrator");
+    const detail = await images.openDetail(w, "area", id);
+    const p = PICTURES.harbour;
+    const shown = await images.details(detail);
+    const expected = { [w.t("LABEL_IMAGE_NUMBER")]: String(id), [w.t("LABEL_IMAGE_NAME")]: p.name,
+      [w.t("LABEL_IMAGE_KEYWORDS")]: p.keywords, [w.t("LABEL_IMAGE_DATE")]: p.imageDate };
+    for (const [label, value] of Object.entries(expected)) {
+      if (shown[label] !== value) throw new Error(`the detail page shows ${label} "${shown[label]}", expected "${value}"`);
+    }
+  }),
+];
+
+const ADMINISTRATION_STORY = [
+  step("admin-account", "The administrator creates a second account", async (w) => {
+    const row = await createAccount(w, BERT, false);
+    if (row.icon !== "/images/user_enabled.gif") throw new Error(`the new account shows ${row.icon}`);
+  }),
+
+  step("admin-rights", "The administrator gives it upload, acceptance and folder rights", async (w) => {
+    await userAdmin.select(w, ANNA.username);
+    await userAdmin.select(w, BERT.username);
+    const row = await userAdmin.save(w, { imageLimit: BERT.imageLimit }, userAdmin.choices(w, BERT));
+    if (row.icon !== "/images/user_upload.gif") throw new Error(`the account shows ${row.icon}`);
+  }),
+
+  step("admin-login", "The second user logs in at the second browser", (w) => logInSecond(w, BERT)),
+
+  step("admin-uploads-wait", "The second user's uploads wait for acceptance", async (w) => {
+    const b = await w.second();
+    await uploadPicture(w, b, "heron");
+    await uploadPicture(w, b, "gull");
+    const grid = await images.backToGrid(b, "area");
+    for (const key of ["heron", "gull"]) {
+      await expectCell(grid, state(w).images[key], { title: b.t("LABEL_WAIT"),
+        titleClass: "imageTitle_wait", buttons: [b.t("BUTTON_DELETE")] }, `the waiting ${key}`);
+    }
+    return b;
+  }),
+
+  step("admin-accept-queue", "The administrator accepts the heron in the acceptance module", async (w) => {
+    const { heron, gull } = state(w).images;
+    if (!(await w.openModule(moduleById(ACCEPTANCE)))) return false;
+    const { area } = await chooseTab(w, "TAB_USERS");
+    for (const id of [heron, gull]) {
+      await expectCell(area, id, { title: fullName(BERT), titleClass: "imageTitle_wait",
+        buttons: [w.t("BUTTON_ACCEPT"), w.t("BUTTON_DENY")] }, "a waiting upload");
+    }
+    const after = await images.press(w, "area", heron, w.t("BUTTON_ACCEPT"));
+    expectEqual("the queue after accepting the heron", (await images.cells(after)).map((c) => c.id), [gull]);
+  }, [ACCEPTANCE]),
+
+  step("admin-session-as-user", "The administrator opens a session as the user and accepts the gull", async (w) => {
+    const { gull } = state(w).images;
+    await w.openModule(moduleById(USERS));
+    await userAdmin.select(w, BERT.username);
+    const { info } = await framesNow(w, ["info"]);
+    const before = w.shell().statusbar.url();
+    await info.locator("td.pageButton", { hasText: exactly(w.t("BUTTON_LOGIN")) }).click();
+    const shell = await w.waitForShell(before);
+    w.user = account(w, BERT);
+    await w.checkShell(shell, w.user, "MENU_INTRODUCTION");
+    await w.openModule(moduleById(ACCOUNT));
+    const { area } = await chooseTab(w, "TAB_IMAGES");
+    await expectCell(area, gull, { title: w.t("LABEL_WAIT"),
+      buttons: [w.t("BUTTON_ACCEPT"), w.t("BUTTON_DENY")] }, "the waiting gull in the opened session");
+    const after = await images.press(w, "area", gull, w.t("BUTTON_ACCEPT"));
+    await expectCell(after, gull, { title: w.t("LABEL_ACCEPTED"),
+      buttons: [w.t("BUTTON_DENY"), w.t("BUTTON_DELETE")] }, "the accepted gull");
+  }),
+
+  step("admin-session-return", "Logging out of that session returns to the user administration", async (w) => {
+    const before = w.shell().statusbar.url();
+    await w.shell().menu.locator("td.topBar", { hasText: exactly(w.t("MENU_LOGOUT")) }).click();
+    const shell = await w.waitForShell(before);
+    w.user = ADMIN;
+    await w.checkShell(shell, ADMIN, "MENU_USER_ADMINISTRATION");
+    await framesNow(w, ["title", "list", "info"]);
+  }),
+
+  step("admin-search", "The administrator finds the accepted images with the search", async (w) => {
+    const { heron, gull } = state(w).images;
+    if (!(await w.openModule(moduleById(SEARCH)))) return false;
+    const search = async (words, useButton) => {
+      const { menu } = await framesNow(w, ["menu"]);
+      const field = menu.locator("form[name=Search] input[name=words]");
+      await field.click();
+      await field.fill(words);
+      const act = useButton ? () => menu.locator("#searchButton").click() : () => field.press("Enter");
+      const frames = await actReloading(w, act, ["menu", "area"], `the search for ${words}`);
+      const shownWords = await frames.menu.locator("form[name=Search] input[name=words]").inputValue();
+      if (shownWords !== words) throw new Error(`the search form shows "${shownWords}" after searching "${words}"`);
+      return images.cells(frames.area);
+    };
+    const heronOnly = await search("Heron", false);
+    expectEqual("found by Heron", heronOnly.map((c) => [c.id, c.title, c.status]),
+      [[heron, fullName(BERT), pictureSize("heron")]]);
+    const birds = await search("bird", true);
+    expectEqual("found by bird", birds.map((c) => c.id).sort(), [heron, gull].sort());
+    const detail = await images.openDetail(w, "area", heron);
+    const shown = await images.details(detail);
+    if (shown[w.t("LABEL_IMAGE_NAME")] !== PICTURES.heron.name) {
+      throw new Error(`the search's detail page shows ${JSON.stringify(shown)}`);
+    }
+  }, [ACCEPTANCE, SEARCH]),
+];
+
+const FOLDER_STORY = [
+  step("folders-admin-create", "The administrator creates a plain folder and two image folders", async (w) => {
+    await w.openModule(moduleById(FOLDER_ADMIN));
+    for (const [name, imageFolder] of [["Archive", false], ["Lighthouse", true], ["Old prints", true]]) {
+      await folderAdmin.create(w);
+      await folderAdmin.save(w, { name, enabled: true, imageFolder });
+    }
+    const rows = await folderAdmin.rows(w);
+    const icons = Object.fromEntries(rows.map((r) => [r.name, r.icon]));
+    expectEqual("the top folders", [icons.Archive, icons.Harbour, icons.Lighthouse, icons["Old prints"]],
+      ["/images/folder.gif", "/images/folder_images.gif", "/images/folder_images.gif",
+        "/images/folder_images.gif"]);
+    if (rows.length !== 4) throw new Error(`the top level lists ${JSON.stringify(rows)}`);
+  }),
+
+  step("folders-admin-rename", "The administrator renames a folder", async (w) => {
+    await folderAdmin.select(w, "Archive");
+    await folderAdmin.select(w, "Old prints");
+    await folderAdmin.save(w, { name: "Prints" });
+    const names = await folderAdmin.names(w);
+    if (!names.includes("Prints") || names.includes("Old prints")) throw new Error(`listed: ${names}`);
+  }),
+
+  step("folders-admin-move", "The administrator moves the folder into Archive", async (w) => {
+    const { info } = await framesNow(w, ["info"]);
+    await expectForm(info, "Folder", { name: "Prints" }, "the selected folder");
+    const offered = await folderAdmin.options(w, "parent");
+    if (!offered.includes("/Archive") || offered.some((o) => /Harbour|Lighthouse|Prints/.test(o))) {
+      throw new Error(`the parent choice offers ${JSON.stringify(offered)}`);
+    }
+    await folderAdmin.save(w, { parent: "/Archive" });
+    const title = await folderAdmin.title(w);
+    if (title !== "Archive") throw new Error(`after the move the list shows "${title}"`);
+    expectEqual("Archive after the move", await folderAdmin.names(w), ["Prints"]);
+  }),
+
+  step("folders-admin-disable", "The administrator disables the folder", async (w) => {
+    await folderAdmin.save(w, { enabled: false });
+    const rows = await folderAdmin.rows(w);
+    expectEqual("Archive's folders", rows.map((r) => [r.name, r.icon]),
+      [["..", "/images/folder.gif"], ["Prints", "/images/folder_images_disabled.gif"]]);
+  }),
+
+  step("folders-disabled-hidden", "The disabled folder is missing from the folder tree", async (w) => {
+    await w.openModule(moduleById(FOLDERS));
+    await folders.root(w);
+    const top = await folders.subfolders(w);
+    if (top.includes("Prints") || !top.includes("Archive")) throw new Error(`the top folders: ${top}`);
+    await folders.open(w, "Archive");
+    expectEqual("the folders in Archive", await folders.subfolders(w), []);
+  }),
+
+  step("folders-admin-delete-question", "Delete asks before the folder is deleted", async (w) => {
+    await w.openModule(moduleById(FOLDER_ADMIN));
+    if (await folderAdmin.title(w) !== "Archive") throw new Error("the module forgot the listed folder");
+    await folderAdmin.select(w, "Prints");
+    await folderAdmin.remove(w, "Prints", false);
+  }),
+
+  step("folders-admin-delete", "Yes deletes the folder", async (w) => {
+    const { info } = await framesNow(w, ["info"]);
+    await clickReloading(w, info.locator("td.pageButton", { hasText: exactly(w.t("BUTTON_YES")) }),
+      ["title", "list", "info"], "the folder administration after deleting");
+    expectEqual("Archive after the deletion", await folderAdmin.names(w), []);
+  }),
+
+  step("folders-admin-owner", "The administrator gives a new folder to the folder administrator", async (w) => {
+    await folderAdmin.up(w);
+    await folderAdmin.create(w);
+    await folderAdmin.save(w, { name: "Olsen albums", enabled: true, imageFolder: false,
+      owner: listName(BERT) });
+    const { info } = await framesNow(w, ["info"]);
+    await expectForm(info, "Folder", { name: "Olsen albums", ownerId: listName(BERT) }, "the folder given away");
+  }),
+
+  step("folders-user-list", "The folder administrator may not create folders at the top", async (w) => {
+    const b = await w.second();
+    await b.openModule(moduleById(FOLDER_ADMIN));
+    const names = await folderAdmin.names(b);
+    expectEqual("the top folders", [...names].sort(), ["Archive", "Harbour", "Lighthouse", "Olsen albums"]);
+    expectEqual("the buttons at the top", await folderAdmin.buttons(b), []);
+    return b;
+  }),
+
+  step("folders-user-foreign", "A folder of the administrator shows no form and no buttons", async (w) => {
+    const b = await w.second();
+    await folderAdmin.select(b, "Harbour");
+    const { info } = await framesNow(b, ["info"]);
+    if (await info.locator("form").count() !== 0) throw new Error("a foreign folder shows a form");
+    expectEqual("the buttons of a foreign folder", await folderAdmin.buttons(b), []);
+    return b;
+  }),
+
+  step("folders-user-own", "The own folder shows the form; only the owner can be chosen", async (w) => {
+    const b = await w.second();
+    await folderAdmin.select(b, "Olsen albums");
+    expectEqual("the owner choice", await folderAdmin.options(b, "ownerId"), [listName(BERT)]);
+    expectEqual("the buttons of an own folder", await folderAdmin.buttons(b),
+      [b.t("BUTTON_DELETE"), b.t("BUTTON_UPDATE")]);
+    return b;
+  }),
+
+  step("folders-user-create", "The folder administrator creates two folders in the own folder", async (w) => {
+    const b = await w.second();
+    await folderAdmin.open(b, "Olsen albums");
+    for (const [name, imageFolder] of [["Birds", true], ["Trips", false]]) {
+      await folderAdmin.create(b);
+      await folderAdmin.save(b, { name, enabled: true, imageFolder });
+    }
+    expectEqual("the own folders", [...await folderAdmin.names(b)].sort(), ["Birds", "Trips"]);
+    return b;
+  }),
+
+  step("folders-user-move", "The folder administrator moves a folder, only among the own folders", async (w) => {
+    const b = await w.second();
+    await folderAdmin.select(b, "Birds");
+    expectEqual("the parent choice", await folderAdmin.options(b, "parent"),
+      ["/Olsen albums", "/Olsen albums/Trips"]);
+    await folderAdmin.save(b, { parent: "/Olsen albums/Trips" });
+    if (await folderAdmin.title(b) !== "Trips") throw new Error("the moved folder is not listed in Trips");
+    expectEqual("Trips after the move", await folderAdmin.names(b), ["Birds"]);
+    return b;
+  }),
+
+  step("folders-user-disable", "The folder administrator disables the folder", async (w) => {
+    const b = await w.second();
+    await folderAdmin.save(b, { enabled: false });
+    const rows = (await folderAdmin.rows(b)).filter((r) => r.name === "Birds");
+    expectEqual("the disabled folder", rows.map((r) => r.icon), ["/images/folder_images_disabled.gif"]);
+    return b;
+  }),
+
+  step("folders-user-delete", "The folder administrator deletes the folder", async (w) => {
+    const b = await w.second();
+    await folderAdmin.remove(b, "Birds");
+    return b;
+  }),
+];
+
+const OFFER_STORY = [
+  step("offer-wait", "The user offers an image to two folders of the administrator: it waits", async (w) => {
+    const b = await w.second();
+    const { heron, gull } = state(w).images;
+    for (const [folder, offered] of [["Harbour", [gull, heron]], ["Lighthouse", [gull]]]) {
+      await publishingTab(b, folder);
+      for (const id of offered) {
+        const after = await images.press(b, "area", id, b.t("BUTTON_PUBLISH"));
+        await expectCell(after, id, { title: b.t("LABEL_WAIT"), titleClass: "imageTitle_wait",
+          buttons: [b.t("BUTTON_DELETE")] }, `image ${id} offered to ${folder}`);
+      }
+    }
+    return b;
+  }),
+
+  step("offer-deny-in-folder", "The administrator denies the offer in the folder itself", async (w) => {
+    const { gull } = state(w).images;
+    await w.openModule(moduleById(FOLDERS));
+    await folders.go(w, "Lighthouse");
+    const { area } = await framesNow(w, ["area"]);
+    await expectCell(area, gull, { title: fullName(BERT), titleClass: "imageTitle_wait",
+      buttons: [w.t("BUTTON_ACCEPT"), w.t("BUTTON_DENY")] }, "the offer in the folder");
+    const after = await images.press(w, "area", gull, w.t("BUTTON_DENY"));
+    await expectCell(after, gull, { titleClass: "imageTitle_denied", status: w.t("LABEL_DENIED"),
+      buttons: [w.t("BUTTON_ACCEPT")] }, "the denied offer");
+  }),
+
+  step("offer-denied-seen", "The user sees the offer denied", async (w) => {
+    const b = await w.second();
+    const area = await publishingTab(b, "Lighthouse");
+    await expectCell(area, state(w).images.gull, { title: b.t("LABEL_DENIED"),
+      titleClass: "imageTitle_denied" }, "the denied offer");
+    return b;
+  }),
+
+  step("offer-queue", "The administrator accepts one offer and denies the other in the acceptance module", async (w) => {
+    const { heron, gull } = state(w).images;
+    if (!(await w.openModule(moduleById(ACCEPTANCE)))) return false;
+    const { area } = await chooseTab(w, "TAB_FOLDERS");
+    for (const id of [heron, gull]) {
+      await expectCell(area, id, { title: "Harbour", titleClass: "imageTitle_wait",
+        buttons: [w.t("BUTTON_ACCEPT"), w.t("BUTTON_DENY")] }, "an offer waiting");
+    }
+    const after = await images.press(w, "area", gull, w.t("BUTTON_ACCEPT"));
+    expectEqual("the offers after accepting the gull", (await images.cells(after)).map((c) => c.id), [heron]);
+    const empty = await images.press(w, "area", heron, w.t("BUTTON_DENY"));
+    expectEqual("the offers after denying the heron", await images.cells(empty), []);
+  }, [ACCEPTANCE]),
+
+  step("offer-decided", "The user sees one offer published and the other denied", async (w) => {
+    const b = await w.second();
+    const { heron, gull } = state(w).images;
+    const area = await publishingTab(b, "Harbour");
+    await expectCell(area, gull, { title: b.t("LABEL_PUBLISHED") }, "the accepted offer");
+    await expectCell(area, heron, { title: b.t("LABEL_DENIED") }, "the denied offer");
+    const { area: folder } = await chooseTab(b, "TAB_FOLDER");
+    const shown = (await images.cells(folder)).map((c) => c.id).sort();
+    expectEqual("the images of Harbour for the user", shown, [state(w).images.harbour, gull].sort());
+    return b;
+  }, [ACCEPTANCE]),
+
+  step("story-logout", "Both log out", async (w) => {
+    const b = await w.second();
+    await b.logOut();
+    await w.logOut();
+  }),
+];
+
+const STEPS = [...UPLOAD_STORY, ...ADMINISTRATION_STORY, ...FOLDER_STORY, ...OFFER_STORY];
+
+module.exports = { STEPS, ANNA, BERT, PICTURES };
