@@ -53,13 +53,15 @@ int serviceStartFunction() try {
   s.configure(rootDirectory.getValue());
   printBanner();
   s.start();
-  while (!s.isFinished()) {
+  // adminThread once a second; the stop flag of the signals is looked at more often, so
+  // that an interrupt ends the process promptly.
+  for (int tick = 0; !s.isFinished(); tick = (tick + 1) % 10) {
     if (stopRequested) {
       stopRequested = 0;
       s.stop();
     }
-    s.adminThread();
-    sleepFor(1, 0);
+    if (tick == 0) s.adminThread();
+    sleepFor(0, 100);
   }
   return 0;
 } M_RETHROW("int serviceStartFunction()")

@@ -73,6 +73,7 @@ void GMainView::frame_main(GSession& _session, MTextStream& _out, MList& _params
        << "</TITLE>\n" << "</HEAD>\n";
   _out << "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\">\n";
   MList param(_params);
+  forgetAction(param);
   param.setObject("page", 1);
   param.setObject("requestId", application.nextRequestId());
   _out << "<FRAME name=\"submain\" src=\"" << getUrl(_session, param).getValue()
@@ -88,6 +89,7 @@ void GMainView::frame_submain(GSession& _session, MTextStream& _out, MList& _par
   }
   GApplication& application = GApplication::get();
   MList param(_params);
+  forgetAction(param);
   param.setObject("requestId", application.nextRequestId());
   _out << "<HTML>\n" << "<HEAD>\n" << "<TITLE>" << application.getServerTitle().getValue()
        << "</TITLE>\n" << "</HEAD>\n";
@@ -171,6 +173,7 @@ void GMainView::frame_main_area(GSession& _session, MTextStream& _out, MList& _p
   _session.viewState.setObject("tab_main", current);
   _out << "<HTML>\n" << "<FRAMESET cols=\"25%,75%\" border=\"0\">\n";
   MList param(_params);
+  forgetAction(param);
   param.setObject("requestId", application.nextRequestId());
   param.setObject("page", 4);
   _out << "<FRAME name=\"left\" src=\"" << getUrl(_session, param).getValue()

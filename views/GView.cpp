@@ -147,3 +147,7 @@ MString GView::paramText(MList& _params, const char* _name) {
   MObject* value = _params.getObject(_name);
   return value != nullptr ? value->toString() : MString();
 }
+
+void GView::forgetAction(MList& _params) {
+  if (_params.getObject("action") != nullptr) _params.deleteObject("action");
+}

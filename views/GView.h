@@ -38,6 +38,11 @@ class GView {
   void pageNumbers(GSession& _session, MTextStream& _out, int _count, int _pagenum,
                    int _imagesPerPage, MList& _param, const char* _buttons);
 
+  // Removes `action` from a copy of the request's parameters that goes into the links or
+  // frames of a page. The request's action has been carried out or refused already; with
+  // the fresh requestId of the links it would otherwise run again.
+  static void forgetAction(MList& _params);
+
   // A request parameter as an integer: -1 when it is absent or is no decimal number (an
   // optional minus sign and digits that fit an int), 0 when it is empty.
   static int paramInt(MList& _params, const char* _name);

@@ -22,6 +22,7 @@
 #include "views/GSearchView.h"
 #include "views/GUserAdminView.h"
 #include "views/GUserView.h"
+#include "webapp/GActions.h"
 
 namespace {
 
@@ -58,7 +59,8 @@ GServlet::GServlet()
       searchView(new GSearchView()),
       imageAcceptView(new GImageAcceptView()),
       guestSession(nullptr),
-      lastCleanUp(0) {
+      lastCleanUp(0),
+      actions(new GActions(sessions)) {
   clients.setExceptions(false);
 }
 
@@ -71,6 +73,7 @@ GServlet::~GServlet() {
   delete imageFolderView;
   delete searchView;
   delete imageAcceptView;
+  delete actions;
 }
 
 int GServlet::currentTime() { return (int)getTime(); }
@@ -228,9 +231,7 @@ void GServlet::login(MHttpRequest& _request, MHttpResponse& _response, const MSt
 }
 
 void GServlet::process_action(GSession& _session, MHttpRequest& _request) try {
-  // The numbered actions that change the database, the image store and the session are
-  // carried out here, before the views are asked for the page. None is built yet: every
-  // action number leaves everything as it is.
+  actions->process(_session, _request, currentTime());
 } M_RETHROW("void GServlet::process_action(GSession& _session,MHttpRequest& _request)")
 
 bool GServlet::fileRequest(GSession& _session, MHttpRequest& _request,

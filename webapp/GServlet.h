@@ -5,6 +5,7 @@
 #include "lib/net/MHttpHandler.h"
 #include "webapp/GSessionManagement.h"
 
+class GActions;
 class GFolderAdminView;
 class GImageAcceptView;
 class GImageFolderView;
@@ -73,6 +74,8 @@ class GServlet : public MHttpHandler {
   // Client address and port ("%s:%05d") to the identifier of the session last seen there.
   MArray clients;
   int lastCleanUp;
+  // The numbered actions; they work on the session table above.
+  GActions* actions;
 };
 
 #endif

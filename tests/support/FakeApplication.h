@@ -23,6 +23,9 @@ class FakeApplication : public GApplication {
         serverTitle("Vistrel 1.0"),
         defaultLanguage("eng"),
         sessionTimeout(600),
+        originalMaxSize(0),
+        preview1Quality(0),
+        preview2Quality(0),
         requestCounter(0) {
     database.setDurable(false);
     database.init(directory.getValue());
@@ -50,9 +53,9 @@ class FakeApplication : public GApplication {
   const MString& getServerTitle() override { return serverTitle; }
   const MString& getDefaultLanguage() override { return defaultLanguage; }
   int getSessionTimeout() override { return sessionTimeout; }
-  int getOriginalMaxSize() override { return 0; }
-  int getPreview1Quality() override { return 0; }
-  int getPreview2Quality() override { return 0; }
+  int getOriginalMaxSize() override { return originalMaxSize; }
+  int getPreview1Quality() override { return preview1Quality; }
+  int getPreview2Quality() override { return preview2Quality; }
   MList& getLanguages() override { return languages; }
   GDatabase& getDatabase() override { return database; }
   int nextRequestId() override { return ++requestCounter; }
@@ -80,6 +83,9 @@ class FakeApplication : public GApplication {
   MString serverTitle;
   MString defaultLanguage;
   int sessionTimeout;
+  int originalMaxSize;
+  int preview1Quality;
+  int preview2Quality;
   int requestCounter;
   MList languages;
   MArray translations;

@@ -50,13 +50,31 @@ bool Connection::fill() {
 }
 
 Response Connection::get(const std::string& _target, const std::vector<std::string>& _headers) {
-  Response response;
-  if (fd < 0) return response;
   std::string request = "GET " + _target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
   for (const auto& h : _headers) request += h + "\r\n";
   request += "\r\n";
-  if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != (ssize_t)request.size()) {
-    return response;
+  return exchange(request);
+}
+
+Response Connection::post(const std::string& _target, const std::string& _contentType,
+                          const std::string& _body, const std::vector<std::string>& _headers) {
+  std::string request = "POST " + _target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+  request += "Content-Type: " + _contentType + "\r\n";
+  request += "Content-Length: " + std::to_string(_body.size()) + "\r\n";
+  for (const auto& h : _headers) request += h + "\r\n";
+  request += "\r\n";
+  return exchange(request + _body);
+}
+
+Response Connection::exchange(const std::string& _request) {
+  Response response;
+  if (fd < 0) return response;
+  // A large body may go out in several pieces.
+  size_t sent = 0;
+  while (sent < _request.size()) {
+    ssize_t n = send(fd, _request.data() + sent, _request.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return response;
+    sent += (size_t)n;
   }
   size_t end;
   while ((end = pending.find("\r\n\r\n")) == std::string::npos) {

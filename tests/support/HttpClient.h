@@ -33,9 +33,14 @@ class Connection {
   // Sends "GET _target HTTP/1.1" with the given extra header lines ("Name: value") and reads
   // the response, whose body length the Content-Length header gives.
   Response get(const std::string& _target, const std::vector<std::string>& _headers = {});
+  // Sends "POST _target HTTP/1.1" with the body, its Content-Type and Content-Length, and
+  // the given extra header lines, and reads the response.
+  Response post(const std::string& _target, const std::string& _contentType,
+                const std::string& _body, const std::vector<std::string>& _headers = {});
 
  private:
   bool fill();
+  Response exchange(const std::string& _request);
   int fd;
   std::string pending;
 };

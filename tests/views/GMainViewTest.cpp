@@ -59,6 +59,7 @@ class GMainViewTest : public viewtest::ViewTest {
 TEST_F(GMainViewTest, OuterFrameSetLoadsTheShell) {
   MList params;
   params.setObject("tab_main", "400");
+  params.setObject("action", "17");
   EXPECT_EQ(titleHead +
                 "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\">\n"
                 "<FRAME name=\"submain\" src=\"/?tab_main=400&session=5072913846&page=1&requestId=1\""
@@ -133,6 +134,8 @@ TEST_F(GMainViewTest, ShellFrameSetOfALoggedInUser) {
   logIn(0);
   MList params;
   params.setObject("tab_main", "700");
+  // The request's action has been dealt with; the frames do not carry it on.
+  params.setObject("action", "19");
   const std::string url = "/?tab_main=700&session=123456789&page=";
   EXPECT_EQ(titleHead +
                 "<FRAMESET rows=\"80,29,70%,29\" name=\"main_frame\" border=\"0\">\n"

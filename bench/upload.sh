@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# One upload of a 12-megapixel JPEG through the running server, from the request to the
+# response (receiving the body, storing the original, decoding it, writing both previews and
+# the record), against vipsthumbnail making the same two previews of the same file. Prints
+# the median times and their ratio.
+#
+# The server runs as installed, in a root laid out by make-root.sh; the uploading account is
+# set up through the server's own actions (log in as admin, create and edit a user).
+#   bash bench/upload.sh [rounds, default 7]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds="${1:-7}"
+
+bash scripts/setup.sh
+if ! command -v vipsthumbnail >/dev/null; then
+  # Only this comparison needs it, so the project's set-up does not install it.
+  echo "Installing libvips-tools for the comparison"
+  sudo_cmd=""
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends libvips-tools >/dev/null
+fi
+command -v curl >/dev/null || { echo "curl is needed"; exit 1; }
+
+bash scripts/build.sh build/release >/dev/null
+work="$(mktemp -d)"
+server_pid=""
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()')"
+bash scripts/make-root.sh "$work/root" build/release >/dev/null
+sed -i "s/^\[server.port\]\[.*\]/[server.port][$port]/" "$work/root/config/config.cfg"
+q1="$(sed -n 's/^\[images.preview1.quality\]\[\(.*\)\]/\1/p' "$work/root/config/config.cfg")"
+q2="$(sed -n 's/^\[images.preview2.quality\]\[\(.*\)\]/\1/p' "$work/root/config/config.cfg")"
+
+"$work/root/bin/vistrel" "$work/root" >"$work/server.out" 2>&1 &
+server_pid=$!
+base="http://127.0.0.1:$port"
+for _ in $(seq 100); do
+  curl -s -o /dev/null "$base/" && break
+  sleep 0.1
+done
+
+request=1000
+next() { request=$((request + 1)); }
+cookie() { curl -s -D - -o /dev/null "$1" | tr -d '\r' | sed -n 's/^Set-Cookie: //p'; }
+
+next
+admin="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request&username=admin&password=tarbo")"
+[ -n "$admin" ] || { echo "admin login failed"; cat "$work/server.out"; exit 1; }
+next
+curl -s -o /dev/null "$base/bench?session=$admin&requestId=$request&action=7"
+# A fresh database holds the accounts 0 and 1: the new one is 2.
+next
+curl -s -o /dev/null "$base/bench?session=$admin&requestId=$request&action=8&User.id=2&User.username=bench&User.lastname=Bench&User.firstname=Mark&User.email=&User.password1=bench&User.password2=bench&User.enabled=1&User.folderAdmin=0&User.type=0&User.imageAccept=0&User.folderAccept=0&User.imageDownload=1&User.imageUpload=1&User.imageLimit=100000"
+next
+user="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request&username=bench&password=bench")"
+[ -n "$user" ] || { echo "bench user login failed"; exit 1; }
+
+# A camera-sized picture with detail at every scale.
+/usr/bin/convert -size 4000x3000 -seed 7 plasma:fractal -quality 90 "$work/original.jpg"
+echo "original: 4000 x 3000, $(stat -c %s "$work/original.jpg") bytes"
+
+median() { sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)]}'; }
+
+ours_times=()
+for _ in $(seq "$rounds"); do
+  next
+  # No "Expect: 100-continue": the body goes out with the headers, as browsers send forms.
+  seconds="$(curl -s -o /dev/null -H 'Expect:' -w '%{time_total}' \
+    -F "Image.user=2" -F "Image.file=@$work/original.jpg;type=image/jpeg" -F "add_image=Upload" \
+    "$base/bench?session=$user&requestId=$request&action=11&pagenum=1")"
+  ours_times+=("$(awk -v s="$seconds" 'BEGIN {printf "%.1f", s * 1000}')")
+done
+stored="$(find "$work/root/images/original" -name '0*.jpg' | wc -l)"
+[ "$stored" -eq "$rounds" ] || { echo "expected $rounds stored originals, found $stored"; exit 1; }
+cmp -s "$work/original.jpg" "$work/root/images/original/0000000.jpg" || { echo "stored original differs"; exit 1; }
+
+vips_times=()
+for _ in $(seq "$rounds"); do
+  start=$(date +%s%N)
+  vipsthumbnail "$work/original.jpg" --size 100000x120 -o "$work/vips-120.jpg[Q=$q1]"
+  vipsthumbnail "$work/original.jpg" --size 100000x240 -o "$work/vips-240.jpg[Q=$q2]"
+  end=$(date +%s%N)
+  vips_times+=("$(awk -v n="$(( (end - start) / 1000 ))" 'BEGIN {printf "%.1f", n / 1000}')")
+done
+
+ours="$(printf '%s\n' "${ours_times[@]}" | median)"
+vips="$(printf '%s\n' "${vips_times[@]}" | median)"
+echo "vistrel upload, request to response: ${ours} ms (median of ${rounds})"
+echo "vipsthumbnail, two previews:         ${vips} ms (median of ${rounds}, two processes)"
+awk -v a="$ours" -v b="$vips" 'BEGIN {printf "ratio vistrel / vipsthumbnail: %.2f\n", a / b}'

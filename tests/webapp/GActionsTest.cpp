@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/webapp/ActionTestSupport.h"
+
+using webtest::Exchange;
+
+namespace {
+
+class GActionsTest : public webtest::ActionTest {};
+
+}  // namespace
+
+TEST_F(GActionsTest, AnActionRunsOncePerRequestId) {
+  std::string admin = logIn("admin", "tarbo");
+  int before = folderCount();
+  Exchange first;
+  get(first, "/act?session=" + admin + "&action=0&requestId=500&Folder.parent=0&Folder.name=A");
+  EXPECT_EQ(before + 1, folderCount());
+  EXPECT_EQ("<none>", param(first, "action"));
+  EXPECT_EQ("<none>", param(first, "requestId"));
+  EXPECT_EQ(500, session(admin)->lastRequestId);
+
+  // The same URL again (a reload): nothing is carried out, the parameters stay.
+  Exchange again;
+  get(again, "/act?session=" + admin + "&action=0&requestId=500&Folder.parent=0&Folder.name=A");
+  EXPECT_EQ(before + 1, folderCount());
+  EXPECT_EQ("0", param(again, "action"));
+  EXPECT_EQ("500", param(again, "requestId"));
+
+  // Without requestId the first runs (-1 differs from 500), the second repeats it.
+  Exchange noId;
+  get(noId, "/act?session=" + admin + "&action=0&Folder.parent=0&Folder.name=B");
+  EXPECT_EQ(before + 2, folderCount());
+  EXPECT_EQ(-1, session(admin)->lastRequestId);
+  Exchange noIdAgain;
+  get(noIdAgain, "/act?session=" + admin + "&action=0&Folder.parent=0&Folder.name=B");
+  EXPECT_EQ(before + 2, folderCount());
+}
+
+TEST_F(GActionsTest, ActionNumbersThatNameNoAction) {
+  std::string admin = logIn("admin", "tarbo");
+  struct Case {
+    const char* action;
+    bool frameRuns;  // the requestId is taken and the parameters removed
+  };
+  const Case cases[] = {
+      {"20", true}, {"-5", true}, {"2147483647", true},
+      {"-1", false}, {"abc", false}, {"99999999999", false},
+  };
+  for (const Case& c : cases) {
+    MList all;
+    int users = db().getUsers(all);
+    int folders = folderCount();
+    int last = session(admin)->lastRequestId;
+    Exchange e;
+    act(e, admin, std::string("action=") + c.action);
+    EXPECT_EQ(c.frameRuns, session(admin)->lastRequestId != last) << c.action;
+    EXPECT_EQ(c.frameRuns, param(e, "action") == "<none>") << c.action;
+    EXPECT_EQ(users, db().getUsers(all)) << c.action;
+    EXPECT_EQ(folders, folderCount()) << c.action;
+  }
+}
+
+TEST_F(GActionsTest, OnlyRequestsNamingTheirSessionAct) {
+  std::string admin = logIn("admin", "tarbo");
+  MList all;
+  int users = db().getUsers(all);
+  Exchange byClient;
+  get(byClient, "/act?action=7&requestId=901");
+  Exchange byCookie;
+  get(byCookie, "/act?action=7&requestId=902", admin, 40050);
+  EXPECT_EQ(users, db().getUsers(all));
+  Exchange named;
+  get(named, "/act?session=" + admin + "&action=7&requestId=903");
+  EXPECT_EQ(users + 1, db().getUsers(all));
+}
+
+TEST_F(GActionsTest, OpenAsUserThenLogOutBackToTheAdministrator) {
+  int owner = addUserWith("olga");
+  std::string admin = logIn("admin", "tarbo");
+  session(admin)->language = "fra";
+  session(admin)->viewState.setObject("tab_main", 300);
+
+  Exchange open;
+  get(open, "/?session=" + admin + "&page=1&requestId=10&action=16&User.id=" +
+                std::to_string(owner) + "&username=x&password=y");
+  std::string opened = param(open, "session");
+  ASSERT_NE(admin, opened);
+  GSession* as = session(opened);
+  ASSERT_NE(nullptr, as);
+  EXPECT_EQ(owner, as->user.id);
+  EXPECT_EQ(admin, as->returnSessionId.getValue());
+  EXPECT_STREQ("fra", as->language.getValue());
+  EXPECT_EQ(0, as->viewState.getLength());
+  EXPECT_EQ("<none>", param(open, "username"));
+  EXPECT_EQ("<none>", param(open, "password"));
+  // The request went on in the opened session: its frame set links carry it.
+  EXPECT_NE(std::string::npos, open.body().find("session=" + opened));
+
+  // Log out in the opened session: back to the administrator's own session, in the user
+  // administration module.
+  Exchange out;
+  get(out, "/?session=" + opened + "&page=1&action=17&requestId=11");
+  EXPECT_EQ(admin, param(out, "session"));
+  EXPECT_EQ("300", param(out, "tab_main"));
+  EXPECT_EQ("", std::string(session(opened)->returnSessionId.getValue()));
+  std::string body = out.body();
+  EXPECT_NE(std::string::npos, body.find("name=\"main_frame\""));
+  EXPECT_NE(std::string::npos, body.find("tab_main=300"));
+  EXPECT_NE(std::string::npos, body.find("session=" + admin));
+  EXPECT_EQ(std::string::npos, body.find("session=" + opened));
+  // The opened session stays until it expires; the administrator is still logged in.
+  EXPECT_NE(nullptr, session(opened));
+  EXPECT_EQ(0, session(admin)->user.id);
+}
+
+TEST_F(GActionsTest, OpeningASessionIsForAdministratorsAndExistingUsersOnly) {
+  int owner = addUserWith("olga");
+  int otherAdmin = addUserWith("root2", true, true, false, 1);
+  std::string admin = logIn("admin", "tarbo");
+  std::string plain = logIn("olga", "pw", 40001);
+  struct Case {
+    std::string session;
+    std::string userId;
+    bool opens;
+  };
+  const Case cases[] = {
+      {plain, std::to_string(owner), false},  // not an administrator
+      {admin, "0", false},                    // never as the administrator account
+      {admin, "77", false},                   // no such user
+      {admin, "-3", false},
+      {admin, "", false},                     // reads as 0
+      {admin, "4294967296", false},           // no number that fits
+      {admin, std::to_string(otherAdmin), true},
+      {admin, "1", true},                     // the guest account
+  };
+  for (const Case& c : cases) {
+    int before = servlet.getSessions().getLength();
+    Exchange e;
+    act(e, c.session, "action=16&User.id=" + c.userId + "&username=u&password=p");
+    EXPECT_EQ(before + (c.opens ? 1 : 0), servlet.getSessions().getLength()) << c.userId;
+    EXPECT_EQ(c.opens, param(e, "session") != c.session) << c.userId;
+    EXPECT_EQ("<none>", param(e, "username")) << c.userId;
+    EXPECT_EQ("<none>", param(e, "password")) << c.userId;
+  }
+}
+
+TEST_F(GActionsTest, LogOutOfAnOrdinarySessionMakesItTheGuest) {
+  addUserWith("olga");
+  std::string id = logIn("olga", "pw");
+  Exchange e;
+  get(e, "/?session=" + id + "&page=1&action=17&requestId=3");
+  EXPECT_EQ("600", param(e, "tab_main"));
+  EXPECT_EQ(id, param(e, "session"));
+  GSession* old = session(id);
+  ASSERT_NE(nullptr, old);
+  EXPECT_TRUE(old->isGuest());
+  EXPECT_EQ(-1, old->user.id);
+  // The page is the guest's login page, and so is every later one of that identifier.
+  EXPECT_NE(std::string::npos, e.body().find("<BODY class=\"login\""));
+  Exchange later;
+  get(later, "/?session=" + id + "&page=3");
+  EXPECT_EQ("", later.body());
+}
+
+TEST_F(GActionsTest, SearchKeepsTheWordsAndLooksUpLowerCase) {
+  int owner = addUserWith("olga");
+  int seaSun = addImage(owner, "Sea and SUN at dawn");
+  addImage(owner, "sea only");
+  int waiting = addImage(owner, "sea sun", GIMAGE_WAITING);
+  (void)waiting;
+  std::string id = logIn("olga", "pw");
+  GSession* s = session(id);
+  s->viewState.setObject("SearchView.page", 3);
+  s->viewState.setObject("SearchView.image", 7);
+
+  Exchange e;
+  act(e, id, "action=18&Search.words=Sea+Sun");
+  EXPECT_EQ("Sea Sun", param(e, "Search.words"));
+  EXPECT_STREQ("Sea Sun", GView::paramText(s->viewState, "Search.words").getValue());
+  EXPECT_EQ(nullptr, s->viewState.getObject("SearchView.page"));
+  EXPECT_EQ(nullptr, s->viewState.getObject("SearchView.image"));
+  ASSERT_EQ(1, s->searchResults.getLength());
+  EXPECT_NE(nullptr, s->searchResults.getObject(seaSun));
+
+  // `words` serves when `Search.words` is absent.
+  act(id, "action=18&words=only");
+  EXPECT_EQ(1, s->searchResults.getLength());
+  EXPECT_EQ(nullptr, s->searchResults.getObject(seaSun));
+  EXPECT_STREQ("only", GView::paramText(s->viewState, "Search.words").getValue());
+
+  // Without any words the last result stays; the grid starts again.
+  s->viewState.setObject("SearchView.image", 7);
+  act(id, "action=18");
+  EXPECT_EQ(1, s->searchResults.getLength());
+  EXPECT_EQ(nullptr, s->viewState.getObject("SearchView.image"));
+
+  // Two blanks in a row give an empty word, which finds nothing.
+  act(id, "action=18&Search.words=sea++sun");
+  EXPECT_EQ(0, s->searchResults.getLength());
+}
+
+TEST_F(GActionsTest, ChangeLanguageTakesAnyText) {
+  addUserWith("olga");
+  std::string id = logIn("olga", "pw");
+  Exchange e;
+  act(e, id, "action=19&language=fra");
+  EXPECT_STREQ("fra", session(id)->language.getValue());
+  EXPECT_EQ("<none>", param(e, "language"));
+  act(id, "action=19&language=xx");
+  EXPECT_STREQ("xx", session(id)->language.getValue());
+  // Without the parameter the language becomes empty (the pages fall back to the first).
+  act(id, "action=19");
+  EXPECT_STREQ("", session(id)->language.getValue());
+  // In the shared guest session it changes the language of every visitor.
+  act("5072913846", "action=19&language=fra");
+  EXPECT_STREQ("fra", servlet.getGuestSession()->language.getValue());
+}

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "webapp/GMultipartForm.h"
+
+TEST(GMultipartForm, BoundaryOfTheContentType) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"multipart/form-data; boundary=----WebKitFormBoundary7MA4YWxk", "----WebKitFormBoundary7MA4YWxk"},
+      {"Multipart/Form-Data;BOUNDARY=abc", "abc"},
+      {"multipart/form-data; charset=utf-8; boundary=\"a b;c\"", "a b;c"},
+      {"multipart/form-data ; boundary = x ", "x"},
+      {"multipart/form-data", ""},
+      {"multipart/form-data; boundary=", ""},
+      {"multipart/form-data; boundary=\"\"", ""},
+      {"multipart/mixed; boundary=abc", ""},
+      {"image/jpeg", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.second, GMultipartForm::boundary(c.first)) << c.first;
+  EXPECT_EQ("", GMultipartForm::boundary(nullptr));
+  EXPECT_EQ("", GMultipartForm::boundary(("multipart/form-data; boundary=" + std::string(201, 'b')).c_str()));
+}
+
+TEST(GMultipartForm, FindsTheFirstFilePartExactly) {
+  const char* type = "multipart/form-data; boundary=XyZ";
+  const std::string file = "\xFF\xD8 data with --XyZ inside and \r\n-- too \xFF\xD9";
+  const std::string filePart =
+      "--XyZ\r\nContent-Disposition: form-data; name=\"Image.file\"; filename=\"a;b.jpg\"\r\n"
+      "Content-Type: image/jpeg\r\n\r\n" + file + "\r\n";
+  const std::string textPart = "--XyZ\r\nContent-Disposition: form-data; name=\"Image.user\"\r\n\r\n3\r\n";
+  const std::string closing = "--XyZ--\r\n";
+  struct Case {
+    const char* what;
+    std::string body;
+    bool found;
+  };
+  const Case cases[] = {
+      {"file after a text field", textPart + filePart + closing, true},
+      {"preamble in front", "ignored preamble\r\n" + filePart + closing, true},
+      {"header names in any case, blanks after the boundary",
+       "--XyZ  \r\ncontent-disposition: form-data; name=\"f\"; FILENAME=\"x\"\r\n\r\n" + file +
+           "\r\n" + closing, true},
+      {"two files: the first counts", filePart + filePart + closing, true},
+      {"only text fields", textPart + closing, false},
+      {"a text field named filename", "--XyZ\r\nContent-Disposition: form-data; name=\"filename\"\r\n\r\nx\r\n" + closing, false},
+      {"cut before the closing boundary", textPart + filePart.substr(0, filePart.size() - 2), false},
+      {"file part without a blank line", "--XyZ\r\nContent-Disposition: form-data; filename=\"a\"", false},
+      {"boundary not at a line start", "x--XyZ\r\n\r\n" + file, false},
+      {"closing boundary only", closing, false},
+      {"empty", "", false},
+  };
+  for (const Case& c : cases) {
+    size_t start = 0;
+    size_t length = 0;
+    bool found = GMultipartForm::findFilePart(type, c.body, start, length);
+    EXPECT_EQ(c.found, found) << c.what;
+    if (found && c.found) {
+      EXPECT_EQ(file, c.body.substr(start, length)) << c.what;
+    }
+  }
+  size_t start;
+  size_t length;
+  EXPECT_FALSE(GMultipartForm::findFilePart("image/jpeg", filePart + closing, start, length));
+  EXPECT_FALSE(GMultipartForm::findFilePart("multipart/form-data; boundary=Other", filePart + closing,
+                                            start, length));
+  // An empty file field (no file chosen) is found, and empty.
+  std::string empty = "--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"\"\r\n\r\n\r\n" + closing;
+  ASSERT_TRUE(GMultipartForm::findFilePart(type, empty, start, length));
+  EXPECT_EQ(0u, length);
+}

@@ -1,0 +1,330 @@
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/GImage.h"
+#include "lib/core/MException.h"
+#include "lib/imaging/MFile_JPG.h"
+#include "lib/imaging/MImage.h"
+#include "lib/net/MHttpProcessor.h"
+#include "lib/net/MServer.h"
+#include "tests/support/HttpClient.h"
+#include "tests/webapp/WebappTestSupport.h"
+
+namespace {
+
+const char* const boundary = "----VistrelFormBoundary4kq9Zt";
+const char* const multipartType = "multipart/form-data; boundary=----VistrelFormBoundary4kq9Zt";
+
+// The form body the upload page sends: the hidden user field, the file, the button.
+std::string formBody(const std::string& _file, const char* _filename = "photo.jpg",
+                     const char* _type = "image/jpeg") {
+  std::string b = boundary;
+  return "--" + b + "\r\nContent-Disposition: form-data; name=\"Image.user\"\r\n\r\n3\r\n" +
+         "--" + b + "\r\nContent-Disposition: form-data; name=\"Image.file\"; filename=\"" +
+         _filename + "\"\r\nContent-Type: " + _type + "\r\n\r\n" + _file + "\r\n" + "--" + b +
+         "\r\nContent-Disposition: form-data; name=\"add_image\"\r\n\r\nUpload\r\n" + "--" + b +
+         "--\r\n";
+}
+
+std::vector<std::string> filesIn(const std::string& _dir) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(_dir.c_str());
+  if (dir == nullptr) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  return names;
+}
+
+std::string storeName(int _id) {
+  char name[32];
+  snprintf(name, sizeof name, "%07d.jpg", _id);
+  return name;
+}
+
+// The servlet behind a real server loop on a loopback port.
+class GUploadTest : public webtest::ServletTest {
+ protected:
+  GUploadTest() {
+    application.originalMaxSize = 19000000;
+    application.preview1Quality = 30;
+    application.preview2Quality = 90;
+    prototype.setHandler(&servlet);
+    server.reset(new MServer(0, &prototype));
+    server->start();
+    port = server->getPort();
+  }
+  ~GUploadTest() override { server.reset(); }
+
+  // An account with the upload right; returns its id.
+  int uploader(const char* _username, bool _imageAccept, int _imageLimit = 100) {
+    GUser user;
+    user.username = _username;
+    user.password = "pw";
+    user.enabled = true;
+    user.imageUpload = true;
+    user.imageAccept = _imageAccept;
+    user.imageLimit = _imageLimit;
+    return application.database.addUser(user);
+  }
+  std::string logInOver(testhttp::Connection& _browser, const char* _username) {
+    testhttp::Response r = _browser.get(std::string("/?session=5072913846&page=1&action=16&requestId=1&username=") +
+                                        _username + "&password=pw");
+    return r.header("Set-Cookie");
+  }
+  testhttp::Response upload(testhttp::Connection& _browser, const std::string& _session,
+                            const std::string& _body, const std::string& _type = multipartType) {
+    return _browser.post("/upload?session=" + _session + "&requestId=" +
+                             std::to_string(++requestId) + "&action=11&pagenum=1",
+                         _type, _body);
+  }
+  // A JPEG file of that size, made by our own writer, with detail in every corner.
+  std::string jpeg(int _width, int _height) {
+    MImage image(_width, _height);
+    for (int y = 0; y < _height; ++y) {
+      for (int x = 0; x < _width; ++x) {
+        image.setPixel(x, y, (uint)((x * 7 % 256) << 16 | (y * 3 % 256) << 8 | ((x + y) % 256)));
+      }
+    }
+    std::string path = root.path + "/made.jpg";
+    jpegFile.save(path.c_str(), image, 85);
+    std::string bytes = root.read("made.jpg");
+    root.remove("made.jpg");
+    return bytes;
+  }
+  int imageCount() { return application.database.getNumOfImages(); }
+  // Every file in the three image directories.
+  size_t storedFiles() {
+    return filesIn(root.file("images/original")).size() + filesIn(root.file("images/preview1")).size() +
+           filesIn(root.file("images/preview2")).size();
+  }
+  void expectNothingStored(int _imagesBefore, const char* _what) {
+    EXPECT_EQ(_imagesBefore, imageCount()) << _what;
+    EXPECT_EQ(0u, storedFiles()) << _what;
+  }
+  // Width and height of a stored JPEG file.
+  std::pair<int, int> size(const std::string& _relative) {
+    MImage image;
+    jpegFile.load(root.file(_relative).c_str(), image);
+    return {image.getWidth(), image.getHeight()};
+  }
+
+  MHttpProcessor prototype;
+  std::unique_ptr<MServer> server;
+  int port = 0;
+  int requestId = 100;
+  MFile_JPG jpegFile;
+};
+
+}  // namespace
+
+TEST_F(GUploadTest, StoresTheSentFileAndBothPreviews) {
+  int waits = uploader("waits", true);
+  int direct = uploader("direct", false);
+  testhttp::Connection waitsBrowser(port);
+  testhttp::Connection directBrowser(port);
+  std::string waitsSession = logInOver(waitsBrowser, "waits");
+  std::string directSession = logInOver(directBrowser, "direct");
+  struct Case {
+    bool imageAccept;
+    int width, height;
+    int w1, w2;  // preview widths at 120 and 240 pixels high
+  };
+  const Case cases[] = {
+      {true, 1600, 1200, 160, 320},
+      {false, 100, 50, 240, 480},  // small originals are scaled up
+      {false, 50, 400, 15, 30},
+      {true, 2000, 3, 65500, 65500},  // the widest a JPEG file may be
+  };
+  for (const Case& c : cases) {
+    std::string file = jpeg(c.width, c.height);
+    int expectedId = imageCount();  // nothing was deleted: the next record
+    testhttp::Response r = upload(c.imageAccept ? waitsBrowser : directBrowser,
+                                  c.imageAccept ? waitsSession : directSession, formBody(file));
+    ASSERT_EQ(200, r.status) << c.width;
+    EXPECT_EQ(std::string::npos, r.body.find("Operation failed!")) << r.body;
+
+    GImage record;
+    ASSERT_EQ(expectedId, application.database.getImage(expectedId, record)) << c.width;
+    EXPECT_EQ(c.imageAccept ? waits : direct, record.user);
+    EXPECT_EQ(c.imageAccept ? GIMAGE_WAITING : GIMAGE_ACCEPTED, record.status);
+    EXPECT_EQ(c.width, record.width);
+    EXPECT_EQ(c.height, record.height);
+    EXPECT_EQ((int)file.size(), record.size);
+    EXPECT_STREQ("", record.name.getValue());
+    // The original is exactly the file that was sent, without form parts around it.
+    EXPECT_TRUE(root.read("images/original/" + storeName(expectedId)) == file) << c.width;
+    EXPECT_EQ(std::make_pair(c.w1, 120), size("images/preview1/" + storeName(expectedId)));
+    EXPECT_EQ(std::make_pair(c.w2, 240), size("images/preview2/" + storeName(expectedId)));
+    EXPECT_EQ(1u, filesIn(root.file("images/original")).size() - (size_t)expectedId)
+        << "no temporary file stays";
+  }
+  EXPECT_EQ(12u, storedFiles());
+}
+
+TEST_F(GUploadTest, PreviewsAreTheScaledOriginalInTheConfiguredQualities) {
+  uploader("u", false);
+  testhttp::Connection browser(port);
+  std::string id = logInOver(browser, "u");
+  std::string file = jpeg(640, 480);
+  upload(browser, id, formBody(file));
+  MImage original;
+  jpegFile.load(root.file("images/original/0000000.jpg").c_str(), original);
+  struct Case {
+    const char* dir;
+    int height;
+    int quality;
+  };
+  for (const Case& c : {Case{"preview1", 120, 30}, Case{"preview2", 240, 90}}) {
+    MImage preview;
+    preview.scale(original, MImage::previewWidth(640, 480, c.height), c.height);
+    std::string expected = root.path + "/expected.jpg";
+    jpegFile.save(expected.c_str(), preview, c.quality);
+    EXPECT_TRUE(root.read("expected.jpg") == root.read(std::string("images/") + c.dir + "/0000000.jpg"))
+        << c.dir;
+  }
+}
+
+TEST_F(GUploadTest, SizeLimitCountsTheWholeBody) {
+  uploader("u", false);
+  testhttp::Connection browser(port);
+  std::string id = logInOver(browser, "u");
+  std::string body = formBody(jpeg(64, 48));
+  application.originalMaxSize = (int)body.size() - 1;
+  upload(browser, id, body);
+  expectNothingStored(0, "one byte over the limit");
+  application.originalMaxSize = (int)body.size();
+  upload(browser, id, body);
+  EXPECT_EQ(1, imageCount());
+  // The same request again (a resent form) stores nothing more.
+  browser.post("/upload?session=" + id + "&requestId=" + std::to_string(requestId) + "&action=11",
+               multipartType, body);
+  EXPECT_EQ(1, imageCount());
+}
+
+TEST_F(GUploadTest, BodiesWithoutAJpegFileStoreNothing) {
+  uploader("u", false);
+  testhttp::Connection browser(port);
+  std::string id = logInOver(browser, "u");
+  std::string file = jpeg(64, 48);
+  std::string form = formBody(file);
+  struct Case {
+    const char* what;
+    std::string body;
+    std::string type;
+  };
+  const Case cases[] = {
+      {"a text file", formBody("just some text\r\n", "notes.txt", "text/plain"), multipartType},
+      {"no file field", "--" + std::string(boundary) + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nb\r\n--" +
+                            boundary + "--\r\n", multipartType},
+      {"no file chosen", formBody("", ""), multipartType},
+      {"the JPEG as a bare body", file, "image/jpeg"},
+      {"another boundary", form, "multipart/form-data; boundary=other"},
+      {"cut before the file's end", form.substr(0, form.size() / 2), multipartType},
+      {"half a JPEG file", formBody(file.substr(0, file.size() / 2)), multipartType},
+      {"JPEG start marker, then text", formBody("\xFF\xD8 not an image"), multipartType},
+      {"an empty body", "", multipartType},
+  };
+  for (const Case& c : cases) {
+    testhttp::Response r = upload(browser, id, c.body, c.type);
+    EXPECT_EQ(200, r.status) << c.what;
+    EXPECT_EQ(std::string::npos, r.body.find("Operation failed!")) << c.what;
+    expectNothingStored(0, c.what);
+  }
+}
+
+TEST_F(GUploadTest, OnlyLoggedInUsersWithTheRightAndRoomUpload) {
+  int full = uploader("full", false, 1);
+  GImage existing;
+  existing.user = full;
+  application.database.addImage(existing);
+  GUser noRight;
+  noRight.username = "noright";
+  noRight.password = "pw";
+  noRight.enabled = true;
+  application.database.addUser(noRight);
+  int gone = uploader("gone", false);
+
+  std::string body = formBody(jpeg(64, 48));
+  testhttp::Connection browser(port);
+  std::string fullSession = logInOver(browser, "full");
+  std::string noRightSession = logInOver(browser, "noright");
+  std::string goneSession = logInOver(browser, "gone");
+  application.database.deleteUser(gone);
+  // The session still believes in its right; the stored account decides.
+  servlet.getSessions().getSession(noRightSession.c_str())->user.imageUpload = true;
+
+  for (const std::string& session : {std::string("5072913846"), fullSession, noRightSession, goneSession}) {
+    testhttp::Response r = upload(browser, session, body);
+    EXPECT_EQ(200, r.status) << session;
+    EXPECT_EQ(1, imageCount()) << session;
+    EXPECT_EQ(0u, storedFiles()) << session;
+  }
+}
+
+TEST_F(GUploadTest, AFailureHalfWayLeavesNothingAndTheServerGoesOn) {
+  uploader("u", false);
+  testhttp::Connection browser(port);
+  std::string id = logInOver(browser, "u");
+  std::string body = formBody(jpeg(320, 240));
+  // Each case blocks one step after the record was added: the rename into the originals
+  // (a directory stands where the original goes), or one of the previews (a plain file
+  // stands where its directory should be).
+  struct Case {
+    const char* what;
+    std::string blocked;
+    bool directory;
+  };
+  const Case cases[] = {
+      {"rename", "images/original/0000000.jpg", true},
+      {"small preview", "images/preview1", false},
+      {"large preview", "images/preview2", false},
+  };
+  for (const Case& c : cases) {
+    std::string path = root.file(c.blocked);
+    if (c.directory) {
+      mkdir(path.c_str(), 0755);
+    } else {
+      rmdir(path.c_str());
+      root.write(c.blocked, "not a directory");
+    }
+    testhttp::Response r = upload(browser, id, body);
+    EXPECT_EQ(200, r.status) << c.what;
+    EXPECT_NE(std::string::npos, r.body.find("GUpload::")) << c.what;
+    EXPECT_NE(std::string::npos, r.body.find("Operation failed!")) << c.what;
+    EXPECT_EQ(0, imageCount()) << c.what;
+    std::vector<std::string> originals = filesIn(root.file("images/original"));
+    EXPECT_EQ(c.directory ? 1u : 0u, originals.size()) << c.what;  // the blocking directory
+    for (const char* dir : {"images/preview1", "images/preview2"}) {
+      EXPECT_EQ(0u, filesIn(root.file(dir)).size()) << c.what << " " << dir;
+    }
+    if (c.directory) {
+      rmdir(path.c_str());
+    } else {
+      root.remove(c.blocked);
+      mkdir(path.c_str(), 0755);
+    }
+  }
+  // The server goes on, and the next upload succeeds.
+  upload(browser, id, body);
+  EXPECT_EQ(1, imageCount());
+  EXPECT_EQ(3u, storedFiles());
+}
+
+TEST_F(GUploadTest, WithoutItsTemporaryFileTheUploadStoresNothing) {
+  uploader("u", false);
+  testhttp::Connection browser(port);
+  std::string id = logInOver(browser, "u");
+  rmdir(root.file("images/original").c_str());
+  testhttp::Response r = upload(browser, id, formBody(jpeg(64, 48)));
+  EXPECT_EQ(200, r.status);
+  EXPECT_EQ(std::string::npos, r.body.find("Operation failed!"));
+  expectNothingStored(0, "no directory for the temporary file");
+}

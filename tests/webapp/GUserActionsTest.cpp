@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tests/webapp/ActionTestSupport.h"
+
+using webtest::Exchange;
+
+namespace {
+
+class GUserActionsTest : public webtest::ActionTest {
+ protected:
+  void SetUp() override {
+    olga = addUserWith("olga");
+    secondAdmin = addUserWith("boss", true, true, false, 1);
+    admin = logIn("admin", "tarbo");
+    olgaSession = logIn("olga", "pw", 40001);
+    bossSession = logIn("boss", "pw", 40002);
+  }
+  int userCount() {
+    MList all;
+    return db().getUsers(all);
+  }
+  // The administration form as the page sends it, with every right given.
+  std::string form(int _id, const std::string& _username, const std::string& _password1 = "pw",
+                   const std::string& _password2 = "pw") {
+    return "action=8&User.id=" + std::to_string(_id) + "&User.username=" + _username +
+           "&User.lastname=Last&User.firstname=First&User.email=e%40x&User.password1=" +
+           _password1 + "&User.password2=" + _password2 +
+           "&User.enabled=0&User.folderAdmin=1&User.type=1&User.imageAccept=0"
+           "&User.folderAccept=0&User.imageDownload=1&User.imageUpload=1&User.imageLimit=7";
+  }
+
+  int olga = -1;
+  int secondAdmin = -1;
+  std::string admin;
+  std::string olgaSession;
+  std::string bossSession;
+};
+
+}  // namespace
+
+TEST_F(GUserActionsTest, CreateUser) {
+  application.defaultLanguage = "fra";
+  int before = userCount();
+  act(olgaSession, "action=7");
+  EXPECT_EQ(before, userCount());
+  Exchange e;
+  act(e, admin, "action=7");
+  EXPECT_EQ(before + 1, userCount());
+  GUser made = user(std::stoi(param(e, "User.id")));
+  EXPECT_EQ(0, made.type);
+  EXPECT_FALSE(made.enabled);
+  EXPECT_STREQ("fra", made.language.getValue());
+  EXPECT_EQ(100, made.imageLimit);
+  EXPECT_TRUE(made.imageAccept);
+  EXPECT_FALSE(made.imageUpload);
+}
+
+TEST_F(GUserActionsTest, UpdateUserByTheAdministratorAccount) {
+  Exchange e;
+  act(e, admin, form(olga, "olga2"));
+  GUser u = user(olga);
+  EXPECT_STREQ("olga2", u.username.getValue());
+  EXPECT_STREQ("Last", u.lastname.getValue());
+  EXPECT_STREQ("First", u.firstname.getValue());
+  EXPECT_STREQ("e@x", u.email.getValue());
+  EXPECT_FALSE(u.enabled);
+  EXPECT_TRUE(u.folderAdmin);
+  EXPECT_EQ(1, u.type);
+  EXPECT_FALSE(u.imageAccept);
+  EXPECT_FALSE(u.folderAccept);
+  EXPECT_TRUE(u.imageDownload);
+  EXPECT_TRUE(u.imageUpload);
+  EXPECT_EQ(7, u.imageLimit);
+  for (const char* name : {"User.username", "User.password1", "User.password2"}) {
+    EXPECT_EQ("<none>", param(e, name)) << name;
+  }
+  // The session of the edited user keeps its copy; an ordinary user may not use the form.
+  EXPECT_STREQ("olga", session(olgaSession)->user.username.getValue());
+  act(olgaSession, form(olga, "olga3"));
+  EXPECT_STREQ("olga2", user(olga).username.getValue());
+}
+
+TEST_F(GUserActionsTest, OnlyTheAdministratorAccountChangesTypeEnabledAndFolderAdmin) {
+  // Another administrator: names and the other rights, but not these three.
+  act(bossSession, form(olga, "olga"));
+  GUser u = user(olga);
+  EXPECT_TRUE(u.enabled);
+  EXPECT_FALSE(u.folderAdmin);
+  EXPECT_EQ(0, u.type);
+  EXPECT_TRUE(u.imageUpload);
+  EXPECT_EQ(7, u.imageLimit);
+  // Not even the administrator account changes them for itself.
+  Exchange self;
+  act(self, admin, form(0, "admin", "tarbo", "tarbo"));
+  GUser a = user(0);
+  EXPECT_TRUE(a.enabled);
+  EXPECT_EQ(1, a.type);
+  EXPECT_EQ(7, a.imageLimit);
+  // Its own session follows what was stored.
+  EXPECT_EQ(7, session(admin)->user.imageLimit);
+  EXPECT_STREQ("Last", session(admin)->user.lastname.getValue());
+}
+
+TEST_F(GUserActionsTest, UserNamesStayUniqueAndNonEmpty) {
+  const std::string longName(39, 'n');
+  GUser holder;
+  holder.username = longName.c_str();
+  int holderId = db().addUser(holder);
+  (void)holderId;
+  struct Case {
+    const char* what;
+    std::string username;
+  };
+  const Case cases[] = {
+      {"another user's name", "boss"},
+      {"empty", ""},
+      {"a name that is cut to another user's", longName + "xyz"},
+  };
+  for (const Case& c : cases) {
+    Exchange e;
+    act(e, admin, form(olga, c.username, "new", "new"));
+    GUser u = user(olga);
+    EXPECT_STREQ("olga", u.username.getValue()) << c.what;
+    EXPECT_STREQ("pw", u.password.getValue()) << c.what;
+    EXPECT_STREQ("olga", u.lastname.getValue()) << c.what;
+    // The form is shown again with what was entered.
+    EXPECT_EQ(c.username, param(e, "User.username")) << c.what;
+    EXPECT_EQ("new", param(e, "User.password1")) << c.what;
+  }
+  // The own name again, or a free one, is fine; a name too long is stored cut.
+  act(admin, form(olga, "olga"));
+  EXPECT_STREQ("Last", user(olga).lastname.getValue());
+  act(admin, form(olga, std::string(50, 'm')));
+  EXPECT_EQ(std::string(39, 'm'), user(olga).username.getValue());
+}
+
+TEST_F(GUserActionsTest, PasswordChangesOnlyWithTwoEqualFields) {
+  struct Case {
+    const char* password1;
+    const char* password2;
+    const char* stored;
+  };
+  const Case cases[] = {
+      {"a", "b", "pw"},     // differ: the password stays
+      {"", "", "pw"},       // none sent: it stays, never empty
+      {"new", "new", "new"},
+  };
+  for (const Case& c : cases) {
+    act(admin, form(olga, "olga", c.password1, c.password2));
+    EXPECT_STREQ(c.stored, user(olga).password.getValue()) << c.password1 << "/" << c.password2;
+    EXPECT_STREQ("Last", user(olga).lastname.getValue());
+  }
+  // A user that does not exist: nothing, the form fields are removed.
+  Exchange e;
+  act(e, admin, form(55, "ghost"));
+  EXPECT_EQ("<none>", param(e, "User.username"));
+  GUser none;
+  EXPECT_EQ(-1, db().getUserByUsername("ghost", none));
+}
+
+TEST_F(GUserActionsTest, UpdateOwnAccount) {
+  std::string own = "action=9&User.id=" + std::to_string(olga) +
+                    "&User.username=olga&User.lastname=New&User.firstname=Name&User.email=o%40x"
+                    "&User.password1=pw2&User.password2=pw2&User.type=1&User.imageLimit=999"
+                    "&User.imageUpload=1";
+  // Someone else's account: nothing.
+  act(bossSession, own);
+  EXPECT_STREQ("olga", user(olga).lastname.getValue());
+  Exchange e;
+  act(e, olgaSession, own);
+  GUser u = user(olga);
+  EXPECT_STREQ("New", u.lastname.getValue());
+  EXPECT_STREQ("Name", u.firstname.getValue());
+  EXPECT_STREQ("o@x", u.email.getValue());
+  EXPECT_STREQ("pw2", u.password.getValue());
+  // The rights are the administrators' to give.
+  EXPECT_EQ(0, u.type);
+  EXPECT_EQ(100, u.imageLimit);
+  EXPECT_FALSE(u.imageUpload);
+  EXPECT_STREQ("New", session(olgaSession)->user.lastname.getValue());
+  EXPECT_EQ("<none>", param(e, "User.password1"));
+
+  // The guest account is everybody's: nobody renames it or changes its password.
+  std::string guest = logIn("guest", "plivo", 40003);
+  act(guest, "action=9&User.id=1&User.username=mine&User.password1=x&User.password2=x");
+  EXPECT_STREQ("guest", user(1).username.getValue());
+  EXPECT_STREQ("plivo", user(1).password.getValue());
+  // Nor does the shared guest session, whose user is nobody.
+  act("5072913846", "action=9&User.id=-1&User.username=x");
+  EXPECT_EQ(-1, db().getUserByUsername("x", u));
+}
+
+TEST_F(GUserActionsTest, DeleteUser) {
+  int f = addFolder("Hers", 0, olga);
+  int nobodys = addFolder("Nobody's", 0, -1);
+  int image = addImage(olga);
+  int other = addImage(secondAdmin);
+  db().addFolderImage(f, image, GIMAGE_ACCEPTED);
+  db().addFolderImage(f, other, GIMAGE_ACCEPTED);
+  char name[32];
+  snprintf(name, sizeof name, "%07d.jpg", image);
+  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
+    root.write(std::string(dir) + name, "jpeg");
+  }
+  int before = userCount();
+
+  // Refused: ordinary users, an administrator's own account, the two protected accounts, ids
+  // that name nobody.
+  act(olgaSession, "action=10&User.id=" + std::to_string(secondAdmin));
+  act(bossSession, "action=10&User.id=" + std::to_string(secondAdmin));
+  for (const char* id : {"0", "1", "-1", "77", "2147483648", ""}) {
+    Exchange e;
+    act(e, admin, std::string("action=10&User.id=") + id);
+    EXPECT_EQ("<none>", param(e, "User.id")) << id;
+  }
+  EXPECT_EQ(before, userCount());
+  // The owner -1 of an absent id selected nothing.
+  EXPECT_EQ(-1, folder(nobodys).ownerId);
+
+  Exchange e;
+  act(e, admin, "action=10&User.id=" + std::to_string(olga));
+  EXPECT_EQ(before - 1, userCount());
+  EXPECT_EQ("<none>", param(e, "User.id"));
+  GUser none;
+  EXPECT_EQ(-1, db().getUser(olga, none));
+  GImage gone;
+  EXPECT_EQ(-1, db().getImage(image, gone));
+  EXPECT_EQ(other, db().getImage(other, gone));
+  EXPECT_EQ(-1, linkStatus(f, image));
+  EXPECT_EQ(1, linkStatus(f, other));
+  EXPECT_EQ(0, folder(f).ownerId);
+  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
+    EXPECT_NE(0, access(root.file(std::string(dir) + name).c_str(), F_OK)) << dir;
+  }
+}

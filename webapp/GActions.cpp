@@ -1,0 +1,124 @@
+#include "webapp/GActions.h"
+
+#include "db/GDatabase.h"
+#include "lib/core/MException.h"
+#include "lib/core/MList.h"
+#include "lib/net/MHttpRequest.h"
+#include "views/GApplication.h"
+#include "views/GSession.h"
+#include "views/GView.h"
+#include "webapp/GSessionManagement.h"
+
+namespace {
+
+// The modules the browser continues in after a log-out: the user administration for an
+// administrator coming back from another user's session, the introduction otherwise.
+const int userAdministrationModule = 300;
+const int introductionModule = 600;
+
+}  // namespace
+
+GActions::GActions(GSessionManagement& _sessions)
+    : sessions(_sessions), imageActions(_sessions) {}
+
+void GActions::process(GSession& _session, MHttpRequest& _request, int _now) try {
+  MList& params = _request.params;
+  int action = GView::paramInt(params, "action");
+  if (action == -1) return;
+  int number = GView::paramInt(params, "requestId");
+  if (number == _session.lastRequestId) return;
+  _session.lastRequestId = number;
+  if (!carryOut(action, _session, _request, _now)) return;
+  params.deleteObject("action");
+  params.deleteObject("requestId");
+} M_RETHROW("void GActions::process(GSession& _session,MHttpRequest& _request,int _now)")
+
+bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request, int _now) try {
+  MList& params = _request.params;
+  switch (_action) {
+    case 0: folderActions.createFolder(_session, params); break;
+    case 1: folderActions.updateFolder(_session, params); break;
+    case 2: folderActions.deleteFolder(_session, params); break;
+    case 3: imageActions.publishImage(_session, params); break;
+    case 4: imageActions.removeImageFromFolder(_session, params); break;
+    case 5: imageActions.setFolderImageStatus(_session, params, GIMAGE_ACCEPTED); break;
+    case 6: imageActions.setFolderImageStatus(_session, params, GIMAGE_DENIED); break;
+    case 7: userActions.createUser(_session, params); break;
+    case 8: userActions.updateUser(_session, params, true); break;
+    case 9: userActions.updateUser(_session, params, false); break;
+    case 10: userActions.deleteUser(_session, params); break;
+    case 11: return upload.process(_session, _request);
+    case 12: imageActions.deleteImage(_session, params); break;
+    case 13: imageActions.updateImage(_session, params); break;
+    case 14: imageActions.setImageStatus(_session, params, GIMAGE_ACCEPTED); break;
+    case 15: imageActions.setImageStatus(_session, params, GIMAGE_DENIED); break;
+    case 16: openSessionAs(_session, params, _now); break;
+    case 17: logOut(_session, params); break;
+    case 18: search(_session, params); break;
+    case 19: changeLanguage(_session, params); break;
+    default: break;
+  }
+  return true;
+} M_RETHROW("bool GActions::carryOut(int _action,GSession& _session,MHttpRequest& _request,int _now)")
+
+void GActions::openSessionAs(GSession& _session, MList& _params, int _now) try {
+  if (_session.user.type == 1) {
+    int userId = GView::paramInt(_params, "User.id");
+    GUser user;
+    if (userId != 0 && GApplication::get().getDatabase().getUser(userId, user) >= 0) {
+      GSession* opened = sessions.createSession();
+      opened->lastAccess = _now;
+      opened->returnSessionId = _session.id;
+      opened->user = user;
+      opened->language = _session.language;
+      opened->viewState.clear();
+      opened->searchResults.clear();
+      _params.setObject("session", opened->id.getValue());
+    }
+  }
+  _params.deleteObject("username");
+  _params.deleteObject("password");
+} M_RETHROW("void GActions::openSessionAs(GSession& _session,MList& _params,int _now)")
+
+void GActions::logOut(GSession& _session, MList& _params) try {
+  if (_session.returnSessionId.getLength() > 0) {
+    _params.setObject("session", _session.returnSessionId.getValue());
+    _session.returnSessionId = "";
+    _params.setObject("tab_main", userAdministrationModule);
+    return;
+  }
+  // The session stays in the table under its identifier but carries the guest's, so that
+  // its further pages are the guest's.
+  GSession* guest = sessions.getSession(GSession::guestId);
+  if (guest != nullptr) _session = *guest;
+  _params.setObject("tab_main", introductionModule);
+} M_RETHROW("void GActions::logOut(GSession& _session,MList& _params)")
+
+void GActions::search(GSession& _session, MList& _params) try {
+  _session.viewState.deleteObject("SearchView.page");
+  const char* name = "Search.words";
+  MObject* given = _params.getObject(name);
+  if (given == nullptr) {
+    name = "words";
+    given = _params.getObject(name);
+  }
+  if (given != nullptr) {
+    MString words = given->toString();
+    words.replaceChar('+', ' ');
+    _params.setObject(name, words.getValue());
+    _session.viewState.setObject("Search.words", words.getValue());
+    for (char* p = words.getValue(); *p != 0; ++p) {
+      if (*p >= 'A' && *p <= 'Z') *p = (char)(*p - 'A' + 'a');
+    }
+    MList list(words.getValue(), ' ');
+    if (list.getLength() > 0) {
+      GApplication::get().getDatabase().getImagesByKeywords(list, _session.searchResults);
+    }
+  }
+  _session.viewState.deleteObject("SearchView.image");
+} M_RETHROW("void GActions::search(GSession& _session,MList& _params)")
+
+void GActions::changeLanguage(GSession& _session, MList& _params) try {
+  _session.language = GView::paramText(_params, "language");
+  _params.deleteObject("language");
+} M_RETHROW("void GActions::changeLanguage(GSession& _session,MList& _params)")

@@ -1,0 +1,101 @@
+#include "webapp/GImageActions.h"
+
+#include "db/GDatabase.h"
+#include "db/GFolder.h"
+#include "db/GImage.h"
+#include "lib/core/MException.h"
+#include "lib/core/MList.h"
+#include "views/GApplication.h"
+#include "views/GSession.h"
+#include "views/GView.h"
+#include "webapp/GImageStore.h"
+#include "webapp/GSessionManagement.h"
+
+namespace {
+
+bool isAdministrator(GSession& _session) { return _session.user.type == 1; }
+
+bool owns(GSession& _session, GImage& _image) {
+  return _session.user.id >= 0 && _image.user == _session.user.id;
+}
+
+}  // namespace
+
+GImageActions::GImageActions(GSessionManagement& _sessions) : sessions(_sessions) {}
+
+void GImageActions::publishImage(GSession& _session, MList& _params) try {
+  GDatabase& database = GApplication::get().getDatabase();
+  int folderId = GView::paramInt(_params, "Folder.id");
+  int imageId = GView::paramInt(_params, "Image.id");
+  GImage image;
+  GFolder folder;
+  if (database.getImage(imageId, image) < 0 || database.getFolder(folderId, folder) < 0) return;
+  if (!owns(_session, image)) return;
+  bool accepted = !_session.user.folderAccept || folder.ownerId == _session.user.id;
+  database.addFolderImage(folderId, imageId, accepted ? GIMAGE_ACCEPTED : GIMAGE_WAITING);
+} M_RETHROW("void GImageActions::publishImage(GSession& _session,MList& _params)")
+
+void GImageActions::removeImageFromFolder(GSession& _session, MList& _params) try {
+  GDatabase& database = GApplication::get().getDatabase();
+  int imageId = GView::paramInt(_params, "Image.id");
+  GImage image;
+  if (database.getImage(imageId, image) < 0 || !owns(_session, image)) return;
+  database.deleteFolderImage(GView::paramInt(_params, "Folder.id"), imageId);
+} M_RETHROW("void GImageActions::removeImageFromFolder(GSession& _session,MList& _params)")
+
+void GImageActions::setFolderImageStatus(GSession& _session, MList& _params,
+                                         GImageStatus _status) try {
+  if (!isAdministrator(_session)) return;
+  GDatabase& database = GApplication::get().getDatabase();
+  int folderId = GView::paramInt(_params, "Folder.id");
+  int imageId = GView::paramInt(_params, "Image.id");
+  if (_status == GIMAGE_ACCEPTED) {
+    database.acceptFolderImage(folderId, imageId);
+  } else {
+    database.denyFolderImage(folderId, imageId);
+  }
+} M_RETHROW("void GImageActions::setFolderImageStatus(GSession& _session,MList& _params,GImageStatus _status)")
+
+void GImageActions::deleteImage(GSession& _session, MList& _params) try {
+  GDatabase& database = GApplication::get().getDatabase();
+  int imageId = GView::paramInt(_params, "Image.id");
+  GImage image;
+  if (database.getImage(imageId, image) < 0 || !owns(_session, image)) return;
+  GImageStore::removeFiles(imageId);
+  database.deleteImageFolders(imageId);
+  database.deleteImage(imageId);
+  MList& all = sessions.getSessions();
+  for (MItem* item = all.getFirstItem(); item != nullptr; item = all.getNextItem(item)) {
+    static_cast<GSession*>(item->object)->searchResults.deleteObject(imageId);
+  }
+} M_RETHROW("void GImageActions::deleteImage(GSession& _session,MList& _params)")
+
+void GImageActions::updateImage(GSession& _session, MList& _params) try {
+  GDatabase& database = GApplication::get().getDatabase();
+  int imageId = GView::paramInt(_params, "Image.id");
+  GImage image;
+  if (database.getImage(imageId, image) < 0) return;
+  if (!owns(_session, image) && !isAdministrator(_session)) return;
+  image.name = GView::paramText(_params, "Image.name");
+  image.keywords = GView::paramText(_params, "Image.keywords");
+  image.description = GView::paramText(_params, "Image.description");
+  image.date = GView::paramText(_params, "Image.imageDate");
+  database.updateImage(imageId, image);
+} M_RETHROW("void GImageActions::updateImage(GSession& _session,MList& _params)")
+
+void GImageActions::setImageStatus(GSession& _session, MList& _params, GImageStatus _status) try {
+  GDatabase& database = GApplication::get().getDatabase();
+  int userId = GView::paramInt(_params, "User.id");
+  int imageId = GView::paramInt(_params, "Image.id");
+  GImage image;
+  if (database.getImage(imageId, image) < 0) return;
+  // A session an administrator opened as the user decides on that user's images only.
+  bool openedAsOwner = _session.returnSessionId.getLength() > 0 && userId >= 0 &&
+                       _session.user.id == userId && image.user == userId;
+  if (!isAdministrator(_session) && !openedAsOwner) return;
+  if (_status == GIMAGE_ACCEPTED) {
+    database.acceptImage(imageId);
+  } else {
+    database.denyImage(imageId);
+  }
+} M_RETHROW("void GImageActions::setImageStatus(GSession& _session,MList& _params,GImageStatus _status)")

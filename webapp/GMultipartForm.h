@@ -1,0 +1,28 @@
+#ifndef VISTREL_GMULTIPARTFORM_H
+#define VISTREL_GMULTIPARTFORM_H
+
+#include <cstddef>
+#include <string>
+
+// Reading of a form body sent as multipart/form-data: the parts between the boundary lines
+// that the Content-Type header announces, each with its own header lines. Only what the
+// upload needs: where the bytes of the first file field lie, exactly as the browser sent the
+// file, without the part headers in front and the closing boundary behind.
+class GMultipartForm {
+ public:
+  // The boundary of a "multipart/form-data; boundary=..." content type (quoted or not);
+  // empty for any other content type or a boundary that is missing or not usable.
+  static std::string boundary(const char* _contentType);
+  // The first part whose Content-Disposition carries a file name: its content's offset and
+  // length in _body. False when the content type is no multipart form, when no such part
+  // exists, or when the body ends before the boundary that closes the part.
+  static bool findFilePart(const char* _contentType, const std::string& _body, size_t& _start,
+                           size_t& _length);
+
+ private:
+  // Whether a block of part headers (lines separated by CRLF) has a Content-Disposition
+  // with a filename parameter.
+  static bool isFilePart(const std::string& _headers);
+};
+
+#endif

@@ -1,0 +1,116 @@
+#include "webapp/GUserActions.h"
+
+#include "db/GDatabase.h"
+#include "db/GImage.h"
+#include "db/GUser.h"
+#include "db/GUserRecord.h"
+#include "lib/core/MException.h"
+#include "lib/core/MList.h"
+#include "views/GApplication.h"
+#include "views/GSession.h"
+#include "views/GView.h"
+#include "webapp/GImageStore.h"
+
+namespace {
+
+// The characters of a user name the user file keeps; a longer name is stored cut.
+const int maxUsername = GUserRecord::PASSWORD - GUserRecord::USERNAME - 1;
+
+// The account every visitor can log in as with the guest button.
+const int guestAccount = 1;
+
+bool isAdministrator(GSession& _session) { return _session.user.type == 1; }
+
+bool flag(MList& _params, const char* _name) { return GView::paramInt(_params, _name) != 0; }
+
+void removeFormFields(MList& _params) {
+  _params.deleteObject("User.password1");
+  _params.deleteObject("User.password2");
+  _params.deleteObject("User.username");
+}
+
+}  // namespace
+
+void GUserActions::createUser(GSession& _session, MList& _params) try {
+  if (!isAdministrator(_session)) return;
+  GApplication& application = GApplication::get();
+  GUser user;
+  user.type = 0;
+  user.language = application.getDefaultLanguage();
+  int id = application.getDatabase().addUser(user);
+  _params.setObject("User.id", id);
+} M_RETHROW("void GUserActions::createUser(GSession& _session,MList& _params)")
+
+void GUserActions::updateUser(GSession& _session, MList& _params, bool _administration) try {
+  int userId = GView::paramInt(_params, "User.id");
+  if (_administration) {
+    if (!isAdministrator(_session)) return;
+  } else {
+    // The guest account is shared by every visitor: none of them may rename it or change
+    // its password for all the others.
+    if (userId < 0 || userId != _session.user.id || userId == guestAccount) return;
+  }
+  GDatabase& database = GApplication::get().getDatabase();
+
+  // The name is judged as the user file will keep it, so that two names that differ only
+  // after the stored length cannot both be taken.
+  MString username = GView::paramText(_params, "User.username");
+  if (username.getLength() > maxUsername) username = MString(username.getValue(), maxUsername);
+  if (username.getLength() == 0) return;
+  GUser other;
+  if (database.getUserByUsername(username.getValue(), other) >= 0 && other.id != userId) return;
+
+  GUser user;
+  if (database.getUser(userId, user) < 0) {
+    removeFormFields(_params);
+    return;
+  }
+  user.username = username;
+  user.lastname = GView::paramText(_params, "User.lastname");
+  user.firstname = GView::paramText(_params, "User.firstname");
+  user.email = GView::paramText(_params, "User.email");
+  // The forms send the current password in both fields when it is not changed; fields that
+  // differ, or are both empty (a form that sent none), keep it.
+  MString password = GView::paramText(_params, "User.password1");
+  if (password.getLength() > 0 && password == GView::paramText(_params, "User.password2")) {
+    user.password = password;
+  }
+  if (_administration) {
+    if (_session.user.id == 0 && userId != 0) {
+      user.enabled = flag(_params, "User.enabled");
+      user.folderAdmin = flag(_params, "User.folderAdmin");
+      user.type = GView::paramInt(_params, "User.type");
+    }
+    user.imageAccept = flag(_params, "User.imageAccept");
+    user.folderAccept = flag(_params, "User.folderAccept");
+    user.imageDownload = flag(_params, "User.imageDownload");
+    user.imageUpload = flag(_params, "User.imageUpload");
+    user.imageLimit = GView::paramInt(_params, "User.imageLimit");
+  }
+  database.updateUser(userId, user);
+  if (userId == _session.user.id) database.getUser(userId, _session.user);
+  removeFormFields(_params);
+} M_RETHROW("void GUserActions::updateUser(GSession& _session,MList& _params,bool _administration)")
+
+void GUserActions::deleteUser(GSession& _session, MList& _params) try {
+  if (!isAdministrator(_session)) return;
+  GDatabase& database = GApplication::get().getDatabase();
+  int userId = GView::paramInt(_params, "User.id");
+  GUser user;
+  // Only an account that exists: the deletions below select by owner, and the owner -1 of
+  // an absent or malformed id would also match records that belong to nobody.
+  // Nor one's own account: the session in hand would go on as a user that no longer exists.
+  if (userId != 0 && userId != guestAccount && userId != _session.user.id &&
+      database.getUser(userId, user) >= 0) {
+    database.deleteUserImageFolders(userId);
+    database.changeFolderOwners(userId, 0);
+    MList images;
+    database.getUserImages(userId, images);
+    for (MItem* item = images.getFirstItem(); item != nullptr; item = images.getNextItem(item)) {
+      GImageStore::removeFiles(static_cast<GImage*>(item->object)->id);
+    }
+    database.deleteUserImages(userId);
+    database.deleteUser(userId);
+  }
+  _params.deleteObject("User.id");
+} M_RETHROW("void GUserActions::deleteUser(GSession& _session,MList& _params)")

@@ -1,0 +1,27 @@
+#ifndef VISTREL_GUSERACTIONS_H
+#define VISTREL_GUSERACTIONS_H
+
+class GSession;
+class MList;
+
+// The actions on user accounts: creating, editing and deleting them in the user
+// administration, and editing one's own account. User names stay unique and never become
+// empty. The administrator account (0) and the guest account (1) are never deleted; only the
+// administrator account changes the type, the enabled flag and the folder administration
+// right of other accounts.
+class GUserActions {
+ public:
+  // 7: an account with the defaults of a new user and the default language; writes
+  // `User.id`.
+  void createUser(GSession& _session, MList& _params);
+  // 8 (_administration true: an administrator edits any account, rights included) and 9
+  // (a user edits the own names, e-mail address and password). A refused name leaves the
+  // entered values among the parameters, so that the form shows them again; otherwise the
+  // name and both password fields are removed.
+  void updateUser(GSession& _session, MList& _params, bool _administration);
+  // 10: the account, its images with their files and its publications; its folders go to
+  // the administrator account. Removes `User.id`.
+  void deleteUser(GSession& _session, MList& _params);
+};
+
+#endif
