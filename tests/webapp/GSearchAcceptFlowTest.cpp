@@ -228,6 +228,7 @@ TEST_F(GSearchAcceptFlowTest, UploadWaitsIsAcceptedAndIsThenFoundAlsoByHostileWo
       {"\"quoted\" <b>bold", false, "&quot;quoted&quot; &lt;b&gt;bold", true},
       {"tom&jerry it's", true, "tom&amp;jerry it&#39;s", true},
       {"100%", false, "100%", true},
+      {"Gr\xC3\xBC\xC3\x9F""e", true, "Gr\xC3\xBC\xC3\x9F""e", false},  // UTF-8 as typed
       {"\"><script>alert(1)</script>", true, "&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;", false},
       {"a=b&page=1&action=10&User.id=2", false, "a=b&amp;page=1&amp;action=10&amp;User.id=2", false},
   };
