@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only those that are missing.
+# Installs the Debian packages the build and the tests need, only those that are missing,
+# and the node packages of the browser test.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev imagemagick sqlite3 python3 nodejs)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev imagemagick sqlite3 python3 nodejs
+          chromium)
+
+sudo_cmd=""
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -13,8 +18,21 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo_cmd=""
-  if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
   $sudo_cmd apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+# Node's package manager comes with some builds of nodejs and is a package of its own in others.
+if ! command -v npm >/dev/null 2>&1; then
+  $sudo_cmd apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends npm
+fi
+
+# The browser test drives Debian's chromium with playwright-core, installed from the lock file
+# of tests/browser (never a browser of its own). Installed again only when the lock file changed.
+browser_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/browser"
+stamp="$browser_dir/node_modules/.vistrel-lock"
+if ! cmp -s "$browser_dir/package-lock.json" "$stamp"; then
+  echo "Installing the browser test's node packages"
+  (cd "$browser_dir" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --ignore-scripts --no-audit --no-fund)
+  cp "$browser_dir/package-lock.json" "$stamp"
 fi

@@ -169,7 +169,9 @@ void GImageFolderView::page_menu(GSession& _session, MTextStream& _out, MList& _
   if (_session.user.type == 0) {
     _out << "<TABLE>" << "<TR>";
     writeTab(_session, _out, FOLDER_TAB, current, folder.id, "TAB_FOLDER", "</TD>\n");
-    if (imageFolder) writeTab(_session, _out, MY_IMAGES_TAB, current, folder.id, "TAB_MY_IMAGES", "</TD>");
+    if (imageFolder) {
+      writeTab(_session, _out, MY_IMAGES_TAB, current, folder.id, "TAB_MY_IMAGES", "</TD>");
+    }
     _out << "</TR>\n" << "</TABLE>\n";
   }
   _out << "<HR>\n" << "</BODY>\n" << "</HTML>\n";

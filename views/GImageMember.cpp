@@ -2,7 +2,6 @@
 
 #include "db/GDatabase.h"
 #include "db/GImageFolder.h"
-#include "lib/core/MCoordinate2D.h"
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
@@ -28,7 +27,9 @@ MString ownerName(GImageMember::Shown& _shown) {
   return name;
 }
 
-MString pixelSize(GImage& _image) { return MString::format("%d x %d", _image.width, _image.height); }
+MString pixelSize(GImage& _image) {
+  return MString::format("%d x %d", _image.width, _image.height);
+}
 
 GUrlPattern::Values valuesOf(GImageMember::Context& _context, GImageMember::Shown& _shown,
                              int _action) {
@@ -45,7 +46,8 @@ GUrlPattern::Values valuesOf(GImageMember::Context& _context, GImageMember::Show
 // A button of a grid cell that carries out _action through the member's _pattern.
 void actionButton(GImageMember::Context& _context, GImageMember::Shown& _shown,
                   MTextStream& _out, const char* _textKey, int _action, const char* _pattern) {
-  MString url = GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, _action));
+  MString url =
+      GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, _action));
   GImageMember::button(_context, _out, _textKey, "document", url);
 }
 
@@ -88,7 +90,12 @@ void collectOwnImages(GImageMember::Context& _context, MList& _storage,
 
 void collectPublishing(GImageMember::Context& _context, MList& _storage,
                        std::vector<MObject*>& _entries) {
-  database().getUserImageFolders(_context.session.user.id, _context.links);
+  MList links;
+  database().getUserImageFolders(_context.session.user.id, links);
+  for (MItem* item = links.getFirstItem(); item != nullptr; item = links.getNextItem(item)) {
+    GImageFolder* link = dynamic_cast<GImageFolder*>(item->object);
+    if (link != nullptr) _context.links[std::make_pair(link->folder, link->image)] = link->status;
+  }
   collectOwnImages(_context, _storage, _entries);
 }
 
@@ -136,14 +143,13 @@ bool resolveOwn(GImageMember::Context& _context, MObject* _entry, GImageMember::
 bool resolvePublishing(GImageMember::Context& _context, MObject* _entry,
                        GImageMember::Shown& _shown) {
   if (!resolveOwn(_context, _entry, _shown)) return false;
-  MCoordinate2D key(_context.folder, _shown.image.id);
-  GImageFolder* link = dynamic_cast<GImageFolder*>(_context.links.getObject(&key));
-  if (link == nullptr) {
+  auto link = _context.links.find(std::make_pair(_context.folder, _shown.image.id));
+  if (link == _context.links.end()) {
     _shown.state = NOT_PUBLISHED;
   } else if (_shown.image.status != GIMAGE_ACCEPTED) {
     _shown.state = _shown.image.status;
   } else {
-    _shown.state = link->status;
+    _shown.state = link->second;
   }
   return true;
 }
@@ -197,7 +203,8 @@ void titleFolderImage(GImageMember::Context& _context, GImageMember::Shown& _sho
 void titlePublishing(GImageMember::Context& _context, GImageMember::Shown& _shown,
                      MString& _text, const char*& _suffix, int& _span) {
   _text = label(_context, stateLabels, 4, _shown.state);
-  _suffix = _shown.state == NOT_PUBLISHED ? "_unpublished" : GImageMember::statusSuffix(_shown.state);
+  _suffix =
+      _shown.state == NOT_PUBLISHED ? "_unpublished" : GImageMember::statusSuffix(_shown.state);
   _span = 2;
 }
 
@@ -278,11 +285,14 @@ void buttonsPublishing(GImageMember::Context& _context, GImageMember::Shown& _sh
 // working in a session opened as the owner also accepts and denies.
 void buttonsOwnImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
                      MTextStream& _out) {
-  MString deleteUrl = GUrlPattern::expand(
-      _context.session, "/?session={session}&page=111&requestId={request}&Image.id={image}",
-      valuesOf(_context, _shown, -1));
+  auto deleteButton = [&]() {
+    MString url = GUrlPattern::expand(
+        _context.session, "/?session={session}&page=111&requestId={request}&Image.id={image}",
+        valuesOf(_context, _shown, -1));
+    GImageMember::button(_context, _out, "BUTTON_DELETE", "parent", url);
+  };
   if (_context.session.returnSessionId.getLength() == 0) {
-    GImageMember::button(_context, _out, "BUTTON_DELETE", "parent", deleteUrl);
+    deleteButton();
     _out << "<TD class=\"imageStatusbar" << GImageMember::statusSuffix(_shown.image.status)
          << "\" bgColor=\"#C0C0C0\">" << "</TD>\n";
     return;
@@ -297,11 +307,11 @@ void buttonsOwnImage(GImageMember::Context& _context, GImageMember::Shown& _show
       break;
     case GIMAGE_ACCEPTED:
       actionButton(_context, _shown, _out, "BUTTON_DENY", 15, url);
-      GImageMember::button(_context, _out, "BUTTON_DELETE", "parent", deleteUrl);
+      deleteButton();
       break;
     case GIMAGE_DENIED:
       actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 14, url);
-      GImageMember::button(_context, _out, "BUTTON_DELETE", "parent", deleteUrl);
+      deleteButton();
       break;
   }
 }
@@ -422,9 +432,7 @@ GImageMember::Context::Context(GSession& _session, const GImageMember& _member)
       member(_member),
       administrator(_session.user.type == 1),
       folder(0),
-      gridPage(1) {
-  links.setExceptions(false);
-}
+      gridPage(1) {}
 
 const GImageMember& GImageMember::get(Group _group) { return members[_group]; }
 

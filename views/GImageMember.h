@@ -1,6 +1,8 @@
 #ifndef VISTREL_GIMAGEMEMBER_H
 #define VISTREL_GIMAGEMEMBER_H
 
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "db/GFolder.h"
@@ -38,8 +40,9 @@ class GImageMember {
     int folder;
     // The grid page shown (grids only).
     int gridPage;
-    // The user's publications, keyed by (folder, image): the publishing group's states.
-    MList links;
+    // The statuses of the user's publications by (folder, image): the publishing group's
+    // states. (The database keys them by coordinate objects, which compare by identity.)
+    std::map<std::pair<int, int>, int> links;
   };
 
   // One entry of the list, with what the pages show of it.

@@ -171,7 +171,8 @@ void GUserView::page_info(GSession& _session, MTextStream& _out, MList& _params,
                                 session(_session).getValue(), 107, application.nextRequestId(),
                                 9, user.id);
   _out << "<TABLE><TR><TD id=\"updateButton\" bgColor=\"#FEFEFE\""
-       << " class=\"pageButton\" bgColor=\"#808080\" " << hover << "onClick=\"updateUser2(this,document,'"
+       << " class=\"pageButton\" bgColor=\"#808080\" " << hover
+       << "onClick=\"updateUser2(this,document,'"
        << url.getValue() << "')\">" << application.translate(_session, "BUTTON_UPDATE")
        << "</TD>\n" << "</TR></TABLE>\n" << "</BODY>\n" << "</HTML>\n";
 } M_RETHROW("void GUserView::page_info(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")

@@ -107,6 +107,10 @@ void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _respons
 void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
                              MTextStream& _out) {
   int now = currentTime();
+  // The pages say which character set they are in, so that a browser sends typed letters
+  // beyond ASCII as UTF-8 and shows them back as typed; without it every browser guesses a
+  // one-byte set, and letters outside it come back as numeric references.
+  _response.contentType = "text/html; charset=UTF-8";
   MList& params = _request.params;
   params.setExceptions(false);
   _response.headers.setExceptions(false);
@@ -201,6 +205,12 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
 
   if (_request.path == "/") {
     _response.headers.setObject("Cache-Control", "no-cache");
+    // A logged-in session that names a page no view has gets an empty document: the outer
+    // frame set in its place would be loaded into a frame of itself, again and again.
+    if (session->id != GSession::guestId && params.getObject("page") != nullptr) {
+      _out << "<HTML>\n<BODY>\n</BODY>\n</HTML>\n";
+      return;
+    }
     params.setObject("page", 0);
     mainView->process_request(*session, _out, params, _response.contentType);
   }

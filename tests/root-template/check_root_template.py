@@ -207,7 +207,7 @@ class TranslationTest(unittest.TestCase):
                         # Goes unescaped into a URL inside a script string.
                         self.assertRegex(value, r"^[A-Za-z0-9 ]+$")
 
-    def test_languages_have_translations_and_introduction(self):
+    def test_languages_have_translations_introduction_and_manual(self):
         langs = languages()
         self.assertIn("eng", [code for code, _ in langs])
         self.assertGreaterEqual(len(langs), 2)
@@ -217,6 +217,11 @@ class TranslationTest(unittest.TestCase):
                 self.assertTrue(display)
                 self.assertTrue(os.path.isfile(os.path.join(CONFIG, "translations." + code)))
                 self.assertTrue(os.path.isfile(os.path.join(WEB, code, "introduction.html")))
+                # The help link of the top bar opens the manual of the session's language.
+                with open(os.path.join(WEB, code, "User_manual_1_0.pdf"), "rb") as f:
+                    manual = f.read()
+                self.assertTrue(manual.startswith(b"%PDF-"))
+                self.assertIn(b"%%EOF", manual[-1024:])
         listed = {code for code, _ in langs}
         for name in self.translation_files():
             self.assertIn(name[len("translations."):], listed, "translation file of no language")

@@ -55,6 +55,7 @@ TEST_F(GServletTest, FirstVisitGetsTheOuterFrameSetOfTheGuest) {
   EXPECT_EQ(200, e.response.statusCode);
   EXPECT_EQ(frameSet("5072913846", 1), e.body());
   EXPECT_EQ("no-cache", e.header("Cache-Control"));
+  EXPECT_STREQ("text/html; charset=UTF-8", e.response.contentType.getValue());
   EXPECT_EQ("<none>", e.header("Set-Cookie"));
   // Only a request that arrives with a session is remembered for its client.
   EXPECT_EQ("<none>", client("127.0.0.1:40000"));
@@ -91,6 +92,18 @@ TEST_F(GServletTest, LoginOpensASessionAndTheClientTableFollowsIt) {
   get(stranger, "/?page=3", "", 40003);
   EXPECT_EQ("", stranger.body());
   EXPECT_EQ("no-cache", stranger.header("Cache-Control"));
+
+  // A page that no view has is an empty document for a logged-in session, not the outer
+  // frame set, which would nest itself into its own frames without end.
+  for (const char* page : {"12345", "-7", "abc"}) {
+    Exchange unknown;
+    get(unknown, ("/?session=" + id + "&page=" + page).c_str());
+    EXPECT_EQ("<HTML>\n<BODY>\n</BODY>\n</HTML>\n", unknown.body()) << page;
+  }
+  // Without a page it is the outer frame set, as on the first visit.
+  Exchange plain;
+  get(plain, ("/?session=" + id).c_str());
+  EXPECT_NE(std::string::npos, plain.body().find("<FRAMESET"));
 }
 
 TEST_F(GServletTest, FailedLogins) {

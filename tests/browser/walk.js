@@ -1,0 +1,461 @@
+// The walk through the interface in a real browser: a list of steps, run in order in one
+// browser against one server. Each step acts like a person (types, clicks), waits for the
+// frames to show the result, checks what it sees, and is then photographed.
+//
+// Parts of the interface that are not built yet do not fail the walk: a module whose page
+// the server does not answer yet (it answers an empty document) and an action that
+// leaves the page as it was are recorded with walk.pending() and skipped. Everything that
+// answers is checked. With VISTREL_BROWSER_STRICT=1 a pending part fails the walk.
+//
+// To extend the walk, add steps to STEPS (or to the module table): a step is
+// { name, title, run(walk) }; run returns false when there is nothing to photograph.
+"use strict";
+
+const fs = require("node:fs");
+const path = require("node:path");
+const { until, child, settle } = require("./browser.js");
+const { readPairs } = require("./vistrel.js");
+
+// The modules of the main menu, in menu order, and who sees them.
+const MODULES = [
+  { id: 600, key: "MENU_INTRODUCTION", shot: "introduction", frames: [], shownTo: () => true },
+  { id: 400, key: "MENU_IMAGE_FOLDERS", shot: "folders", frames: ["menu", "area"],
+    shownTo: () => true },
+  { id: 700, key: "MENU_SEARCH_IMAGES", shot: "search", frames: ["menu", "area"],
+    shownTo: () => true },
+  { id: 100, key: "MENU_MY_INFORMATION", shot: "account", frames: ["menu", "area"],
+    shownTo: (u) => u.id !== 1 },
+  { id: 1000, key: "MENU_IMAGE_ACCEPTANCE", shot: "acceptance", frames: ["menu", "area"],
+    shownTo: (u) => u.administrator },
+  { id: 300, key: "MENU_USER_ADMINISTRATION", shot: "user-administration",
+    frames: ["title", "list", "info"], shownTo: (u) => u.administrator },
+  { id: 900, key: "MENU_FOLDER_ADMINISTRATION", shot: "folder-administration",
+    frames: ["title", "list", "info"], shownTo: (u) => u.folderAdmin },
+];
+
+// The two accounts of a new database.
+const ADMIN = { id: 0, username: "admin", password: "tarbo", name: "System Administrator",
+  administrator: true, folderAdmin: true };
+const GUEST = { id: 1, name: "User Guest", administrator: false, folderAdmin: false };
+
+const ENTITIES = { amp: "&", lt: "<", gt: ">", quot: "\"", apos: "'", nbsp: "\u00a0",
+  auml: "\u00e4", ouml: "\u00f6", uuml: "\u00fc", Auml: "\u00c4", Ouml: "\u00d6",
+  Uuml: "\u00dc", szlig: "\u00df", eacute: "\u00e9", egrave: "\u00e8", agrave: "\u00e0" };
+
+// The pages carry the texts as they stand in the files; the browser shows them decoded.
+function decode(text) {
+  return text.replace(/&(#x[0-9a-f]+|#[0-9]+|[a-z]+);/gi, (all, name) => {
+    if (name[0] === "#") {
+      const hex = name[1] === "x" || name[1] === "X";
+      return String.fromCodePoint(parseInt(name.slice(hex ? 2 : 1), hex ? 16 : 10));
+    }
+    if (!(name in ENTITIES)) throw new Error(`unknown entity ${all} in a text`);
+    return ENTITIES[name];
+  });
+}
+
+const squash = (s) => String(s).replace(/\s+/g, " ").trim();
+
+// Matches an element whose whole text is the given text.
+const exactly = (text) => new RegExp("^\\s*" + text.replace(/[.*+?^${}()|[\]\\]/g, "\\$&") + "\\s*$");
+
+class Walk {
+  // browser: { page, context, close } from browser.launch; relaunch: a function that
+  // starts a fresh browser (used when a logout is not built yet).
+  constructor(server, browser, relaunch, options = {}) {
+    this.server = server;
+    this.browser = browser;
+    this.relaunch = relaunch;
+    this.log = options.log || ((line) => console.log(`# ${line}`));
+    this.pendingParts = [];
+    const config = path.join(server.root, "config");
+    this.languages = readPairs(path.join(config, "languages.cfg"));
+    const settings = new Map(readPairs(path.join(config, "config.cfg")));
+    this.defaultLanguage = settings.get("session.defaultLanguage");
+    this.texts = {};
+    this.introductions = {};
+    for (const [code] of this.languages) {
+      this.texts[code] = new Map(readPairs(path.join(config, `translations.${code}`))
+        .map(([k, v]) => [k, squash(decode(v))]));
+      const intro = fs.readFileSync(path.join(server.root, "web", code, "introduction.html"), "latin1");
+      const h1 = /<H1>([\s\S]*?)<\/H1>/i.exec(intro);
+      this.introductions[code] = h1 ? squash(decode(h1[1])) : null;
+    }
+    this.language = this.defaultLanguage;
+    this.user = null;
+    this.problems = [];
+    this.watched = null;
+  }
+
+  get page() { return this.browser.page; }
+
+  // Script errors and failed loads of any frame, collected since the last call. A new
+  // browser (after relaunch) is watched from its first page on.
+  watch() {
+    const page = this.page;
+    if (this.watched === page) return;
+    this.watched = page;
+    page.on("pageerror", (error) => this.problems.push(`script error: ${error.message}`));
+    page.on("console", (message) => {
+      const where = message.location().url || "";
+      // The server answers every /favicon.ico with 404 by design.
+      if (message.type() !== "error" || new URL(where, "http://x/").pathname === "/favicon.ico") return;
+      this.problems.push(`console: ${message.text()} (${where})`);
+    });
+    page.on("requestfailed", (request) => {
+      const failure = request.failure();
+      // Loads that a following navigation cancels are no fault of the page.
+      if (failure && failure.errorText !== "net::ERR_ABORTED") {
+        this.problems.push(`request failed: ${request.url()} (${failure.errorText})`);
+      }
+    });
+  }
+
+  takeProblems() {
+    const problems = this.problems;
+    this.problems = [];
+    return problems;
+  }
+
+  // The text of a translation key in the session's language.
+  t(key, language = this.language) {
+    const text = this.texts[language].get(key);
+    if (text === undefined) throw new Error(`no text for ${key} in ${language}`);
+    return text;
+  }
+
+  languageName(code) {
+    const entry = this.languages.find(([c]) => c === code);
+    return entry ? entry[1] : code;
+  }
+
+  pending(what) {
+    this.pendingParts.push(what);
+    this.log(`not built yet: ${what}`);
+    if (process.env.VISTREL_BROWSER_STRICT === "1") throw new Error(`not built: ${what}`);
+  }
+
+  // The frames of the logged-in shell, or null while it is not (yet) there. The shell is
+  // the frame set whose child is the status bar; a login and a language change rebuild it
+  // one level deeper, so it is found by its children, not by its place.
+  shell() {
+    const statusbar = this.page.frames().find((f) => f.name() === "statusbar" && !f.isDetached());
+    if (!statusbar) return null;
+    const frame = statusbar.parentFrame();
+    const area = child(frame, "area");
+    const s = { frame, statusbar, title: child(frame, "title"), menu: child(frame, "menu"), area,
+      left: child(area, "left"), right: child(area, "right") };
+    return s.title && s.menu && s.left && s.right ? s : null;
+  }
+
+  async waitForShell(previous) {
+    return until("the frames of the logged-in shell", async () => {
+      const s = this.shell();
+      if (!s || (previous && s.statusbar.url() === previous)) return null;
+      for (const f of [s.title, s.menu, s.left, s.right, s.statusbar]) {
+        if (await f.evaluate(() => document.readyState) !== "complete") return null;
+      }
+      return s;
+    });
+  }
+
+  // The frame showing the login form, or null.
+  loginFrame() {
+    for (const f of this.page.frames()) {
+      if (f.isDetached() || f.name() !== "submain") continue;
+      if (f.childFrames().length === 0 && /[?&]page=1(&|$)/.test(f.url())) return f;
+    }
+    return null;
+  }
+
+  // The frame showing the login form once the form is there, or null.
+  async loginReady() {
+    const f = this.loginFrame();
+    if (!f) return null;
+    return (await f.locator("form[name=Login] input[name=username]").count()) === 1 ? f : null;
+  }
+
+  async waitForLogin() {
+    return until("the login page", () => this.loginReady());
+  }
+
+  // The entries of the main menu: [{ text, selected, url }], url being the module's page.
+  async menu(shell) {
+    return shell.left.evaluate(() => Array.from(document.querySelectorAll("tr.menu, tr.menuSelected"))
+      .map((tr) => {
+        const m = /mouseClick2\(this,parent\.right,'([^']*)'/.exec(tr.getAttribute("onclick") || "");
+        return { text: tr.innerText.replace(/\s+/g, " ").trim(),
+          selected: tr.className === "menuSelected", url: m ? m[1] : null };
+      }));
+  }
+
+  async innerText(frame, selector = "body") {
+    return squash(await frame.locator(selector).first().innerText());
+  }
+
+  // Whether the server answers a page itself: a page id that no part of the server claims
+  // yet comes back as an empty document.
+  async answered(url) {
+    const response = await this.page.context().request.get(this.server.url + url);
+    if (response.status() !== 200) throw new Error(`${url} answered ${response.status()}`);
+    return !/^<HTML>\s*<BODY>\s*<\/BODY>\s*<\/HTML>\s*$/i.test(await response.text());
+  }
+
+  // Checks the shell of a logged-in user: names, menu entries, status bar, introduction.
+  async checkShell(shell, user, selectedKey) {
+    const expectText = async (frame, selector, text) => {
+      const shown = await this.innerText(frame, selector);
+      if (shown !== text) throw new Error(`${frame.name()} ${selector}: "${shown}", expected "${text}"`);
+    };
+    await expectText(shell.menu, "td.topBar >> nth=0", user.name);
+    await expectText(shell.menu, "td.topBar >> nth=1", this.t("MENU_HELP"));
+    await expectText(shell.menu, "td.topBar >> nth=2", this.t("MENU_LOGOUT"));
+
+    const entries = await this.menu(shell);
+    const expected = MODULES.filter((m) => m.shownTo(user)).map((m) => this.t(m.key));
+    const shown = entries.map((e) => e.text);
+    if (JSON.stringify(shown) !== JSON.stringify(expected)) {
+      throw new Error(`main menu ${JSON.stringify(shown)}, expected ${JSON.stringify(expected)}`);
+    }
+    const selected = entries.filter((e) => e.selected).map((e) => e.text);
+    if (selected.length !== 1 || selected[0] !== this.t(selectedKey)) {
+      throw new Error(`selected menu entries ${JSON.stringify(selected)}, expected ${this.t(selectedKey)}`);
+    }
+
+    // The status bar offers every other language, and a centred text cell.
+    const offered = await shell.statusbar.locator("td.statusBar[onclick]").allInnerTexts();
+    const others = this.languages.filter(([c]) => c !== this.language).map(([, name]) => name);
+    if (JSON.stringify(offered.map(squash).slice(0, others.length)) !== JSON.stringify(others)) {
+      throw new Error(`status bar offers ${JSON.stringify(offered)}, expected ${JSON.stringify(others)}`);
+    }
+    if ((await shell.statusbar.locator("td.statusBar[width='300']").count()) !== 1) {
+      throw new Error("the status bar has no centred text cell");
+    }
+
+    // The style sheet and the script arrived and apply.
+    const styled = await shell.title.evaluate(() =>
+      getComputedStyle(document.body).backgroundImage.includes("gradient"));
+    if (!styled) throw new Error("the title bar is not styled: /style.css missing?");
+    const scripted = await shell.left.evaluate(() =>
+      typeof mouseClick2 === "function" && typeof mouseOver === "function");
+    if (!scripted) throw new Error("the menu has no script functions: /scripts.js missing?");
+  }
+
+  async checkIntroduction(shell) {
+    const h1 = await this.innerText(shell.right, "h1");
+    if (h1 !== this.introductions[this.language]) {
+      throw new Error(`introduction shows "${h1}", expected "${this.introductions[this.language]}"`);
+    }
+  }
+
+  // Logs in through the login page: either by typing the user's name and password and
+  // pressing the login button, or by pressing the guest button.
+  async logIn(user, useGuestButton) {
+    const login = await this.waitForLogin();
+    if (useGuestButton) {
+      await login.locator("td.loginButton", { hasText: exactly(this.t("BUTTON_GUEST_LOGIN")) }).click();
+    } else {
+      await login.locator("input[name=username]").click();
+      await login.locator("input[name=username]").pressSequentially(user.username);
+      await login.locator("input[name=password]").click();
+      await login.locator("input[name=password]").pressSequentially(user.password);
+      await login.locator("td.loginButton", { hasText: exactly(this.t("BUTTON_LOGIN")) }).click();
+    }
+    const shell = await this.waitForShell();
+    this.user = user;
+    await this.checkShell(shell, user, "MENU_INTRODUCTION");
+    await this.checkIntroduction(shell);
+  }
+
+  // Opens a module from the main menu. Returns false when the module is not built yet.
+  async openModule(module) {
+    const shell = await this.waitForShell();
+    const text = this.t(module.key);
+    const entry = (await this.menu(shell)).find((e) => e.text === text);
+    if (!entry) throw new Error(`the main menu has no entry ${text}`);
+    if (!entry.selected && !(await this.answered(entry.url))) {
+      this.pending(`module ${module.id} (${text})`);
+      return false;
+    }
+    const row = shell.left.locator("tr.menu, tr.menuSelected", { hasText: exactly(text) }).first();
+    if (!entry.selected) {
+      await row.hover();
+      await until(`the hover mark on ${text}`, async () =>
+        (await row.getAttribute("class")).split(/\s+/).includes("hover"));
+      await row.click();
+    }
+    await until(`module ${module.id} in the right frame and selected in the menu`, async () => {
+      const s = this.shell();
+      if (!s || !new RegExp(`[?&]page=${module.id}(&|$)`).test(s.right.url())) return false;
+      const menu = await this.menu(s);
+      return menu.some((e) => e.selected && e.text === text);
+    });
+    const now = this.shell();
+    await until(`the frames of module ${module.id}`, async () => {
+      const names = now.right.childFrames().map((f) => f.name());
+      return module.frames.every((n) => names.includes(n));
+    });
+    if (module.id === 600) await this.checkIntroduction(now);
+    return true;
+  }
+
+  // Clicks a cell of the shell and waits until the shell or the login page is rebuilt.
+  // Returns "shell" or "login".
+  async clickAndWait(frame, selector, text) {
+    const before = this.shell().statusbar.url();
+    await frame.locator(selector, { hasText: exactly(text) }).first().click();
+    return until(`the page after clicking ${text}`, async () => {
+      if (!this.shell() && await this.loginReady()) return "login";
+      const s = this.shell();
+      return s && s.statusbar.url() !== before ? "shell" : null;
+    });
+  }
+
+  async logOut() {
+    const result = await this.clickAndWait(this.shell().menu, "td.topBar", this.t("MENU_LOGOUT"));
+    this.user = null;
+    this.language = this.defaultLanguage;
+    if (result !== "login") {
+      this.pending("logout (action 17)");
+      // A new browser: no cookie and no connection that the server knows.
+      await this.relaunch();
+      await this.page.goto(this.server.url + "/");
+    }
+    await this.checkLoginPage();
+  }
+
+  async checkLoginPage() {
+    const login = await this.waitForLogin();
+    const labels = (await login.locator("td.loginLabel").allInnerTexts()).map(squash);
+    const want = [this.t("LABEL_USERNAME"), this.t("LABEL_PASSWORD")];
+    if (JSON.stringify(labels) !== JSON.stringify(want)) {
+      throw new Error(`login labels ${JSON.stringify(labels)}, expected ${JSON.stringify(want)}`);
+    }
+    const buttons = (await login.locator("td.loginButton").allInnerTexts()).map(squash);
+    const wantButtons = [this.t("BUTTON_LOGIN"), this.t("BUTTON_GUEST_LOGIN")];
+    if (JSON.stringify(buttons) !== JSON.stringify(wantButtons)) {
+      throw new Error(`login buttons ${JSON.stringify(buttons)}, expected ${JSON.stringify(wantButtons)}`);
+    }
+    const caption = await this.innerText(login, "tr.loginCaption");
+    if (caption !== "Vistrel") throw new Error(`login caption "${caption}"`);
+    const focused = await login.evaluate(() => document.activeElement && document.activeElement.name);
+    if (focused !== "username") throw new Error(`the login page focuses "${focused}", not the user name`);
+  }
+}
+
+const step = (name, title, run) => ({ name, title, run });
+
+// The module visits of one user: every module the user's menu shows, then back to the
+// introduction.
+function moduleSteps(who, user, titleOf) {
+  const visits = MODULES.filter((m) => m.id !== 600 && m.shownTo(user)).map((m) =>
+    step(`${who}-${m.shot}`, `${titleOf} opens module ${m.id}`, (w) => w.openModule(m)));
+  visits.push(step(`${who}-introduction`, `${titleOf} returns to the introduction`,
+    (w) => w.openModule(MODULES[0])));
+  return visits;
+}
+
+const STEPS = [
+  step("login-page", "The first page is the login page", async (w) => {
+    await w.page.goto(w.server.url + "/");
+    await w.checkLoginPage();
+  }),
+
+  step("admin-login", "The administrator logs in by typing name and password", async (w) => {
+    await w.logIn(ADMIN, false);
+  }),
+
+  ...moduleSteps("admin", ADMIN, "The administrator"),
+
+  step("help", "Help opens the user manual of the session's language", async (w) => {
+    const shell = w.shell();
+    const context = w.page.context();
+    // The new window asks for the manual; headless chromium may then treat it as a download.
+    const asked = [];
+    const onRequest = (request) => {
+      if (/\.pdf$/i.test(new URL(request.url()).pathname)) asked.push(request.url());
+    };
+    context.on("request", onRequest);
+    const [popup] = await Promise.all([
+      context.waitForEvent("page"),
+      shell.menu.locator("td.topBar", { hasText: exactly(w.t("MENU_HELP")) }).click(),
+    ]);
+    try {
+      await until("the help window's request", () => asked.length > 0);
+    } finally {
+      context.off("request", onRequest);
+      await popup.close();
+    }
+    const opened = new URL(asked[0]).pathname;
+    const expected = `/${w.language}/User_manual_1_0.pdf`;
+    if (opened !== expected) throw new Error(`help opened ${opened}, expected ${expected}`);
+    const response = await w.page.context().request.get(w.server.url + expected);
+    const body = await response.body();
+    if (response.headers()["content-type"] !== "application/pdf" ||
+        body.subarray(0, 5).toString("latin1") !== "%PDF-" || body.length < 10000) {
+      throw new Error(`${expected} is no user manual (${response.headers()["content-type"]}, ` +
+        `${body.length} bytes)`);
+    }
+    return false;
+  }),
+
+  step("language", "The status bar switches the interface to the other language", async (w) => {
+    const other = w.languages.map(([c]) => c).find((c) => c !== w.language);
+    const result = await w.clickAndWait(w.shell().statusbar, "td.statusBar", w.languageName(other));
+    if (result !== "shell") throw new Error("the language change left the shell");
+    const shell = await w.waitForShell();
+    const intro = w.t("MENU_INTRODUCTION", other);
+    const entries = (await w.menu(shell)).map((e) => e.text);
+    if (!entries.includes(intro)) {
+      if (entries.includes(w.t("MENU_INTRODUCTION"))) {
+        w.pending("change of language (action 19)");
+        return false;
+      }
+      throw new Error(`after the language change the menu shows ${JSON.stringify(entries)}`);
+    }
+    w.language = other;
+    await w.checkShell(shell, w.user, "MENU_INTRODUCTION");
+    await w.checkIntroduction(shell);
+  }),
+
+  step("logout", "Logging out leads back to the login page", (w) => w.logOut()),
+
+  step("guest-login", "The guest button logs in the guest account", (w) => w.logIn(GUEST, true)),
+
+  ...moduleSteps("guest", GUEST, "The guest"),
+
+  step("guest-logout", "The guest logs out", (w) => w.logOut()),
+];
+
+// Runs one step (the index-th, from 1) and photographs the result into
+// shots/NN-name.png; a failed step is photographed as NN-name-failed.png and rethrown.
+async function runStep(walk, s, index, shots) {
+  const file = path.join(shots, `${String(index).padStart(2, "0")}-${s.name}`);
+  try {
+    walk.watch();
+    const result = await s.run(walk);
+    if (result !== false) {
+      await settle(walk.page);
+      await walk.page.screenshot({ path: `${file}.png` });
+    }
+    const problems = walk.takeProblems();
+    if (problems.length) throw new Error(`the browser reported:\n  ${problems.join("\n  ")}`);
+  } catch (error) {
+    try {
+      await walk.page.screenshot({ path: `${file}-failed.png` });
+    } catch (e) { /* the browser may be gone */ }
+    throw error;
+  }
+}
+
+// Runs all steps in order but those named in skip; the first failure ends the walk.
+async function runWalk(walk, shots, skip = []) {
+  fs.mkdirSync(shots, { recursive: true });
+  let index = 0;
+  for (const s of STEPS) {
+    index++;
+    if (!skip.includes(s.name)) await runStep(walk, s, index, shots);
+  }
+}
+
+module.exports = { Walk, STEPS, MODULES, ADMIN, GUEST, runStep, runWalk, decode };
