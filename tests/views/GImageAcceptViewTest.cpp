@@ -3,23 +3,15 @@
 #include <string>
 
 #include "db/GDatabase.h"
-#include "tests/views/ViewTestSupport.h"
+#include "tests/views/ImageViewTestSupport.h"
 #include "views/GImageAcceptView.h"
 
 using viewtest::hover;
 using viewtest::Page;
+using imagetest::countOf;
+using imagetest::singlePageBar;
 
 namespace {
-
-const std::string inactive = "<TD class=\"pageNum\" bgColor=\"#E0E0E0\" >";
-
-// The paging bar of a grid with nothing in it.
-std::string emptyBar() {
-  std::string bar = "<TABLE  width=\"100%\"><TR>\n" + inactive + " << </TD>" + inactive +
-                    " < </TD>" + inactive + " > </TD>\n" + inactive + " >> </TD>\n<TD></TD><TD></TD>";
-  for (int i = 0; i < 10; ++i) bar += inactive + " </TD>";
-  return bar + "<TR></TABLE>\n";
-}
 
 class GImageAcceptViewTest : public viewtest::ViewTest {
  protected:
@@ -67,11 +59,6 @@ class GImageAcceptViewTest : public viewtest::ViewTest {
   }
   void offer(int _folder, int _image, GImageStatus _status) {
     application.database.addFolderImage(_folder, _image, _status);
-  }
-  static size_t count(const std::string& _text, const std::string& _part) {
-    size_t n = 0;
-    for (size_t at = _text.find(_part); at != std::string::npos; at = _text.find(_part, at + 1)) ++n;
-    return n;
   }
 
   GImageAcceptView view;
@@ -211,7 +198,7 @@ TEST_F(GImageAcceptViewTest, EmptyQueuesShowAnInactivePagingBar) {
   int folder = addFolder("Holiday", 0);
   offer(folder, accepted, GIMAGE_ACCEPTED);
   const std::string expected =
-      viewtest::head + "<BODY>\n" + emptyBar() + "<HR>\n</BODY>\n</HTML>\n";
+      viewtest::head + "<BODY>\n" + singlePageBar(true) + "<HR>\n</BODY>\n</HTML>\n";
   for (int p : {1002, 1004, 1005, 1007}) EXPECT_EQ(expected, render(p)) << p;
 }
 
@@ -293,8 +280,8 @@ TEST_F(GImageAcceptViewTest, QueuesPageThroughTheirEntries) {
                         {1007, "0", 8}};
   for (const Case& c : cases) {
     std::string page = renderWith(c.grid, "pagenum", c.pagenum);
-    EXPECT_EQ(c.cells, count(page, "imageTitle_wait")) << c.grid << " " << c.pagenum;
-    EXPECT_EQ(2 * c.cells, count(page, "class=\"imageButton\"")) << c.grid << " " << c.pagenum;
+    EXPECT_EQ(c.cells, countOf(page, "imageTitle_wait")) << c.grid << " " << c.pagenum;
+    EXPECT_EQ(2 * c.cells, countOf(page, "class=\"imageButton\"")) << c.grid << " " << c.pagenum;
   }
   // The waiting images come in the order of their ids, the oldest first.
   std::string first = render(1004);

@@ -3,26 +3,15 @@
 #include <string>
 
 #include "db/GDatabase.h"
-#include "tests/views/ViewTestSupport.h"
+#include "tests/views/ImageViewTestSupport.h"
 #include "views/GSearchView.h"
 
 using viewtest::hover;
 using viewtest::Page;
+using imagetest::countOf;
+using imagetest::singlePageBar;
 
 namespace {
-
-const std::string inactive = "<TD class=\"pageNum\" bgColor=\"#E0E0E0\" >";
-
-// The paging bar of a list that fits on one page: four inactive arrows and the numbers,
-// page 1 selected unless the list is empty.
-std::string onePageBar(bool _empty, const std::string& _buttons = "") {
-  std::string bar = "<TABLE  width=\"100%\"><TR>\n" + inactive + " << </TD>" + inactive +
-                    " < </TD>" + inactive + " > </TD>\n" + inactive + " >> </TD>\n<TD></TD>" +
-                    _buttons + "<TD></TD>";
-  bar += _empty ? inactive + " </TD>" : "<TD class=\"pageNumSelected\">1</TD>";
-  for (int i = 1; i < 10; ++i) bar += inactive + " </TD>";
-  return bar + "<TR></TABLE>\n";
-}
 
 class GSearchViewTest : public viewtest::ViewTest {
  protected:
@@ -70,11 +59,6 @@ class GSearchViewTest : public viewtest::ViewTest {
     application.database.getImagesByKeywords(words, session.searchResults);
     session.viewState.deleteObject("SearchView.page");
     session.viewState.deleteObject("SearchView.image");
-  }
-  static size_t count(const std::string& _text, const std::string& _part) {
-    size_t n = 0;
-    for (size_t at = _text.find(_part); at != std::string::npos; at = _text.find(_part, at + 1)) ++n;
-    return n;
   }
 
   GSearchView view;
@@ -213,7 +197,7 @@ TEST_F(GSearchViewTest, GridOfOneFoundImageInFull) {
       "</TR><TR><TD class=\"imageStatusbar\">640 x 480</TD>\n"
       "</TR></TABLE></TD>\n"
       "</TR></TABLE><HR>\n" +
-      onePageBar(false) + "<HR>\n</BODY>\n</HTML>\n";
+      singlePageBar(false) + "<HR>\n</BODY>\n</HTML>\n";
   EXPECT_EQ(expected, render(703));
   EXPECT_EQ(1, session.viewState.getInt("SearchView.page"));
 }
@@ -224,7 +208,7 @@ TEST_F(GSearchViewTest, GridShowsTheNewestFirstEightToAPage) {
   logIn(owner);
   searched("sea");
   std::string first = render(703);
-  EXPECT_EQ(8u, count(first, "<TD class=\"imageStatusbar\">"));
+  EXPECT_EQ(8u, countOf(first, "<TD class=\"imageStatusbar\">"));
   EXPECT_LT(first.find("Image.id=10\""), first.find("Image.id=9\""));
   EXPECT_EQ(std::string::npos, first.find("Image.id=2\""));
   // The paging bar leads on through the search group's selector.
@@ -242,7 +226,7 @@ TEST_F(GSearchViewTest, GridShowsTheNewestFirstEightToAPage) {
                         {"2147483647", 3, "Image.id=2\""}, {"x", 8, "Image.id=10\""}};
   for (const Case& c : cases) {
     std::string page = renderAt(703, c.pagenum);
-    EXPECT_EQ((size_t)c.shown, count(page, "<TD class=\"imageStatusbar\">")) << c.pagenum;
+    EXPECT_EQ((size_t)c.shown, countOf(page, "<TD class=\"imageStatusbar\">")) << c.pagenum;
     size_t firstImage = page.find("page=603&Image.id=");
     ASSERT_NE(std::string::npos, firstImage) << c.pagenum;
     EXPECT_EQ(firstImage + 9, page.find(c.newest, firstImage)) << c.pagenum;
@@ -320,6 +304,6 @@ TEST_F(GSearchViewTest, ImagesDeletedSinceTheSearchAreSkipped) {
   searched("sea");
   application.database.deleteImage(gone);
   std::string page = render(703);
-  EXPECT_EQ(1u, count(page, "<TD class=\"imageStatusbar\">"));
+  EXPECT_EQ(1u, countOf(page, "<TD class=\"imageStatusbar\">"));
   EXPECT_EQ(std::string::npos, page.find("Image.id=" + std::to_string(gone) + "\""));
 }
