@@ -260,14 +260,19 @@ const ADMINISTRATION_STORY = [
     return b;
   }),
 
-  step("admin-accept-queue", "The administrator accepts the heron in the acceptance module", async (w) => {
+  step("admin-queue", "The administrator finds both uploads waiting in the acceptance module", async (w) => {
     const { heron, gull } = state(w).images;
     if (!(await w.openModule(moduleById(ACCEPTANCE)))) return false;
     const { area } = await chooseTab(w, "TAB_USERS");
+    expectEqual("the waiting uploads", (await images.cells(area)).map((c) => c.id).sort(), [heron, gull].sort());
     for (const id of [heron, gull]) {
       await expectCell(area, id, { title: fullName(BERT), titleClass: "imageTitle_wait",
         buttons: [w.t("BUTTON_ACCEPT"), w.t("BUTTON_DENY")] }, "a waiting upload");
     }
+  }, [ACCEPTANCE]),
+
+  step("admin-queue-accept", "The administrator accepts the heron; the gull waits on", async (w) => {
+    const { heron, gull } = state(w).images;
     const after = await images.press(w, "area", heron, w.t("BUTTON_ACCEPT"));
     expectEqual("the queue after accepting the heron", (await images.cells(after)).map((c) => c.id), [gull]);
   }, [ACCEPTANCE]),
@@ -319,9 +324,13 @@ const ADMINISTRATION_STORY = [
       [[heron, fullName(BERT), pictureSize("heron")]]);
     const birds = await search("bird", true);
     expectEqual("found by bird", birds.map((c) => c.id).sort(), [heron, gull].sort());
+  }, [ACCEPTANCE, SEARCH]),
+
+  step("admin-search-detail", "A found image opens with its attributes", async (w) => {
+    const { heron } = state(w).images;
     const detail = await images.openDetail(w, "area", heron);
     const shown = await images.details(detail);
-    if (shown[w.t("LABEL_IMAGE_NAME")] !== PICTURES.heron.name) {
+    if (shown[w.t("LABEL_IMAGE_NAME")] !== PICTURES.heron.name || !shown.pictureLoaded) {
       throw new Error(`the search's detail page shows ${JSON.stringify(shown)}`);
     }
   }, [ACCEPTANCE, SEARCH]),
@@ -501,14 +510,19 @@ const OFFER_STORY = [
     return b;
   }),
 
-  step("offer-queue", "The administrator accepts one offer and denies the other in the acceptance module", async (w) => {
+  step("offer-queue", "The administrator finds both offers to Harbour waiting in the acceptance module", async (w) => {
     const { heron, gull } = state(w).images;
     if (!(await w.openModule(moduleById(ACCEPTANCE)))) return false;
     const { area } = await chooseTab(w, "TAB_FOLDERS");
+    expectEqual("the waiting offers", (await images.cells(area)).map((c) => c.id).sort(), [heron, gull].sort());
     for (const id of [heron, gull]) {
       await expectCell(area, id, { title: "Harbour", titleClass: "imageTitle_wait",
         buttons: [w.t("BUTTON_ACCEPT"), w.t("BUTTON_DENY")] }, "an offer waiting");
     }
+  }, [ACCEPTANCE]),
+
+  step("offer-queue-decide", "The administrator accepts one offer and denies the other", async (w) => {
+    const { heron, gull } = state(w).images;
     const after = await images.press(w, "area", gull, w.t("BUTTON_ACCEPT"));
     expectEqual("the offers after accepting the gull", (await images.cells(after)).map((c) => c.id), [heron]);
     const empty = await images.press(w, "area", heron, w.t("BUTTON_DENY"));
@@ -519,11 +533,20 @@ const OFFER_STORY = [
     const b = await w.second();
     const { heron, gull } = state(w).images;
     const area = await publishingTab(b, "Harbour");
-    await expectCell(area, gull, { title: b.t("LABEL_PUBLISHED") }, "the accepted offer");
-    await expectCell(area, heron, { title: b.t("LABEL_DENIED") }, "the denied offer");
-    const { area: folder } = await chooseTab(b, "TAB_FOLDER");
-    const shown = (await images.cells(folder)).map((c) => c.id).sort();
-    expectEqual("the images of Harbour for the user", shown, [state(w).images.harbour, gull].sort());
+    await expectCell(area, gull, { title: b.t("LABEL_PUBLISHED"), titleClass: "imageTitle_accepted" },
+      "the accepted offer");
+    await expectCell(area, heron, { title: b.t("LABEL_DENIED"), titleClass: "imageTitle_denied" },
+      "the denied offer");
+    return b;
+  }, [ACCEPTANCE]),
+
+  step("offer-in-folder", "The folder shows the accepted offer beside the first user's image", async (w) => {
+    const b = await w.second();
+    const { harbour, gull } = state(w).images;
+    const { area } = await chooseTab(b, "TAB_FOLDER");
+    expectEqual("the images of Harbour for the user", (await images.cells(area)).map((c) => c.id).sort(),
+      [harbour, gull].sort());
+    await expectCell(area, gull, { title: fullName(BERT), status: pictureSize("gull") }, "the published gull");
     return b;
   }, [ACCEPTANCE]),
 
