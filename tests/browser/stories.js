@@ -234,21 +234,21 @@ const UPLOAD_STORY = [
 ];
 
 const ADMINISTRATION_STORY = [
-  step("admin-account", "The administrator creates a second account", async (w) => {
+  step("users-create", "The administrator creates a second account", async (w) => {
     const row = await createAccount(w, BERT, false);
     if (row.icon !== "/images/user_enabled.gif") throw new Error(`the new account shows ${row.icon}`);
   }),
 
-  step("admin-rights", "The administrator gives it upload, acceptance and folder rights", async (w) => {
+  step("users-rights", "The administrator gives it upload, acceptance and folder rights", async (w) => {
     await userAdmin.select(w, ANNA.username);
     await userAdmin.select(w, BERT.username);
     const row = await userAdmin.save(w, { imageLimit: BERT.imageLimit }, userAdmin.choices(w, BERT));
     if (row.icon !== "/images/user_upload.gif") throw new Error(`the account shows ${row.icon}`);
   }),
 
-  step("admin-login", "The second user logs in at the second browser", (w) => logInSecond(w, BERT)),
+  step("users-login", "The second user logs in at the second browser", (w) => logInSecond(w, BERT)),
 
-  step("admin-uploads-wait", "The second user's uploads wait for acceptance", async (w) => {
+  step("uploads-wait", "The second user's uploads wait for acceptance", async (w) => {
     const b = await w.second();
     await uploadPicture(w, b, "heron");
     await uploadPicture(w, b, "gull");
@@ -260,7 +260,7 @@ const ADMINISTRATION_STORY = [
     return b;
   }),
 
-  step("admin-queue", "The administrator finds both uploads waiting in the acceptance module", async (w) => {
+  step("accept-queue", "The administrator finds both uploads waiting in the acceptance module", async (w) => {
     const { heron, gull } = state(w).images;
     if (!(await w.openModule(moduleById(ACCEPTANCE)))) return false;
     const { area } = await chooseTab(w, "TAB_USERS");
@@ -271,13 +271,13 @@ const ADMINISTRATION_STORY = [
     }
   }, [ACCEPTANCE]),
 
-  step("admin-queue-accept", "The administrator accepts the heron; the gull waits on", async (w) => {
+  step("accept-queue-decide", "The administrator accepts the heron; the gull waits on", async (w) => {
     const { heron, gull } = state(w).images;
     const after = await images.press(w, "area", heron, w.t("BUTTON_ACCEPT"));
     expectEqual("the queue after accepting the heron", (await images.cells(after)).map((c) => c.id), [gull]);
   }, [ACCEPTANCE]),
 
-  step("admin-session-as-user", "The administrator opens a session as the user and accepts the gull", async (w) => {
+  step("accept-as-user", "The administrator opens a session as the user and accepts the gull", async (w) => {
     const { gull } = state(w).images;
     await w.openModule(moduleById(USERS));
     await userAdmin.select(w, BERT.username);
@@ -296,7 +296,7 @@ const ADMINISTRATION_STORY = [
       buttons: [w.t("BUTTON_DENY"), w.t("BUTTON_DELETE")] }, "the accepted gull");
   }),
 
-  step("admin-session-return", "Logging out of that session returns to the user administration", async (w) => {
+  step("accept-as-user-return", "Logging out of that session returns to the user administration", async (w) => {
     const before = w.shell().statusbar.url();
     await w.shell().menu.locator("td.topBar", { hasText: exactly(w.t("MENU_LOGOUT")) }).click();
     const shell = await w.waitForShell(before);
@@ -305,7 +305,7 @@ const ADMINISTRATION_STORY = [
     await framesNow(w, ["title", "list", "info"]);
   }),
 
-  step("admin-search", "The administrator finds the accepted images with the search", async (w) => {
+  step("search-found", "The administrator finds the accepted images with the search", async (w) => {
     const { heron, gull } = state(w).images;
     if (!(await w.openModule(moduleById(SEARCH)))) return false;
     const search = async (words, useButton) => {
@@ -326,7 +326,7 @@ const ADMINISTRATION_STORY = [
     expectEqual("found by bird", birds.map((c) => c.id).sort(), [heron, gull].sort());
   }, [ACCEPTANCE, SEARCH]),
 
-  step("admin-search-detail", "A found image opens with its attributes", async (w) => {
+  step("search-detail", "A found image opens with its attributes", async (w) => {
     const { heron } = state(w).images;
     const detail = await images.openDetail(w, "area", heron);
     const shown = await images.details(detail);

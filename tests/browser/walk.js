@@ -425,6 +425,10 @@ const TOUR = [
 
 // The tour of every module, then the stories of two people at two browsers.
 const STEPS = [...TOUR, ...require("./stories.js").STEPS];
+// The manual finds its pictures by step name.
+for (const [i, s] of STEPS.entries()) {
+  if (STEPS.findIndex((o) => o.name === s.name) !== i) throw new Error(`two steps are named ${s.name}`);
+}
 
 // Runs one step (the index-th, from 1) and photographs the result into
 // shots/NN-name.png; a failed step is photographed as NN-name-failed.png and rethrown.
