@@ -15,6 +15,7 @@
 const childProcess = require("node:child_process");
 const fs = require("node:fs");
 const path = require("node:path");
+const { until } = require("./browser.js");
 const { ADMIN, exactly, step } = require("./common.js");
 const { moduleById, framesNow, actReloading, clickReloading, expectEqual, expectForm, userAdmin, folderAdmin,
   images, folders, chooseTab, upload } = require("./modules.js");
@@ -119,7 +120,9 @@ async function uploadPicture(w, b, key) {
   const details = await images.details(shown);
   const id = Number(details[b.t("LABEL_IMAGE_NUMBER")]);
   const size = details[b.t("LABEL_IMAGE_SIZE")];
-  if (!(id >= 0) || !new RegExp(`^${p.size[0]} x ${p.size[1]} / \\d+ bytes$`).test(size)) {
+  // The original is kept as it was sent, byte for byte.
+  const bytes = fs.statSync(file).size;
+  if (!(id >= 0) || size !== `${p.size[0]} x ${p.size[1]} / ${bytes} bytes`) {
     throw new Error(`after the upload of ${key} the page shows ${JSON.stringify(details)}`);
   }
   if (!details.pictureLoaded) throw new Error(`the large picture of ${key} did not load`);
@@ -229,6 +232,21 @@ const UPLOAD_STORY = [
       [w.t("LABEL_IMAGE_KEYWORDS")]: p.keywords, [w.t("LABEL_IMAGE_DATE")]: p.imageDate };
     for (const [label, value] of Object.entries(expected)) {
       if (shown[label] !== value) throw new Error(`the detail page shows ${label} "${shown[label]}", expected "${value}"`);
+    }
+    // A click on the large picture opens the original in a window of its own.
+    const [imageWindow] = await Promise.all([
+      w.page.context().waitForEvent("page"),
+      detail.locator("img[src*='page=604&']").click(),
+    ]);
+    try {
+      await imageWindow.waitForLoadState("load");
+      const original = await until("the original in the image window", () => imageWindow.evaluate(() => {
+        const img = document.images[0];
+        return img && img.complete && img.naturalWidth > 0 ? [img.naturalWidth, img.naturalHeight] : null;
+      }));
+      expectEqual("the size of the original in the image window", original, p.size);
+    } finally {
+      await imageWindow.close();
     }
   }),
 ];
