@@ -16,6 +16,11 @@ class MHttpResponse;
 // POST, keeps the connection open for further requests, and asks the server loop to close
 // it after a response whose Connection header is "Close" (any letter case).
 //
+// A request that carries Transfer-Encoding is answered "501 Not Implemented" and the
+// connection closed, without the handler: its body is framed in a way this processor does
+// not read, and taking the body's bytes for further requests would let one request smuggle
+// in another.
+//
 // Limits: lines of at most 9999 characters, at most 100 header lines per request, bodies
 // below 20000000 bytes kept (larger ones read and dropped), and all kept bodies of all
 // connections together within a process-wide budget; a request whose body does not fit
@@ -128,6 +133,8 @@ class MHttpProcessor : public MStreamProcessor {
   int pendingWritten;
   bool pendingActive;
   int headerLines;
+  // The request carries Transfer-Encoding and is refused.
+  bool refused;
   // Body bytes of the current request counted against the budget.
   Int64 bodyReserved;
   bool bodyStarted;
