@@ -530,3 +530,58 @@ def report_table(title, header, rows):
     print("  ".join("-" * w for w in widths))
     for row in rows:
         print("  ".join(str(c).ljust(widths[i]) for i, c in enumerate(row)))
+
+
+def jpeg_size(data):
+    """(width, height, components) from the frame header of a JPEG file, None when there
+    is none."""
+    i = 2
+    if data[:2] != b"\xff\xd8":
+        return None
+    while i + 9 < len(data):
+        if data[i] != 0xFF:
+            return None
+        marker = data[i + 1]
+        if marker == 0xFF:
+            i += 1
+            continue
+        length = struct.unpack(">H", data[i + 2:i + 4])[0]
+        if marker in (0xC0, 0xC1, 0xC2, 0xC3, 0xC9, 0xCA, 0xCB):
+            h, w = struct.unpack(">HH", data[i + 5:i + 9])
+            return w, h, data[i + 9]
+        i += 2 + length
+    return None
+
+
+def set_jpeg_size(data, width, height):
+    """The file with other dimensions written into its frame header."""
+    i = 2
+    while i + 9 < len(data):
+        marker = data[i + 1]
+        length = struct.unpack(">H", data[i + 2:i + 4])[0]
+        if marker in (0xC0, 0xC1, 0xC2):
+            return data[:i + 5] + struct.pack(">HH", height, width) + data[i + 9:]
+        i += 2 + length
+    raise KitFailure("no frame header")
+
+
+def make_user(admin, root, name, password="secret", upload=True, accept=False, limit=1000,
+              folder_admin=False, download=True, folder_accept=False):
+    """Creates an account through the administrator's actions and returns its id."""
+    before = {u["id"] for u in users(root)}
+    admin.action(7)
+    made = sorted({u["id"] for u in users(root)} - before)
+    check(len(made) == 1, "the administrator could not create an account")
+    uid = made[0]
+    flag = lambda b: "1" if b else "0"
+    admin.action(8, [("User.id", str(uid)), ("User.username", name),
+                     ("User.password1", password), ("User.password2", password),
+                     ("User.firstname", "First"), ("User.lastname", "Last"),
+                     ("User.email", "x@example.org"), ("User.enabled", "1"),
+                     ("User.type", "0"), ("User.folderAdmin", flag(folder_admin)),
+                     ("User.imageAccept", flag(accept)), ("User.folderAccept", flag(folder_accept)),
+                     ("User.imageDownload", flag(download)), ("User.imageUpload", flag(upload)),
+                     ("User.imageLimit", str(limit))])
+    stored = [u for u in users(root) if u["id"] == uid][0]
+    check(stored["username"] == name.encode("utf-8")[:39], "the account %r was not stored" % name)
+    return uid
