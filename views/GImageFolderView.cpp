@@ -1,10 +1,253 @@
 #include "views/GImageFolderView.h"
 
+#include "db/GDatabase.h"
+#include "lib/core/MException.h"
+#include "views/GApplication.h"
+#include "views/GHtml.h"
+
+namespace {
+
+const int FOLDER_TAB = 402;
+const int MY_IMAGES_TAB = 406;
+
+// A remembered or requested tab that is neither of the two counts as the folder tab, so that
+// no request can load another page into the lower frame.
+int validTab(int _tab) { return _tab == MY_IMAGES_TAB ? MY_IMAGES_TAB : FOLDER_TAB; }
+
+}  // namespace
+
 GImageFolderView::GImageFolderView() {}
 
 GImageFolderView::~GImageFolderView() {}
 
 bool GImageFolderView::process_request(GSession& _session, MTextStream& _out, MList& _params,
-                                       MString& _contentType) {
-  return false;
+                                       MString& _contentType) try {
+  switch (paramInt(_params, "page")) {
+    case 400: frame_imageFolder(_session, _out, _params, _contentType); return true;
+    case 401: page_menu(_session, _out, _params, _contentType); return true;
+    case 402: page_images(_session, _out, _params, _contentType); return true;
+    case 404: page_single_image(_session, _out, _params, _contentType); return true;
+    case 405: page_multiple_images(_session, _out, _params, _contentType); return true;
+    case 406: page_myImages(_session, _out, _params, _contentType); return true;
+    case 407: page_mySingleImage(_session, _out, _params, _contentType); return true;
+    case 408: page_myMultipleImages(_session, _out, _params, _contentType); return true;
+    default: return false;
+  }
+} M_RETHROW("bool GImageFolderView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+bool GImageFolderView::readFolder(int _folder_id, GFolder& _folder) {
+  return _folder_id > 0 && GApplication::get().getDatabase().getFolder(_folder_id, _folder) >= 0;
 }
+
+bool GImageFolderView::isImageFolder(int _folder_id) {
+  GFolder folder;
+  return readFolder(_folder_id, folder) && folder.imageFolder;
+}
+
+int GImageFolderView::allowedTab(GSession& _session, int _tab, bool _imageFolder) {
+  return _tab == MY_IMAGES_TAB && _imageFolder && _session.user.type == 0 ? MY_IMAGES_TAB
+                                                                          : FOLDER_TAB;
+}
+
+void GImageFolderView::standardHead(GSession& _session, MTextStream& _out) {
+  _out << "<HTML>\n" << "<HEAD>\n";
+  javaScript(_session, _out);
+  _out << "</HEAD>\n";
+}
+
+MString GImageFolderView::folderUrl(GSession& _session, int _page, int _folder_id) {
+  return MString::format("/?session=%s&page=%d&requestId=%d&Folder.id=%d",
+                         GHtml::urlEncode(_session.id.getValue()).getValue(), _page,
+                         GApplication::get().nextRequestId(), _folder_id);
+}
+
+void GImageFolderView::frame_imageFolder(GSession& _session, MTextStream& _out, MList& _params,
+                                         MString& _contentType) try {
+  _session.viewState.setObject("tab_main", 400);
+  MObject* rememberedTab = _session.viewState.getObject("ImageFolderView.tab");
+  int tab = rememberedTab != nullptr ? validTab(toInt(rememberedTab)) : FOLDER_TAB;
+  _session.viewState.setObject("ImageFolderView.tab", tab);
+
+  MObject* rememberedFolder = _session.viewState.getObject("Folder.id");
+  int remembered = rememberedFolder != nullptr ? toInt(rememberedFolder) : 0;
+  int folderId = GImagePages::requestedFolder(_session, _params);
+  // A folder that cannot be read is shown as the root, in every frame alike.
+  GFolder folder;
+  bool readable = readFolder(folderId, folder);
+  if (!readable) folderId = 0;
+  // Another folder starts with its own content, not with the own-images tab.
+  if (_params.getObject("Folder.id") != nullptr && folderId != remembered) {
+    tab = FOLDER_TAB;
+    _session.viewState.setObject("ImageFolderView.tab", tab);
+  }
+  _session.viewState.setObject("Folder.id", folderId);
+  int shown = allowedTab(_session, tab, readable && folder.imageFolder);
+
+  _out << "<HTML>";
+  if (_session.user.type != 0 || !_session.user.imageUpload) {
+    _out << "<FRAMESET rows=\"95,90%\" name=\"";
+  } else {
+    _out << "<FRAMESET rows=\"140,90%\" name=\"";
+  }
+  _out << 400 << "\" border=\"0\">\n";
+  _out << "<FRAME name=\"menu\" src=\"" << folderUrl(_session, 401, folderId).getValue()
+       << "\" noresize scrolling=\"no\"></frame>\n";
+  _out << "<FRAME name=\"area\" src=\"" << folderUrl(_session, shown, folderId).getValue()
+       << "\" noresize></frame>\n";
+  _out << "</FRAMESET>\n" << "</HTML>\n";
+} M_RETHROW("void GImageFolderView::frame_imageFolder(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageFolderView::writeTab(GSession& _session, MTextStream& _out, int _tab, int _current,
+                           int _folder_id, const char* _textKey, const char* _end) {
+  if (_tab == _current) {
+    _out << "<TD class=\"tabSelected\">\n";
+  } else {
+    MString pageUrl = folderUrl(_session, _tab, _folder_id);
+    MString menuUrl = MString::format(
+        "/?session=%s&page=%d&requestId=%d&Folder.id=%d&%s=%d",
+        GHtml::urlEncode(_session.id.getValue()).getValue(), 401,
+        GApplication::get().nextRequestId(), _folder_id, "ImageFolderView.tab", _tab);
+    _out << "<TD" << " class=\"tab\" bgColor=\"#C0C0C0\"" << hover
+         << "onClick=\"mouseClick2(this,parent.area,'" << pageUrl.getValue() << "',document,'"
+         << menuUrl.getValue() << "')\">";
+  }
+  _out << GApplication::get().translate(_session, _textKey) << _end;
+}
+
+void GImageFolderView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
+                                 MString& _contentType) try {
+  GApplication& application = GApplication::get();
+  int tab = FOLDER_TAB;
+  if (_params.getObject("ImageFolderView.tab") != nullptr) {
+    tab = validTab(paramInt(_params, "ImageFolderView.tab"));
+  } else if (_session.viewState.getObject("ImageFolderView.tab") != nullptr) {
+    tab = validTab(toInt(_session.viewState.getObject("ImageFolderView.tab")));
+  }
+  _session.viewState.setObject("ImageFolderView.tab", tab);
+
+  GFolder folder;
+  bool readable = readFolder(GImagePages::requestedFolder(_session, _params), folder);
+  MString name;
+  if (readable) {
+    name = GHtml::escape(folder.name.getValue());
+  } else {
+    folder.id = 0;
+    name = application.translate(_session, "TITLE_FOLDERS");
+  }
+  bool imageFolder = readable && folder.imageFolder;
+  int current = allowedTab(_session, tab, imageFolder);
+
+  standardHead(_session, _out);
+  _out << "<BODY class=\"tab\">\n" << "<TABLE><TR class=\"pageTitle\">\n";
+  if (folder.id > 0) {
+    _out << "<TD width=\"20\"" << hover << "onClick=\"mouseClick(this,parent,'"
+         << folderUrl(_session, 400, folder.parentId > 0 ? folder.parentId : 0).getValue()
+         << "')\"><IMG src=\"/images/folder_up.gif\" align=\"absmiddle\"></TD>\n"
+         << "<TD width=\"5\"></TD>\n";
+  }
+  _out << "<TD>" << name.getValue() << "</TD>\n" << "</TR></TABLE>\n" << "<HR>\n";
+
+  _out << "<TABLE><TR class=\"folderPath\">\n";
+  if (folder.id > 0) {
+    _out << "<TD>/</TD><TD" << hover << "onClick=\"mouseClick(this,parent,'"
+         << folderUrl(_session, 400, 0).getValue() << "');\">"
+         << application.translate(_session, "TITLE_FOLDERS") << "</TD>";
+    // The ancestors come nearest first; the path starts at the outermost.
+    MList ancestors;
+    application.getDatabase().getParentFolders(folder.id, ancestors);
+    for (MItem* item = ancestors.getLastItem(); item != nullptr;
+         item = ancestors.getPrevItem(item)) {
+      GFolder* ancestor = dynamic_cast<GFolder*>(item->object);
+      if (ancestor == nullptr) continue;
+      _out << "<TD>/</TD><TD" << hover << "onClick=\"mouseClick(this,parent,'"
+           << folderUrl(_session, 400, ancestor->id).getValue() << "');\">"
+           << GHtml::escape(ancestor->name.getValue()).getValue() << "</TD>\n";
+    }
+  }
+  _out << "<TD>/</TD><TD>" << name.getValue() << "</TD>\n" << "</TR></TABLE>\n" << "<HR>";
+
+  if (_session.user.type == 0) {
+    _out << "<TABLE>" << "<TR>";
+    writeTab(_session, _out, FOLDER_TAB, current, folder.id, "TAB_FOLDER", "</TD>\n");
+    if (imageFolder) {
+      writeTab(_session, _out, MY_IMAGES_TAB, current, folder.id, "TAB_MY_IMAGES", "</TD>");
+    }
+    _out << "</TR>\n" << "</TABLE>\n";
+  }
+  _out << "<HR>\n" << "</BODY>\n" << "</HTML>\n";
+} M_RETHROW("void GImageFolderView::page_menu(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageFolderView::page_images(GSession& _session, MTextStream& _out, MList& _params,
+                                   MString& _contentType) try {
+  if (isImageFolder(GImagePages::requestedFolder(_session, _params))) {
+    imagePages.selector(GImageMember::FOLDER_IMAGES, _session, _out, _params);
+  } else {
+    page_subfolders(_session, _out, _params, _contentType);
+  }
+} M_RETHROW("void GImageFolderView::page_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageFolderView::page_subfolders(GSession& _session, MTextStream& _out, MList& _params,
+                                       MString& _contentType) try {
+  GDatabase& database = GApplication::get().getDatabase();
+  GFolder folder;
+  // A folder that cannot be read is listed as the root.
+  if (!readFolder(GImagePages::requestedFolder(_session, _params), folder)) folder.id = 0;
+  MList children;
+  children.setSortMode(true, true);
+  database.getChildFolders(folder.id, children);
+  _session.viewState.deleteObject("ImageFolderView.image");
+
+  standardHead(_session, _out);
+  _out << "<BODY>\n" << "<TABLE width=\"100%\">\n";
+  if (folder.id > 0) {
+    MList param;
+    param.setObject("Folder.id", folder.parentId > 0 ? folder.parentId : 0);
+    param.setObject("page", 400);
+    _out << "<TR" << hover << "onClick=\"mouseClick(this,parent,'"
+         << getUrl(_session, param).getValue() << "');\">\n"
+         << "<TD width=\"20\" align=\"center\"><IMG src=\"/images/folder.gif\"/></TD>"
+            "<TD class=\"folder\"> .. </TD>\n"
+         << "</TR>\n";
+  }
+  for (MItem* item = children.getFirstItem(); item != nullptr; item = children.getNextItem(item)) {
+    GFolder* child = dynamic_cast<GFolder*>(item->object);
+    if (child == nullptr || !child->enabled) continue;
+    MList param;
+    param.setObject("Folder.id", child->id);
+    param.setObject("page", 400);
+    _out << "<TR class=\"" << (child->imageFolder ? "imageFolder" : "folder") << "\"" << hover
+         << "onClick=\"mouseClick(this,parent,'" << getUrl(_session, param).getValue() << "');\">\n"
+         << "<TD width=\"20\" align=\"center\"><IMG src=\""
+         << (child->imageFolder ? "/images/folder_images.gif" : "/images/folder.gif")
+         << "\"/></TD><TD>" << GHtml::escape(child->name.getValue()).getValue() << "</TD>\n"
+         << "</TR>\n";
+  }
+  _out << "</TABLE><HR>" << "</BODY>" << "</HTML>";
+} M_RETHROW("void GImageFolderView::page_subfolders(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageFolderView::page_single_image(GSession& _session, MTextStream& _out, MList& _params,
+                                         MString& _contentType) try {
+  imagePages.detail(GImageMember::FOLDER_IMAGES, _session, _out, _params);
+} M_RETHROW("void GImageFolderView::page_single_image(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageFolderView::page_multiple_images(GSession& _session, MTextStream& _out,
+                                            MList& _params, MString& _contentType) try {
+  imagePages.grid(GImageMember::FOLDER_IMAGES, _session, _out, _params);
+} M_RETHROW("void GImageFolderView::page_multiple_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageFolderView::page_myImages(GSession& _session, MTextStream& _out, MList& _params,
+                                     MString& _contentType) try {
+  if (isImageFolder(GImagePages::requestedFolder(_session, _params))) {
+    imagePages.selector(GImageMember::PUBLISHING, _session, _out, _params);
+  }
+} M_RETHROW("void GImageFolderView::page_myImages(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageFolderView::page_mySingleImage(GSession& _session, MTextStream& _out, MList& _params,
+                                          MString& _contentType) try {
+  imagePages.detail(GImageMember::PUBLISHING, _session, _out, _params);
+} M_RETHROW("void GImageFolderView::page_mySingleImage(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageFolderView::page_myMultipleImages(GSession& _session, MTextStream& _out,
+                                             MList& _params, MString& _contentType) try {
+  imagePages.grid(GImageMember::PUBLISHING, _session, _out, _params);
+} M_RETHROW("void GImageFolderView::page_myMultipleImages(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")

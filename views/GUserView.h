@@ -1,10 +1,13 @@
 #ifndef VISTREL_GUSERVIEW_H
 #define VISTREL_GUSERVIEW_H
 
+#include "views/GImagePages.h"
 #include "views/GView.h"
 
-// The own-account module: the user's data, own images and the upload form (pages 100 to 111). Its pages are not written yet: until they are, it claims no page and
-// the dispatch goes on to the next view.
+// The own-account module (pages 100 and 106 to 111): the frame set of title bar and content,
+// the tabs, the form of the user's own account, and for users who upload images their own
+// images (grid and detail page) with the upload form and the question before a deletion.
+// Not for the guest account, which everybody shares.
 class GUserView : public GView {
  public:
   GUserView();
@@ -12,6 +15,35 @@ class GUserView : public GView {
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
                        MString& _contentType);
+
+  void frame_user(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
+  void page_menu(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
+  void page_info(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
+  void page_single_image(GSession& _session, MTextStream& _out, MList& _params,
+                         MString& _contentType);
+  void page_images(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
+  void page_multiple_images(GSession& _session, MTextStream& _out, MList& _params,
+                            MString& _contentType);
+  void page_deleteImage(GSession& _session, MTextStream& _out, MList& _params,
+                        MString& _contentType);
+
+ private:
+  // A logged-in user other than the guest account.
+  bool mayUse(GSession& _session);
+  // Whether the user has the images tab: the upload right, and not an administrator.
+  bool hasImages(GSession& _session);
+  // The tab of the lower frame: 107 (account) or 109 (images), the latter only with
+  // hasImages.
+  int allowedTab(GSession& _session, int _tab);
+  void standardHead(GSession& _session, MTextStream& _out);
+  // The upload form after the paging bar of page _page (110 or 108), while the user has the
+  // upload right and room below the image limit.
+  void uploadForm(GSession& _session, MTextStream& _out, int _page);
+  // A row of the account form whose change makes the update button usable.
+  void accountInput(GSession& _session, MTextStream& _out, const char* _label, const char* _type,
+                    const char* _field, const char* _gap, const MString& _value);
+
+  GImagePages imagePages;
 };
 
 #endif

@@ -30,6 +30,16 @@ bool MCoordinate2D::isKindOf(uchar _type) { return _type == 28 || MObject::isKin
 
 MString MCoordinate2D::toString() { return MString::format("MCoordinate(%d,%d)", x, y); }
 
+int MCoordinate2D::compare(MObject* _object) {
+  if (_object == nullptr || _object->getType() != 28) return -2;
+  MCoordinate2D* other = (MCoordinate2D*)_object;
+  if (x != other->x) return x < other->x ? 1 : -1;
+  if (y != other->y) return y < other->y ? 1 : -1;
+  return 0;
+}
+
+bool MCoordinate2D::isEqual(MObject* _object) { return compare(_object) == 0; }
+
 int MCoordinate2D::getStreamSize() { return 9; }
 
 void MCoordinate2D::readStream(MInputStream* _stream) try {

@@ -21,6 +21,10 @@ class MCoordinate2D : public MObject {
   bool isKindOf(const char* _name) override;
   bool isKindOf(uchar _type) override;
   MString toString() override;
+  // Points are keys of containers: they order by x, then y, and are equal by value (the
+  // default rule would compare object identities, and a lookup by value would never match).
+  int compare(MObject* _object) override;
+  bool isEqual(MObject* _object) override;
   int getStreamSize() override;
   void readStream(MInputStream* _stream) override;
   void writeStream(MOutputStream* _stream) override;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "lib/core/MArray.h"
+#include "lib/core/MCoordinate2D.h"
 #include "lib/core/MInt32.h"
 #include "lib/core/MList.h"
 #include "tests/lib/core/ContainerTestSupport.h"
@@ -176,4 +177,24 @@ TEST(MList, TextCompareGivesOnlyTheSign) {
   EXPECT_EQ(1, a.compare(&c));
   MInt32 one(1);
   EXPECT_EQ(-2, a.compare(&one));
+}
+
+TEST(MListCoordinateKeys, PointsAreFoundByValueAndOrderedByXThenY) {
+  MList list;
+  list.setSortMode(true, true);
+  list.addObject(new MCoordinate2D(2, 1), new MString("b"));
+  list.addObject(new MCoordinate2D(1, 5), new MString("a"));
+  list.addObject(new MCoordinate2D(2, 0), new MString("c"));
+  MCoordinate2D probe(2, 1);
+  ASSERT_NE(nullptr, list.getObject(&probe));
+  EXPECT_EQ("b", std::string(list.getObject(&probe)->toString().getValue()));
+  MCoordinate2D absent(1, 2);
+  EXPECT_EQ(nullptr, list.getObject(&absent));
+  std::string order;
+  for (MItem* i = list.getFirstItem(); i; i = list.getNextItem(i)) order += i->object->toString().getValue();
+  EXPECT_EQ("acb", order);
+  MCoordinate2D same(2, 1);
+  EXPECT_TRUE(probe.isEqual(&same));
+  EXPECT_FALSE(probe.isEqual(&absent));
+  EXPECT_EQ(-2, probe.compare(nullptr));
 }

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Generated pages per second: the image grid of a folder (page 405, eight thumbnails of a folder
+# holding 80 accepted images) and an image's detail page (page 404), served by the real server
+# to a logged-in ordinary user, beside nginx (one worker) serving a static 5 KB file in the same
+# run. wrk drives each with keep-alive on loopback, 2 threads and 50 connections. Prints
+# pages/s of both pages, nginx's requests/s and the ratios.
+#
+#   bash bench/pages.sh [seconds per run, default 10]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+duration="${1:-10}"
+bash scripts/setup-bench.sh
+cmake -S . -B build/release -G Ninja >/dev/null
+cmake --build build/release --target vistrel pages_bench >/dev/null
+
+work="$(mktemp -d)"
+ours_pid=""
+nginx_pid=""
+cleanup() {
+  [ -n "$ours_pid" ] && kill "$ours_pid" 2>/dev/null || true
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
+}
+wait_port() {
+  for _ in $(seq 100); do
+    up=$( (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && echo yes || true)
+    [ "$up" = yes ] && return 0
+    sleep 0.1
+  done
+  echo "nothing listens on port $1" >&2
+  return 1
+}
+
+# --- our server, on a root with the benchmark's data ---
+root="$work/root"
+bash scripts/make-root.sh "$root" build/release >/dev/null
+ours_port="$(free_port)"
+sed -i "s/^\[server.port\]\[[0-9]*\]/[server.port][$ours_port]/" "$root/config/config.cfg"
+build/release/bench/pages_bench "$root" 80
+"$root/bin/vistrel" "$root" >"$work/ours.out" 2>&1 &
+ours_pid=$!
+wait_port "$ours_port"
+
+# The login answers with the session identifier as a cookie.
+session="$(curl -s -D - -o /dev/null \
+  "http://127.0.0.1:$ours_port/?page=1&action=16&username=bench&password=bench" |
+  awk -F': ' 'tolower($1)=="set-cookie"{gsub(/\r/,"",$2); print $2}')"
+[ -n "$session" ] || { echo "the login failed"; cat "$work/ours.out"; exit 1; }
+grid_url="http://127.0.0.1:$ours_port/?session=$session&page=405&Folder.id=1&pagenum=3"
+detail_url="http://127.0.0.1:$ours_port/?session=$session&page=404&Folder.id=1&pagenum=21"
+curl -s "$grid_url" | grep -q 'class="imageTitle"' || { echo "page 405 shows no images"; exit 1; }
+curl -s "$detail_url" | grep -q 'class="imageAttribute"' || { echo "page 404 shows no image"; exit 1; }
+
+# --- nginx ---
+nginx_port="$(free_port)"
+mkdir -p "$work/www" "$work/nginx"
+head -c 5120 /dev/zero | tr '\0' 'x' >"$work/www/index.html"
+chmod 755 "$work" "$work/www"
+chmod 644 "$work/www/index.html"
+cat >"$work/nginx/nginx.conf" <<CONF
+worker_processes 1;
+daemon off;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  client_body_temp_path $work/nginx/body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  uwsgi_temp_path $work/nginx/uwsgi;
+  scgi_temp_path $work/nginx/scgi;
+  default_type text/html;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    root $work/www;
+  }
+}
+CONF
+nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" >"$work/nginx/stdout" 2>&1 &
+nginx_pid=$!
+wait_port "$nginx_port"
+
+# --- load ---
+run_wrk() {  # name url -> prints requests/s
+  local out="$work/wrk-$1.txt"
+  wrk -t2 -c50 -d2s "$2" >/dev/null  # warm-up
+  wrk -t2 -c50 -d"${duration}s" "$2" >"$out"
+  if grep -q "Non-2xx" "$out"; then echo "$1 answered errors:" >&2; cat "$out" >&2; exit 1; fi
+  awk '/^Requests\/sec:/{print $2}' "$out"
+}
+
+grid_rps="$(run_wrk grid "$grid_url")"
+detail_rps="$(run_wrk detail "$detail_url")"
+nginx_rps="$(run_wrk nginx "http://127.0.0.1:$nginx_port/")"
+grid_size="$(curl -s "$grid_url" | wc -c)"
+detail_size="$(curl -s "$detail_url" | wc -c)"
+
+printf '%-28s %12s %10s\n' page 'per second' bytes
+printf '%-28s %12s %10s\n' 'ours: grid 405 (8 of 80)' "$grid_rps" "$grid_size"
+printf '%-28s %12s %10s\n' 'ours: detail 404' "$detail_rps" "$detail_size"
+printf '%-28s %12s %10s\n' 'nginx: static file' "$nginx_rps" 5120
+awk -v a="$grid_rps" -v b="$detail_rps" -v n="$nginx_rps" \
+  'BEGIN{printf "ratio to nginx: grid %.2f, detail %.2f\n", a / n, b / n}'

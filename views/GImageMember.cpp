@@ -1,0 +1,464 @@
+#include "views/GImageMember.h"
+
+#include "db/GDatabase.h"
+#include "db/GImageFolder.h"
+#include "lib/core/MException.h"
+#include "views/GApplication.h"
+#include "views/GHtml.h"
+#include "views/GUrlPattern.h"
+
+namespace {
+
+const char* const hover = " onmouseover=\"mouseOver(this)\" onmouseout=\"mouseOut(this)\" ";
+
+// Publishing states beyond the three statuses.
+const int NOT_PUBLISHED = 3;
+
+GDatabase& database() { return GApplication::get().getDatabase(); }
+
+const char* text(GImageMember::Context& _context, const char* _key) {
+  return GApplication::get().translate(_context.session, _key);
+}
+
+MString ownerName(GImageMember::Shown& _shown) {
+  MString name = GHtml::escape(_shown.owner.firstname.getValue());
+  name += " ";
+  name += GHtml::escape(_shown.owner.lastname.getValue());
+  return name;
+}
+
+MString pixelSize(GImage& _image) {
+  return MString::format("%d x %d", _image.width, _image.height);
+}
+
+GUrlPattern::Values valuesOf(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                             int _action) {
+  GUrlPattern::Values values;
+  values.folder = _shown.folderId;
+  values.image = _shown.image.id;
+  values.gridPage = _context.gridPage;
+  values.action = _action;
+  values.user = _context.session.user.id;
+  values.owner = _shown.image.user;
+  return values;
+}
+
+// A button of a grid cell that carries out _action through the member's _pattern.
+void actionButton(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                  MTextStream& _out, const char* _textKey, int _action, const char* _pattern) {
+  MString url =
+      GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, _action));
+  GImageMember::button(_context, _out, _textKey, "document", url);
+}
+
+// ---------------------------------------------------------------------------------------
+// The lists
+
+// The objects of a list from its last item to its first, or the other way round.
+void walk(MList& _list, bool _backwards, std::vector<MObject*>& _entries) {
+  if (_backwards) {
+    for (MItem* item = _list.getLastItem(); item != nullptr; item = _list.getPrevItem(item)) {
+      _entries.push_back(item->object);
+    }
+  } else {
+    for (MItem* item = _list.getFirstItem(); item != nullptr; item = _list.getNextItem(item)) {
+      _entries.push_back(item->object);
+    }
+  }
+}
+
+void collectFolderImages(GImageMember::Context& _context, MList& _storage,
+                         std::vector<MObject*>& _entries) {
+  database().getFolderImages(_context.folder, _storage);
+  std::vector<MObject*> all;
+  walk(_storage, true, all);
+  // Only administrators see the publications that are waiting or were denied.
+  for (MObject* entry : all) {
+    GImageFolder* link = dynamic_cast<GImageFolder*>(entry);
+    if (link == nullptr) continue;
+    if (_context.administrator || link->status == GIMAGE_ACCEPTED) _entries.push_back(entry);
+  }
+}
+
+// The user's images, the newest first.
+void collectOwnImages(GImageMember::Context& _context, MList& _storage,
+                      std::vector<MObject*>& _entries) {
+  _storage.setSortMode(true, false);
+  database().getUserImages(_context.session.user.id, _storage);
+  walk(_storage, false, _entries);
+}
+
+void collectPublishing(GImageMember::Context& _context, MList& _storage,
+                       std::vector<MObject*>& _entries) {
+  MList links;
+  database().getUserImageFolders(_context.session.user.id, links);
+  for (MItem* item = links.getFirstItem(); item != nullptr; item = links.getNextItem(item)) {
+    GImageFolder* link = dynamic_cast<GImageFolder*>(item->object);
+    if (link != nullptr) _context.links[std::make_pair(link->folder, link->image)] = link->status;
+  }
+  collectOwnImages(_context, _storage, _entries);
+}
+
+void collectSearchResult(GImageMember::Context& _context, MList& _storage,
+                         std::vector<MObject*>& _entries) {
+  walk(_context.session.searchResults, true, _entries);
+}
+
+void collectWaitingImages(GImageMember::Context& _context, MList& _storage,
+                          std::vector<MObject*>& _entries) {
+  database().getImagesByStatus(GIMAGE_WAITING, _storage);
+  walk(_storage, false, _entries);
+}
+
+void collectWaitingPublications(GImageMember::Context& _context, MList& _storage,
+                                std::vector<MObject*>& _entries) {
+  database().getWaitingFolderImages(_storage);
+  walk(_storage, false, _entries);
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading an entry
+
+bool resolvePublished(GImageMember::Context& _context, MObject* _entry,
+                      GImageMember::Shown& _shown) {
+  GImageFolder* link = dynamic_cast<GImageFolder*>(_entry);
+  if (link == nullptr || database().getImage(link->image, _shown.image) < 0) return false;
+  if (database().getUser(_shown.image.user, _shown.owner) < 0) return false;
+  _shown.folderId = _context.folder;
+  _shown.linkStatus = link->status;
+  return true;
+}
+
+bool resolveOwn(GImageMember::Context& _context, MObject* _entry, GImageMember::Shown& _shown) {
+  GImage* image = dynamic_cast<GImage*>(_entry);
+  if (image == nullptr) return false;
+  _shown.image = *image;
+  _shown.owner = _context.session.user;
+  _shown.folderId = _context.folder;
+  return true;
+}
+
+// The image's state in the folder: not published without a link; otherwise the image's own
+// status while it is not accepted, and the link's once it is.
+bool resolvePublishing(GImageMember::Context& _context, MObject* _entry,
+                       GImageMember::Shown& _shown) {
+  if (!resolveOwn(_context, _entry, _shown)) return false;
+  auto link = _context.links.find(std::make_pair(_context.folder, _shown.image.id));
+  if (link == _context.links.end()) {
+    _shown.state = NOT_PUBLISHED;
+  } else if (_shown.image.status != GIMAGE_ACCEPTED) {
+    _shown.state = _shown.image.status;
+  } else {
+    _shown.state = link->second;
+  }
+  return true;
+}
+
+// The search result holds copies taken at search time; the pages show the stored image.
+bool resolveFound(GImageMember::Context& _context, MObject* _entry, GImageMember::Shown& _shown) {
+  GImage* image = dynamic_cast<GImage*>(_entry);
+  if (image == nullptr || database().getImage(image->id, _shown.image) < 0) return false;
+  return database().getUser(_shown.image.user, _shown.owner) >= 0;
+}
+
+bool resolveWaitingImage(GImageMember::Context& _context, MObject* _entry,
+                         GImageMember::Shown& _shown) {
+  GImage* image = dynamic_cast<GImage*>(_entry);
+  if (image == nullptr) return false;
+  _shown.image = *image;
+  return database().getUser(_shown.image.user, _shown.owner) >= 0;
+}
+
+// The publication's title is its folder's name; the owner is read but not needed.
+bool resolveWaitingPublication(GImageMember::Context& _context, MObject* _entry,
+                               GImageMember::Shown& _shown) {
+  GImageFolder* link = dynamic_cast<GImageFolder*>(_entry);
+  if (link == nullptr || database().getImage(link->image, _shown.image) < 0) return false;
+  if (database().getFolder(link->folder, _shown.folder) < 0) return false;
+  database().getUser(_shown.image.user, _shown.owner);
+  _shown.folderId = link->folder;
+  _shown.linkStatus = link->status;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Titles
+
+const char* const statusLabels[] = {"LABEL_WAIT", "LABEL_ACCEPTED", "LABEL_DENIED"};
+const char* const stateLabels[] = {"LABEL_WAIT", "LABEL_PUBLISHED", "LABEL_DENIED",
+                                   "LABEL_NOT_PUBLISHED"};
+
+const char* label(GImageMember::Context& _context, const char* const* _labels, int _count,
+                  int _value) {
+  return _value >= 0 && _value < _count ? text(_context, _labels[_value]) : "";
+}
+
+void titleFolderImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                      MString& _text, const char*& _suffix, int& _span) {
+  _text = ownerName(_shown);
+  _suffix = _context.administrator ? GImageMember::statusSuffix(_shown.linkStatus) : "";
+  _span = _context.administrator ? 2 : 1;
+}
+
+void titlePublishing(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                     MString& _text, const char*& _suffix, int& _span) {
+  _text = label(_context, stateLabels, 4, _shown.state);
+  _suffix =
+      _shown.state == NOT_PUBLISHED ? "_unpublished" : GImageMember::statusSuffix(_shown.state);
+  _span = 2;
+}
+
+void titleOwnImage(GImageMember::Context& _context, GImageMember::Shown& _shown, MString& _text,
+                   const char*& _suffix, int& _span) {
+  _text = label(_context, statusLabels, 3, _shown.image.status);
+  _suffix = GImageMember::statusSuffix(_shown.image.status);
+  _span = 2;
+}
+
+void titleFound(GImageMember::Context& _context, GImageMember::Shown& _shown, MString& _text,
+                const char*& _suffix, int& _span) {
+  _text = ownerName(_shown);
+  _suffix = "";
+  _span = 2;
+}
+
+void titleWaitingImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                       MString& _text, const char*& _suffix, int& _span) {
+  _text = ownerName(_shown);
+  _suffix = "_wait";
+  _span = 2;
+}
+
+void titleWaitingPublication(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                             MString& _text, const char*& _suffix, int& _span) {
+  _text = GHtml::escape(_shown.folder.name.getValue());
+  _suffix = "_wait";
+  _span = 2;
+}
+
+// ---------------------------------------------------------------------------------------
+// Buttons
+
+const char* const folderActionUrl =
+    "/?session={session}&page=402&requestId={request}&action={action}&Folder.id={folder}"
+    "&Image.id={image}&pagenum={gridPage}";
+
+// Administrators decide publications; the others see the picture's size.
+void buttonsFolderImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                        MTextStream& _out) {
+  if (!_context.administrator) {
+    GImageMember::statusCell(_out, "", pixelSize(_shown.image).getValue());
+    return;
+  }
+  switch (_shown.linkStatus) {
+    case GIMAGE_WAITING:
+      actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 5, folderActionUrl);
+      actionButton(_context, _shown, _out, "BUTTON_DENY", 6, folderActionUrl);
+      break;
+    case GIMAGE_ACCEPTED:
+      actionButton(_context, _shown, _out, "BUTTON_DENY", 6, folderActionUrl);
+      GImageMember::statusCell(_out, "_accepted", text(_context, "LABEL_ACCEPTED"));
+      break;
+    case GIMAGE_DENIED:
+      actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 5, folderActionUrl);
+      GImageMember::statusCell(_out, "_denied", text(_context, "LABEL_DENIED"));
+      break;
+  }
+}
+
+void buttonsPublishing(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                       MTextStream& _out) {
+  const char* const url =
+      "/?session={session}&page=406&requestId={request}&action={action}&Folder.id={folder}"
+      "&Image.id={image}&User.id={user}&pagenum={gridPage}";
+  if (_shown.state == NOT_PUBLISHED) {
+    actionButton(_context, _shown, _out, "BUTTON_PUBLISH", 3, url);
+  } else {
+    actionButton(_context, _shown, _out, "BUTTON_DELETE", 4, url);
+  }
+  const char* suffix = _shown.state == NOT_PUBLISHED ? "_unpublished"
+                                                      : GImageMember::statusSuffix(_shown.state);
+  GImageMember::statusCell(_out, suffix, "");
+}
+
+// The owner deletes (after a question that replaces the whole module); an administrator
+// working in a session opened as the owner also accepts and denies.
+void buttonsOwnImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                     MTextStream& _out) {
+  auto deleteButton = [&]() {
+    MString url = GUrlPattern::expand(
+        _context.session, "/?session={session}&page=111&requestId={request}&Image.id={image}",
+        valuesOf(_context, _shown, -1));
+    GImageMember::button(_context, _out, "BUTTON_DELETE", "parent", url);
+  };
+  if (_context.session.returnSessionId.getLength() == 0) {
+    deleteButton();
+    _out << "<TD class=\"imageStatusbar" << GImageMember::statusSuffix(_shown.image.status)
+         << "\" bgColor=\"#C0C0C0\">" << "</TD>\n";
+    return;
+  }
+  const char* const url =
+      "/?session={session}&page=109&requestId={request}&action={action}&pagenum={gridPage}"
+      "&User.id={owner}&Image.id={image}";
+  switch (_shown.image.status) {
+    case GIMAGE_WAITING:
+      actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 14, url);
+      actionButton(_context, _shown, _out, "BUTTON_DENY", 15, url);
+      break;
+    case GIMAGE_ACCEPTED:
+      actionButton(_context, _shown, _out, "BUTTON_DENY", 15, url);
+      deleteButton();
+      break;
+    case GIMAGE_DENIED:
+      actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 14, url);
+      deleteButton();
+      break;
+  }
+}
+
+void buttonsFound(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                  MTextStream& _out) {
+  GImageMember::statusCell(_out, "", pixelSize(_shown.image).getValue());
+}
+
+void buttonsWaitingImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                         MTextStream& _out) {
+  const char* const url =
+      "/?session={session}&page=1002&requestId={request}&action={action}&pagenum={gridPage}"
+      "&User.id={owner}&Image.id={image}";
+  actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 14, url);
+  actionButton(_context, _shown, _out, "BUTTON_DENY", 15, url);
+}
+
+void buttonsWaitingPublication(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                               MTextStream& _out) {
+  const char* const url =
+      "/?session={session}&page=1005&action={action}&requestId={request}&pagenum={gridPage}"
+      "&Image.id={image}&Folder.id={folder}";
+  actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 5, url);
+  actionButton(_context, _shown, _out, "BUTTON_DENY", 6, url);
+}
+
+// ---------------------------------------------------------------------------------------
+// The table
+
+const char* const focusBody = "<BODY onLoad=\"document.Image.imageDate.focus();\">\n";
+
+const GImageMember members[] = {
+    // FOLDER_IMAGES
+    {402, 405, 404, GImageMember::ANYONE,
+     "ImageFolderView.page", "ImageFolderView.image", "ImageFolderView.pagenum", true,
+     "ImageFolderView.folder", true, true,
+     "<BODY>\n",
+     "/?session={session}&page=404&requestId={request}&Folder.id={folder}&pagenum={ordinal}",
+     "requestId={request}&Folder.id={folder}&page=402",
+     "<BODY>\n", false,
+     "/?session={session}&page=405&requestId={request}&Folder.id={folder}&pagenum={gridPage}",
+     "/?session={session}&page=404&requestId={request}&action=13&pagenum={ordinal}"
+     "&Image.id={image}&Folder.id={folder}",
+     "Folder.id={folder}&requestId={request}&page=404",
+     collectFolderImages, resolvePublished, titleFolderImage, buttonsFolderImage},
+    // PUBLISHING
+    {406, 408, 407, GImageMember::LOGGED_IN,
+     "ImageFolderView.myImages.page", "ImageFolderView.myImages.image",
+     "ImageFolderView.myImages.page", true, "ImageFolderView.myImages.folder", true, true,
+     "<BODY>\n",
+     "/?session={session}&page=407&pagenum={ordinal}&Image.id={image}&Folder.id={folder}",
+     "page=406&pagenum={gridPage}&Folder.id={folder}&requestId={request}",
+     focusBody, true,
+     "/?session={session}&page=408&pagenum={gridPage}&requestId={request}&Folder.id={folder}",
+     "/?session={session}&page=407&requestId={request}&action=13&pagenum={ordinal}"
+     "&Image.id={image}",
+     "Folder.id={folder}&requestId={request}&page=407",
+     collectPublishing, resolvePublishing, titlePublishing, buttonsPublishing},
+    // OWN_IMAGES
+    {109, 110, 108, GImageMember::LOGGED_IN,
+     "UserView.page", "UserView.image", "UserView.page", true, nullptr, false, true,
+     "<BODY>\n",
+     "/?session={session}&page=108&pagenum={ordinal}&Image.id={image}",
+     "requestId={request}&page=109",
+     focusBody, true,
+     "/?session={session}&page=110&pagenum={gridPage}&requestId={request}",
+     "/?session={session}&page=108&requestId={request}&action=13&pagenum={ordinal}"
+     "&Image.id={image}",
+     "requestId={request}&page=108",
+     collectOwnImages, resolveOwn, titleOwnImage, buttonsOwnImage},
+    // SEARCH_RESULT
+    {702, 703, 704, GImageMember::LOGGED_IN,
+     "SearchView.page", "SearchView.image", "SearchView.page", true, nullptr, false, false,
+     "<BODY bgcolor=white>\n",
+     "/?session={session}&page=704&pagenum={ordinal}",
+     "requestId={request}&page=702",
+     "<BODY bgcolor=white style=\"font-family: Arial;\">\n", false,
+     "/?session={session}&page=703&pagenum={gridPage}&requestId={request}",
+     "/?session={session}&page=704&requestId={request}&action=13&pagenum={ordinal}"
+     "&Image.id={image}",
+     "requestId={request}&page=704",
+     collectSearchResult, resolveFound, titleFound, buttonsFound},
+    // WAITING_IMAGES
+    {1002, 1004, 1003, GImageMember::ADMINISTRATOR,
+     "ImageAccept.pageNum", "ImageAccept.image", "ImageAccept.pageNum", false, nullptr, false,
+     true,
+     "<BODY>\n",
+     "/?session={session}&page=1003&requestId={request}&pagenum={ordinal}&Image.id={image}",
+     "requestId={request}&page=1002",
+     focusBody, true,
+     "/?session={session}&page=1004&requestId={request}&pagenum={gridPage}&Image.id={image}",
+     "/?session={session}&page=1003&action=13&requestId={request}&pagenum={ordinal}"
+     "&Image.id={image}",
+     "page=1003&requestId={request}&pagenum={ordinal}&Image.id={image}",
+     collectWaitingImages, resolveWaitingImage, titleWaitingImage, buttonsWaitingImage},
+    // WAITING_PUBLICATIONS
+    {1005, 1007, 1006, GImageMember::ADMINISTRATOR,
+     "FolderAccept.pageNum", "FolderAccept.image", "FolderAccept.pageNum", true, nullptr, false,
+     true,
+     "<BODY>\n",
+     "/?session={session}&page=1006&requestId={request}&pagenum={ordinal}&Image.id={image}"
+     "&Folder.id={folder}",
+     "requestId={request}&page=1005",
+     focusBody, true,
+     "/?session={session}&page=1007&requestId={request}&pagenum={gridPage}",
+     "/?session={session}&page=1006&action=13&requestId={request}&pagenum={ordinal}"
+     "&Image.id={image}",
+     "requestId={request}&page=1006&pagenum={ordinal}",
+     collectWaitingPublications, resolveWaitingPublication, titleWaitingPublication,
+     buttonsWaitingPublication},
+};
+
+}  // namespace
+
+GImageMember::Context::Context(GSession& _session, const GImageMember& _member)
+    : session(_session),
+      member(_member),
+      administrator(_session.user.type == 1),
+      folder(0),
+      gridPage(1) {}
+
+const GImageMember& GImageMember::get(Group _group) { return members[_group]; }
+
+bool GImageMember::allows(GSession& _session) const {
+  switch (access) {
+    case LOGGED_IN: return _session.user.id >= 0;
+    case ADMINISTRATOR: return _session.user.id >= 0 && _session.user.type == 1;
+    default: return true;
+  }
+}
+
+void GImageMember::button(Context& _context, MTextStream& _out, const char* _textKey,
+                          const char* _target, const MString& _url) try {
+  _out << "<TD class=\"imageButton\" bgColor=\"#808080\"" << hover << "onClick=\"mouseClick(this,"
+       << _target << ",'" << _url.getValue() << "')\">" << text(_context, _textKey) << "</TD>\n";
+} M_RETHROW("void GImageMember::button(Context& _context,MTextStream& _out,char *_textKey,char *_target,MString& _url)")
+
+void GImageMember::statusCell(MTextStream& _out, const char* _suffix, const char* _text) try {
+  _out << "<TD class=\"imageStatusbar" << _suffix << "\">" << _text << "</TD>\n";
+} M_RETHROW("void GImageMember::statusCell(MTextStream& _out,char *_suffix,char *_text)")
+
+const char* GImageMember::statusSuffix(int _status) {
+  switch (_status) {
+    case GIMAGE_WAITING: return "_wait";
+    case GIMAGE_ACCEPTED: return "_accepted";
+    case GIMAGE_DENIED: return "_denied";
+    default: return "";
+  }
+}

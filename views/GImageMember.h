@@ -1,0 +1,111 @@
+#ifndef VISTREL_GIMAGEMEMBER_H
+#define VISTREL_GIMAGEMEMBER_H
+
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "db/GFolder.h"
+#include "db/GImage.h"
+#include "db/GUser.h"
+#include "lib/core/MList.h"
+#include "lib/core/MTextStream.h"
+#include "views/GSession.h"
+
+// One member of the image-page family: a group of images that a view shows as a grid of
+// thumbnails and as a detail page of one image, with a selector page choosing between the
+// two. The members differ in their list, page ids, view-state keys, links and buttons; this
+// table says how, and GImagePages writes the pages from it.
+class GImageMember {
+ public:
+  enum Group {
+    FOLDER_IMAGES,          // the images published in a folder (402, 405, 404)
+    PUBLISHING,             // the user's own images, published or not in a folder (406, 408, 407)
+    OWN_IMAGES,             // the user's own images (109, 110, 108)
+    SEARCH_RESULT,          // the images the last search found (702, 703, 704)
+    WAITING_IMAGES,         // images waiting for an administrator's acceptance (1002, 1004, 1003)
+    WAITING_PUBLICATIONS,   // publications waiting for acceptance (1005, 1007, 1006)
+  };
+
+  // Who may see the member's pages.
+  enum Access { ANYONE, LOGGED_IN, ADMINISTRATOR };
+
+  // What a page of a member works with while it is written.
+  struct Context {
+    Context(GSession& _session, const GImageMember& _member);
+    GSession& session;
+    const GImageMember& member;
+    bool administrator;
+    // The folder of the folder groups (0 for the others).
+    int folder;
+    // The grid page shown (grids only).
+    int gridPage;
+    // The statuses of the user's publications by (folder, image): the publishing group's
+    // states. (The database keys them by coordinate objects, which compare by identity.)
+    std::map<std::pair<int, int>, int> links;
+  };
+
+  // One entry of the list, with what the pages show of it.
+  struct Shown {
+    GImage image;
+    GUser owner;
+    GFolder folder;   // the folder of a publication
+    int folderId = -1;
+    int linkStatus = -1;  // the publication's status, -1 without one
+    int state = -1;       // publishing group: 0 waiting, 1 published, 2 denied, 3 not published
+  };
+
+  static const GImageMember& get(Group _group);
+
+  int selectorPage;
+  int gridPage;
+  int detailPage;
+  Access access;
+  // View-state keys: the grid page, the image shown alone (its presence selects the detail
+  // page), the detail page's ordinal (written only when storesOrdinal) and the folder whose
+  // grid page is remembered (null when the grid page does not depend on a folder).
+  const char* gridPageKey;
+  const char* imageKey;
+  const char* ordinalKey;
+  bool storesOrdinal;
+  const char* folderKey;
+  // Whether the folder comes from `Folder.id` (the folder groups).
+  bool readsFolder;
+  bool pagingBarWhenEmpty;
+
+  const char* gridBody;
+  // The thumbnail's link to the detail page, and the paging bar's parameters.
+  const char* detailUrl;
+  const char* gridPaging;
+
+  const char* detailBody;
+  // Whether everybody who sees the detail page may edit it; otherwise only the image's
+  // owner and administrators may.
+  bool alwaysEditable;
+  const char* backUrl;
+  const char* updateUrl;
+  const char* detailPaging;
+
+  // The entries of the member's list in walking order and after its filter; they point
+  // into _storage or into the session.
+  void (*collect)(Context& _context, MList& _storage, std::vector<MObject*>& _entries);
+  // Reads what the pages show of an entry; false when something needed cannot be read.
+  bool (*resolve)(Context& _context, MObject* _entry, Shown& _shown);
+  // The grid cell's title (HTML, escaped), the suffix of its class and its column span.
+  void (*title)(Context& _context, Shown& _shown, MString& _text, const char*& _suffix,
+                int& _span);
+  // The grid cell's buttons and status cell.
+  void (*buttons)(Context& _context, Shown& _shown, MTextStream& _out);
+
+  // Whether the session may see the member's pages.
+  bool allows(GSession& _session) const;
+
+  // A button cell of a grid, and a status cell.
+  static void button(Context& _context, MTextStream& _out, const char* _textKey,
+                     const char* _target, const MString& _url);
+  static void statusCell(MTextStream& _out, const char* _suffix, const char* _text);
+  // The class suffix of an image or link status, "" for an unknown one.
+  static const char* statusSuffix(int _status);
+};
+
+#endif

@@ -1,0 +1,291 @@
+#include "views/GImagePages.h"
+
+#include <vector>
+
+#include "db/GDatabase.h"
+#include "lib/core/MException.h"
+#include "views/GApplication.h"
+#include "views/GHtml.h"
+#include "views/GUrlPattern.h"
+
+namespace {
+
+const int IMAGES_PER_PAGE = 8;
+const int IMAGES_PER_ROW = 4;
+
+const char* text(GSession& _session, const char* _key) {
+  return GApplication::get().translate(_session, _key);
+}
+
+// The number of the last page of _count entries, _perPage to a page; 1 for none.
+int lastPage(int _count, int _perPage) {
+  int pages = _count / _perPage + (_count % _perPage != 0 ? 1 : 0);
+  return pages > 0 ? pages : 1;
+}
+
+// A row of the detail page that shows a value: "<TR><TD class=\"imageAttribute\">" label
+// "</TD><TD class=\"imageValue\">" value "</TD></TR>\n".
+void valueRow(GSession& _session, MTextStream& _out, const char* _label, const char* _value) {
+  _out << "<TR><TD class=\"imageAttribute\">" << text(_session, _label)
+       << "</TD><TD class=\"imageValue\">" << _value << "</TD></TR>\n";
+}
+
+MString sizeText(GImage& _image) {
+  return MString::format("%d x %d / %d bytes", _image.width, _image.height, _image.size);
+}
+
+// An input of the edit form whose change makes the update button usable: the value is
+// escaped for the attribute, and for the script string it is compared with.
+void inputRow(GSession& _session, MTextStream& _out, const char* _label, const char* _input,
+              const char* _field, const MString& _value) {
+  _out << "<TR><TD class=\"imageAttribute\">" << text(_session, _label) << "</TD>\n"
+       << "<TD class=\"imageValue\"><INPUT class=\"value\" " << _input << " type=\"text\" name=\""
+       << _field << "\" value=\"" << GHtml::escape(_value.getValue()).getValue()
+       << "\" onKeyUp=\"if (document.Image." << _field << ".value != '"
+       << GHtml::escapeScript(_value.getValue()).getValue()
+       << "') activateUpdateButton();\"></TD></TR>\n";
+}
+
+void textAreaRow(GSession& _session, MTextStream& _out, const char* _label, const char* _field,
+                 int _rows, const MString& _value) {
+  _out << "<TR><TD class=\"imageAttribute\">" << text(_session, _label) << "</TD>\n"
+       << "<TD class=\"imageValue\"><TEXTAREA class=\"value\" name=\"" << _field
+       << "\" style=\"width: 100%;\" rows=\"" << _rows << "\" onKeyUp=\"if (document.Image."
+       << _field << ".value != '" << GHtml::escapeScript(_value.getValue()).getValue()
+       << "') activateUpdateButton();\">" << GHtml::escape(_value.getValue()).getValue()
+       << "</TEXTAREA></TD></TR>\n";
+}
+
+}  // namespace
+
+GImagePages::GImagePages() {}
+
+GImagePages::~GImagePages() {}
+
+int GImagePages::requestedFolder(GSession& _session, MList& _params) {
+  int folder = 0;
+  if (_params.getObject("Folder.id") != nullptr) {
+    folder = paramInt(_params, "Folder.id");
+  } else if (_session.viewState.getObject("Folder.id") != nullptr) {
+    folder = toInt(_session.viewState.getObject("Folder.id"));
+  }
+  return folder > 0 ? folder : 0;
+}
+
+int GImagePages::requestedNumber(MList& _params, MObject* _remembered) {
+  int number = 1;
+  if (_params.getObject("pagenum") != nullptr) {
+    number = paramInt(_params, "pagenum");
+  } else if (_remembered != nullptr) {
+    number = toInt(_remembered);
+  }
+  return number > 0 ? number : 1;
+}
+
+void GImagePages::standardHead(GSession& _session, MTextStream& _out) {
+  _out << "<HTML>\n" << "<HEAD>\n";
+  javaScript(_session, _out);
+  _out << "</HEAD>\n";
+}
+
+bool GImagePages::showsDetail(GImageMember::Group _group, GSession& _session) {
+  return _session.viewState.getObject(GImageMember::get(_group).imageKey) != nullptr;
+}
+
+void GImagePages::selector(GImageMember::Group _group, GSession& _session, MTextStream& _out,
+                           MList& _params, const Extras& _extras) try {
+  if (showsDetail(_group, _session)) {
+    detail(_group, _session, _out, _params, _extras);
+  } else {
+    grid(_group, _session, _out, _params, _extras);
+  }
+} M_RETHROW("void GImagePages::selector(Group _group,GSession& _session,MTextStream& _out,MList& _params,Extras& _extras)")
+
+void GImagePages::grid(GImageMember::Group _group, GSession& _session, MTextStream& _out,
+                       MList& _params, const Extras& _extras) try {
+  const GImageMember& member = GImageMember::get(_group);
+  if (!member.allows(_session)) return;
+  GImageMember::Context context(_session, member);
+  if (member.readsFolder) context.folder = requestedFolder(_session, _params);
+
+  // The remembered page of a folder group belongs to the folder it was remembered for.
+  MObject* remembered = _session.viewState.getObject(member.gridPageKey);
+  if (member.folderKey != nullptr &&
+      toInt(_session.viewState.getObject(member.folderKey)) != context.folder) {
+    remembered = nullptr;
+  }
+  int page = requestedNumber(_params, remembered);
+  _session.viewState.setObject(member.gridPageKey, page);
+  if (member.folderKey != nullptr) _session.viewState.setObject(member.folderKey, context.folder);
+  _session.viewState.deleteObject(member.imageKey);
+
+  standardHead(_session, _out);
+  _out << member.gridBody;
+  MList storage;
+  std::vector<MObject*> entries;
+  member.collect(context, storage, entries);
+  int count = (int)entries.size();
+  // After deletions a remembered page may lie beyond the end: show the last one.
+  if (page > lastPage(count, IMAGES_PER_PAGE)) page = lastPage(count, IMAGES_PER_PAGE);
+  context.gridPage = page;
+
+  int first = (page - 1) * IMAGES_PER_PAGE;
+  int written = 0;
+  for (int j = first; j < count && j < first + IMAGES_PER_PAGE; ++j) {
+    GImageMember::Shown shown;
+    if (!member.resolve(context, entries[j], shown)) continue;
+    if (written % IMAGES_PER_ROW == 0) _out << "<TABLE cellspacing=\"8\"><TR>";
+    gridCell(context, shown, j + 1, _out);
+    if (++written % IMAGES_PER_ROW == 0) _out << "</TR></TABLE><HR>\n";
+  }
+  if (written % IMAGES_PER_ROW != 0) _out << "</TR></TABLE><HR>\n";
+
+  if (count > 0 || member.pagingBarWhenEmpty) {
+    GUrlPattern::Values values;
+    values.folder = context.folder;
+    values.gridPage = page;
+    MList paging;
+    GUrlPattern::fill(_session, member.gridPaging, values, paging);
+    pageNumbers(_session, _out, count, page, IMAGES_PER_PAGE, paging, "");
+    _out << "<HR>\n";
+  }
+  if (_extras) _extras();
+  _out << "</BODY>\n" << "</HTML>\n";
+} M_RETHROW("void GImagePages::grid(Group _group,GSession& _session,MTextStream& _out,MList& _params,Extras& _extras)")
+
+void GImagePages::gridCell(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                           int _ordinal, MTextStream& _out) try {
+  const GImageMember& member = _context.member;
+  MString title;
+  const char* suffix = "";
+  int span = 2;
+  member.title(_context, _shown, title, suffix, span);
+  GUrlPattern::Values values;
+  values.folder = _shown.folderId;
+  values.image = _shown.image.id;
+  values.ordinal = _ordinal;
+  MString detailUrl = GUrlPattern::expand(_context.session, member.detailUrl, values);
+  MString preview = GApplication::get().getPreview1Url(_context.session, _shown.image.id);
+
+  _out << "<TD><TABLE width=\"160\" cellspacing=\"0\" cellpadding=\"0\">" << "<TR>";
+  _out << "<TD class=\"imageTitle" << suffix << "\" colspan=\"" << span << "\">"
+       << title.getValue() << "</TD>\n";
+  _out << "</TR><TR>" << "<TD colspan=\"" << span
+       << "\" align=\"center\" onClick=\"mouseClick(this,document,'" << detailUrl.getValue()
+       << "')\">" << "<IMG src=\"" << preview.getValue() << "\" height=\"" << 120
+       << "\"></TD>\n";
+  _out << "</TR><TR>";
+  member.buttons(_context, _shown, _out);
+  _out << "</TR></TABLE></TD>\n";
+} M_RETHROW("void GImagePages::gridCell(Context& _context,Shown& _shown,int _ordinal,MTextStream& _out)")
+
+void GImagePages::detail(GImageMember::Group _group, GSession& _session, MTextStream& _out,
+                         MList& _params, const Extras& _extras) try {
+  const GImageMember& member = GImageMember::get(_group);
+  if (!member.allows(_session)) return;
+  GImageMember::Context context(_session, member);
+  if (member.readsFolder) context.folder = requestedFolder(_session, _params);
+  int ordinal = requestedNumber(_params, _session.viewState.getObject(member.ordinalKey));
+  if (member.storesOrdinal) _session.viewState.setObject(member.ordinalKey, ordinal);
+
+  standardHead(_session, _out);
+  _out << member.detailBody;
+  MList storage;
+  std::vector<MObject*> entries;
+  member.collect(context, storage, entries);
+  int count = (int)entries.size();
+  if (ordinal > lastPage(count, 1)) ordinal = lastPage(count, 1);
+
+  GImageMember::Shown shown;
+  bool found = ordinal <= count && member.resolve(context, entries[ordinal - 1], shown);
+  bool editable = false;
+  if (found) {
+    _session.viewState.setObject(member.imageKey, shown.image.id);
+    editable = member.alwaysEditable || context.administrator ||
+               shown.image.user == _session.user.id;
+    if (editable) {
+      editForm(_session, shown, _out);
+    } else {
+      readOnlyTable(_session, shown, _out);
+    }
+  }
+
+  GUrlPattern::Values values;
+  values.folder = context.folder;
+  values.image = found ? shown.image.id : -1;
+  values.ordinal = ordinal;
+  values.gridPage = (ordinal - 1) / IMAGES_PER_PAGE + 1;
+  MString buttons("<TD");
+  buttons += " class=\"pageNum\" bgColor=\"#E0E0E0\" ";
+  buttons += hover;
+  buttons += "onClick=\"mouseClick(this,document,'";
+  buttons += GUrlPattern::expand(_session, member.backUrl, values);
+  buttons += "')\"><IMG src=\"/images/multiview.gif\"></TD><TD width=\"20\"></TD>\n";
+  // Without an image there is nothing to update.
+  if (editable) {
+    buttons += "<TD class=\"pageButton\" ";
+    buttons += hover;
+    buttons += " bgColor=\"#FEFEFE\" id=\"updateButton\" onClick=\"updateImage(this,document,'";
+    buttons += GUrlPattern::expand(_session, member.updateUrl, values);
+    buttons += "')\">";
+    buttons += text(_session, "BUTTON_UPDATE");
+    buttons += "</TD>\n";
+  }
+  MList paging;
+  GUrlPattern::fill(_session, member.detailPaging, values, paging);
+  pageNumbers(_session, _out, count, ordinal, 1, paging, buttons.getValue());
+  _out << "<HR>\n";
+  if (_extras) _extras();
+  _out << "</BODY>\n" << "</HTML>\n";
+} M_RETHROW("void GImagePages::detail(Group _group,GSession& _session,MTextStream& _out,MList& _params,Extras& _extras)")
+
+void GImagePages::imageCell(GSession& _session, GImageMember::Shown& _shown, bool _clickable,
+                            const char* _clickEnd, MTextStream& _out) {
+  GApplication& application = GApplication::get();
+  _out << "<TD width=\"10%\" align=\"center\"";
+  if (_clickable) {
+    _out << " onClick=\"openImageWindow('"
+         << application.getImageWindowUrl(_session, _shown.image.id).getValue() << _clickEnd;
+  } else {
+    _out << ">";
+  }
+  _out << "<IMG src=\"" << application.getPreview2Url(_session, _shown.image.id).getValue()
+       << "\" height=\"" << 240 << "\"></TD>\n";
+}
+
+void GImagePages::editForm(GSession& _session, GImageMember::Shown& _shown,
+                           MTextStream& _out) try {
+  GImage& image = _shown.image;
+  _out << "<FORM name=\"Image\" class=\"input\"><TABLE width=\"100%\" cellspacing=\"8\"><TR>\n";
+  imageCell(_session, _shown, true, "');\">", _out);
+  _out << "<TD valign=\"top\"><TABLE width=\"100%\">\n";
+  valueRow(_session, _out, "LABEL_IMAGE_NUMBER", MString::format("%d", image.id).getValue());
+  valueRow(_session, _out, "LABEL_IMAGE_SIZE", sizeText(image).getValue());
+  inputRow(_session, _out, "LABEL_IMAGE_DATE", "size=\"10\"", "imageDate", image.date);
+  inputRow(_session, _out, "LABEL_IMAGE_NAME", "style=\"width: 100%;\"", "name", image.name);
+  textAreaRow(_session, _out, "LABEL_IMAGE_KEYWORDS", "keywords", 3, image.keywords);
+  textAreaRow(_session, _out, "LABEL_IMAGE_DESCRIPTION", "description", 5, image.description);
+  _out << "</TABLE></TD>\n" << "</TR></TABLE></FORM><HR>\n";
+} M_RETHROW("void GImagePages::editForm(GSession& _session,Shown& _shown,MTextStream& _out)")
+
+void GImagePages::readOnlyTable(GSession& _session, GImageMember::Shown& _shown,
+                                MTextStream& _out) try {
+  GImage& image = _shown.image;
+  bool download = _session.user.id >= 0 && _session.user.imageDownload;
+  _out << "<TABLE width=\"100%\" cellspacing=\"8\"><TR>\n";
+  imageCell(_session, _shown, download, "')\">", _out);
+  _out << "<TD valign=\"top\"><TABLE width=\"100%\">\n";
+  MString owner = GHtml::escape(_shown.owner.firstname.getValue());
+  owner += " ";
+  owner += GHtml::escape(_shown.owner.lastname.getValue());
+  valueRow(_session, _out, "LABEL_IMAGE_NUMBER", MString::format("%d", image.id).getValue());
+  valueRow(_session, _out, "LABEL_IMAGE_SIZE", sizeText(image).getValue());
+  valueRow(_session, _out, "LABEL_IMAGE_OWNER", owner.getValue());
+  valueRow(_session, _out, "LABEL_IMAGE_DATE", GHtml::escape(image.date.getValue()).getValue());
+  valueRow(_session, _out, "LABEL_IMAGE_NAME", GHtml::escape(image.name.getValue()).getValue());
+  valueRow(_session, _out, "LABEL_IMAGE_KEYWORDS",
+           GHtml::escape(image.keywords.getValue()).getValue());
+  valueRow(_session, _out, "LABEL_IMAGE_DESCRIPTION",
+           GHtml::escape(image.description.getValue()).getValue());
+  _out << "</TABLE></TD>\n" << "</TR></TABLE><HR>\n";
+} M_RETHROW("void GImagePages::readOnlyTable(GSession& _session,Shown& _shown,MTextStream& _out)")

@@ -1,0 +1,52 @@
+#ifndef VISTREL_GIMAGEPAGES_H
+#define VISTREL_GIMAGEPAGES_H
+
+#include <functional>
+
+#include "views/GImageMember.h"
+#include "views/GView.h"
+
+// The image grid (thumbnails, eight to a page, four to a row, buttons under each, the paging
+// bar below) and the image detail page (one image at the larger preview size with its
+// attributes, as an edit form or a read-only table, a button back to the grid and a paging
+// bar stepping through the images one at a time), written for every member of the family
+// from its GImageMember entry. The views call it from their page methods.
+//
+// Page numbers and ordinals from the URL are held inside the list: below 1 counts as 1 and
+// beyond the end as the last page or image, so no request can make a page count past its
+// list or overflow.
+class GImagePages : public GView {
+ public:
+  // What a member writes after the paging bar, before the end of the document.
+  typedef std::function<void()> Extras;
+
+  GImagePages();
+  ~GImagePages() override;
+
+  // Whether the member's selector shows the detail page (its image key is remembered).
+  bool showsDetail(GImageMember::Group _group, GSession& _session);
+  // The detail page when showsDetail, else the grid.
+  void selector(GImageMember::Group _group, GSession& _session, MTextStream& _out,
+                MList& _params, const Extras& _extras = Extras());
+  void grid(GImageMember::Group _group, GSession& _session, MTextStream& _out, MList& _params,
+            const Extras& _extras = Extras());
+  void detail(GImageMember::Group _group, GSession& _session, MTextStream& _out,
+              MList& _params, const Extras& _extras = Extras());
+
+  // The folder a page of the folder module works on: `Folder.id` of the request, else the
+  // remembered one, else the root; never negative.
+  static int requestedFolder(GSession& _session, MList& _params);
+
+ private:
+  void standardHead(GSession& _session, MTextStream& _out);
+  // A page number or ordinal: `pagenum` of the request, else _remembered, else 1; at least 1.
+  int requestedNumber(MList& _params, MObject* _remembered);
+  void gridCell(GImageMember::Context& _context, GImageMember::Shown& _shown, int _ordinal,
+                MTextStream& _out);
+  void editForm(GSession& _session, GImageMember::Shown& _shown, MTextStream& _out);
+  void readOnlyTable(GSession& _session, GImageMember::Shown& _shown, MTextStream& _out);
+  void imageCell(GSession& _session, GImageMember::Shown& _shown, bool _clickable,
+                 const char* _clickEnd, MTextStream& _out);
+};
+
+#endif

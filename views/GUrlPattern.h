@@ -1,0 +1,37 @@
+#ifndef VISTREL_GURLPATTERN_H
+#define VISTREL_GURLPATTERN_H
+
+#include "lib/core/MList.h"
+#include "lib/core/MString.h"
+#include "views/GSession.h"
+
+// URLs written from patterns such as
+//   "/?session={session}&page=404&requestId={request}&Folder.id={folder}&pagenum={ordinal}"
+// so that pages whose links differ only in the order and choice of their parameters share
+// one writer. Every placeholder stands for a number or the session identifier, so nothing a
+// user typed ever reaches a URL this way.
+//
+// Placeholders: {session} the session identifier (URL-encoded); {request} a fresh number of
+// the server's request counter, taken when the placeholder is filled; {folder}, {image},
+// {ordinal}, {gridPage}, {action}, {user}, {owner} the fields of Values. An unknown
+// placeholder or an unclosed brace is a programming fault and fails.
+class GUrlPattern {
+ public:
+  struct Values {
+    int folder = -1;
+    int image = -1;
+    int ordinal = -1;   // an entry's position in its list, 1-based
+    int gridPage = -1;  // a page of a grid, 1-based
+    int action = -1;
+    int user = -1;      // the session's user
+    int owner = -1;     // the owner of the image
+  };
+
+  static MString expand(GSession& _session, const char* _pattern, const Values& _values);
+  // Fills _list with the name=value pairs of a pattern without "/?", such as
+  // "requestId={request}&Folder.id={folder}&page=402", in their order (values as text).
+  static void fill(GSession& _session, const char* _pattern, const Values& _values,
+                   MList& _list);
+};
+
+#endif
