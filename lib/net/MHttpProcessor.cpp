@@ -183,6 +183,27 @@ bool MHttpProcessor::isExpired(UInt64 _now) {
   }
 }
 
+bool MHttpProcessor::canGiveWay(UInt64& _since) {
+  if (interface == nullptr || interface->getOutput() == nullptr ||
+      interface->getOutput()->getInputBytes() > 0 || pendingActive)
+    return false;
+  switch (state) {
+    case STATE_NEW_MESSAGE: {
+      UInt64 last = idleSince;
+      if (interface->getLastReceive() > last) last = interface->getLastReceive();
+      if (interface->getLastSend() > last) last = interface->getLastSend();
+      _since = last;
+      return true;
+    }
+    case STATE_READ_TYPE:
+    case STATE_READ_HEADERS:
+      _since = requestStart;
+      return true;
+    default:
+      return false;
+  }
+}
+
 void MHttpProcessor::event_httpRequest(MHttpRequest& _request, MHttpResponse& _response) try {
   if (handler != nullptr) handler->dispatchRequest(_request, _response);
 } M_RETHROW("void MHttpProcessor::event_httpRequest(MHttpRequest& _request, MHttpResponse& _response)")

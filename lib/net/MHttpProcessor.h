@@ -77,6 +77,9 @@ class MHttpProcessor : public MStreamProcessor {
   bool process() override;
   bool canProcess() override;
   bool isExpired(UInt64 _now) override;
+  // Between requests (since the last byte moved) and while a request line or its headers
+  // are arriving (since the request's first byte), with no answer waiting to be sent.
+  bool canGiveWay(UInt64& _since) override;
   // Hands a complete request to the handler's dispatchRequest; nothing without a handler.
   virtual void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response);
 
