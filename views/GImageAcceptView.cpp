@@ -1,10 +1,137 @@
 #include "views/GImageAcceptView.h"
 
+#include "lib/core/MException.h"
+#include "views/GApplication.h"
+#include "views/GHtml.h"
+
+namespace {
+
+const int ACCEPT_MODULE = 1000;
+const int IMAGES_TAB = 1002;
+const int FOLDERS_TAB = 1005;
+
+// A requested or remembered tab that is neither of the two counts as the images tab, so that
+// no request can load another page into the lower frame.
+int validTab(int _tab) { return _tab == FOLDERS_TAB ? FOLDERS_TAB : IMAGES_TAB; }
+
+MString session(GSession& _session) { return GHtml::urlEncode(_session.id.getValue()); }
+
+MString pageUrl(GSession& _session, int _page) {
+  return MString::format("/?session=%s&page=%d&requestId=%d", session(_session).getValue(),
+                         _page, GApplication::get().nextRequestId());
+}
+
+}  // namespace
+
 GImageAcceptView::GImageAcceptView() {}
 
 GImageAcceptView::~GImageAcceptView() {}
 
 bool GImageAcceptView::process_request(GSession& _session, MTextStream& _out, MList& _params,
-                                       MString& _contentType) {
-  return false;
+                                       MString& _contentType) try {
+  switch (paramInt(_params, "page")) {
+    case 1000: frame_imageAccept(_session, _out, _params, _contentType); return true;
+    case 1001: page_menu(_session, _out, _params, _contentType); return true;
+    case 1002: page_images(_session, _out, _params, _contentType); return true;
+    case 1003: page_single_image(_session, _out, _params, _contentType); return true;
+    case 1004: page_multiple_images(_session, _out, _params, _contentType); return true;
+    case 1005: page_folders(_session, _out, _params, _contentType); return true;
+    case 1006: page_folderAccept_single_image(_session, _out, _params, _contentType); return true;
+    case 1007: page_folderAccept_multiple_images(_session, _out, _params, _contentType); return true;
+    default: return false;
+  }
+} M_RETHROW("bool GImageAcceptView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+bool GImageAcceptView::isAdministrator(GSession& _session) {
+  return _session.user.id >= 0 && _session.user.type == 1;
 }
+
+void GImageAcceptView::standardHead(GSession& _session, MTextStream& _out) {
+  _out << "<HTML>\n" << "<HEAD>\n";
+  javaScript(_session, _out);
+  _out << "</HEAD>\n";
+}
+
+void GImageAcceptView::frame_imageAccept(GSession& _session, MTextStream& _out, MList& _params,
+                                         MString& _contentType) try {
+  _session.viewState.setObject("tab_main", ACCEPT_MODULE);
+  if (!isAdministrator(_session)) return;
+  MObject* remembered = _session.viewState.getObject("ImageAccept.tab");
+  int tab = remembered != nullptr ? validTab(toInt(remembered)) : IMAGES_TAB;
+  _session.viewState.setObject("ImageAccept.tab", tab);
+  _out << "<HTML>\n" << "<FRAMESET rows=\"100,90%\" name=\"" << ACCEPT_MODULE
+       << "\" border=\"0\">\n";
+  _out << "<FRAME name=\"menu\" src=\"" << pageUrl(_session, 1001).getValue()
+       << "\" noresize scrolling=\"no\"></frame>\n";
+  _out << "<FRAME name=\"area\" src=\"" << pageUrl(_session, tab).getValue()
+       << "\" noresize></frame>\n";
+  _out << "</FRAMESET>\n" << "</HTML>\n";
+} M_RETHROW("void GImageAcceptView::frame_imageAccept(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageAcceptView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
+                                 MString& _contentType) try {
+  if (_session.user.id < 0) return;
+  GApplication& application = GApplication::get();
+  int tab = IMAGES_TAB;
+  if (_params.getObject("ImageAccept.tab") != nullptr) {
+    tab = validTab(paramInt(_params, "ImageAccept.tab"));
+  } else if (_session.viewState.getObject("ImageAccept.tab") != nullptr) {
+    tab = validTab(toInt(_session.viewState.getObject("ImageAccept.tab")));
+  }
+  _session.viewState.setObject("ImageAccept.tab", tab);
+
+  standardHead(_session, _out);
+  _out << "<BODY class=\"tab\">\n" << "<TABLE><TR class=\"pageTitle\"><TD>"
+       << application.translate(_session, "TITLE_IMAGE_ACCEPTANCE") << "</TD></TR></TABLE>\n"
+       << "<HR>\n" << "<TABLE>\n" << "<TR height=\"25\">\n";
+  struct Tab {
+    int page;
+    const char* key;
+  };
+  const Tab tabs[] = {{IMAGES_TAB, "TAB_USERS"}, {FOLDERS_TAB, "TAB_FOLDERS"}};
+  for (const Tab& entry : tabs) {
+    if (entry.page == tab) {
+      _out << "<TD class=\"tabSelected\">\n";
+    } else {
+      MString tabUrl = pageUrl(_session, entry.page);
+      MString menuUrl = MString::format("/?session=%s&page=%d&%s=%d&requestId=%d",
+                                        session(_session).getValue(), 1001, "ImageAccept.tab",
+                                        entry.page, application.nextRequestId());
+      _out << "<TD" << " class=\"tab\" bgColor=\"#C0C0C0\"" << hover
+           << "onClick=\"mouseClick2(this,parent.area,'" << tabUrl.getValue() << "',document,'"
+           << menuUrl.getValue() << "')\">";
+    }
+    _out << application.translate(_session, entry.key) << "</TD>\n";
+  }
+  _out << "</TR>\n" << "</TABLE>\n" << "<HR>\n" << "</BODY>\n" << "</HTML>\n";
+} M_RETHROW("void GImageAcceptView::page_menu(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageAcceptView::page_images(GSession& _session, MTextStream& _out, MList& _params,
+                                   MString& _contentType) try {
+  imagePages.selector(GImageMember::WAITING_IMAGES, _session, _out, _params);
+} M_RETHROW("void GImageAcceptView::page_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageAcceptView::page_single_image(GSession& _session, MTextStream& _out, MList& _params,
+                                         MString& _contentType) try {
+  imagePages.detail(GImageMember::WAITING_IMAGES, _session, _out, _params);
+} M_RETHROW("void GImageAcceptView::page_single_image(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageAcceptView::page_multiple_images(GSession& _session, MTextStream& _out,
+                                            MList& _params, MString& _contentType) try {
+  imagePages.grid(GImageMember::WAITING_IMAGES, _session, _out, _params);
+} M_RETHROW("void GImageAcceptView::page_multiple_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageAcceptView::page_folders(GSession& _session, MTextStream& _out, MList& _params,
+                                    MString& _contentType) try {
+  imagePages.selector(GImageMember::WAITING_PUBLICATIONS, _session, _out, _params);
+} M_RETHROW("void GImageAcceptView::page_folders(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageAcceptView::page_folderAccept_single_image(GSession& _session, MTextStream& _out,
+                                                      MList& _params, MString& _contentType) try {
+  imagePages.detail(GImageMember::WAITING_PUBLICATIONS, _session, _out, _params);
+} M_RETHROW("void GImageAcceptView::page_folderAccept_single_image(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GImageAcceptView::page_folderAccept_multiple_images(GSession& _session, MTextStream& _out,
+                                                         MList& _params, MString& _contentType) try {
+  imagePages.grid(GImageMember::WAITING_PUBLICATIONS, _session, _out, _params);
+} M_RETHROW("void GImageAcceptView::page_folderAccept_multiple_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")

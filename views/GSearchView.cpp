@@ -1,10 +1,109 @@
 #include "views/GSearchView.h"
 
+#include "lib/core/MException.h"
+#include "views/GApplication.h"
+#include "views/GHtml.h"
+
+namespace {
+
+const int SEARCH_MODULE = 700;
+const int SEARCH_ACTION = 18;
+
+MString session(GSession& _session) { return GHtml::urlEncode(_session.id.getValue()); }
+
+// A page of the module with a fresh request number.
+MString pageUrl(GSession& _session, int _page) {
+  return MString::format("/?session=%s&page=%d&requestId=%d", session(_session).getValue(),
+                         _page, GApplication::get().nextRequestId());
+}
+
+void hiddenField(MTextStream& _out, const char* _name, const char* _value) {
+  _out << "<INPUT name=\"" << _name << "\" value=\"" << GHtml::escape(_value).getValue()
+       << "\" type=\"hidden\">\n";
+}
+
+}  // namespace
+
 GSearchView::GSearchView() {}
 
 GSearchView::~GSearchView() {}
 
 bool GSearchView::process_request(GSession& _session, MTextStream& _out, MList& _params,
-                                  MString& _contentType) {
-  return false;
+                                  MString& _contentType) try {
+  switch (paramInt(_params, "page")) {
+    case 700: frame_search(_session, _out, _params, _contentType); return true;
+    case 701: page_search(_session, _out, _params, _contentType); return true;
+    case 702: page_images(_session, _out, _params, _contentType); return true;
+    case 703: page_multiple_images(_session, _out, _params, _contentType); return true;
+    case 704: page_single_image(_session, _out, _params, _contentType); return true;
+    default: return false;
+  }
+} M_RETHROW("bool GSearchView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GSearchView::standardHead(GSession& _session, MTextStream& _out) {
+  _out << "<HTML>\n" << "<HEAD>\n";
+  javaScript(_session, _out);
+  _out << "</HEAD>\n";
 }
+
+void GSearchView::frame_search(GSession& _session, MTextStream& _out, MList& _params,
+                               MString& _contentType) try {
+  _session.viewState.setObject("tab_main", SEARCH_MODULE);
+  _out << "<HTML>\n" << "<FRAMESET rows=\"140,80%\" name=\"" << SEARCH_MODULE
+       << "\" border=\"0\">\n";
+  _out << "<FRAME name=\"menu\" src=\"" << pageUrl(_session, 701).getValue()
+       << "\" noresize scrolling=\"no\"></FRAME>\n";
+  _out << "<FRAME name=\"area\" src=\"" << pageUrl(_session, 702).getValue()
+       << "\" noresize></FRAME>\n";
+  _out << "</FRAMESET>\n" << "</HTML>\n";
+} M_RETHROW("void GSearchView::frame_search(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GSearchView::page_search(GSession& _session, MTextStream& _out, MList& _params,
+                              MString& _contentType) try {
+  GApplication& application = GApplication::get();
+  MObject* remembered = _session.viewState.getObject("Search.words");
+  MString words = remembered != nullptr ? remembered->toString() : MString();
+
+  standardHead(_session, _out);
+  _out << "<BODY style=\"font-family: Arial;\" onLoad=\"document.Search.words.focus();\">\n"
+       << "<TABLE><TR class=\"pageTitle\"><TD>"
+       << application.translate(_session, "MENU_SEARCH_IMAGES") << "</TD></TR></TABLE>\n";
+  _out << "<FORM name=\"Search\" class=\"input\" method=\"GET\" action=\"/\" target=\"_parent\">\n";
+  // Submitting with the Enter key sends these fields and the words: the same search as the
+  // button. Each is a field of its own, since the browser encodes a field's "&" and "=" and
+  // the parser splits the query before it decodes.
+  hiddenField(_out, "session", _session.id.getValue());
+  hiddenField(_out, "page", MString::format("%d", SEARCH_MODULE).getValue());
+  hiddenField(_out, "action", MString::format("%d", SEARCH_ACTION).getValue());
+  hiddenField(_out, "requestId", MString::format("%d", application.nextRequestId()).getValue());
+  _out << "<HR>\n" << "<TABLE width=\"100%\">\n" << "<TR>\n"
+       << "<TD width=\"120\" class=\"searchLabel\">"
+       << application.translate(_session, "LABEL_SEARCH_WORDS") << "</TD>\n"
+       << "<TD><INPUT class=\"searchValue\" type=\"text\" style=\"width:99%;\" name=\"words\" value=\""
+       << GHtml::escape(words.getValue()).getValue() << "\">\n"
+       << "</TR>\n" << "</TABLE>\n" << "<HR>\n";
+  MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d",
+                                session(_session).getValue(), SEARCH_MODULE, SEARCH_ACTION,
+                                application.nextRequestId());
+  _out << "<TABLE>\n" << "<TR>\n"
+       << "<TD class=\"pageButton\" id=\"searchButton\" bgColor=\"#808080\" width=\"100\"" << hover
+       << "onClick=\"search(this,parent,'" << url.getValue() << "')\"+ >"
+       << application.translate(_session, "BUTTON_SEARCH") << "</TD>\n"
+       << "</TR>\n" << "</TABLE>\n" << "<HR>\n";
+  _out << "</FORM>\n" << "</BODY>\n" << "</HTML>\n";
+} M_RETHROW("void GSearchView::page_search(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GSearchView::page_images(GSession& _session, MTextStream& _out, MList& _params,
+                              MString& _contentType) try {
+  imagePages.selector(GImageMember::SEARCH_RESULT, _session, _out, _params);
+} M_RETHROW("void GSearchView::page_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GSearchView::page_multiple_images(GSession& _session, MTextStream& _out, MList& _params,
+                                       MString& _contentType) try {
+  imagePages.grid(GImageMember::SEARCH_RESULT, _session, _out, _params);
+} M_RETHROW("void GSearchView::page_multiple_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GSearchView::page_single_image(GSession& _session, MTextStream& _out, MList& _params,
+                                    MString& _contentType) try {
+  imagePages.detail(GImageMember::SEARCH_RESULT, _session, _out, _params);
+} M_RETHROW("void GSearchView::page_single_image(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")

@@ -1,10 +1,12 @@
 #ifndef VISTREL_GSEARCHVIEW_H
 #define VISTREL_GSEARCHVIEW_H
 
+#include "views/GImagePages.h"
 #include "views/GView.h"
 
-// The keyword search module (pages 700 to 704). Its pages are not written yet: until they are, it claims no page and
-// the dispatch goes on to the next view.
+// The keyword search module (pages 700 to 704): the frame set of search form and result, the
+// form with the last search words, and the images found (grid and detail page). The search
+// itself is an action; the pages only show its words and result from the session.
 class GSearchView : public GView {
  public:
   GSearchView();
@@ -12,6 +14,20 @@ class GSearchView : public GView {
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
                        MString& _contentType);
+
+  void frame_search(GSession& _session, MTextStream& _out, MList& _params,
+                    MString& _contentType);
+  void page_search(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
+  void page_images(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
+  void page_multiple_images(GSession& _session, MTextStream& _out, MList& _params,
+                            MString& _contentType);
+  void page_single_image(GSession& _session, MTextStream& _out, MList& _params,
+                         MString& _contentType);
+
+ private:
+  void standardHead(GSession& _session, MTextStream& _out);
+
+  GImagePages imagePages;
 };
 
 #endif
