@@ -3,7 +3,7 @@
 Every row of the table is sent on a connection of its own; its outcome must be the one the
 row names, no answer may show a file from outside the web directory or the request's markup
 unescaped, the server must stay up, and a normal request on a new connection must be
-answered within a second afterwards.
+answered afterwards (within 3 s, a margin for the sanitizer build; the time is printed).
 
 Outcomes:
   answer N  N complete responses (status 200 unless the row says otherwise); the
@@ -160,7 +160,7 @@ def main():
                 failures.append((row[0], problems))
                 break
             try:
-                elapsed = kit.normal_request_ok(port, timeout=1.0)
+                elapsed = kit.normal_request_ok(port, timeout=3.0)
                 check_time = "%.0f ms" % (elapsed * 1000)
             except (kit.KitFailure, OSError) as e:
                 problems.append("no normal answer afterwards: %s" % e)
