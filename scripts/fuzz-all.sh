@@ -34,7 +34,7 @@ for target in "${targets[@]}"; do
   log="build/fuzz/$target.log"
   (cd build/fuzz && "tests/fuzz/$target" -max_total_time="$seconds" -max_len=70000 -timeout=20 \
     -rss_limit_mb=4096 "${dict[@]}" -print_final_stats=1 "corpus/$target") 2>&1 | tee "$log" | tail -3
-  runs="$(awk -F: '/stat::number_of_executed_units/{gsub(/ /,"",$2); print $2}' "$log")"
+  runs="$(awk '/stat::number_of_executed_units/{print $NF}' "$log")"
   summary+=("$(printf '%-24s %12s runs in %ss, corpus %s files' "$target" "${runs:-?}" "$seconds" \
     "$(ls "$corpus" | wc -l)")")
 done
