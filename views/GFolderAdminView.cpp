@@ -44,22 +44,11 @@ void copyForLinks(MList& _params, MList& _copy) {
   GView::forgetAction(_copy);
 }
 
-// The session identifier as it goes into a hand-built URL.
-MString sessionInUrl(GSession& _session) { return GHtml::urlEncode(_session.id.getValue()); }
-
 const char* folderIcon(GFolder& _folder) {
   if (_folder.imageFolder) {
     return _folder.enabled ? "/images/folder_images.gif" : "/images/folder_images_disabled.gif";
   }
   return _folder.enabled ? "/images/folder.gif" : "/images/folder_disabled.gif";
-}
-
-// "last, first", the comma only between two names; escaped for HTML text.
-MString personName(GUser& _user) {
-  MString name = GHtml::escape(_user.lastname.getValue());
-  if (_user.lastname.getLength() > 0 && _user.firstname.getLength() > 0) name += ", ";
-  name += GHtml::escape(_user.firstname.getValue());
-  return name;
 }
 
 }  // namespace
@@ -80,12 +69,6 @@ bool GFolderAdminView::process_request(GSession& _session, MTextStream& _out, ML
     default: return false;
   }
 } M_RETHROW("bool GFolderAdminView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
-
-void GFolderAdminView::standardHead(GSession& _session, MTextStream& _out) {
-  _out << "<HTML>\n" << "<HEAD>\n";
-  javaScript(_session, _out);
-  _out << "</HEAD>\n";
-}
 
 bool GFolderAdminView::mayEdit(GSession& _session, int _folder_id) {
   if (isAdministrator(_session)) return true;
@@ -144,7 +127,7 @@ void GFolderAdminView::page_folder_list_title(GSession& _session, MTextStream& _
 void GFolderAdminView::pathCells(GSession& _session, MTextStream& _out, int _parent,
                                  const MString& _name) {
   GApplication& application = GApplication::get();
-  MString session = sessionInUrl(_session);
+  MString session = GView::sessionInUrl(_session);
   if (_parent != 0) {
     MString url = MString::format("/?session=%s&page=%d&requestId=%d&Folder.parent=%d",
                                   session.getValue(), 900, application.nextRequestId(), 0);
@@ -260,7 +243,7 @@ void GFolderAdminView::folderForm(GSession& _session, MTextStream& _out, GFolder
   GApplication& application = GApplication::get();
   _out << "<FORM name=\"Folder\" class=\"input\" method=\"GET\" action=\"/\">\n";
   MString continuation = MString::format(
-      "%s&page=%d&requestId=%d&Folder.id=%d&Folder.parent=%d", sessionInUrl(_session).getValue(),
+      "%s&page=%d&requestId=%d&Folder.id=%d&Folder.parent=%d", GView::sessionInUrl(_session).getValue(),
       904, application.nextRequestId(), _folder.id, _folder.parentId);
   _out << "<INPUT name=\"session\" value=\"" << continuation.getValue()
        << "\" type=\"hidden\">\n";
@@ -355,7 +338,7 @@ void GFolderAdminView::ownerCell(GSession& _session, MTextStream& _out, GFolder&
     GUser* user = static_cast<GUser*>(item->object);
     _out << "<OPTION value=\"" << user->id << "\""
          << (user->id == _folder.ownerId ? " selected " : "") << ">"
-         << personName(*user).getValue() << "</OPTION>\n";
+         << GView::personName(*user).getValue() << "</OPTION>\n";
   }
   _out << "</SELECT></TD>\n";
 }
@@ -415,7 +398,7 @@ void GFolderAdminView::page_folder_delete(GSession& _session, MTextStream& _out,
          << application.translate(_session, "QUESTION_DELETE_FOLDER") << " ( "
          << GHtml::escape(folder.name.getValue()).getValue() << " )?</P>" << "<HR>\n";
     _out << "<TABLE width=\"100%\"><TR>\n";
-    MString session = sessionInUrl(_session);
+    MString session = GView::sessionInUrl(_session);
     button(_session, _out, buttonStart, "mouseClick(this,parent,'",
            MString::format("/?session=%s&page=%d&requestId=%d&action=%d&Folder.id=%d"
                            "&Folder.parent=%d",

@@ -35,8 +35,6 @@ class GFolderAdminView : public GView {
                           MString& _contentType);
 
  private:
-  // "<HTML>\n<HEAD>\n", the page head, "</HEAD>\n".
-  void standardHead(GSession& _session, MTextStream& _out);
   // The links from the root down to the parent _parent, named _name, in the title.
   void pathCells(GSession& _session, MTextStream& _out, int _parent, const MString& _name);
   // The row that leads one level up from the folder _parent.

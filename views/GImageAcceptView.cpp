@@ -14,10 +14,8 @@ const int FOLDERS_TAB = 1005;
 // no request can load another page into the lower frame.
 int validTab(int _tab) { return _tab == FOLDERS_TAB ? FOLDERS_TAB : IMAGES_TAB; }
 
-MString session(GSession& _session) { return GHtml::urlEncode(_session.id.getValue()); }
-
 MString pageUrl(GSession& _session, int _page) {
-  return MString::format("/?session=%s&page=%d&requestId=%d", session(_session).getValue(),
+  return MString::format("/?session=%s&page=%d&requestId=%d", GView::sessionInUrl(_session).getValue(),
                          _page, GApplication::get().nextRequestId());
 }
 
@@ -44,12 +42,6 @@ bool GImageAcceptView::process_request(GSession& _session, MTextStream& _out, ML
 
 bool GImageAcceptView::isAdministrator(GSession& _session) {
   return _session.user.id >= 0 && _session.user.type == 1;
-}
-
-void GImageAcceptView::standardHead(GSession& _session, MTextStream& _out) {
-  _out << "<HTML>\n" << "<HEAD>\n";
-  javaScript(_session, _out);
-  _out << "</HEAD>\n";
 }
 
 void GImageAcceptView::frame_imageAccept(GSession& _session, MTextStream& _out, MList& _params,
@@ -95,7 +87,7 @@ void GImageAcceptView::page_menu(GSession& _session, MTextStream& _out, MList& _
     } else {
       MString tabUrl = pageUrl(_session, entry.page);
       MString menuUrl = MString::format("/?session=%s&page=%d&%s=%d&requestId=%d",
-                                        session(_session).getValue(), 1001, "ImageAccept.tab",
+                                        GView::sessionInUrl(_session).getValue(), 1001, "ImageAccept.tab",
                                         entry.page, application.nextRequestId());
       _out << "<TD" << " class=\"tab\" bgColor=\"#C0C0C0\"" << hover
            << "onClick=\"mouseClick2(this,parent.area,'" << tabUrl.getValue() << "',document,'"

@@ -33,7 +33,6 @@ class GImageAcceptView : public GView {
 
  private:
   bool isAdministrator(GSession& _session);
-  void standardHead(GSession& _session, MTextStream& _out);
 
   GImagePages imagePages;
 };

@@ -49,12 +49,6 @@ int GImageFolderView::allowedTab(GSession& _session, int _tab, bool _imageFolder
                                                                           : FOLDER_TAB;
 }
 
-void GImageFolderView::standardHead(GSession& _session, MTextStream& _out) {
-  _out << "<HTML>\n" << "<HEAD>\n";
-  javaScript(_session, _out);
-  _out << "</HEAD>\n";
-}
-
 MString GImageFolderView::folderUrl(GSession& _session, int _page, int _folder_id) {
   return MString::format("/?session=%s&page=%d&requestId=%d&Folder.id=%d",
                          GHtml::urlEncode(_session.id.getValue()).getValue(), _page,

@@ -41,7 +41,6 @@ class GImageFolderView : public GView {
   // The tab of the lower frame: 402 (the folder) or 406 (own images), the latter only for
   // ordinary users in an image folder.
   int allowedTab(GSession& _session, int _tab, bool _imageFolder);
-  void standardHead(GSession& _session, MTextStream& _out);
   // "/?session=%s&page=%d&requestId=%d&Folder.id=%d" with a fresh request number.
   MString folderUrl(GSession& _session, int _page, int _folder_id);
   void writeTab(GSession& _session, MTextStream& _out, int _tab, int _current, int _folder_id,

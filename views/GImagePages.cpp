@@ -82,12 +82,6 @@ int GImagePages::requestedNumber(MList& _params, MObject* _remembered) {
   return number > 0 ? number : 1;
 }
 
-void GImagePages::standardHead(GSession& _session, MTextStream& _out) {
-  _out << "<HTML>\n" << "<HEAD>\n";
-  javaScript(_session, _out);
-  _out << "</HEAD>\n";
-}
-
 bool GImagePages::showsDetail(GImageMember::Group _group, GSession& _session) {
   return _session.viewState.getObject(GImageMember::get(_group).imageKey) != nullptr;
 }

@@ -38,7 +38,6 @@ class GImagePages : public GView {
   static int requestedFolder(GSession& _session, MList& _params);
 
  private:
-  void standardHead(GSession& _session, MTextStream& _out);
   // A page number or ordinal: `pagenum` of the request, else _remembered, else 1; at least 1.
   int requestedNumber(MList& _params, MObject* _remembered);
   void gridCell(GImageMember::Context& _context, GImageMember::Shown& _shown, int _ordinal,

@@ -52,12 +52,6 @@ bool GMainView::process_request(GSession& _session, MTextStream& _out, MList& _p
   }
 } M_RETHROW("bool GMainView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
-void GMainView::standardHead(GSession& _session, MTextStream& _out) {
-  _out << "<HTML>\n" << "<HEAD>\n";
-  javaScript(_session, _out);
-  _out << "</HEAD>\n";
-}
-
 int GMainView::currentModule(GSession& _session, MList& _params) {
   if (_params.getObject("tab_main") != nullptr) return paramInt(_params, "tab_main");
   MObject* remembered = _session.viewState.getObject("tab_main");

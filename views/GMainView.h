@@ -34,8 +34,6 @@ class GMainView : public GView {
   // The module shown in the right-hand frame: `tab_main` of the request, else of the
   // view-state list, else the introduction (600), which is then remembered.
   int currentModule(GSession& _session, MList& _params);
-  // "<HTML>\n<HEAD>\n", the page head, "</HEAD>\n".
-  void standardHead(GSession& _session, MTextStream& _out);
 };
 
 #endif

@@ -9,11 +9,9 @@ namespace {
 const int SEARCH_MODULE = 700;
 const int SEARCH_ACTION = 18;
 
-MString session(GSession& _session) { return GHtml::urlEncode(_session.id.getValue()); }
-
 // A page of the module with a fresh request number.
 MString pageUrl(GSession& _session, int _page) {
-  return MString::format("/?session=%s&page=%d&requestId=%d", session(_session).getValue(),
+  return MString::format("/?session=%s&page=%d&requestId=%d", GView::sessionInUrl(_session).getValue(),
                          _page, GApplication::get().nextRequestId());
 }
 
@@ -39,12 +37,6 @@ bool GSearchView::process_request(GSession& _session, MTextStream& _out, MList& 
     default: return false;
   }
 } M_RETHROW("bool GSearchView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
-
-void GSearchView::standardHead(GSession& _session, MTextStream& _out) {
-  _out << "<HTML>\n" << "<HEAD>\n";
-  javaScript(_session, _out);
-  _out << "</HEAD>\n";
-}
 
 void GSearchView::frame_search(GSession& _session, MTextStream& _out, MList& _params,
                                MString& _contentType) try {
@@ -83,7 +75,7 @@ void GSearchView::page_search(GSession& _session, MTextStream& _out, MList& _par
        << GHtml::escape(words.getValue()).getValue() << "\">\n"
        << "</TR>\n" << "</TABLE>\n" << "<HR>\n";
   MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d",
-                                session(_session).getValue(), SEARCH_MODULE, SEARCH_ACTION,
+                                GView::sessionInUrl(_session).getValue(), SEARCH_MODULE, SEARCH_ACTION,
                                 application.nextRequestId());
   _out << "<TABLE>\n" << "<TR>\n"
        << "<TD class=\"pageButton\" id=\"searchButton\" bgColor=\"#808080\" width=\"100\"" << hover

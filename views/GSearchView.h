@@ -25,7 +25,6 @@ class GSearchView : public GView {
                          MString& _contentType);
 
  private:
-  void standardHead(GSession& _session, MTextStream& _out);
 
   GImagePages imagePages;
 };

@@ -20,22 +20,11 @@ int selectedUser(MList& _params) {
   return _params.getObject("User.id") != nullptr ? GView::paramInt(_params, "User.id") : 0;
 }
 
-// The session identifier as it goes into a hand-built URL.
-MString sessionInUrl(GSession& _session) { return GHtml::urlEncode(_session.id.getValue()); }
-
 const char* userIcon(GUser& _user) {
   if (!_user.enabled) return "/images/user_disabled.gif";
   if (_user.type == 1) return "/images/user_admin.gif";
   if (_user.imageUpload) return "/images/user_upload.gif";
   return "/images/user_enabled.gif";
-}
-
-// "last, first", the comma only between two names; escaped for HTML text.
-MString personName(GUser& _user) {
-  MString name = GHtml::escape(_user.lastname.getValue());
-  if (_user.lastname.getLength() > 0 && _user.firstname.getLength() > 0) name += ", ";
-  name += GHtml::escape(_user.firstname.getValue());
-  return name;
 }
 
 }  // namespace
@@ -56,12 +45,6 @@ bool GUserAdminView::process_request(GSession& _session, MTextStream& _out, MLis
     default: return false;
   }
 } M_RETHROW("bool GUserAdminView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
-
-void GUserAdminView::standardHead(GSession& _session, MTextStream& _out) {
-  _out << "<HTML>\n" << "<HEAD>\n";
-  javaScript(_session, _out);
-  _out << "</HEAD>\n";
-}
 
 void GUserAdminView::frame_userAdmin(GSession& _session, MTextStream& _out, MList& _params,
                                      MString& _contentType) try {
@@ -125,7 +108,7 @@ void GUserAdminView::page_list(GSession& _session, MTextStream& _out, MList& _pa
 void GUserAdminView::listRow(GSession& _session, MTextStream& _out, GUser& _user,
                              int _selected) {
   GApplication& application = GApplication::get();
-  MString session = sessionInUrl(_session);
+  MString session = GView::sessionInUrl(_session);
   MString listUrl = MString::format("/?session=%s&page=%d&requestId=%d&User.id=%d",
                                     session.getValue(), 302, application.nextRequestId(),
                                     _user.id);
@@ -137,7 +120,7 @@ void GUserAdminView::listRow(GSession& _session, MTextStream& _out, GUser& _user
        << "onClick=\"mouseClick2(this,parent.list,'" << listUrl.getValue() << "',parent.info,'"
        << infoUrl.getValue() << "')\">\n";
   _out << "<TD width=\"20\" align=\"center\"><IMG src=\"" << userIcon(_user) << "\"/></TD>\n";
-  _out << "<TD width=\"40%\">" << personName(_user).getValue() << "</TD>\n";
+  _out << "<TD width=\"40%\">" << GView::personName(_user).getValue() << "</TD>\n";
   _out << "<TD width=\"30%\">" << GHtml::escape(_user.username.getValue()).getValue()
        << "</TD>\n";
   _out << "<TD width=\"80\" align=\"left\">";
@@ -160,7 +143,7 @@ void GUserAdminView::page_info(GSession& _session, MTextStream& _out, MList& _pa
   _out << "<BODY onLoad=\"document.User.type.focus();\">\n" << "<HR>\n";
   _out << "<FORM name=\"User\" class=\"input\" method=\"GET\" action=\"/\">\n";
   MString continuation = MString::format("%s&page=%d&requestId=%d&User.id=%d",
-                                         sessionInUrl(_session).getValue(), 107,
+                                         GView::sessionInUrl(_session).getValue(), 107,
                                          application.nextRequestId(), id);
   _out << "<INPUT name=\"session\" value=\"" << continuation.getValue()
        << "\" type=\"hidden\">\n";
@@ -261,7 +244,7 @@ void GUserAdminView::choiceCell(GSession& _session, MTextStream& _out, int _tabi
 
 void GUserAdminView::formButtons(GSession& _session, MTextStream& _out, int _id, bool _found) {
   GApplication& application = GApplication::get();
-  MString session = sessionInUrl(_session);
+  MString session = GView::sessionInUrl(_session);
   button(_session, _out, buttonStart, "mouseClick(this,parent,'",
          MString::format("/?session=%s&page=%d&requestId=%d&action=%d", session.getValue(), 301,
                          application.nextRequestId(), 7),
@@ -315,7 +298,7 @@ void GUserAdminView::page_delete(GSession& _session, MTextStream& _out, MList& _
          << " ( " << GHtml::escape(user.firstname.getValue()).getValue() << " "
          << GHtml::escape(user.lastname.getValue()).getValue() << " )?</P>" << "<HR>\n";
     _out << "<TABLE width=\"100%\"><TR>\n";
-    MString session = sessionInUrl(_session);
+    MString session = GView::sessionInUrl(_session);
     button(_session, _out, buttonStart, "mouseClick(this,parent,'",
            MString::format("/?session=%s&page=%d&requestId=%d&action=%d&User.id=%d",
                            session.getValue(), 301, application.nextRequestId(), 10, id),

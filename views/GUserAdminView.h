@@ -27,8 +27,6 @@ class GUserAdminView : public GView {
   void page_delete(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
 
  private:
-  // "<HTML>\n<HEAD>\n", the page head, "</HEAD>\n".
-  void standardHead(GSession& _session, MTextStream& _out);
   // One row of the user list.
   void listRow(GSession& _session, MTextStream& _out, GUser& _user, int _selected);
   // The seven rows of the user form, two label/value pairs each.

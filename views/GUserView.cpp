@@ -13,8 +13,6 @@ const int GUEST_ACCOUNT = 1;
 
 int validTab(int _tab) { return _tab == IMAGES_TAB ? IMAGES_TAB : ACCOUNT_TAB; }
 
-MString session(GSession& _session) { return GHtml::urlEncode(_session.id.getValue()); }
-
 }  // namespace
 
 GUserView::GUserView() {}
@@ -47,12 +45,6 @@ int GUserView::allowedTab(GSession& _session, int _tab) {
   return _tab == IMAGES_TAB && hasImages(_session) ? IMAGES_TAB : ACCOUNT_TAB;
 }
 
-void GUserView::standardHead(GSession& _session, MTextStream& _out) {
-  _out << "<HTML>\n" << "<HEAD>\n";
-  javaScript(_session, _out);
-  _out << "</HEAD>\n";
-}
-
 void GUserView::frame_user(GSession& _session, MTextStream& _out, MList& _params,
                            MString& _contentType) try {
   _session.viewState.setObject("tab_main", 100);
@@ -63,11 +55,11 @@ void GUserView::frame_user(GSession& _session, MTextStream& _out, MList& _params
   _session.viewState.setObject("UserView.tab", tab);
   _out << "<HTML>\n" << "<FRAMESET rows=\"105,90%\" name=\"" << 100 << "\" border=\"0\">\n";
   _out << "<FRAME name=\"menu\" src=\""
-       << MString::format("/?session=%s&page=%d&requestId=%d", session(_session).getValue(), 106,
+       << MString::format("/?session=%s&page=%d&requestId=%d", GView::sessionInUrl(_session).getValue(), 106,
                           application.nextRequestId()).getValue()
        << "\" noresize scrolling=\"no\"></frame>\n";
   _out << "<FRAME name=\"area\" src=\""
-       << MString::format("/?session=%s&page=%d&requestId=%d", session(_session).getValue(),
+       << MString::format("/?session=%s&page=%d&requestId=%d", GView::sessionInUrl(_session).getValue(),
                           allowedTab(_session, tab), application.nextRequestId()).getValue()
        << "\" noresize></frame>\n";
   _out << "</FRAMESET>\n" << "</HTML>\n";
@@ -105,10 +97,10 @@ void GUserView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
       _out << "<TD class=\"tabSelected\">\n";
     } else {
       MString pageUrl = MString::format("/?session=%s&page=%d&requestId=%d",
-                                        session(_session).getValue(), entry.page,
+                                        GView::sessionInUrl(_session).getValue(), entry.page,
                                         application.nextRequestId());
       MString menuUrl = MString::format("/?session=%s&page=%d&%s=%d&requestId=%d",
-                                        session(_session).getValue(), 106, "UserView.tab",
+                                        GView::sessionInUrl(_session).getValue(), 106, "UserView.tab",
                                         entry.page, application.nextRequestId());
       _out << "<TD" << " class=\"tab\" bgColor=\"#C0C0C0\"" << hover
            << "onClick=\"mouseClick2(this,parent.area,'" << pageUrl.getValue() << "',document,'"
@@ -168,7 +160,7 @@ void GUserView::page_info(GSession& _session, MTextStream& _out, MList& _params,
   }
   _out << "</TABLE></FORM>\n" << "<HR>\n";
   MString url = MString::format("/?session=%s&page=%d&requestId=%d&action=%d&User.id=%d",
-                                session(_session).getValue(), 107, application.nextRequestId(),
+                                GView::sessionInUrl(_session).getValue(), 107, application.nextRequestId(),
                                 9, user.id);
   _out << "<TABLE><TR><TD id=\"updateButton\" bgColor=\"#FEFEFE\""
        << " class=\"pageButton\" bgColor=\"#808080\" " << hover
@@ -185,10 +177,10 @@ void GUserView::uploadForm(GSession& _session, MTextStream& _out, int _page) {
   MString url =
       _page == 110
           ? MString::format("/?session=%s&page=%d&requestId=%d&action=%d&pagenum=%d&User.id=%d",
-                            session(_session).getValue(), 108, application.nextRequestId(), 11,
+                            GView::sessionInUrl(_session).getValue(), 108, application.nextRequestId(), 11,
                             1, user.id)
           : MString::format("/?session=%s&page=%d&requestId=%d&action=%d&pagenum=%d",
-                            session(_session).getValue(), 108, application.nextRequestId(), 11,
+                            GView::sessionInUrl(_session).getValue(), 108, application.nextRequestId(), 11,
                             1);
   _out << "<FORM name=\"imageForm\" method=\"POST\" enctype=\"multipart/form-data\" action=\""
        << url.getValue() << "\">\n";
@@ -242,10 +234,10 @@ void GUserView::page_deleteImage(GSession& _session, MTextStream& _out, MList& _
     _out << "<P class=\"dialogText\">" << application.translate(_session, "QUESTION_DELETE_IMAGE")
          << "?</P>" << "<HR>\n" << "<TABLE><TR>\n";
     MString yes = MString::format("/?session=%s&page=%d&requestId=%d&action=%d&Image.id=%d",
-                                  session(_session).getValue(), 100,
+                                  GView::sessionInUrl(_session).getValue(), 100,
                                   application.nextRequestId(), 12, image.id);
     MString no = MString::format("/?session=%s&page=%d&requestId=%d&Image.id=%d",
-                                 session(_session).getValue(), 100, application.nextRequestId(),
+                                 GView::sessionInUrl(_session).getValue(), 100, application.nextRequestId(),
                                  image.id);
     const struct {
       const char* key;

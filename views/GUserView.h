@@ -35,7 +35,6 @@ class GUserView : public GView {
   // The tab of the lower frame: 107 (account) or 109 (images), the latter only with
   // hasImages.
   int allowedTab(GSession& _session, int _tab);
-  void standardHead(GSession& _session, MTextStream& _out);
   // The upload form after the paging bar of page _page (110 or 108), while the user has the
   // upload right and room below the image limit.
   void uploadForm(GSession& _session, MTextStream& _out, int _page);

@@ -151,3 +151,18 @@ MString GView::paramText(MList& _params, const char* _name) {
 void GView::forgetAction(MList& _params) {
   if (_params.getObject("action") != nullptr) _params.deleteObject("action");
 }
+
+void GView::standardHead(GSession& _session, MTextStream& _out) {
+  _out << "<HTML>\n" << "<HEAD>\n";
+  javaScript(_session, _out);
+  _out << "</HEAD>\n";
+}
+
+MString GView::sessionInUrl(GSession& _session) { return GHtml::urlEncode(_session.id.getValue()); }
+
+MString GView::personName(GUser& _user) {
+  MString name = GHtml::escape(_user.lastname.getValue());
+  if (_user.lastname.getLength() > 0 && _user.firstname.getLength() > 0) name += ", ";
+  name += GHtml::escape(_user.firstname.getValue());
+  return name;
+}

@@ -23,6 +23,8 @@ class GView {
 
   // The elements of a page head: the title, the style sheet and the script file.
   void javaScript(GSession& _session, MTextStream& _out);
+  // "<HTML>", and the page head with javaScript: the start of every document with a head.
+  void standardHead(GSession& _session, MTextStream& _out);
   // Copies a file byte for byte into the page; a file that cannot be opened is reported on
   // standard error and leaves the page as it is.
   void writeFile(MTextStream& _out, const char* _filename);
@@ -42,6 +44,11 @@ class GView {
   // frames of a page. The request's action has been carried out or refused already; with
   // the fresh requestId of the links it would otherwise run again.
   static void forgetAction(MList& _params);
+
+  // The session identifier as it goes into a hand-built URL.
+  static MString sessionInUrl(GSession& _session);
+  // "last, first" of a user, the comma only between two names, escaped for HTML text.
+  static MString personName(GUser& _user);
 
   // A request parameter as an integer: -1 when it is absent or is no decimal number (an
   // optional minus sign and digits that fit an int), 0 when it is empty.
