@@ -9,6 +9,7 @@
 #include "lib/platform/MClock.h"
 #include "views/GHtml.h"
 #include "views/GSession.h"
+#include "webapp/GImageStore.h"
 
 namespace {
 
@@ -48,6 +49,8 @@ void GServer::configure(const char* _dir) try {
   servlet.init();
   server.configure(port.getValue(), &httpProcessor);
   database.init(directory.getValue());
+  // What a crash may have left half-done in the image store goes before the first request.
+  GImageStore::sweep();
 } M_RETHROW("void GServer::configure(char *_dir)")
 
 void GServer::takeConfigurationValues() try {

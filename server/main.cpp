@@ -1,3 +1,4 @@
+#include <malloc.h>
 #include <strings.h>
 
 #include <csignal>
@@ -67,6 +68,10 @@ int serviceStartFunction() try {
 } M_RETHROW("int serviceStartFunction()")
 
 int main(int argc, char** argv) {
+  // Each connection's two ring buffers (40000 bytes) and every large page body come from
+  // their own mappings, which go back to the system when freed: after a flood of
+  // connections the process returns to its size instead of keeping a heap grown for it.
+  mallopt(M_MMAP_THRESHOLD, 32 * 1024);
   GServer::instance();  // the one server object exists before the command line is looked at
   if (argc != 2 && argc != 3) {
     fprintf(stderr, "USAGE: vistrel <directory> [-install|-uninstall]\n");

@@ -61,9 +61,11 @@ void GImageActions::deleteImage(GSession& _session, MList& _params) try {
   int imageId = GView::paramInt(_params, "Image.id");
   GImage image;
   if (database.getImage(imageId, image) < 0 || !owns(_session, image)) return;
-  GImageStore::removeFiles(imageId);
+  // Links, record, then files: a crash in between leaves only files without a record, which
+  // the start-up sweep removes, never a record whose files are gone.
   database.deleteImageFolders(imageId);
   database.deleteImage(imageId);
+  GImageStore::removeFiles(imageId);
   MList& all = sessions.getSessions();
   for (MItem* item = all.getFirstItem(); item != nullptr; item = all.getNextItem(item)) {
     static_cast<GSession*>(item->object)->searchResults.deleteObject(imageId);

@@ -15,6 +15,14 @@ class GImageStore {
   // Deletes the three files of an image; a file that cannot be deleted (already gone, for
   // one) is skipped.
   static void removeFiles(int _image_id);
+
+  // The start-up repair after a crash, before any request is served: removes the upload
+  // temporary files, the image records whose upload never completed (no size yet)
+  // together with their folder links and files, and the store files of
+  // images that have no record (a deletion that was cut short). The changes of the store
+  // are ordered so that a crash at any moment leaves only these three leftovers. Returns
+  // the number of files and records removed.
+  static int sweep();
 };
 
 #endif

@@ -106,10 +106,11 @@ void GUserActions::deleteUser(GSession& _session, MList& _params) try {
     database.changeFolderOwners(userId, 0);
     MList images;
     database.getUserImages(userId, images);
+    // Records before files, as for one image (see GImageActions::deleteImage).
+    database.deleteUserImages(userId);
     for (MItem* item = images.getFirstItem(); item != nullptr; item = images.getNextItem(item)) {
       GImageStore::removeFiles(static_cast<GImage*>(item->object)->id);
     }
-    database.deleteUserImages(userId);
     database.deleteUser(userId);
   }
   _params.deleteObject("User.id");

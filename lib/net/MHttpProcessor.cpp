@@ -73,6 +73,7 @@ MHttpProcessor::MHttpProcessor(MInterface* _interface)
       pendingWritten(0),
       pendingActive(false),
       headerLines(0),
+      refused(false),
       bodyReserved(0),
       bodyStarted(false),
       requestStart(0),
@@ -182,6 +183,27 @@ bool MHttpProcessor::isExpired(UInt64 _now) {
   }
 }
 
+bool MHttpProcessor::canGiveWay(UInt64& _since) {
+  if (interface == nullptr || interface->getOutput() == nullptr ||
+      interface->getOutput()->getInputBytes() > 0 || pendingActive)
+    return false;
+  switch (state) {
+    case STATE_NEW_MESSAGE: {
+      UInt64 last = idleSince;
+      if (interface->getLastReceive() > last) last = interface->getLastReceive();
+      if (interface->getLastSend() > last) last = interface->getLastSend();
+      _since = last;
+      return true;
+    }
+    case STATE_READ_TYPE:
+    case STATE_READ_HEADERS:
+      _since = requestStart;
+      return true;
+    default:
+      return false;
+  }
+}
+
 void MHttpProcessor::event_httpRequest(MHttpRequest& _request, MHttpResponse& _response) try {
   if (handler != nullptr) handler->dispatchRequest(_request, _response);
 } M_RETHROW("void MHttpProcessor::event_httpRequest(MHttpRequest& _request, MHttpResponse& _response)")
@@ -236,6 +258,7 @@ void MHttpProcessor::process_newMessage() try {
   contentRead = 0;
   contentWritten = 0;
   headerLines = 0;
+  refused = false;
   bodyStarted = false;
   requestStart = clockMillis();
   state = STATE_READ_TYPE;
@@ -282,7 +305,8 @@ void MHttpProcessor::process_readHeaders() try {
   MString line;
   if (!readLine(line)) return;
   if (line.getLength() == 0) {
-    state = STATE_READ_CONTENT;
+    // A refused request's body is never read: the connection ends after the answer.
+    state = refused ? STATE_HTTP_REQUEST : STATE_READ_CONTENT;
     return;
   }
   if (++headerLines > maxHeaderLines) {
@@ -290,6 +314,8 @@ void MHttpProcessor::process_readHeaders() try {
     return;
   }
   const char* text = line.getValue();
+  // Also without the blank after the colon, which would otherwise hide the header.
+  if (strncasecmp(text, "Transfer-Encoding:", 18) == 0) refused = true;
   const char* colon = strstr(text, ": ");
   if (colon == nullptr) return;
   MString name(text, (int)(colon - text));
@@ -321,12 +347,18 @@ void MHttpProcessor::process_readContent() try {
 
 void MHttpProcessor::process_httpRequest() try {
   response->version = request->version;
-  MObject* connection = request->headers.getObject("Connection");
-  if (connection != nullptr) {
-    MString value = connection->toString();
-    if (value.getLength() > 0) response->headers.setObject("Connection", value.getValue());
+  if (refused) {
+    response->statusCode = 501;
+    response->statusText = "Not Implemented";
+    response->headers.setObject("Connection", "Close");
+  } else {
+    MObject* connection = request->headers.getObject("Connection");
+    if (connection != nullptr) {
+      MString value = connection->toString();
+      if (value.getLength() > 0) response->headers.setObject("Connection", value.getValue());
+    }
+    event_httpRequest(*request, *response);
   }
-  event_httpRequest(*request, *response);
   response->contentLength = (int)response->content.getWritePos();
   response->headers.setObject("Content-Type", response->contentType.getValue());
   response->headers.setObject("Content-Length", response->contentLength);

@@ -16,6 +16,11 @@ class MHttpResponse;
 // POST, keeps the connection open for further requests, and asks the server loop to close
 // it after a response whose Connection header is "Close" (any letter case).
 //
+// A request that carries Transfer-Encoding is answered "501 Not Implemented" and the
+// connection closed, without the handler: its body is framed in a way this processor does
+// not read, and taking the body's bytes for further requests would let one request smuggle
+// in another.
+//
 // Limits: lines of at most 9999 characters, at most 100 header lines per request, bodies
 // below 20000000 bytes kept (larger ones read and dropped), and all kept bodies of all
 // connections together within a process-wide budget; a request whose body does not fit
@@ -72,6 +77,9 @@ class MHttpProcessor : public MStreamProcessor {
   bool process() override;
   bool canProcess() override;
   bool isExpired(UInt64 _now) override;
+  // Between requests (since the last byte moved) and while a request line or its headers
+  // are arriving (since the request's first byte), with no answer waiting to be sent.
+  bool canGiveWay(UInt64& _since) override;
   // Hands a complete request to the handler's dispatchRequest; nothing without a handler.
   virtual void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response);
 
@@ -128,6 +136,8 @@ class MHttpProcessor : public MStreamProcessor {
   int pendingWritten;
   bool pendingActive;
   int headerLines;
+  // The request carries Transfer-Encoding and is refused.
+  bool refused;
   // Body bytes of the current request counted against the budget.
   Int64 bodyReserved;
   bool bodyStarted;

@@ -138,7 +138,7 @@ bool MServer::process_socketInput(int _waitMillis) try {
   bool work = false;
   for (size_t i = 0; i < entries.size(); ++i) {
     short revents = pollSet[i].revents;
-    if (revents == 0) continue;
+    if (revents == 0 || entries[i].removed) continue;
     if (entries[i].connection == listenInterface) {
       if ((revents & POLLIN) && process_socketAccept(listenSocket)) work = true;
     } else if (process_socketRead((int)i)) {
@@ -150,6 +150,11 @@ bool MServer::process_socketInput(int _waitMillis) try {
 
 bool MServer::process_socketAccept(MSocket* _socket) {
   bool work = false;
+  // Connections that gave way in this pass; they leave the list at the end of the pass.
+  int evicted = 0;
+  for (const Entry& entry : entries) {
+    if (entry.removed) ++evicted;
+  }
   for (int n = 0; n < maxAcceptsPerPass; ++n) {
     if (n > 0 && !_socket->isReadable(0, 0)) break;
     MSocket* socket;
@@ -160,7 +165,8 @@ bool MServer::process_socketAccept(MSocket* _socket) {
       break;
     }
     work = true;
-    if (connections.getLength() >= maxConnections) {
+    if (connections.getLength() - evicted >= maxConnections && makeRoom()) ++evicted;
+    if (connections.getLength() - evicted >= maxConnections) {
       // Full: the client learns it at once from the closed connection.
       try {
         socket->closeConnection();
@@ -195,6 +201,24 @@ bool MServer::process_socketAccept(MSocket* _socket) {
     }
   }
   return work;
+}
+
+bool MServer::makeRoom() {
+  Entry* oldest = nullptr;
+  UInt64 oldestSince = 0;
+  for (Entry& entry : entries) {
+    if (entry.removed || entry.connection == listenInterface) continue;
+    MStreamProcessor* processor = entry.connection->getProcessor();
+    UInt64 since = 0;
+    if (processor == nullptr || !processor->canGiveWay(since)) continue;
+    if (oldest == nullptr || since < oldestSince) {
+      oldest = &entry;
+      oldestSince = since;
+    }
+  }
+  if (oldest == nullptr) return false;
+  oldest->removed = true;
+  return true;
 }
 
 bool MServer::process_socketRead(int _entry) {

@@ -23,7 +23,12 @@ class MStreamProcessor;
 // One pass of the loop: wait in poll for the sockets that can move data (without waiting
 // when the previous pass got anything done), accept, read, let every processor work, send
 // to every connection that has output and can take it, close the connections that asked to
-// be closed, and drop those whose client has gone quiet for too long. Sockets are
+// be closed, and drop those whose client has gone quiet for too long. When every place is
+// taken, a new connection takes the place of the one that has waited longest for its client
+// (an idle keep-alive connection, or one whose request head is still trickling in), as
+// established servers reuse idle connections: so neither idle browsers nor a flood of slow
+// clients can lock everyone else out. Only when no connection can give way is the new one
+// closed. Sockets are
 // non-blocking, so a slow or stalled client never holds up the others. An idle server sleeps
 // in poll; stop() ends the loop within one idle wait.
 class MServer : public MRunable {
@@ -82,6 +87,9 @@ class MServer : public MRunable {
     bool removed;
   };
   void removeMarked();
+  // Marks the connection that has waited longest for its client as removed; false when
+  // none can give way.
+  bool makeRoom();
 
   MSocket* listenSocket;
   MInterface* listenInterface;

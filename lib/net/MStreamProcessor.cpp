@@ -34,3 +34,5 @@ UInt64 MStreamProcessor::clockMillis() {
   auto now = std::chrono::steady_clock::now().time_since_epoch();
   return (UInt64)std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
 }
+
+bool MStreamProcessor::canGiveWay(UInt64& _since) { return false; }

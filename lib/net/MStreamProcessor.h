@@ -28,6 +28,11 @@ class MStreamProcessor : public MObject {
   // True when the connection has waited on its client longer than the protocol allows and
   // should be dropped. _now is a reading of clockMillis. The base version never expires.
   virtual bool isExpired(UInt64 _now);
+  // True when the connection may be closed to make room for a new one when all places are
+  // taken: it is waiting for its client (for a next request, or for the rest of one whose
+  // head has not arrived) and owes it no answer. _since tells since when, so that the
+  // longest waiting goes first. The base version never gives way.
+  virtual bool canGiveWay(UInt64& _since);
 
   // Milliseconds of a clock that only moves forward, for time-outs.
   static UInt64 clockMillis();

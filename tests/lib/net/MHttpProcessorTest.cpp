@@ -442,3 +442,23 @@ TEST(MHttpProcessor, NewObjectCarriesTheHandler) {
   EXPECT_STREQ("endMessage", MHttpProcessor::getStateName(8));
   EXPECT_STREQ("", MHttpProcessor::getStateName(9));
 }
+
+TEST(MHttpProcessor, TransferEncodingIsRefusedAndItsBodyNeverTakenForARequest) {
+  // With or without Content-Length, in any letter case, with or without the blank after the
+  // colon: the chunked body hides a second request that must not be answered.
+  const char* headers[] = {"Transfer-Encoding: chunked\r\n",
+                           "Content-Length: 4\r\ntransfer-encoding: chunked\r\n",
+                           "TRANSFER-ENCODING:chunked\r\n"};
+  for (const char* header : headers) {
+    SCOPED_TRACE(header);
+    TestHandler handler;
+    ProcessorHarness h(&handler);
+    std::string out = h.exchange("POST /up HTTP/1.1\r\n" + std::string(header) +
+                                 "\r\n1a\r\nGET /hidden HTTP/1.1\r\n\r\n\r\n0\r\n\r\n");
+    EXPECT_EQ(0u, handler.seen.size());
+    EXPECT_EQ(1, countOf(out, "HTTP/1.1 "));
+    EXPECT_EQ(0u, out.find("HTTP/1.1 501 Not Implemented\r\n"));
+    EXPECT_NE(std::string::npos, out.find("Connection: Close\r\n"));
+    EXPECT_TRUE(h.processor->isCloseRequested());
+  }
+}

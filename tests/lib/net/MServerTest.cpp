@@ -144,7 +144,7 @@ TEST_F(ServerTest, BodiesAroundTheLimit) {
   EXPECT_EQ(0u, seen[1].content.size());
 }
 
-TEST_F(ServerTest, ConnectionBeyondThe499thIsClosedAtOnce) {
+TEST_F(ServerTest, ConnectionBeyondThe499thTakesThePlaceOfTheLongestIdle) {
   struct rlimit limit;
   getrlimit(RLIMIT_NOFILE, &limit);
   if (limit.rlim_cur < 2048) {
@@ -152,12 +152,50 @@ TEST_F(ServerTest, ConnectionBeyondThe499thIsClosedAtOnce) {
     setrlimit(RLIMIT_NOFILE, &limit);
   }
   startServer();
-  for (int i = 0; i < 499; ++i) {
+  // 498 idle keep-alive connections, the first of them idle longest, and one whose request
+  // head is still arriving.
+  for (int i = 0; i < 498; ++i) {
     HttpClient* c = connect();
     ASSERT_TRUE(c->send(get("/")));
     ASSERT_EQ("ok", responseBody(c->readResponse())) << "client " << i;
+    if (i < 2) sleepFor(0, 20);  // the first two idle visibly longer than the rest
   }
+  HttpClient* slow = connect();
+  ASSERT_TRUE(slow->send("GET /slow HTTP/1.1\r\nHost: x\r\n"));
+  ASSERT_TRUE(connectionsBecome(499));
+
+  HttpClient* extra = connect();
+  ASSERT_TRUE(extra->send(get("/")));
+  EXPECT_EQ("ok", responseBody(extra->readResponse()));
+  std::string received;
+  EXPECT_TRUE(clients[0]->waitForClose(3, &received)) << "the longest idle gave way";
+  EXPECT_EQ("", received);
   EXPECT_EQ(499, server->getConnectionCount());
+
+  // The next one displaces the next idle connection, not the request still arriving.
+  HttpClient* another = connect();
+  ASSERT_TRUE(another->send(get("/")));
+  EXPECT_EQ("ok", responseBody(another->readResponse()));
+  EXPECT_TRUE(clients[1]->waitForClose(3, &received));
+  ASSERT_TRUE(slow->send("\r\n"));
+  EXPECT_EQ("ok", responseBody(slow->readResponse()));
+}
+
+TEST_F(ServerTest, ConnectionBeyondThe499thIsClosedWhenNoneCanGiveWay) {
+  struct rlimit limit;
+  getrlimit(RLIMIT_NOFILE, &limit);
+  if (limit.rlim_cur < 2048) {
+    limit.rlim_cur = limit.rlim_max < 2048 ? limit.rlim_max : 2048;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+  startServer();
+  // Every place holds a request whose body is under way.
+  for (int i = 0; i < 499; ++i) {
+    HttpClient* c = connect();
+    ASSERT_TRUE(c->send("POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\n0123456789"));
+  }
+  ASSERT_TRUE(connectionsBecome(499));
+  sleepFor(0, 300);  // time to read every request head
   HttpClient* extra = connect();
   std::string received;
   EXPECT_TRUE(extra->waitForClose(3, &received));
