@@ -322,22 +322,21 @@ int GDatabase::updateImage(int _image_id, GImage& _image) try {
   return _image_id;
 } M_RETHROW("int GDatabase::updateImage(int _image_id,GImage& _image)")
 
-int GDatabase::acceptImage(int _image_id) try {
+int GDatabase::setImageStatus(int _image_id, GImageStatus _status) {
   MMutexLock lock(mutex);
   uchar record[GImageRecord::SIZE];
   if (!readHit(imageFile, _image_id, record)) return -1;
-  record[GImageRecord::STATUS] = GIMAGE_ACCEPTED;
+  record[GImageRecord::STATUS] = _status;
   updateRecord(imageFile, _image_id, record);
   return _image_id;
+}
+
+int GDatabase::acceptImage(int _image_id) try {
+  return setImageStatus(_image_id, GIMAGE_ACCEPTED);
 } M_RETHROW("int GDatabase::acceptImage(int _image_id)")
 
 int GDatabase::denyImage(int _image_id) try {
-  MMutexLock lock(mutex);
-  uchar record[GImageRecord::SIZE];
-  if (!readHit(imageFile, _image_id, record)) return -1;
-  record[GImageRecord::STATUS] = GIMAGE_DENIED;
-  updateRecord(imageFile, _image_id, record);
-  return _image_id;
+  return setImageStatus(_image_id, GIMAGE_DENIED);
 } M_RETHROW("int GDatabase::denyImage(int _image_id)")
 
 int GDatabase::deleteImage(int _image_id) try {

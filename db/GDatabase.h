@@ -179,6 +179,8 @@ class GDatabase {
   int findFreeRecord(GRecordFile& _file);
   void freeLinks(int _field, int _value);
   void setLinkStatus(int _folder_id, int _image_id, GImageStatus _status);
+  // The status byte of an image record; -1 when the record is not in use.
+  int setImageStatus(int _image_id, GImageStatus _status);
 
   MMutex mutex;
   GRecordFile imageFile;
