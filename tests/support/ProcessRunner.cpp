@@ -21,8 +21,12 @@ std::string readFile(const std::string& _path) {
 
 std::string tempName(const char* _suffix) {
   char name[] = "/tmp/vistrel-proc-XXXXXX";
+  // The unique name is reserved only long enough to derive the output file's name from it.
   int fd = mkstemp(name);
-  if (fd >= 0) close(fd);
+  if (fd >= 0) {
+    close(fd);
+    unlink(name);
+  }
   return std::string(name) + _suffix;
 }
 }  // namespace
