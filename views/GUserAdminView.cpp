@@ -162,46 +162,43 @@ void GUserAdminView::formRows(GSession& _session, MTextStream& _out, GUser& _use
   choiceCell(_session, _out, 8, "enabled", _user.enabled, "WORD_NO", "WORD_YES");
   _out << "</TR>\n";
 
-  _out << "<TR>\n";
-  labelCell(_session, _out, "LABEL_LAST_NAME");
-  textCell(_out, "text", 2, "lastname", _user.lastname);
-  labelCell(_session, _out, "LABEL_IMAGE_UPLOAD");
-  choiceCell(_session, _out, 9, "imageUpload", _user.imageUpload, "TEXT_NOT_ALLOWED",
-             "TEXT_ALLOWED");
-  _out << "</TR>\n";
-
-  _out << "<TR>\n";
-  labelCell(_session, _out, "LABEL_FIRST_NAME");
-  textCell(_out, "text", 3, "firstname", _user.firstname);
-  labelCell(_session, _out, "LABEL_IMAGE_DOWNLOAD");
-  choiceCell(_session, _out, 10, "imageDownload", _user.imageDownload, "TEXT_NOT_ALLOWED",
-             "TEXT_ALLOWED");
-  _out << "</TR>\n";
-
-  _out << "<TR>\n";
-  labelCell(_session, _out, "LABEL_USERNAME");
-  textCell(_out, "text", 4, "username", _user.username);
-  labelCell(_session, _out, "LABEL_IMAGE_ACCEPT");
-  choiceCell(_session, _out, 11, "imageAccept", _user.imageAccept, "TEXT_NOT_REQUIRED",
-             "TEXT_REQUIRED");
-  _out << "</TR>\n";
-
-  // Both password fields hold the stored password: sent unchanged, they keep it.
-  _out << "<TR>\n";
-  labelCell(_session, _out, "LABEL_PASSWORD");
-  textCell(_out, "password", 5, "password1", _user.password);
-  labelCell(_session, _out, "LABEL_FOLDER_ACCEPT");
-  choiceCell(_session, _out, 12, "folderAccept", _user.folderAccept, "TEXT_NOT_REQUIRED",
-             "TEXT_REQUIRED");
-  _out << "</TR>\n";
-
-  _out << "<TR>\n";
-  labelCell(_session, _out, "LABEL_PASSWORD_CONFIRMATION");
-  textCell(_out, "password", 6, "password2", _user.password);
-  labelCell(_session, _out, "LABEL_FOLDER_ADMINISTRATION");
-  choiceCell(_session, _out, 13, "folderAdmin", _user.folderAdmin, "TEXT_NOT_ALLOWED",
-             "TEXT_ALLOWED");
-  _out << "</TR>\n";
+  // The middle rows: a text field on the left, a right on the right. Both password fields
+  // hold the stored password: sent unchanged, they keep it.
+  struct Row {
+    const char* textLabel;
+    const char* inputType;
+    const char* textName;
+    MString GUser::*text;
+    const char* rightLabel;
+    const char* rightName;
+    bool GUser::*right;
+    const char* noKey;
+    const char* yesKey;
+  };
+  static const Row rows[] = {
+      {"LABEL_LAST_NAME", "text", "lastname", &GUser::lastname, "LABEL_IMAGE_UPLOAD",
+       "imageUpload", &GUser::imageUpload, "TEXT_NOT_ALLOWED", "TEXT_ALLOWED"},
+      {"LABEL_FIRST_NAME", "text", "firstname", &GUser::firstname, "LABEL_IMAGE_DOWNLOAD",
+       "imageDownload", &GUser::imageDownload, "TEXT_NOT_ALLOWED", "TEXT_ALLOWED"},
+      {"LABEL_USERNAME", "text", "username", &GUser::username, "LABEL_IMAGE_ACCEPT",
+       "imageAccept", &GUser::imageAccept, "TEXT_NOT_REQUIRED", "TEXT_REQUIRED"},
+      {"LABEL_PASSWORD", "password", "password1", &GUser::password, "LABEL_FOLDER_ACCEPT",
+       "folderAccept", &GUser::folderAccept, "TEXT_NOT_REQUIRED", "TEXT_REQUIRED"},
+      {"LABEL_PASSWORD_CONFIRMATION", "password", "password2", &GUser::password,
+       "LABEL_FOLDER_ADMINISTRATION", "folderAdmin", &GUser::folderAdmin, "TEXT_NOT_ALLOWED",
+       "TEXT_ALLOWED"},
+  };
+  // Tab order: the text fields from 2, the rights from 9.
+  int tab = 0;
+  for (const Row& row : rows) {
+    _out << "<TR>\n";
+    labelCell(_session, _out, row.textLabel);
+    textCell(_out, row.inputType, 2 + tab, row.textName, _user.*row.text);
+    labelCell(_session, _out, row.rightLabel);
+    choiceCell(_session, _out, 9 + tab, row.rightName, _user.*row.right, row.noKey, row.yesKey);
+    _out << "</TR>\n";
+    ++tab;
+  }
 
   _out << "<TR>\n";
   labelCell(_session, _out, "LABEL_EMAIL_ADDRESS");
