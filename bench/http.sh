@@ -27,9 +27,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
-}
+source bench/common.sh
 
 # --- our server ---
 build/release/bench/http_bench 0 >"$work/ours.out" 2>&1 &
@@ -42,38 +40,7 @@ ours_port="$(awk '/^PORT /{print $2}' "$work/ours.out")"
 [ -n "$ours_port" ] || { echo "our server did not start"; cat "$work/ours.out"; exit 1; }
 
 # --- nginx ---
-nginx_port="$(free_port)"
-mkdir -p "$work/www" "$work/nginx"
-head -c 5120 /dev/zero | tr '\0' 'x' >"$work/www/index.html"
-chmod 755 "$work" "$work/www"
-chmod 644 "$work/www/index.html"
-cat >"$work/nginx/nginx.conf" <<CONF
-worker_processes 1;
-daemon off;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  default_type text/html;
-  server {
-    listen 127.0.0.1:$nginx_port;
-    root $work/www;
-  }
-}
-CONF
-nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" >"$work/nginx/stdout" 2>&1 &
-nginx_pid=$!
-for _ in $(seq 100); do
-  up=$( (exec 3<>"/dev/tcp/127.0.0.1/$nginx_port") 2>/dev/null && echo yes || true)
-  [ "$up" = yes ] && break
-  sleep 0.1
-done
+start_nginx
 
 # --- load ---
 run_wrk() {  # name port -> prints "requests/s p99-ms"
