@@ -347,12 +347,13 @@ def normal_request_ok(port, timeout=5.0):
 
 
 def session_cookie(response):
-    """The session identifier that the answer's Set-Cookie hands out, "" without one."""
-    cookie = response.header("Set-Cookie") or ""
+    """The session identifier that the answer's Set-Cookie hands out, "" without one (the
+    bare identifier of earlier versions counts too, so that the kit can measure them)."""
+    cookie = (response.header("Set-Cookie") or "").split(";")[0].strip()
     prefix = "vistrel_session="
-    if not cookie.startswith(prefix):
-        return ""
-    return cookie[len(prefix):].split(";")[0]
+    if cookie.startswith(prefix):
+        return cookie[len(prefix):]
+    return cookie if cookie.isdigit() else ""
 
 
 class Session:
