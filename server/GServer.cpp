@@ -1,5 +1,7 @@
 #include "server/GServer.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -47,6 +49,12 @@ void GServer::configure(const char* _dir) try {
   loadMimeList();
   takeConfigurationValues();
   servlet.init();
+  // Large request bodies wait in files under the root; a process that died may have left
+  // some behind.
+  MString bodies = MString::format("%s/tmp", directory.getValue());
+  mkdir(bodies.getValue(), 0700);
+  MHttpProcessor::removeBodyFiles(bodies.getValue());
+  httpProcessor.setBodyDirectory(bodies.getValue());
   server.configure(port.getValue(), &httpProcessor);
   database.init(directory.getValue());
   // What a crash may have left half-done in the image store goes before the first request.
