@@ -430,11 +430,6 @@ void MHttpProcessor::readHeader(const MString& _line) {
 void MHttpProcessor::startBody() {
   bodyStart = clockMillis();
   state = STATE_READ_CONTENT;
-  if (request->contentLength > maxMemoryBody && request->contentLength < maxStoredBody) {
-    int handle = openBodyFile();
-    if (handle < 0) return refuse(503);
-    request->setContentFile(handle);
-  }
 }
 
 void MHttpProcessor::process_readContent() try {
@@ -450,6 +445,12 @@ void MHttpProcessor::process_readContent() try {
   if (n <= 0) return;
   contentRead += n;
   if (request->contentLength >= maxStoredBody) return;
+  // The file is made with the first byte: a body announced but not sent costs no file.
+  if (request->contentLength > maxMemoryBody && request->getContentFile() < 0) {
+    int handle = openBodyFile();
+    if (handle < 0) return refuse(503);
+    request->setContentFile(handle);
+  }
   if (request->getContentFile() < 0) {
     request->content.writeData(area, n);
   } else if (!writeAll(request->getContentFile(), area, n)) {

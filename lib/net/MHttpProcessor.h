@@ -132,7 +132,7 @@ class MHttpProcessor : public MStreamProcessor {
   void refuse(int _status);
   // Takes one header line; refuses the request when the line breaks the framing rules.
   void readHeader(const MString& _line);
-  // After the header block: where the body goes.
+  // After the header block.
   void startBody();
   // After the body: the fields of a form body into the parameters.
   void readFormBody();
