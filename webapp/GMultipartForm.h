@@ -12,7 +12,8 @@ class MHttpRequest;
 // that the Content-Type header announces, each with its own header lines. Only what the
 // upload needs: where the bytes of the first file field lie, exactly as the browser sent the
 // file, without the part headers in front and the closing boundary behind. A part whose
-// header lines take more than maxPartHeaders bytes ends the search.
+// boundary line and header lines take more than maxPartHeaders bytes (and a little room
+// for blanks after the boundary) ends the search.
 class GMultipartForm {
  public:
   static const size_t maxPartHeaders = 16384;
