@@ -57,7 +57,6 @@ std::string parameterName(const std::string& _piece) {
 class TextBody {
  public:
   explicit TextBody(const std::string& _text) : text(_text) {}
-  size_t size() const { return text.size(); }
   size_t find(const std::string& _what, size_t _from) const { return text.find(_what, _from); }
   std::string slice(size_t _pos, size_t _count) const {
     return _pos < text.size() ? text.substr(_pos, _count) : std::string();
@@ -72,7 +71,6 @@ class RequestBody {
  public:
   explicit RequestBody(MHttpRequest& _request)
       : request(_request), total((size_t)_request.getContentSize()) {}
-  size_t size() const { return total; }
   size_t find(const std::string& _what, size_t _from) const {
     // Each piece overlaps the next by the length of what is looked for, less one, so that
     // nothing is missed where two pieces meet.

@@ -520,6 +520,14 @@ def check_database(root):
     return {"users": len(us), "images": len(ims), "folders": len(fos), "links": len(lis)}
 
 
+def summary(count, failures):
+    """Prints the failures (name, problems) and the count of passed checks; the exit code."""
+    for name, problems in failures:
+        print("FAIL %s: %s" % (name, "; ".join(problems)))
+    print("%d passed, %d failed" % (count - len(failures), len(failures)))
+    return 1 if failures else 0
+
+
 def report_table(title, header, rows):
     """Prints a table with a title, columns sized to their contents."""
     widths = [len(h) for h in header]

@@ -192,10 +192,7 @@ def main():
             server.kill()
         root.remove()
         kit.shutil.rmtree(work, ignore_errors=True)
-    for name, problems in failures:
-        print("FAIL %s: %s" % (name, "; ".join(problems)))
-    print("%d passed, %d failed" % (len(rows) - len(failures), len(failures)))
-    return 1 if failures else 0
+    return kit.summary(len(rows), failures)
 
 
 if __name__ == "__main__":

@@ -28,6 +28,16 @@ bool waitUntil(const std::function<bool()>& _condition, double _seconds) {
   return true;
 }
 
+// Room for the client and the server side of 500 connections in this one process.
+void raiseFileLimit() {
+  struct rlimit limit;
+  getrlimit(RLIMIT_NOFILE, &limit);
+  if (limit.rlim_cur < 2048) {
+    limit.rlim_cur = limit.rlim_max < 2048 ? limit.rlim_max : 2048;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
 std::string get(const std::string& _url, const std::string& _headers = "") {
   return "GET " + _url + " HTTP/1.1\r\nHost: test\r\n" + _headers + "\r\n";
 }
@@ -226,12 +236,7 @@ TEST_F(ServerTest, BodiesAroundTheLimit) {
 }
 
 TEST_F(ServerTest, ConnectionBeyondThe499thTakesThePlaceOfTheLongestIdle) {
-  struct rlimit limit;
-  getrlimit(RLIMIT_NOFILE, &limit);
-  if (limit.rlim_cur < 2048) {
-    limit.rlim_cur = limit.rlim_max < 2048 ? limit.rlim_max : 2048;
-    setrlimit(RLIMIT_NOFILE, &limit);
-  }
+  raiseFileLimit();
   startServer();
   // 498 idle keep-alive connections, the first of them idle longest, and one whose request
   // head is still arriving.
@@ -263,12 +268,7 @@ TEST_F(ServerTest, ConnectionBeyondThe499thTakesThePlaceOfTheLongestIdle) {
 }
 
 TEST_F(ServerTest, BodiesThatFallBehindGiveWay) {
-  struct rlimit limit;
-  getrlimit(RLIMIT_NOFILE, &limit);
-  if (limit.rlim_cur < 2048) {
-    limit.rlim_cur = limit.rlim_max < 2048 ? limit.rlim_max : 2048;
-    setrlimit(RLIMIT_NOFILE, &limit);
-  }
+  raiseFileLimit();
   startServer();
   // Every place holds a request whose body stalls: 10 bytes earn 20 ms.
   for (int i = 0; i < 499; ++i) {
@@ -284,12 +284,7 @@ TEST_F(ServerTest, BodiesThatFallBehindGiveWay) {
 }
 
 TEST_F(ServerTest, ConnectionBeyondThe499thIsClosedWhenNoneCanGiveWay) {
-  struct rlimit limit;
-  getrlimit(RLIMIT_NOFILE, &limit);
-  if (limit.rlim_cur < 2048) {
-    limit.rlim_cur = limit.rlim_max < 2048 ? limit.rlim_max : 2048;
-    setrlimit(RLIMIT_NOFILE, &limit);
-  }
+  raiseFileLimit();
   startServer();
   // Every place holds a request whose body keeps ahead of the rate: 40000 bytes earn 80 s.
   std::string part(40000, 'x');
