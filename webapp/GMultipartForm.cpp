@@ -73,32 +73,39 @@ class RequestBody {
       : request(_request), total((size_t)_request.getContentSize()) {}
   size_t find(const std::string& _what, size_t _from) const {
     // Each piece overlaps the next by the length of what is looked for, less one, so that
-    // nothing is missed where two pieces meet.
+    // nothing is missed where two pieces meet. One buffer serves every piece.
     const size_t piece = 65536;
     for (size_t at = _from; at < total && _what.size() <= total - at; at += piece) {
-      std::string window = slice(at, piece + _what.size() - 1);
+      read(at, piece + _what.size() - 1, window);
       size_t found = window.find(_what);
       if (found != std::string::npos) return at + found;
     }
     return std::string::npos;
   }
   std::string slice(size_t _pos, size_t _count) const {
-    if (_pos >= total) return std::string();
-    if (_count > total - _pos) _count = total - _pos;
-    std::string bytes(_count, '\0');
-    size_t done = 0;
-    while (done < _count) {
-      int n = request.readContent((Int64)(_pos + done), &bytes[done], (int)(_count - done));
-      if (n <= 0) break;
-      done += (size_t)n;
-    }
-    bytes.resize(done);
+    std::string bytes;
+    read(_pos, _count, bytes);
     return bytes;
   }
 
  private:
+  void read(size_t _pos, size_t _count, std::string& _bytes) const {
+    _bytes.clear();
+    if (_pos >= total) return;
+    if (_count > total - _pos) _count = total - _pos;
+    _bytes.resize(_count);
+    size_t done = 0;
+    while (done < _count) {
+      int n = request.readContent((Int64)(_pos + done), &_bytes[done], (int)(_count - done));
+      if (n <= 0) break;
+      done += (size_t)n;
+    }
+    _bytes.resize(done);
+  }
+
   MHttpRequest& request;
   size_t total;
+  mutable std::string window;
 };
 
 bool startsWith(const std::string& _text, const std::string& _prefix) {
