@@ -26,14 +26,15 @@
 const MHttpProcessor::StepHandler MHttpProcessor::stepHandlers[STATE_COUNT] = {
     &MHttpProcessor::process_newMessage,   &MHttpProcessor::process_readType,
     &MHttpProcessor::process_readHeaders,  &MHttpProcessor::process_readContent,
-    &MHttpProcessor::process_httpRequest,  &MHttpProcessor::process_writeType,
+    &MHttpProcessor::process_httpRequest,  &MHttpProcessor::process_waitResponse,
+    &MHttpProcessor::process_writeType,
     &MHttpProcessor::process_writeHeaders, &MHttpProcessor::process_writeContent,
     &MHttpProcessor::process_endMessage,
 };
 
 const char* const MHttpProcessor::stateNames[STATE_COUNT] = {
     "newMessage",  "readType",     "readHeaders",  "readContent", "httpRequest",
-    "writeType",   "writeHeaders", "writeContent", "endMessage",
+    "waitResponse", "writeType",   "writeHeaders", "writeContent", "endMessage",
 };
 
 const char* const MHttpProcessor::bodyFilePrefix = "body_";
@@ -132,10 +133,13 @@ MObject* MHttpProcessor::newObject() {
   MHttpProcessor* processor = new MHttpProcessor();
   processor->handler = handler;
   processor->bodyDirectory = bodyDirectory;
+  processor->wakeup = wakeup;
   return processor;
 }
 
 void MHttpProcessor::deleteMessage() {
+  // An answer still owed to a connection that goes: its work must not finish it.
+  if (response != nullptr && response->later) response->later->abandon();
   // The request closes its body file, which takes the file's space with it.
   delete request;
   delete response;
@@ -201,6 +205,8 @@ bool MHttpProcessor::canProcess() try {
   MRoundBuffer* input = interface->getInput();
   MRoundBuffer* output = interface->getOutput();
   if (input == nullptr || output == nullptr) return false;
+  // An answer that completes later holds back everything behind it until it is ready.
+  if (state == STATE_WAIT_RESPONSE) return response->later->isReady();
   if (input->getInputBytes() > 0 && output->getFreeSize() > 0) return true;
   return state > STATE_READ_HEADERS;
 } M_RETHROW("bool MHttpProcessor::canProcess()")
@@ -330,6 +336,7 @@ void MHttpProcessor::process_newMessage() try {
   deleteMessage();
   request = new MHttpRequest();
   response = new MHttpResponse();
+  response->wakeup = wakeup;
   contentRead = 0;
   contentWritten = 0;
   headerLines = 0;
@@ -488,13 +495,29 @@ void MHttpProcessor::process_httpRequest() try {
       if (value.getLength() > 0) response->headers.setObject("Connection", value.getValue());
     }
     event_httpRequest(*request, *response);
+    if (response->later) {
+      state = STATE_WAIT_RESPONSE;
+      return;
+    }
   }
+  finishResponse();
+} M_RETHROW("void MHttpProcessor::process_httpRequest()")
+
+void MHttpProcessor::process_waitResponse() try {
+  if (!response->later->isReady()) return;
+  MLaterResponse::Finish finish = response->later->take();
+  response->later.reset();
+  if (finish && handler != nullptr) handler->finishRequest(finish, *request, *response);
+  finishResponse();
+} M_RETHROW("void MHttpProcessor::process_waitResponse()")
+
+void MHttpProcessor::finishResponse() {
   response->contentLength = (int)response->content.getWritePos();
   response->headers.setObject("Content-Type", response->contentType.getValue());
   response->headers.setObject("Content-Length", response->contentLength);
   state = STATE_WRITE_TYPE;
   process_writeType();
-} M_RETHROW("void MHttpProcessor::process_httpRequest()")
+}
 
 void MHttpProcessor::process_writeType() try {
   if (!pendingActive) {

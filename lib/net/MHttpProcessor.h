@@ -46,6 +46,7 @@ class MHttpProcessor : public MStreamProcessor {
     STATE_READ_HEADERS,
     STATE_READ_CONTENT,
     STATE_HTTP_REQUEST,
+    STATE_WAIT_RESPONSE,
     STATE_WRITE_TYPE,
     STATE_WRITE_HEADERS,
     STATE_WRITE_CONTENT,
@@ -114,6 +115,7 @@ class MHttpProcessor : public MStreamProcessor {
   void process_readHeaders();
   void process_readContent();
   void process_httpRequest();
+  void process_waitResponse();
   void process_writeType();
   void process_writeHeaders();
   void process_writeContent();
@@ -134,6 +136,8 @@ class MHttpProcessor : public MStreamProcessor {
   void readHeader(const MString& _line);
   // After the header block.
   void startBody();
+  // Content-Type and Content-Length of the finished answer, and on to writing it.
+  void finishResponse();
   // After the body: the fields of a form body into the parameters.
   void readFormBody();
   int openBodyFile();

@@ -87,6 +87,7 @@ void MServer::stop() {
   // A stop that comes before the thread has begun its loop must still end it.
   stopRequested = true;
   running = false;
+  wakeup.wake();
 }
 
 void MServer::run() {
@@ -146,6 +147,8 @@ bool MServer::process_socketInput(int _waitMillis) try {
       pollSet.push_back(pollfd{fd, events, 0});
     }
   }
+  bool watchWakeup = wakeup.getHandle() >= 0;
+  if (watchWakeup) pollSet.push_back(pollfd{wakeup.getHandle(), POLLIN, 0});
   // A paused listening socket must be looked at again when its pause ends.
   int wait = _waitMillis;
   if (acceptPausedUntil > now && (UInt64)wait > acceptPausedUntil - now) wait = (int)(acceptPausedUntil - now);
@@ -155,6 +158,10 @@ bool MServer::process_socketInput(int _waitMillis) try {
 
   MMutexLock lock(connectionsMutex);
   bool work = false;
+  if (watchWakeup && (pollSet.back().revents & POLLIN) != 0) {
+    wakeup.drain();
+    work = true;
+  }
   for (size_t i = 0; i < entries.size(); ++i) {
     short revents = pollSet[i].revents;
     if (revents == 0 || entries[i].removed) continue;
@@ -207,6 +214,7 @@ bool MServer::process_socketAccept(MSocket* _socket) {
       MStreamProcessor* processor =
           prototype != nullptr ? (MStreamProcessor*)prototype->newObject() : new MStreamProcessor();
       processor->setOwner(connection);
+      processor->setWakeup(&wakeup);
       connection->setProcessor(processor);
       processor->setInterface(connection);
       connection->setLastReceive(now);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lib/core/MList.h"
+#include "lib/net/MWakeup.h"
 #include "lib/platform/MMutex.h"
 #include "lib/platform/MRunable.h"
 
@@ -103,6 +104,9 @@ class MServer : public MRunable {
 
   MSocket* listenSocket;
   MInterface* listenInterface;
+  // Rings when work of another thread has completed an answer (or stop is asked), so that
+  // the loop does not sleep through it. Outlives the connections.
+  MWakeup wakeup;
   MList connections;
   // Held by each phase of a pass while it walks the connections; not across the wait.
   MMutex connectionsMutex;

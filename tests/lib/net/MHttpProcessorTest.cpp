@@ -586,8 +586,8 @@ TEST(MHttpProcessor, NewObjectCarriesTheHandler) {
   EXPECT_FALSE(copy->process());
   delete copy;
   EXPECT_STREQ("newMessage", MHttpProcessor::getStateName(0));
-  EXPECT_STREQ("endMessage", MHttpProcessor::getStateName(8));
-  EXPECT_STREQ("", MHttpProcessor::getStateName(9));
+  EXPECT_STREQ("endMessage", MHttpProcessor::getStateName(MHttpProcessor::STATE_END_MESSAGE));
+  EXPECT_STREQ("", MHttpProcessor::getStateName(MHttpProcessor::STATE_COUNT));
 }
 
 TEST(MHttpProcessor, TransferEncodingIsRefusedAndItsBodyNeverTakenForARequest) {
