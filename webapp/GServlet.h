@@ -3,6 +3,7 @@
 
 #include "lib/core/MArray.h"
 #include "lib/net/MHttpHandler.h"
+#include "webapp/GLoginThrottle.h"
 #include "webapp/GSessionManagement.h"
 
 class GActions;
@@ -76,6 +77,8 @@ class GServlet : public MHttpHandler {
   int lastCleanUp;
   // The numbered actions; they work on the session table above.
   GActions* actions;
+  // Failed logins per account name and per address (see login).
+  GLoginThrottle loginThrottle;
 };
 
 #endif
