@@ -51,8 +51,9 @@ void derive(const MString& _password, const uchar* _salt, const Cost& _cost, uch
   memcpy(salt + saltBytes, "Vistrel1", saltBytes);
   uchar out[crypto_pwhash_BYTES_MIN];
   static_assert(crypto_pwhash_BYTES_MIN >= hashBytes, "hash length");
-  if (crypto_pwhash(out, sizeof out, _password.getValue(), (unsigned long long)_password.getLength(),
-                    salt, _cost.passes, _cost.memory, crypto_pwhash_ALG_ARGON2ID13) != 0) {
+  unsigned long long length = (unsigned long long)_password.getLength();
+  if (crypto_pwhash(out, sizeof out, _password.getValue(), length, salt, _cost.passes,
+                    _cost.memory, crypto_pwhash_ALG_ARGON2ID13) != 0) {
     throw MException("### SODIUM ###", "Out of memory for the password hash");
   }
   memcpy(_hash, out, hashBytes);

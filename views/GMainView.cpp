@@ -217,18 +217,15 @@ void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params
   standardHead(_session, _out);
   _out << "<BODY class=\"login\" onLoad=\"document.Login.username.focus();\">\n";
   // Posted, so that the user name and the password travel in the body, never in a URL
-  // (browser history, proxy logs).
-  _out << "<FORM style=\"margin-bottom: 0; vertical-align: middle; horizontal-align: center;\" "
-          "name=\"Login\" method=\"POST\" action=\"/\" "
-          "enctype=\"application/x-www-form-urlencoded\" autocomplete=\"off\">\n";
+  // (browser history, proxy logs). The URL holds only what every link holds.
   MString session = GHtml::urlEncode(_session.id.getValue());
-  _out << "<INPUT type=\"hidden\" name=\"session\" value=\""
-       << GHtml::escape(_session.id.getValue()).getValue() << "\">\n"
-       << "<INPUT type=\"hidden\" name=\"page\" value=\"1\">\n"
-       << "<INPUT type=\"hidden\" name=\"action\" value=\"" << loginAction << "\">\n"
-       << "<INPUT type=\"hidden\" name=\"requestId\" value=\"" << application.nextRequestId()
-       << "\">\n"
-       << "<INPUT type=\"hidden\" name=\"tab_main\" value=\"600\">\n";
+  MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d&%s=%d",
+                                session.getValue(), 1, loginAction, application.nextRequestId(),
+                                "tab_main", 600);
+  _out << "<FORM style=\"margin-bottom: 0; vertical-align: middle; horizontal-align: center;\" "
+          "name=\"Login\" method=\"POST\" action=\""
+       << url.getValue()
+       << "\" enctype=\"application/x-www-form-urlencoded\" autocomplete=\"off\">\n";
   _out << "<TABLE align=\"center\" border=\"0\" cellspacing=\"0\" height=\"100%\">\n"
        << "<TR><TD> <TD></TR>\n"
        << "<TR class=\"loginCaption\"><TD width=\"10\"></TD>\n"

@@ -74,8 +74,10 @@ TEST(GServerLoopback, ClearPasswordsOfAnOlderInstallationLogInAsBefore) {
     testhttp::Connection browser(port);
     ASSERT_TRUE(browser.isOpen());
     const std::string login = "/?session=5072913846&page=1&action=16&requestId=2";
-    EXPECT_FALSE(browser.get(login + "&username=admin&password=tarbo").header("Set-Cookie").empty());
-    EXPECT_FALSE(browser.get(login + "&username=anna&password=Lumen%207").header("Set-Cookie").empty());
+    for (const char* account :
+         {"&username=admin&password=tarbo", "&username=anna&password=Lumen%207"}) {
+      EXPECT_FALSE(browser.get(login + account).header("Set-Cookie").empty()) << account;
+    }
     testhttp::Response wrong = browser.get(login + "&username=anna&password=Lumen");
     EXPECT_TRUE(wrong.header("Set-Cookie").empty());
     EXPECT_NE(std::string::npos, wrong.body.find("class=\"loginMessage\""));

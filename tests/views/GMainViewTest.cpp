@@ -75,13 +75,9 @@ TEST_F(GMainViewTest, LoginPageWithAndWithoutTheGuestButton) {
       viewtest::head +
       "<BODY class=\"login\" onLoad=\"document.Login.username.focus();\">\n"
       "<FORM style=\"margin-bottom: 0; vertical-align: middle; horizontal-align: center;\" "
-      "name=\"Login\" method=\"POST\" action=\"/\" "
+      "name=\"Login\" method=\"POST\" "
+      "action=\"/?session=5072913846&page=1&action=16&requestId=1&tab_main=600\" "
       "enctype=\"application/x-www-form-urlencoded\" autocomplete=\"off\">\n"
-      "<INPUT type=\"hidden\" name=\"session\" value=\"5072913846\">\n"
-      "<INPUT type=\"hidden\" name=\"page\" value=\"1\">\n"
-      "<INPUT type=\"hidden\" name=\"action\" value=\"16\">\n"
-      "<INPUT type=\"hidden\" name=\"requestId\" value=\"1\">\n"
-      "<INPUT type=\"hidden\" name=\"tab_main\" value=\"600\">\n"
       "<TABLE align=\"center\" border=\"0\" cellspacing=\"0\" height=\"100%\">\n"
       "<TR><TD> <TD></TR>\n"
       "<TR class=\"loginCaption\"><TD width=\"10\"></TD>\n"
@@ -132,7 +128,8 @@ TEST_F(GMainViewTest, ARefusedLoginIsSaidOnTheLoginPage) {
     std::string message;
   };
   const Case cases[] = {
-      {"failed", "<TR height=\"25\">\n<TD class=\"loginMessage\">MESSAGE_LOGIN_FAILED</TD>\n</TR>\n"},
+      {"failed",
+       "<TR height=\"25\">\n<TD class=\"loginMessage\">MESSAGE_LOGIN_FAILED</TD>\n</TR>\n"},
       {"throttled",
        "<TR height=\"25\">\n<TD class=\"loginMessage\">MESSAGE_LOGIN_THROTTLED</TD>\n</TR>\n"},
       {"other", ""},
@@ -161,7 +158,8 @@ TEST_F(GMainViewTest, NoPasswordOrNameOfTheGuestAccountOnTheLoginPage) {
   application.database.updateUser(1, account);
   std::string page = render(1);
   EXPECT_NE(std::string::npos, page.find("&tab_main=600&guest=1')\">Guest"));
-  for (const char* secret : {"gu'est", "gu&#39;est", "gu%27est", "a&b", "a&amp;b", "a%26b", "password="}) {
+  for (const char* secret :
+       {"gu'est", "gu&#39;est", "gu%27est", "a&b", "a&amp;b", "a%26b", "password="}) {
     EXPECT_EQ(std::string::npos, page.find(secret)) << secret;
   }
 }

@@ -113,7 +113,7 @@ bool refusedWith(Exchange& _e, const char* _message) {
          body.find("<BODY class=\"login\"") != std::string::npos &&
          body.find(std::string("<TD class=\"loginMessage\">") + _message + "</TD>") !=
              std::string::npos &&
-         body.find("name=\"session\" value=\"5072913846\"") != std::string::npos;
+         body.find("action=\"/?session=5072913846&page=1&action=16&") != std::string::npos;
 }
 
 TEST_F(GServletTest, LoginCases) {
