@@ -24,6 +24,7 @@ bool isSafeLanguageCode(const char* _code) {
 GServer::GServer()
     : port(9400),
       sessionTimeout(0),
+      maxSessions(10000),
       serverTitle("Vistrel 1.0"),
       originalMaxSize(0),
       preview1Quality(0),
@@ -58,6 +59,7 @@ void GServer::takeConfigurationValues() try {
   MObject* language = configuration.getObject("session.defaultLanguage");
   defaultLanguage = language != nullptr ? language->toString() : MString();
   configurationInt("session.timeout", sessionTimeout);
+  configurationInt("session.max", maxSessions);
   configurationInt("images.original.maxSize", originalMaxSize);
   configurationInt("images.preview1.quality", preview1Quality);
   configurationInt("images.preview2.quality", preview2Quality);
