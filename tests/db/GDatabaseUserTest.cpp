@@ -7,6 +7,7 @@
 #include "lib/core/MList.h"
 #include "lib/core/MString.h"
 #include "tests/db/DbTestSupport.h"
+#include "tests/support/ClearPasswordFile.h"
 
 namespace {
 
@@ -177,23 +178,8 @@ TEST(GDatabaseUserPasswords, AFreshFileHoldsHashesOfTheDemoPasswordsNeverTheClea
 TEST(GDatabaseUserPasswords, ClearPasswordsOfAnOlderFileAreHashedOnceAtTheStart) {
   TempRoot root;
   std::string longPassword = std::string(29, 'L') + "-cut-by-the-record";
-  {
-    // A file as older versions wrote it: the database stores what it is given.
-    GDatabase old;
-    old.setDurable(false);
-    old.init(root.path.c_str());
-    GUser admin;
-    old.getUser(0, admin);
-    admin.password = "tarbo";
-    old.updateUser(0, admin);
-    const char* passwords[] = {"secret", longPassword.c_str(), "", "gone"};
-    for (const char* password : passwords) {
-      GUser user;
-      user.username = MString::format("user%d", (int)strlen(password));
-      user.password = password;
-      old.addUser(user);
-    }
-  }
+  testclear::writeClearPasswords(
+      root.path, {{"user2", "secret"}, {"user3", longPassword}, {"user4", ""}, {"user5", "gone"}});
   // A free record is left alone, whatever its bytes.
   Bytes before = readBytes(root.file("user.db"));
   le32(before, 5 * 208, (uint32_t)-1);

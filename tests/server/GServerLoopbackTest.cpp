@@ -2,10 +2,9 @@
 
 #include <string>
 
-#include "db/GDatabase.h"
-#include "db/GPasswordHash.h"
 #include "lib/platform/MClock.h"
 #include "server/GServer.h"
+#include "tests/support/ClearPasswordFile.h"
 #include "tests/support/HttpClient.h"
 #include "tests/support/TestRoot.h"
 
@@ -51,21 +50,7 @@ TEST(GServerLoopback, StartServeAndStop) {
 // them, and every account logs in with the password it had.
 TEST(GServerLoopback, ClearPasswordsOfAnOlderInstallationLogInAsBefore) {
   testroot::TestRoot root(0);
-  {
-    // The database stores what it is given: here, clear passwords as older versions did.
-    GDatabase old;
-    old.setDurable(false);
-    old.init(root.path.c_str());
-    GUser admin;
-    old.getUser(0, admin);
-    admin.password = "tarbo";
-    old.updateUser(0, admin);
-    GUser user;
-    user.username = "anna";
-    user.password = "Lumen 7";
-    user.enabled = true;
-    old.addUser(user);
-  }
+  testclear::writeClearPasswords(root.path, {{"anna", "Lumen 7"}});
   GServer server;
   server.configure(root.path.c_str());
   int port = server.getBoundPort();
