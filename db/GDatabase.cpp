@@ -12,6 +12,7 @@
 #include "db/GFolderRecord.h"
 #include "db/GImageRecord.h"
 #include "db/GKeywordMatcher.h"
+#include "db/GPasswordHash.h"
 #include "db/GRecordBytes.h"
 #include "db/GRecordScanner.h"
 #include "db/GResultList.h"
@@ -69,6 +70,7 @@ void GDatabase::init(const char* _directory) try {
   openFile(folderFile, "%s/database/folder.db", "ERROR: Cannot create the folder file (%s)!\n",
            true);
   openFile(userFile, "%s/database/user.db", "ERROR: Cannot create the user file (%s)!\n", true);
+  hashClearPasswords();
   seedCreationTimes();
 } M_RETHROW("void GDatabase::init(char *_directory)")
 
@@ -107,7 +109,7 @@ void GDatabase::openFile(GRecordFile& _file, const char* _format, const char* _m
     admin.type = 1;
     admin.enabled = true;
     admin.username = "admin";
-    admin.password = "tarbo";
+    admin.password = GPasswordHash::hash("tarbo");
     admin.firstname = "System";
     admin.lastname = "Administrator";
     admin.imageLimit = 10000;
@@ -121,7 +123,7 @@ void GDatabase::openFile(GRecordFile& _file, const char* _format, const char* _m
     guest.type = 0;
     guest.enabled = true;
     guest.username = "guest";
-    guest.password = "plivo";
+    guest.password = GPasswordHash::hash("plivo");
     guest.firstname = "User";
     guest.lastname = "Guest";
     guest.language = "eng";
@@ -212,6 +214,34 @@ int GDatabase::findFreeRecord(GRecordFile& _file) {
 
 // ---------------------------------------------------------------------------------------
 // Users
+
+// Records of older versions hold the password in clear: each is replaced by its hash, one
+// update of the whole record, so a crash leaves each record clear (hashed at the next
+// start) or hashed. The clear text may already have been cut to the field's length by the
+// old record; it is hashed as it stands, so the account logs in as before.
+void GDatabase::hashClearPasswords() {
+  std::vector<int> clear;
+  GRecordScanner scanner(userFile);
+  while (const uchar* record = scanner.next()) {
+    if (!inUse(record)) continue;
+    MString password = GRecordBytes::getText(record, GUserRecord::PASSWORD, 29);
+    if (password.getLength() > 0 && !GPasswordHash::isHash(password)) {
+      clear.push_back(scanner.getIndex());
+    }
+  }
+  for (int index : clear) {
+    uchar record[GUserRecord::SIZE];
+    if (!readHit(userFile, index, record)) continue;
+    GUser user;
+    GUserRecord::decode(record, user);
+    user.password = GPasswordHash::hash(user.password);
+    GUserRecord::encode(user, record);
+    updateRecord(userFile, index, record);
+  }
+  if (!clear.empty()) {
+    fprintf(stderr, "Hashed the clear passwords of %d accounts.\n", (int)clear.size());
+  }
+}
 
 int GDatabase::addUser(GUser& _user) try {
   MMutexLock lock(mutex);

@@ -34,7 +34,8 @@ class MList;
 //    12    4  reserved1      uint
 //    16    4  reserved2      uint
 //    20   40  username       text, 39 chars
-//    60   30  password       text, 29 chars (plain)
+//    60   30  password       text, 29 chars: a GPasswordHash, empty for none (older
+//                                files: in clear, hashed at the start)
 //    90   30  firstname      text, 29 chars
 //   120   30  lastname       text, 29 chars
 //   150    5  language       text, 4 chars
@@ -170,6 +171,7 @@ class GDatabase {
  private:
   void openFile(GRecordFile& _file, const char* _format, const char* _message, bool _seeded);
   void seedCreationTimes();
+  void hashClearPasswords();
   uint nextCreationTime(uint& _last);
   // The addition and deletion orders that keep a crash from leaving a half-made record.
   void addRecord(GRecordFile& _file, int _index, uchar* _record);

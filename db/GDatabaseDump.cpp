@@ -3,6 +3,7 @@
 #include "db/GFolderRecord.h"
 #include "db/GImageFolderRec.h"
 #include "db/GImageRecord.h"
+#include "db/GPasswordHash.h"
 #include "db/GRecordBytes.h"
 #include "db/GRecordScanner.h"
 #include "db/GUserRecord.h"
@@ -57,7 +58,7 @@ void GDatabaseDump::writeUsers(FILE* _out) {
             "<td>%s</td><td>%d</td><td>%d</td><td>%d</td><td>%d</td><td>%d</td><td>%d</td></tr>\n",
             u.id, u.type, (int)u.enabled, escape(u.lastname).getValue(),
             escape(u.firstname).getValue(), escape(u.email).getValue(),
-            escape(u.username).getValue(), escape(u.password).getValue(), u.imageLimit,
+            escape(u.username).getValue(), GPasswordHash::describe(u.password), u.imageLimit,
             (int)u.imageDownload, (int)u.imageUpload, (int)u.imageAccept, (int)u.folderAccept,
             (int)u.folderAdmin);
   }

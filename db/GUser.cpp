@@ -1,5 +1,6 @@
 #include "db/GUser.h"
 
+#include "db/GPasswordHash.h"
 #include "lib/core/MException.h"
 #include "lib/core/MInputStream.h"
 #include "lib/core/MOutputStream.h"
@@ -72,7 +73,8 @@ MString GUser::getTypeName() { return MString("GUser"); }
 MString GUser::toString() {
   return MString::format(
       "GUser: id=%d, username=%s, firstname=%s, lastname=%s, password=%s, upload=%d, download=%d",
-      id, username.getValue(), firstname.getValue(), lastname.getValue(), password.getValue(),
+      id, username.getValue(), firstname.getValue(), lastname.getValue(),
+      GPasswordHash::describe(password),
       (int)imageUpload, (int)imageDownload);
 }
 

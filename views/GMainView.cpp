@@ -32,7 +32,16 @@ bool showsEntry(GUser& _user, int _module) {
 
 bool loggedIn(GSession& _session) { return _session.user.id >= 0; }
 
+// The action that logs a visitor in, and the account of the guest button.
+const int loginAction = 16;
+const int guestAccount = 1;
+
 }  // namespace
+
+const char* const GMainView::LOGIN_STATE = "login";
+const char* const GMainView::LOGIN_FAILED = "failed";
+const char* const GMainView::LOGIN_THROTTLED = "throttled";
+const char* const GMainView::GUEST_LOGIN = "guest";
 
 GMainView::GMainView() {}
 
@@ -207,8 +216,16 @@ void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params
   GApplication& application = GApplication::get();
   standardHead(_session, _out);
   _out << "<BODY class=\"login\" onLoad=\"document.Login.username.focus();\">\n";
+  // Posted, so that the user name and the password travel in the body, never in a URL
+  // (browser history, proxy logs). The URL holds only what every link holds.
+  MString session = GHtml::urlEncode(_session.id.getValue());
+  MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d&%s=%d",
+                                session.getValue(), 1, loginAction, application.nextRequestId(),
+                                "tab_main", 600);
   _out << "<FORM style=\"margin-bottom: 0; vertical-align: middle; horizontal-align: center;\" "
-          "name=\"Login\" method=\"GET\" action=\"/\" autocomplete=\"off\">\n";
+          "name=\"Login\" method=\"POST\" action=\""
+       << url.getValue()
+       << "\" enctype=\"application/x-www-form-urlencoded\" autocomplete=\"off\">\n";
   _out << "<TABLE align=\"center\" border=\"0\" cellspacing=\"0\" height=\"100%\">\n"
        << "<TR><TD> <TD></TR>\n"
        << "<TR class=\"loginCaption\"><TD width=\"10\"></TD>\n"
@@ -226,23 +243,28 @@ void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params
   _out << "<TR height=\"30\">\n"
        << "<TD><INPUT class=\"loginValue\" type=\"password\" size=\"50\" name=\"password\"></TD>\n"
        << "</TR>\n";
+  // Why the page is shown again: one text for every refused login (unknown name, disabled
+  // account, wrong password), so that the answer does not tell which names exist.
+  MString state = paramText(_params, LOGIN_STATE);
+  const char* message = state == LOGIN_FAILED      ? "MESSAGE_LOGIN_FAILED"
+                        : state == LOGIN_THROTTLED ? "MESSAGE_LOGIN_THROTTLED"
+                                                   : nullptr;
+  if (message != nullptr) {
+    _out << "<TR height=\"25\">\n" << "<TD class=\"loginMessage\">"
+         << application.translate(_session, message) << "</TD>\n" << "</TR>\n";
+  }
   _out << "</TABLE>\n" << "</TD><TD width=\"10\"> </TD></TR>\n";
   _out << "<TR height=\"40\"  class=\"loginCanvas\"><TD width=\"10\"> </TD><TD>\n"
        << "<TABLE align=\"center\">\n" << "<TR>\n";
-  MString session = GHtml::urlEncode(_session.id.getValue());
-  MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d&%s=%d",
-                                session.getValue(), 1, 16, application.nextRequestId(),
-                                "tab_main", 600);
-  _out << "<TD class=\"loginButton\" bgColor=\"#808080\"" << hover
-       << "onClick=\"login(this,parent.submain,'" << url.getValue() << "')\">"
+  _out << "<TD class=\"loginButton\" bgColor=\"#808080\"" << hover << "onClick=\"login(this)\">"
        << application.translate(_session, "BUTTON_LOGIN") << "</TD>\n";
   GUser guest;
-  if (application.getDatabase().getUser(1, guest) >= 0 && guest.enabled) {
-    MString guestUrl = MString::format(
-        "/?session=%s&page=%d&action=%d&requestId=%d&%s=%d&username=%s&password=%s",
-        session.getValue(), 1, 16, application.nextRequestId(), "tab_main", 600,
-        GHtml::urlEncode(guest.username.getValue()).getValue(),
-        GHtml::urlEncode(guest.password.getValue()).getValue());
+  if (application.getDatabase().getUser(guestAccount, guest) >= 0 && guest.enabled) {
+    // The button is the guest account's key: it names no user and carries no password.
+    MString guestUrl =
+        MString::format("/?session=%s&page=%d&action=%d&requestId=%d&%s=%d&%s=1",
+                        session.getValue(), 1, loginAction, application.nextRequestId(),
+                        "tab_main", 600, GUEST_LOGIN);
     _out << "<TD class=\"loginButton\" bgColor=\"#808080\"" << hover
          << "onClick=\"mouseClick(this,parent.submain,'" << guestUrl.getValue() << "')\">"
          << application.translate(_session, "BUTTON_GUEST_LOGIN") << "</TD>\n";

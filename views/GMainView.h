@@ -9,6 +9,14 @@
 // the language choice. The only view the guest session reaches.
 class GMainView : public GView {
  public:
+  // The parameter by which a refused login tells the login page why it is shown again,
+  // and its values.
+  static const char* const LOGIN_STATE;
+  static const char* const LOGIN_FAILED;
+  static const char* const LOGIN_THROTTLED;
+  // The parameter of the guest button's login (value 1): the guest account, no password.
+  static const char* const GUEST_LOGIN;
+
   GMainView();
   ~GMainView() override;
 

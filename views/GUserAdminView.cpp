@@ -4,6 +4,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GUserFormMessage.h"
 
 namespace {
 
@@ -141,6 +142,7 @@ void GUserAdminView::page_info(GSession& _session, MTextStream& _out, MList& _pa
   if (!found) user = GUser();
   standardHead(_session, _out);
   _out << "<BODY onLoad=\"document.User.type.focus();\">\n" << "<HR>\n";
+  GUserFormMessage::write(_session, _out, _params);
   _out << "<FORM name=\"User\" class=\"input\" method=\"GET\" action=\"/\">\n";
   MString continuation = MString::format("%s&page=%d&requestId=%d&User.id=%d",
                                          GView::sessionInUrl(_session).getValue(), 107,
@@ -162,8 +164,9 @@ void GUserAdminView::formRows(GSession& _session, MTextStream& _out, GUser& _use
   choiceCell(_session, _out, 8, "enabled", _user.enabled, "WORD_NO", "WORD_YES");
   _out << "</TR>\n";
 
-  // The middle rows: a text field on the left, a right on the right. Both password fields
-  // hold the stored password: sent unchanged, they keep it.
+  // The middle rows: a text field on the left, a right on the right. The password fields
+  // (no member) are always empty: no page carries a stored password or its hash, and both
+  // sent empty keep the password.
   struct Row {
     const char* textLabel;
     const char* inputType;
@@ -182,9 +185,9 @@ void GUserAdminView::formRows(GSession& _session, MTextStream& _out, GUser& _use
        "imageDownload", &GUser::imageDownload, "TEXT_NOT_ALLOWED", "TEXT_ALLOWED"},
       {"LABEL_USERNAME", "text", "username", &GUser::username, "LABEL_IMAGE_ACCEPT",
        "imageAccept", &GUser::imageAccept, "TEXT_NOT_REQUIRED", "TEXT_REQUIRED"},
-      {"LABEL_PASSWORD", "password", "password1", &GUser::password, "LABEL_FOLDER_ACCEPT",
+      {"LABEL_PASSWORD", "password", "password1", nullptr, "LABEL_FOLDER_ACCEPT",
        "folderAccept", &GUser::folderAccept, "TEXT_NOT_REQUIRED", "TEXT_REQUIRED"},
-      {"LABEL_PASSWORD_CONFIRMATION", "password", "password2", &GUser::password,
+      {"LABEL_PASSWORD_CONFIRMATION", "password", "password2", nullptr,
        "LABEL_FOLDER_ADMINISTRATION", "folderAdmin", &GUser::folderAdmin, "TEXT_NOT_ALLOWED",
        "TEXT_ALLOWED"},
   };
@@ -193,7 +196,8 @@ void GUserAdminView::formRows(GSession& _session, MTextStream& _out, GUser& _use
   for (const Row& row : rows) {
     _out << "<TR>\n";
     labelCell(_session, _out, row.textLabel);
-    textCell(_out, row.inputType, 2 + tab, row.textName, _user.*row.text);
+    textCell(_out, row.inputType, 2 + tab, row.textName,
+             row.text != nullptr ? _user.*row.text : MString());
     labelCell(_session, _out, row.rightLabel);
     choiceCell(_session, _out, 9 + tab, row.rightName, _user.*row.right, row.noKey, row.yesKey);
     _out << "</TR>\n";

@@ -4,6 +4,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GUserFormMessage.h"
 
 namespace {
 
@@ -133,8 +134,9 @@ void GUserView::page_info(GSession& _session, MTextStream& _out, MList& _params,
 
   standardHead(_session, _out);
   _out << "<BODY bgcolor=white style=\"font-family: Arial;\" "
-          "onLoad=\"document.User.lastname.focus();\">\n"
-       << "<FORM name=\"User\" class=\"input\">\n" << "<TABLE width=\"100%\">\n" << "<TR>\n";
+          "onLoad=\"document.User.lastname.focus();\">\n";
+  GUserFormMessage::write(_session, _out, _params);
+  _out << "<FORM name=\"User\" class=\"input\">\n" << "<TABLE width=\"100%\">\n" << "<TR>\n";
   accountInput(_session, _out, "LABEL_LAST_NAME", "text", "lastname", "  ", user.lastname);
   _out << "</TR>\n" << "<TR>\n";
   accountInput(_session, _out, "LABEL_FIRST_NAME", "text", "firstname", " ", user.firstname);
@@ -145,11 +147,12 @@ void GUserView::page_info(GSession& _session, MTextStream& _out, MList& _params,
           "class=\"value\" name=\"username\" value=\""
        << GHtml::escape(user.username.getValue()).getValue() << "\"></TD>\n";
   _out << "</TR>\n" << "<TR>\n";
-  // The form sends the stored password in both fields while it is not changed.
-  accountInput(_session, _out, "LABEL_PASSWORD", "password", "password1", " ", user.password);
+  // Both password fields empty: no page carries the stored password or its hash, and both
+  // sent empty keep the password.
+  accountInput(_session, _out, "LABEL_PASSWORD", "password", "password1", " ", MString());
   _out << "</TR>\n" << "<TR>\n";
   accountInput(_session, _out, "LABEL_PASSWORD_CONFIRMATION", "password", "password2", " ",
-               user.password);
+               MString());
   _out << "</TR>\n" << "<TR>\n";
   accountInput(_session, _out, "LABEL_EMAIL_ADDRESS", "text", "email", " ", user.email);
   _out << "</TR>\n";

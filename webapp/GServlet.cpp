@@ -9,6 +9,7 @@
 #include <string>
 
 #include "db/GDatabase.h"
+#include "db/GPasswordHash.h"
 #include "lib/core/MException.h"
 #include "lib/core/MTextStream.h"
 #include "lib/net/MHttpRequest.h"
@@ -214,7 +215,8 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
   // credentials it carries decide, never a session its connection or browser had before.
   bool loginRequest = GView::paramInt(params, "action") == GActions::LOGIN &&
                       (session == nullptr || session == guestSession ||
-                       params.getObject("username") != nullptr);
+                       params.getObject("username") != nullptr ||
+                       params.getObject(GMainView::GUEST_LOGIN) != nullptr);
   if (loginRequest) {
     login(_request, _response, session);
   } else if (session == nullptr || session == guestSession) {
@@ -289,24 +291,55 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
 }
 
 void GServlet::login(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse) {
+  // A refused login shows the login page again with one message for every cause (unknown
+  // name, disabled account, wrong password), so that names cannot be probed; guessing is
+  // throttled per name and per address before any hashing. The guest button names no user
+  // and carries no password: it is the guest account's key.
   MList& params = _request.params;
+  GDatabase& database = GApplication::get().getDatabase();
+  const int guestAccount = 1;
   GUser user;
-  MString username = GView::paramText(params, "username");
-  GSession* inHand = guestSession;
-  if (GApplication::get().getDatabase().getUserByUsername(username.getValue(), user) >= 0 &&
-      user.enabled && user.password == GView::paramText(params, "password")) {
-    GSession* created = sessions.createSession(_inUse);
-    created->lastAccess = currentTime();
-    created->user = user;
-    created->viewState.clear();
-    created->searchResults.clear();
-    _response.headers.setObject("Set-Cookie", sessionCookie(created->id.getValue()).getValue());
-    inHand = created;
+  const char* refusal = nullptr;
+  if (GView::paramText(params, GMainView::GUEST_LOGIN) == "1") {
+    if (database.getUser(guestAccount, user) < 0 || !user.enabled) {
+      refusal = GMainView::LOGIN_FAILED;
+    }
+  } else {
+    MString username = GView::paramText(params, "username");
+    MString address = _request.remoteAddress.toString();
+    Int64 now = (Int64)currentTime() * 1000;
+    if (loginThrottle.refusedFor(username.getValue(), address.getValue(), now) > 0) {
+      refusal = GMainView::LOGIN_THROTTLED;
+    } else {
+      bool known = database.getUserByUsername(username.getValue(), user) >= 0;
+      // Hashed also for an unknown name, so that the time of the answer does not tell.
+      bool right = GPasswordHash::verify(GView::paramText(params, "password"),
+                                         known ? user.password : MString());
+      if (known && user.enabled && right) {
+        loginThrottle.succeeded(username.getValue());
+      } else {
+        loginThrottle.failed(username.getValue(), address.getValue(), now);
+        refusal = GMainView::LOGIN_FAILED;
+      }
+    }
   }
-  // Every outcome answers alike, and nothing of what was typed goes on into the links of
-  // the page: the password never stands in a URL.
+  // Nothing of what was typed goes on into the links of the page: the password never
+  // stands in a URL.
   params.clear();
-  params.setObject("session", inHand != nullptr ? inHand->id.getValue() : GSession::guestId);
+  if (refusal != nullptr) {
+    params.setObject("session", guestSession != nullptr ? guestSession->id.getValue()
+                                                        : GSession::guestId);
+    params.setObject("page", 1);
+    params.setObject(GMainView::LOGIN_STATE, refusal);
+    return;
+  }
+  GSession* created = sessions.createSession(_inUse);
+  created->lastAccess = currentTime();
+  created->user = user;
+  created->viewState.clear();
+  created->searchResults.clear();
+  _response.headers.setObject("Set-Cookie", sessionCookie(created->id.getValue()).getValue());
+  params.setObject("session", created->id.getValue());
   params.setObject("page", 0);
 }
 

@@ -2,6 +2,7 @@
 #define VISTREL_GSERVLET_H
 
 #include "lib/net/MHttpHandler.h"
+#include "webapp/GLoginThrottle.h"
 #include "webapp/GSessionManagement.h"
 
 class GActions;
@@ -80,6 +81,8 @@ class GServlet : public MHttpHandler {
   int lastCleanUp;
   // The numbered actions; they work on the session table above.
   GActions* actions;
+  // Failed logins per account name and per address (see login).
+  GLoginThrottle loginThrottle;
 };
 
 #endif

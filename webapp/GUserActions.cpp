@@ -2,12 +2,14 @@
 
 #include "db/GDatabase.h"
 #include "db/GImage.h"
+#include "db/GPasswordHash.h"
 #include "db/GUser.h"
 #include "db/GUserRecord.h"
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
 #include "views/GApplication.h"
 #include "views/GSession.h"
+#include "views/GUserFormMessage.h"
 #include "views/GView.h"
 #include "webapp/GImageStore.h"
 
@@ -16,16 +18,23 @@ namespace {
 // The characters of a user name the user file keeps; a longer name is stored cut.
 const int maxUsername = GUserRecord::PASSWORD - GUserRecord::USERNAME - 1;
 
-// The account every visitor can log in as with the guest button.
+// The administrator account, and the account every visitor can log in as with the guest
+// button (which is its key: it needs no password).
+const int administratorAccount = 0;
 const int guestAccount = 1;
 
 bool isAdministrator(GSession& _session) { return _session.user.type == 1; }
 
 bool flag(MList& _params, const char* _name) { return GView::paramInt(_params, _name) != 0; }
 
-void removeFormFields(MList& _params) {
+// The typed passwords never travel on into the links and frames of the page.
+void removePasswordFields(MList& _params) {
   _params.deleteObject("User.password1");
   _params.deleteObject("User.password2");
+}
+
+void removeFormFields(MList& _params) {
+  removePasswordFields(_params);
   _params.deleteObject("User.username");
 }
 
@@ -56,9 +65,12 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
   // after the stored length cannot both be taken.
   MString username = GView::paramText(_params, "User.username");
   if (username.getLength() > maxUsername) username = MString(username.getValue(), maxUsername);
-  if (username.getLength() == 0) return;
   GUser other;
-  if (database.getUserByUsername(username.getValue(), other) >= 0 && other.id != userId) return;
+  if (username.getLength() == 0 ||
+      (database.getUserByUsername(username.getValue(), other) >= 0 && other.id != userId)) {
+    removePasswordFields(_params);
+    return;
+  }
 
   GUser user;
   if (database.getUser(userId, user) < 0) {
@@ -69,11 +81,16 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
   user.lastname = GView::paramText(_params, "User.lastname");
   user.firstname = GView::paramText(_params, "User.firstname");
   user.email = GView::paramText(_params, "User.email");
-  // The forms send the current password in both fields when it is not changed; fields that
-  // differ, or are both empty (a form that sent none), keep it.
+  // The forms show both password fields empty: left so, they keep the password. Two
+  // different texts store nothing for it, and the page says so.
   MString password = GView::paramText(_params, "User.password1");
-  if (password.getLength() > 0 && password == GView::paramText(_params, "User.password2")) {
-    user.password = password;
+  MString confirmation = GView::paramText(_params, "User.password2");
+  if (password.getLength() > 0 || confirmation.getLength() > 0) {
+    if (password == confirmation) {
+      user.password = GPasswordHash::hash(password);
+    } else {
+      GUserFormMessage::add(_params, GUserFormMessage::PASSWORDS_DIFFER);
+    }
   }
   if (_administration) {
     if (_session.user.id == 0 && userId != 0) {
@@ -86,6 +103,14 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
     user.imageDownload = flag(_params, "User.imageDownload");
     user.imageUpload = flag(_params, "User.imageUpload");
     user.imageLimit = GView::paramInt(_params, "User.imageLimit");
+    // An account that could log in with an empty password is stored disabled instead. Not
+    // the guest account, whose key is the guest button, nor the administrator account,
+    // which is never disabled.
+    if (user.enabled && user.password.getLength() == 0 && userId != administratorAccount &&
+        userId != guestAccount) {
+      user.enabled = false;
+      GUserFormMessage::add(_params, GUserFormMessage::PASSWORD_MISSING);
+    }
   }
   database.updateUser(userId, user);
   if (userId == _session.user.id) database.getUser(userId, _session.user);

@@ -15,9 +15,12 @@ class GUserActions {
   // `User.id`.
   void createUser(GSession& _session, MList& _params);
   // 8 (_administration true: an administrator edits any account, rights included) and 9
-  // (a user edits the own names, e-mail address and password). A refused name leaves the
-  // entered values among the parameters, so that the form shows them again; otherwise the
-  // name and both password fields are removed.
+  // (a user edits the own names, e-mail address and password). The password is stored
+  // hashed when both fields hold the same text; both empty keep it; two different texts
+  // keep it and leave a GUserFormMessage. Action 8 stores an account without a password
+  // disabled, with a GUserFormMessage. Both password fields are always removed from the
+  // parameters; a refused name leaves the other entered values, otherwise the name is
+  // removed too.
   void updateUser(GSession& _session, MList& _params, bool _administration);
   // 10: the account, its images with their files and its publications; its folders go to
   // the administrator account. Removes `User.id`.

@@ -233,6 +233,18 @@ var VistrelScript = (function () {
     return true;
   }
 
+  /* Submits a form of the cell's document as the browser would (its own method and
+     encoding): the login form posts, so that a password never stands in a URL. */
+  function submitForm(cell, formName) {
+    var doc = documentOf(cell);
+    var form = doc.forms ? doc.forms[formName] : null;
+    if (!form || typeof form.submit !== "function") {
+      return false;
+    }
+    form.submit();
+    return true;
+  }
+
   function activate(doc) {
     var button = (doc || document).getElementById("updateButton");
     addClass(button, "active");
@@ -336,6 +348,7 @@ var VistrelScript = (function () {
     removeClass: removeClass,
     sendForm: sendForm,
     sendFields: sendFields,
+    submitForm: submitForm,
     activate: activate,
     onSubmit: onSubmit,
     onKeyDown: onKeyDown,
@@ -433,12 +446,9 @@ function updateFolder(cell, target, url) {
   ]);
 }
 
-/* Logs in with the user name and password typed into the form Login. */
-function login(cell, target, url) {
-  VistrelScript.sendFields(cell, target, url, "Login", [
-    ["username", "username"],
-    ["password", "password"]
-  ]);
+/* Logs in with the user name and password typed into the form Login, posted. */
+function login(cell) {
+  VistrelScript.submitForm(cell, "Login");
 }
 
 /* Searches for the words typed into the form Search. */

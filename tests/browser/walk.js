@@ -260,6 +260,31 @@ class Walk {
     await this.checkIntroduction(shell);
   }
 
+  // Types a name and a wrong password: the login page comes back with the failed-login
+  // message, and no URL the browser was sent to holds the password.
+  async failLogIn(user, wrongPassword) {
+    const urls = [];
+    const onRequest = (request) => urls.push(request.url());
+    this.page.on("request", onRequest);
+    try {
+      const login = await this.waitForLogin();
+      await login.locator("input[name=username]").fill(user.username);
+      await login.locator("input[name=password]").fill(wrongPassword);
+      await login.locator("td.loginButton", { hasText: exactly(this.t("BUTTON_LOGIN")) }).click();
+      const want = this.t("MESSAGE_LOGIN_FAILED");
+      await until("the failed-login message", async () => {
+        const f = await this.loginReady();
+        if (!f) return false;
+        const cells = f.locator("td.loginMessage");
+        return (await cells.count()) === 1 && squash(await cells.innerText()) === squash(want);
+      });
+    } finally {
+      this.page.off("request", onRequest);
+    }
+    const leaked = urls.filter((u) => u.includes(encodeURIComponent(wrongPassword)) || u.includes(wrongPassword));
+    if (leaked.length > 0) throw new Error(`the password stands in ${leaked.join(", ")}`);
+  }
+
   // Opens a module from the main menu. Returns false when the module is not built yet.
   async openModule(module) {
     const shell = await this.waitForShell();
@@ -355,6 +380,10 @@ const TOUR = [
   step("login-page", "The first page is the login page", async (w) => {
     await w.page.goto(w.server.url + "/");
     await w.checkLoginPage();
+  }),
+
+  step("failed-login", "A wrong password brings the login page back with a message", async (w) => {
+    await w.failLogIn(ADMIN, "not-" + ADMIN.password);
   }),
 
   step("admin-login", "The administrator logs in by typing name and password", async (w) => {

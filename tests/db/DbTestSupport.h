@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "db/GDatabase.h"
+#include "db/GPasswordHash.h"
 
 typedef std::vector<unsigned char> Bytes;
 
@@ -20,6 +21,9 @@ typedef std::vector<unsigned char> Bytes;
 class TempRoot {
  public:
   explicit TempRoot(bool _withDatabaseDir = true) {
+    // Every fresh database hashes two passwords: at the full cost the tests would spend
+    // most of their time there.
+    GPasswordHash::setLightCost(true);
     char pattern[] = "/tmp/vistrel-db-XXXXXX";
     path = mkdtemp(pattern);
     if (_withDatabaseDir) mkdir((path + "/database").c_str(), 0755);

@@ -40,11 +40,11 @@ std::string document(const std::string& _users, const std::string& _folders,
 
 const std::string kAdminRow =
     "<tr><td>0</td><td>1</td><td>1</td><td>Administrator</td><td>System</td><td></td>"
-    "<td>admin</td><td>tarbo</td><td>10000</td><td>1</td><td>0</td><td>0</td><td>0</td>"
+    "<td>admin</td><td>(hashed)</td><td>10000</td><td>1</td><td>0</td><td>0</td><td>0</td>"
     "<td>1</td></tr>\n";
 const std::string kGuestRow =
     "<tr><td>1</td><td>0</td><td>1</td><td>Guest</td><td>User</td><td></td><td>guest</td>"
-    "<td>plivo</td><td>0</td><td>0</td><td>0</td><td>1</td><td>1</td><td>0</td></tr>\n";
+    "<td>(hashed)</td><td>0</td><td>0</td><td>0</td><td>1</td><td>1</td><td>0</td></tr>\n";
 const std::string kRootRow =
     "<tr><td>0</td><td>-1</td><td>1</td><td>0</td><td>Folders</td><td>0</td></tr>\n";
 
@@ -86,11 +86,11 @@ TEST(GDatabaseDump, FreeRecordsAreListedTextsEscapedAndTornTailsLeftOut) {
   std::string out = root.path + "/dump.html";
   db.htmlDump(out.c_str());
   std::string freedRow =
-      "<tr><td>-1</td><td>0</td><td>0</td><td></td><td></td><td></td><td></td><td></td>"
+      "<tr><td>-1</td><td>0</td><td>0</td><td></td><td></td><td></td><td></td><td>(none)</td>"
       "<td>0</td><td>0</td><td>0</td><td>0</td><td>0</td><td>0</td></tr>\n";
   std::string userRow =
       "<tr><td>3</td><td>0</td><td>0</td><td></td><td></td><td></td>"
-      "<td>&lt;b&gt;&quot;x&quot; &amp; &#39;y&#39;&lt;/b&gt;</td><td></td><td>100</td>"
+      "<td>&lt;b&gt;&quot;x&quot; &amp; &#39;y&#39;&lt;/b&gt;</td><td>(none)</td><td>100</td>"
       "<td>0</td><td>0</td><td>1</td><td>1</td><td>0</td></tr>\n";
   std::string imageRow =
       "<tr><td>0</td><td>3000000000</td><td>1</td><td>3</td><td>-2</td><td>600</td>"

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "db/GDatabase.h"
+#include "db/GPasswordHash.h"
 #include "lib/core/MList.h"
 #include "lib/core/MString.h"
 #include "tests/db/DbTestSupport.h"
+#include "tests/support/ClearPasswordFile.h"
 
 namespace {
 
@@ -140,4 +144,77 @@ TEST_F(GDatabaseUsers, UpdateRewritesEverythingButTheId) {
   EXPECT_EQ(-1, db.updateUser(-1, admin));
   EXPECT_EQ(-1, db.updateUser(4, admin));
   EXPECT_EQ(416u, readBytes(root.file("user.db")).size());
+}
+
+namespace {
+
+MString passwordField(const Bytes& _file, int _record) {
+  const unsigned char* field = _file.data() + _record * 208 + 60;
+  return MString((const char*)field);
+}
+
+}  // namespace
+
+TEST(GDatabaseUserPasswords, AFreshFileHoldsHashesOfTheDemoPasswordsNeverTheClearText) {
+  TempRoot root;
+  GDatabase db;
+  db.init(root.path.c_str());
+  Bytes file = readBytes(root.file("user.db"));
+  ASSERT_EQ(416u, file.size());
+  std::string text(file.begin(), file.end());
+  EXPECT_EQ(std::string::npos, text.find("tarbo"));
+  EXPECT_EQ(std::string::npos, text.find("plivo"));
+  const char* demo[] = {"tarbo", "plivo"};
+  for (int record = 0; record < 2; ++record) {
+    // 29 characters, the marker first, the field's last byte still the terminating zero.
+    EXPECT_EQ('$', file[record * 208 + 60]);
+    EXPECT_EQ(0, file[record * 208 + 89]);
+    MString stored = passwordField(file, record);
+    EXPECT_EQ(29, stored.getLength());
+    EXPECT_TRUE(GPasswordHash::verify(demo[record], stored));
+  }
+}
+
+TEST(GDatabaseUserPasswords, ClearPasswordsOfAnOlderFileAreHashedOnceAtTheStart) {
+  TempRoot root;
+  std::string longPassword = std::string(29, 'L') + "-cut-by-the-record";
+  testclear::writeClearPasswords(
+      root.path, {{"user2", "secret"}, {"user3", longPassword}, {"user4", ""}, {"user5", "gone"}});
+  // A free record is left alone, whatever its bytes.
+  Bytes before = readBytes(root.file("user.db"));
+  le32(before, 5 * 208, (uint32_t)-1);
+  writeBytes(root.file("user.db"), before);
+  ASSERT_EQ(6u * 208, before.size());
+
+  testing::internal::CaptureStderr();
+  {
+    GDatabase db;
+    db.init(root.path.c_str());
+  }
+  EXPECT_EQ("Hashed the clear passwords of 3 accounts.\n", testing::internal::GetCapturedStderr());
+  Bytes after = readBytes(root.file("user.db"));
+  ASSERT_EQ(before.size(), after.size());
+  for (size_t i = 0; i < after.size(); ++i) {
+    size_t offset = i % 208;
+    bool hashed = offset >= 60 && offset < 90 && (i / 208 == 0 || i / 208 == 2 || i / 208 == 3);
+    if (!hashed) {
+      ASSERT_EQ(before[i], after[i]) << "byte " << i;
+    }
+  }
+  EXPECT_TRUE(GPasswordHash::verify("tarbo", passwordField(after, 0)));
+  EXPECT_TRUE(GPasswordHash::verify("secret", passwordField(after, 2)));
+  // The old record held the first 29 characters: those log in, as before.
+  EXPECT_TRUE(GPasswordHash::verify(longPassword.substr(0, 29).c_str(), passwordField(after, 3)));
+  EXPECT_FALSE(GPasswordHash::verify(longPassword.c_str(), passwordField(after, 3)));
+  EXPECT_STREQ("", passwordField(after, 4).getValue());
+  EXPECT_STREQ("gone", passwordField(after, 5).getValue());
+
+  // The next start finds nothing to do.
+  testing::internal::CaptureStderr();
+  {
+    GDatabase db;
+    db.init(root.path.c_str());
+  }
+  EXPECT_EQ("", testing::internal::GetCapturedStderr());
+  EXPECT_EQ(after, readBytes(root.file("user.db")));
 }

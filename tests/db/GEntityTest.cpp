@@ -56,9 +56,9 @@ TEST(GEntity, DefaultsAndTextForms) {
   EXPECT_TRUE(user.imageAccept);
   EXPECT_TRUE(user.folderAccept);
   EXPECT_STREQ("eng", user.language.getValue());
-  EXPECT_STREQ("GUser: id=-1, username=, firstname=, lastname=, password=, upload=0, download=0",
+  EXPECT_STREQ("GUser: id=-1, username=, firstname=, lastname=, password=(none), upload=0, download=0",
                user.toString().getValue());
-  EXPECT_EQ("    GUser: id=-1, username=, firstname=, lastname=, password=, upload=0, download=0\n",
+  EXPECT_EQ("    GUser: id=-1, username=, firstname=, lastname=, password=(none), upload=0, download=0\n",
             printed(user, 2));
   EXPECT_STREQ("GUser", user.getTypeName().getValue());
   EXPECT_EQ(0, user.getType());

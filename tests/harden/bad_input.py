@@ -10,7 +10,8 @@ and character references, "%", control characters, non-ASCII bytes (UTF-8 and in
 refused and nothing changes).
 
 Checks: each value is stored cut to its field as the record layout says (a zero-terminated,
-zero-padded text of at most n-1 bytes); a user name and password typed this way log in; no
+zero-padded text of at most n-1 bytes), the password only as its hash; a user name and the
+whole password typed this way log in; no
 page of any session holds the markup unescaped or a quote that leaves its script string,
 every HTML page is answered whole (no failure page, ends with </HTML>), and the server ends
 cleanly.
@@ -143,11 +144,15 @@ def main():
 
             # Stored cut to the field.
             u = [x for x in kit.users(root) if x["id"] == hid][0]
-            for field, want in (("username", cut(username, 39)), ("password", cut(password, 29)),
+            for field, want in (("username", cut(username, 39)),
                                 ("firstname", cut(value, 29)), ("lastname", cut(value, 29)),
                                 ("email", cut(value, 39))):
                 if u[field] != want:
                     problems.append("user %s stored as %r" % (field, u[field][:60]))
+            # The password only as its hash: the marker, 29 characters, nothing of the text.
+            stored = u["password"]
+            if not re.fullmatch(rb"\$1[A-Za-z0-9_-]{27}", stored) or cut(password, 29)[:8] in stored:
+                problems.append("user password stored as %r" % stored[:60])
             v = [x for x in kit.users(root) if x["id"] == vid][0]
             if v["firstname"] != cut(value, 29):
                 problems.append("the victim's first name stored as %r" % v["firstname"][:60])
@@ -159,9 +164,9 @@ def main():
             if names.count(cut(value, 99)) < 2:
                 problems.append("folder names stored as %r" % names[-2:])
 
-            # The typed user name and password log in.
+            # The typed user name and the whole typed password log in.
             try:
-                again = kit.Session(port, cut(username, 39), cut(password, 29))
+                again = kit.Session(port, cut(username, 39), password)
                 again.close()
             except kit.KitFailure as e:
                 problems.append("no login with the typed name and password: %s" % e)

@@ -4,6 +4,7 @@
 
 #include "lib/platform/MClock.h"
 #include "server/GServer.h"
+#include "tests/support/ClearPasswordFile.h"
 #include "tests/support/HttpClient.h"
 #include "tests/support/TestRoot.h"
 
@@ -39,6 +40,36 @@ TEST(GServerLoopback, StartServeAndStop) {
     testhttp::Response favicon = browser.get("/favicon.ico");
     EXPECT_EQ("HTTP/1.1 404 NOT FOUND", favicon.statusLine);
     EXPECT_EQ("0", favicon.header("Content-Length"));
+  }
+  server.stop();
+  for (int i = 0; i < 50 && !server.isFinished(); ++i) sleepFor(0, 100);
+  EXPECT_TRUE(server.isFinished());
+}
+
+// An installation of an older version holds its passwords in clear: the first start hashes
+// them, and every account logs in with the password it had.
+TEST(GServerLoopback, ClearPasswordsOfAnOlderInstallationLogInAsBefore) {
+  testroot::TestRoot root(0);
+  testclear::writeClearPasswords(root.path, {{"anna", "Lumen 7"}});
+  GServer server;
+  server.configure(root.path.c_str());
+  int port = server.getBoundPort();
+  ASSERT_GT(port, 0);
+  server.start();
+  std::string file = root.read("database/user.db");
+  EXPECT_EQ(std::string::npos, file.find("tarbo"));
+  EXPECT_EQ(std::string::npos, file.find("Lumen"));
+  {
+    testhttp::Connection browser(port);
+    ASSERT_TRUE(browser.isOpen());
+    const std::string login = "/?session=5072913846&page=1&action=16&requestId=2";
+    for (const char* account :
+         {"&username=admin&password=tarbo", "&username=anna&password=Lumen%207"}) {
+      EXPECT_FALSE(browser.get(login + account).header("Set-Cookie").empty()) << account;
+    }
+    testhttp::Response wrong = browser.get(login + "&username=anna&password=Lumen");
+    EXPECT_TRUE(wrong.header("Set-Cookie").empty());
+    EXPECT_NE(std::string::npos, wrong.body.find("class=\"loginMessage\""));
   }
   server.stop();
   for (int i = 0; i < 50 && !server.isFinished(); ++i) sleepFor(0, 100);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "db/GDatabase.h"
+#include "db/GPasswordHash.h"
 #include "lib/core/MArray.h"
 #include "lib/core/MList.h"
 #include "lib/core/MString.h"
@@ -28,6 +29,9 @@ class FakeApplication : public GApplication {
         preview2Quality(0),
         requestCounter(0) {
     database.setDurable(false);
+    // Every fresh database hashes two passwords: at the full cost the tests would spend
+    // most of their time there.
+    GPasswordHash::setLightCost(true);
     database.init(directory.getValue());
     mimeTypes.setExceptions(false);
   }

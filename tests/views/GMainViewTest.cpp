@@ -75,7 +75,9 @@ TEST_F(GMainViewTest, LoginPageWithAndWithoutTheGuestButton) {
       viewtest::head +
       "<BODY class=\"login\" onLoad=\"document.Login.username.focus();\">\n"
       "<FORM style=\"margin-bottom: 0; vertical-align: middle; horizontal-align: center;\" "
-      "name=\"Login\" method=\"GET\" action=\"/\" autocomplete=\"off\">\n"
+      "name=\"Login\" method=\"POST\" "
+      "action=\"/?session=5072913846&page=1&action=16&requestId=1&tab_main=600\" "
+      "enctype=\"application/x-www-form-urlencoded\" autocomplete=\"off\">\n"
       "<TABLE align=\"center\" border=\"0\" cellspacing=\"0\" height=\"100%\">\n"
       "<TR><TD> <TD></TR>\n"
       "<TR class=\"loginCaption\"><TD width=\"10\"></TD>\n"
@@ -88,21 +90,21 @@ TEST_F(GMainViewTest, LoginPageWithAndWithoutTheGuestButton) {
       "<TR height=\"25\">\n<TD width=\"120\" class=\"loginLabel\">Password</TD>\n</TR>\n"
       "<TR height=\"30\">\n"
       "<TD><INPUT class=\"loginValue\" type=\"password\" size=\"50\" name=\"password\"></TD>\n"
-      "</TR>\n"
+      "</TR>\n";
+  const std::string buttons =
       "</TABLE>\n</TD><TD width=\"10\"> </TD></TR>\n"
       "<TR height=\"40\"  class=\"loginCanvas\"><TD width=\"10\"> </TD><TD>\n"
       "<TABLE align=\"center\">\n<TR>\n"
       "<TD class=\"loginButton\" bgColor=\"#808080\"" + hover +
-      "onClick=\"login(this,parent.submain,'/?session=5072913846&page=1&action=16&requestId=1"
-      "&tab_main=600')\">Login</TD>\n";
+      "onClick=\"login(this)\">Login</TD>\n";
   const std::string guest =
       "<TD class=\"loginButton\" bgColor=\"#808080\"" + hover +
       "onClick=\"mouseClick(this,parent.submain,'/?session=5072913846&page=1&action=16"
-      "&requestId=2&tab_main=600&username=guest&password=plivo')\">Guest</TD>\n";
+      "&requestId=2&tab_main=600&guest=1')\">Guest</TD>\n";
   const std::string bottom =
       "</TR>\n</TABLE></TD><TD width=\"10\"> </TD><TR>\n<TR><TD> <TD></TR>\n</TABLE>\n"
       "</FORM>\n</BODY>\n</HTML>\n";
-  EXPECT_EQ(top + guest + bottom, render(1));
+  EXPECT_EQ(top + buttons + guest + bottom, render(1));
 
   // A disabled guest account only hides its button.
   GUser account;
@@ -110,24 +112,56 @@ TEST_F(GMainViewTest, LoginPageWithAndWithoutTheGuestButton) {
   account.enabled = false;
   application.database.updateUser(1, account);
   application.requestCounter = 0;
-  EXPECT_EQ(top + bottom, render(1));
+  EXPECT_EQ(top + buttons + bottom, render(1));
 
   // Whatever else the request carries, a session without user gets the login page.
   MList params;
   params.setObject("tab_main", "300");
   params.setObject("action", "17");
   application.requestCounter = 0;
-  EXPECT_EQ(top + bottom, render(1, &params));
+  EXPECT_EQ(top + buttons + bottom, render(1, &params));
 }
 
-TEST_F(GMainViewTest, GuestCredentialsAreEncodedInTheButtonUrl) {
+TEST_F(GMainViewTest, ARefusedLoginIsSaidOnTheLoginPage) {
+  struct Case {
+    const char* state;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"failed",
+       "<TR height=\"25\">\n<TD class=\"loginMessage\">MESSAGE_LOGIN_FAILED</TD>\n</TR>\n"},
+      {"throttled",
+       "<TR height=\"25\">\n<TD class=\"loginMessage\">MESSAGE_LOGIN_THROTTLED</TD>\n</TR>\n"},
+      {"other", ""},
+      {"", ""},
+  };
+  const std::string before =
+      "<TD><INPUT class=\"loginValue\" type=\"password\" size=\"50\" name=\"password\"></TD>\n"
+      "</TR>\n";
+  for (const Case& c : cases) {
+    MList params;
+    params.setObject("login", c.state);
+    std::string page = render(1, &params);
+    size_t at = page.find(before);
+    ASSERT_NE(std::string::npos, at) << c.state;
+    EXPECT_EQ(before + c.message + "</TABLE>\n",
+              page.substr(at, before.size() + c.message.size() + 9))
+        << c.state;
+  }
+}
+
+TEST_F(GMainViewTest, NoPasswordOrNameOfTheGuestAccountOnTheLoginPage) {
   GUser account;
   application.database.getUser(1, account);
   account.username = "gu'est";
   account.password = "a&b=c";
   application.database.updateUser(1, account);
   std::string page = render(1);
-  EXPECT_NE(std::string::npos, page.find("&username=gu%27est&password=a%26b%3Dc')\">Guest"));
+  EXPECT_NE(std::string::npos, page.find("&tab_main=600&guest=1')\">Guest"));
+  for (const char* secret :
+       {"gu'est", "gu&#39;est", "gu%27est", "a&b", "a&amp;b", "a%26b", "password="}) {
+    EXPECT_EQ(std::string::npos, page.find(secret)) << secret;
+  }
 }
 
 TEST_F(GMainViewTest, ShellFrameSetOfALoggedInUser) {

@@ -140,9 +140,9 @@ TEST_F(GUserViewTest, AccountFormInFull) {
                 input("LABEL_FIRST_NAME", "text", "firstname", " ", "Ann", "Ann") + "</TR>\n<TR>\n"
                 "<TD class=\"userAttribute\">User name</TD>\n<TD class=\"userValue\"><INPUT type=\"text\" readonly "
                 "style=\"width: 99%\" class=\"value\" name=\"username\" value=\"user1\"></TD>\n</TR>\n<TR>\n" +
-                input("Password", "password", "password1", " ", "se&#39;cret", "se\\&#39;cret") + "</TR>\n<TR>\n" +
-                input("LABEL_PASSWORD_CONFIRMATION", "password", "password2", " ", "se&#39;cret",
-                      "se\\&#39;cret") + "</TR>\n<TR>\n" +
+                input("Password", "password", "password1", " ", "", "") + "</TR>\n<TR>\n" +
+                input("LABEL_PASSWORD_CONFIRMATION", "password", "password2", " ", "", "") +
+                "</TR>\n<TR>\n" +
                 input("LABEL_EMAIL_ADDRESS", "text", "email", " ", "ann@example.org", "ann@example.org") +
                 "</TR>\n<TR>\n<TD class=\"userAttribute\">LABEL_IMAGE_LIMIT</TD>\n<TD class=\"userValue\">100</TD>\n"
                 "</TR>\n</TABLE></FORM>\n<HR>\n"
@@ -150,6 +150,11 @@ TEST_F(GUserViewTest, AccountFormInFull) {
                 hover + "onClick=\"updateUser2(this,document,'/?session=" + S + "&page=107&requestId=1&action=9"
                 "&User.id=" + std::to_string(id) + "')\">BUTTON_UPDATE</TD>\n</TR></TABLE>\n</BODY>\n</HTML>\n",
             render(107));
+
+  // What a save did not store stands above the form.
+  EXPECT_TRUE(contains(render(107, {{"User.message", "1"}}),
+                       "focus();\">\n<P class=\"formMessage\">MESSAGE_PASSWORDS_DIFFER</P>\n"
+                       "<FORM name=\"User\""));
 
   // Without the upload right there is no image limit to show.
   logIn(addUser(0, false));

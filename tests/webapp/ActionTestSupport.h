@@ -6,6 +6,7 @@
 #include "db/GDatabase.h"
 #include "db/GFolder.h"
 #include "db/GImage.h"
+#include "db/GPasswordHash.h"
 #include "lib/core/MList.h"
 #include "tests/webapp/WebappTestSupport.h"
 #include "views/GSession.h"
@@ -42,7 +43,7 @@ class ActionTest : public ServletTest {
                   bool _folderAdmin = false, int _type = 0) {
     GUser user;
     user.username = _username;
-    user.password = "pw";
+    user.password = GPasswordHash::hash("pw");
     user.firstname = "First";
     user.lastname = _username;
     user.enabled = true;

@@ -123,36 +123,111 @@ TEST_F(GServletTest, LoginOpensASessionThatOnlyItsCookieOrItsIdentifierReaches) 
   EXPECT_NE(std::string::npos, plain.body().find("<FRAMESET"));
 }
 
-TEST_F(GServletTest, FailedLogins) {
+// The login page of the guest with the message of a refused login, or not.
+bool refusedWith(Exchange& _e, const char* _message) {
+  std::string body = _e.body();
+  return _e.header("Set-Cookie") == "<none>" &&
+         body.find("<BODY class=\"login\"") != std::string::npos &&
+         body.find(std::string("<TD class=\"loginMessage\">") + _message + "</TD>") !=
+             std::string::npos &&
+         body.find("action=\"/?session=5072913846&page=1&action=16&") != std::string::npos;
+}
+
+TEST_F(GServletTest, LoginCases) {
   addUser("blocked", "secret", false);
+  // An enabled account without a password, and one whose record still holds a clear
+  // password (only the start-up hashes those): neither ever logs in.
+  addUser("empty", "");
+  GUser clear;
+  clear.username = "clear";
+  clear.password = "old";
+  clear.enabled = true;
+  application.database.addUser(clear);
+
   struct Case {
     const char* query;
-    bool loginPage;  // false: page 0 of the guest
+    int account;  // the account logged in, -1: refused
   };
   const Case cases[] = {
-      {"username=admin&password=wrong", false},
-      {"username=admin&password=Tarbo", false},
-      {"username=admin", false},
-      {"username=blocked&password=secret", false},
-      {"username=Admin&password=tarbo", false},  // no such user: the same answer
-      {"username=&password=", false},
+      {"username=admin&password=tarbo", 0},
+      {"username=admin&password=wrong-typed", -1},
+      {"username=admin&password=Tarbo", -1},
+      {"username=admin", -1},
+      {"username=Admin&password=tarbo", -1},  // no such user
+      {"username=&password=", -1},
+      {"username=blocked&password=secret", -1},
+      {"username=empty&password=", -1},
+      {"username=empty&password=x", -1},
+      {"username=clear&password=old", -1},
+      {"guest=1", 1},
+      // The guest button's parameter is the guest account's key, and nothing more.
+      {"guest=1&username=admin&password=tarbo", 1},
+      {"guest=yes&username=guest", -1},
   };
   for (const Case& c : cases) {
     Exchange e;
-    servlet.now += 1;
-    get(e, std::string("/?session=5072913846&page=1&action=16&requestId=1&") + c.query);
-    EXPECT_EQ("<none>", e.header("Set-Cookie")) << c.query;
-    std::string body = e.body();
-    if (c.loginPage) {
-      EXPECT_NE(std::string::npos, body.find("<BODY class=\"login\"")) << c.query;
-    } else {
-      EXPECT_NE(std::string::npos, body.find("src=\"/?session=5072913846&page=1&requestId=")) << c.query;
+    get(e, std::string("/?session=5072913846&page=1&action=16&requestId=1&tab_main=600&") + c.query);
+    if (c.account < 0) {
+      EXPECT_TRUE(refusedWith(e, "MESSAGE_LOGIN_FAILED")) << c.query << "\n" << e.body();
+      // Nothing typed goes on into the page.
+      EXPECT_EQ(std::string::npos, e.body().find("wrong-typed")) << c.query;
+      EXPECT_EQ(std::string::npos, e.body().find("username=")) << c.query;
+      continue;
     }
-    // What was typed never goes on into the links of the page.
-    EXPECT_EQ(std::string::npos, body.find("password")) << c.query;
-    EXPECT_EQ(std::string::npos, body.find("username")) << c.query;
+    std::string id = cookieSession(e);
+    GSession* session = servlet.getSessions().getSession(id.c_str());
+    ASSERT_NE(nullptr, session) << c.query;
+    EXPECT_EQ(c.account, session->user.id) << c.query;
+    EXPECT_NE(std::string::npos,
+              e.body().find("<FRAME name=\"submain\" src=\"/?session=" + id + "&page=1&requestId="))
+        << c.query;
+    EXPECT_EQ(std::string::npos, e.body().find("password")) << c.query;
   }
-  EXPECT_EQ(1, servlet.getSessions().getLength());
+
+  // A disabled guest account has no key.
+  GUser guest;
+  application.database.getUser(1, guest);
+  guest.enabled = false;
+  application.database.updateUser(1, guest);
+  Exchange e;
+  get(e, "/?session=5072913846&page=1&action=16&requestId=1&guest=1");
+  EXPECT_TRUE(refusedWith(e, "MESSAGE_LOGIN_FAILED"));
+}
+
+TEST_F(GServletTest, GuessingIsThrottledPerAccountAndPerAddress) {
+  addUser("anna", "right");
+  auto attempt = [&](const char* _username, const char* _password, const char* _address) {
+    Exchange e;
+    get(e, std::string("/?session=5072913846&page=1&action=16&requestId=1&username=") +
+               _username + "&password=" + _password,
+        "", 40000, _address);
+    if (cookieSession(e) != "<none>") return std::string("in");
+    if (refusedWith(e, "MESSAGE_LOGIN_FAILED")) return std::string("failed");
+    if (refusedWith(e, "MESSAGE_LOGIN_THROTTLED")) return std::string("throttled");
+    return e.body();
+  };
+  // Five failures in a row for one account, from anywhere: then even the right password
+  // is refused for a second, and afterwards logs in and clears the count.
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ("failed", attempt("anna", "wrong", i % 2 == 0 ? "10.0.0.1" : "10.0.0.2")) << i;
+  }
+  EXPECT_EQ("throttled", attempt("anna", "right", "10.0.0.3"));
+  EXPECT_EQ("in", attempt("admin", "tarbo", "10.0.0.1"));  // other accounts go on
+  servlet.now += 1;
+  EXPECT_EQ("in", attempt("anna", "right", "10.0.0.3"));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ("failed", attempt("anna", "wrong", "10.0.0.4")) << i;
+  EXPECT_EQ("in", attempt("anna", "right", "10.0.0.4"));
+
+  // Twenty failures from one address within a minute, whatever the names: that address is
+  // refused, also for a right password; others are not.
+  servlet.now += 100;
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ("failed", attempt(("nobody" + std::to_string(i)).c_str(), "x", "10.0.0.9")) << i;
+  }
+  EXPECT_EQ("throttled", attempt("admin", "tarbo", "10.0.0.9"));
+  EXPECT_EQ("in", attempt("admin", "tarbo", "10.0.0.8"));
+  servlet.now += 1;
+  EXPECT_EQ("in", attempt("admin", "tarbo", "10.0.0.9"));
 }
 
 TEST_F(GServletTest, UnknownSessionFallsBackToTheGuest) {

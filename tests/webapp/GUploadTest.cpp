@@ -67,7 +67,7 @@ class GUploadTest : public webtest::ServletTest {
   int uploader(const char* _username, bool _imageAccept, int _imageLimit = 100) {
     GUser user;
     user.username = _username;
-    user.password = "pw";
+    user.password = GPasswordHash::hash("pw");
     user.enabled = true;
     user.imageUpload = true;
     user.imageAccept = _imageAccept;
@@ -247,7 +247,7 @@ TEST_F(GUploadTest, OnlyLoggedInUsersWithTheRightAndRoomUpload) {
   application.database.addImage(existing);
   GUser noRight;
   noRight.username = "noright";
-  noRight.password = "pw";
+  noRight.password = GPasswordHash::hash("pw");
   noRight.enabled = true;
   application.database.addUser(noRight);
   int gone = uploader("gone", false);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "db/GPasswordHash.h"
 #include "tests/webapp/ActionTestSupport.h"
 
 using webtest::Exchange;
@@ -125,11 +126,12 @@ TEST_F(GUserActionsTest, UserNamesStayUniqueAndNonEmpty) {
     act(e, admin, form(olga, c.username, "new", "new"));
     GUser u = user(olga);
     EXPECT_STREQ("olga", u.username.getValue()) << c.what;
-    EXPECT_STREQ("pw", u.password.getValue()) << c.what;
+    EXPECT_TRUE(GPasswordHash::verify("pw", u.password)) << c.what;
     EXPECT_STREQ("olga", u.lastname.getValue()) << c.what;
-    // The form is shown again with what was entered.
+    // What was entered goes on to the page, but never a password.
     EXPECT_EQ(c.username, param(e, "User.username")) << c.what;
-    EXPECT_EQ("new", param(e, "User.password1")) << c.what;
+    EXPECT_EQ("<none>", param(e, "User.password1")) << c.what;
+    EXPECT_EQ("<none>", param(e, "User.password2")) << c.what;
   }
   // The own name again, or a free one, is fine; a name too long is stored cut.
   act(admin, form(olga, "olga"));
@@ -142,17 +144,36 @@ TEST_F(GUserActionsTest, PasswordChangesOnlyWithTwoEqualFields) {
   struct Case {
     const char* password1;
     const char* password2;
-    const char* stored;
+    const char* loginWith;  // the password that logs in afterwards
+    const char* message;    // User.message left for the page
   };
   const Case cases[] = {
-      {"a", "b", "pw"},     // differ: the password stays
-      {"", "", "pw"},       // none sent: it stays, never empty
-      {"new", "new", "new"},
+      {"a", "b", "pw", "1"},  // differ: the password stays, the page says so
+      {"", "x", "pw", "1"},
+      {"", "", "pw", "<none>"},  // both empty: it stays, never empty
+      {"new", "new", "new", "<none>"},
+      {"a%20b", "a%20b", "a b", "<none>"},
   };
   for (const Case& c : cases) {
-    act(admin, form(olga, "olga", c.password1, c.password2));
-    EXPECT_STREQ(c.stored, user(olga).password.getValue()) << c.password1 << "/" << c.password2;
-    EXPECT_STREQ("Last", user(olga).lastname.getValue());
+    for (int action : {8, 9}) {
+      // Back to "pw" first, through the administration.
+      act(admin, form(olga, "olga", "pw", "pw") + "&User.enabled=1");
+      std::string query = action == 8 ? form(olga, "olga", c.password1, c.password2)
+                                      : "action=9&User.id=" + std::to_string(olga) +
+                                            "&User.username=olga&User.lastname=Last"
+                                            "&User.password1=" + c.password1 +
+                                            "&User.password2=" + c.password2;
+      Exchange e;
+      act(e, action == 8 ? admin : olgaSession, query);
+      std::string what = std::to_string(action) + ": " + c.password1 + "/" + c.password2;
+      GUser u = user(olga);
+      EXPECT_TRUE(GPasswordHash::isHash(u.password)) << what;
+      EXPECT_TRUE(GPasswordHash::verify(c.loginWith, u.password)) << what;
+      EXPECT_STREQ("Last", u.lastname.getValue()) << what;
+      EXPECT_EQ(c.message, param(e, "User.message")) << what;
+      EXPECT_EQ("<none>", param(e, "User.password1")) << what;
+      EXPECT_EQ("<none>", param(e, "User.password2")) << what;
+    }
   }
   // A user that does not exist: nothing, the form fields are removed.
   Exchange e;
@@ -160,6 +181,45 @@ TEST_F(GUserActionsTest, PasswordChangesOnlyWithTwoEqualFields) {
   EXPECT_EQ("<none>", param(e, "User.username"));
   GUser none;
   EXPECT_EQ(-1, db().getUserByUsername("ghost", none));
+}
+
+TEST_F(GUserActionsTest, AnAccountWithoutPasswordIsStoredDisabled) {
+  // A new account has no password: enabling it without one stores it disabled, and says so.
+  Exchange made;
+  act(made, admin, "action=7");
+  int fresh = std::stoi(param(made, "User.id"));
+  struct Case {
+    std::string passwords;
+    bool enabled;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"&User.password1=&User.password2=", false, "2"},
+      {"&User.password1=a&User.password2=b", false, "3"},  // differ, and so none
+      {"&User.password1=s3cret&User.password2=s3cret", true, "<none>"},
+      {"&User.password1=&User.password2=", true, "<none>"},  // keeps the one it has now
+  };
+  for (const Case& c : cases) {
+    Exchange e;
+    act(e, admin,
+        "action=8&User.id=" + std::to_string(fresh) + "&User.username=fresh&User.enabled=1" +
+            c.passwords);
+    EXPECT_EQ(c.enabled, user(fresh).enabled) << c.passwords;
+    EXPECT_EQ(c.message, param(e, "User.message")) << c.passwords;
+  }
+  EXPECT_NE("<none>", logIn("fresh", "s3cret", 40009));
+  // The guest account needs no password (the guest button is its key), and the
+  // administrator account is never disabled here.
+  for (int account : {0, 1}) {
+    GUser u = user(account);
+    u.password = "";
+    db().updateUser(account, u);
+    Exchange e;
+    act(e, admin, "action=8&User.id=" + std::to_string(account) + "&User.username=" +
+                      u.username.getValue() + "&User.enabled=1");
+    EXPECT_TRUE(user(account).enabled) << account;
+    EXPECT_EQ("<none>", param(e, "User.message")) << account;
+  }
 }
 
 TEST_F(GUserActionsTest, UpdateOwnAccount) {
@@ -176,7 +236,7 @@ TEST_F(GUserActionsTest, UpdateOwnAccount) {
   EXPECT_STREQ("New", u.lastname.getValue());
   EXPECT_STREQ("Name", u.firstname.getValue());
   EXPECT_STREQ("o@x", u.email.getValue());
-  EXPECT_STREQ("pw2", u.password.getValue());
+  EXPECT_TRUE(GPasswordHash::verify("pw2", u.password));
   // The rights are the administrators' to give.
   EXPECT_EQ(0, u.type);
   EXPECT_EQ(100, u.imageLimit);
@@ -188,7 +248,7 @@ TEST_F(GUserActionsTest, UpdateOwnAccount) {
   std::string guest = logIn("guest", "plivo", 40003);
   act(guest, "action=9&User.id=1&User.username=mine&User.password1=x&User.password2=x");
   EXPECT_STREQ("guest", user(1).username.getValue());
-  EXPECT_STREQ("plivo", user(1).password.getValue());
+  EXPECT_TRUE(GPasswordHash::verify("plivo", user(1).password));
   // Nor does the shared guest session, whose user is nobody.
   act("5072913846", "action=9&User.id=-1&User.username=x");
   EXPECT_EQ(-1, db().getUserByUsername("x", u));

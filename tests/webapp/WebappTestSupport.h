@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "db/GPasswordHash.h"
 #include "lib/net/MHttpQuery.h"
 #include "lib/net/MHttpRequest.h"
 #include "lib/net/MHttpResponse.h"
@@ -55,9 +56,9 @@ class ServletTest : public testing::Test {
     servlet.init();
   }
 
-  // Sends GET _target from 127.0.0.1:_port, with a Cookie header when _cookie is not empty.
+  // Sends GET _target from _address:_port, with a Cookie header when _cookie is not empty.
   void get(Exchange& _exchange, const std::string& _target, const std::string& _cookie = "",
-           int _port = 40000) {
+           int _port = 40000, const char* _address = "127.0.0.1") {
     MHttpRequest& request = _exchange.request;
     request.method = "GET";
     request.version = "HTTP/1.1";
@@ -67,7 +68,7 @@ class ServletTest : public testing::Test {
     if (question != std::string::npos) {
       MHttpQuery::parse(_target.substr(question + 1).c_str(), request.params);
     }
-    request.remoteAddress.setAddress("127.0.0.1");
+    request.remoteAddress.setAddress(_address);
     request.remotePort = _port;
     if (!_cookie.empty()) request.headers.setObject("Cookie", _cookie.c_str());
     servlet.dispatchRequest(request, _exchange.response);
@@ -95,7 +96,7 @@ class ServletTest : public testing::Test {
   int addUser(const char* _username, const char* _password, bool _enabled = true) {
     GUser user;
     user.username = _username;
-    user.password = _password;
+    user.password = GPasswordHash::hash(_password);
     user.firstname = "Test";
     user.lastname = _username;
     user.enabled = _enabled;
