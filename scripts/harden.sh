@@ -27,6 +27,7 @@ check bad_requests
 check bad_files
 check bad_input
 check access_control
+check large_bodies
 check crash_safety "$kills"
 check proxy
 check floods "$seconds"
