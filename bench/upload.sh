@@ -47,7 +47,7 @@ done
 
 request=1000
 next() { request=$((request + 1)); }
-cookie() { curl -s -D - -o /dev/null "$1" | tr -d '\r' | sed -n 's/^Set-Cookie: //p'; }
+cookie() { curl -s -D - -o /dev/null "$1" | tr -d '\r' | sed -n 's/^Set-Cookie: vistrel_session=\([0-9]*\).*/\1/p'; }
 
 next
 admin="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request&username=admin&password=tarbo")"

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev imagemagick sqlite3 python3 nodejs
-          chromium)
+          chromium nginx openssl)
 
 sudo_cmd=""
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi

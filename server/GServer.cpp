@@ -26,6 +26,7 @@ bool isSafeLanguageCode(const char* _code) {
 GServer::GServer()
     : port(9400),
       sessionTimeout(0),
+      maxSessions(10000),
       serverTitle("Vistrel 1.0"),
       originalMaxSize(0),
       preview1Quality(0),
@@ -55,7 +56,7 @@ void GServer::configure(const char* _dir) try {
   mkdir(bodies.getValue(), 0700);
   MHttpProcessor::removeBodyFiles(bodies.getValue());
   httpProcessor.setBodyDirectory(bodies.getValue());
-  server.configure(port.getValue(), &httpProcessor);
+  server.configure(port.getValue(), &httpProcessor, bindAddress.getValue());
   database.init(directory.getValue());
   // What a crash may have left half-done in the image store goes before the first request.
   GImageStore::sweep();
@@ -63,9 +64,12 @@ void GServer::configure(const char* _dir) try {
 
 void GServer::takeConfigurationValues() try {
   configurationInt("server.port", port);
+  MObject* address = configuration.getObject("server.address");
+  bindAddress = address != nullptr ? address->toString() : MString();
   MObject* language = configuration.getObject("session.defaultLanguage");
   defaultLanguage = language != nullptr ? language->toString() : MString();
   configurationInt("session.timeout", sessionTimeout);
+  configurationInt("session.max", maxSessions);
   configurationInt("images.original.maxSize", originalMaxSize);
   configurationInt("images.preview1.quality", preview1Quality);
   configurationInt("images.preview2.quality", preview2Quality);

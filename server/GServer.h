@@ -72,6 +72,7 @@ class GServer : public MRunable, public GApplication {
   const MString& getServerTitle() override { return serverTitle; }
   const MString& getDefaultLanguage() override { return defaultLanguage; }
   int getSessionTimeout() override { return sessionTimeout.getValue(); }
+  int getMaxSessions() override { return maxSessions.getValue(); }
   int getOriginalMaxSize() override { return originalMaxSize.getValue(); }
   int getPreview1Quality() override { return preview1Quality.getValue(); }
   int getPreview2Quality() override { return preview2Quality.getValue(); }
@@ -98,8 +99,11 @@ class GServer : public MRunable, public GApplication {
   MString imageUrl(GSession& _session, int _page, int _image_id);
 
   MInt32 port;
+  // The local address to listen on; empty: every interface.
+  MString bindAddress;
   MString directory;
   MInt32 sessionTimeout;
+  MInt32 maxSessions;
   MString defaultLanguage;
   MString serverTitle;
   MInt32 originalMaxSize;

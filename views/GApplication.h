@@ -31,6 +31,8 @@ class GApplication {
   virtual const MString& getDefaultLanguage() = 0;
   // Idle seconds after which a session ends.
   virtual int getSessionTimeout() = 0;
+  // Most sessions at once besides the shared guest session.
+  virtual int getMaxSessions() { return 10000; }
   virtual int getOriginalMaxSize() = 0;
   virtual int getPreview1Quality() = 0;
   virtual int getPreview2Quality() = 0;

@@ -5,6 +5,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GRights.h"
 #include "views/GUrlPattern.h"
 
 namespace {
@@ -72,11 +73,19 @@ void collectFolderImages(GImageMember::Context& _context, MList& _storage,
   database().getFolderImages(_context.folder, _storage);
   std::vector<MObject*> all;
   walk(_storage, true, all);
-  // Only administrators see the publications that are waiting or were denied.
+  // Only administrators see the publications that are waiting or were denied, and, of the
+  // published ones, everybody else sees those whose picture they may see: a picture that
+  // still waits for acceptance shows to its owner only.
   for (MObject* entry : all) {
     GImageFolder* link = dynamic_cast<GImageFolder*>(entry);
     if (link == nullptr) continue;
-    if (_context.administrator || link->status == GIMAGE_ACCEPTED) _entries.push_back(entry);
+    if (_context.administrator) {
+      _entries.push_back(entry);
+    } else if (link->status == GIMAGE_ACCEPTED &&
+               (link->user == _context.session.user.id ||
+                GRights::mayViewImage(_context.session, link->image))) {
+      _entries.push_back(entry);
+    }
   }
 }
 

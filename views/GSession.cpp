@@ -4,7 +4,7 @@
 
 const char* const GSession::guestId = "5072913846";
 
-GSession::GSession() : lastAccess(0), lastRequestId(0) {
+GSession::GSession() : lastAccess(0), lastRequestId(0), loggedOut(false) {
   GApplication* application = GApplication::current();
   if (application != nullptr) language = application->getDefaultLanguage();
   viewState.setExceptions(false);
@@ -20,7 +20,8 @@ GSession::GSession(GSession& _other)
       viewState(_other.viewState),
       searchResults(_other.searchResults),
       lastRequestId(_other.lastRequestId),
-      returnSessionId(_other.returnSessionId) {}
+      returnSessionId(_other.returnSessionId),
+      loggedOut(_other.loggedOut) {}
 
 GSession& GSession::operator=(GSession& _other) {
   if (this == &_other) return *this;
@@ -32,6 +33,7 @@ GSession& GSession::operator=(GSession& _other) {
   searchResults = _other.searchResults;
   lastRequestId = _other.lastRequestId;
   returnSessionId = _other.returnSessionId;
+  loggedOut = _other.loggedOut;
   return *this;
 }
 

@@ -24,7 +24,7 @@ class GSession : public MObject {
   GSession& operator=(GSession& _other);
   ~GSession() override;
 
-  // Whether the session carries the guest identifier (a logged-out session does too).
+  // Whether the session is the shared guest session.
   bool isGuest() const { return id == guestId; }
 
   // Decimal digits.
@@ -43,6 +43,8 @@ class GSession : public MObject {
   int lastRequestId;
   // For a session an administrator opened as another user: the administrator's own session.
   MString returnSessionId;
+  // Set by the log-out: the dispatch removes the session once the request has left it.
+  bool loggedOut;
 };
 
 #endif

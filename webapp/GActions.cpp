@@ -5,6 +5,7 @@
 #include "lib/core/MList.h"
 #include "lib/net/MHttpRequest.h"
 #include "views/GApplication.h"
+#include "views/GRights.h"
 #include "views/GSession.h"
 #include "views/GView.h"
 #include "webapp/GSessionManagement.h"
@@ -52,8 +53,8 @@ bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request,
     case 13: imageActions.updateImage(_session, params); break;
     case 14: imageActions.setImageStatus(_session, params, GIMAGE_ACCEPTED); break;
     case 15: imageActions.setImageStatus(_session, params, GIMAGE_DENIED); break;
-    case 16: openSessionAs(_session, params, _now); break;
-    case 17: logOut(_session, params); break;
+    case LOGIN: openSessionAs(_session, params, _now); break;
+    case LOG_OUT: logOut(_session, params); break;
     case 18: search(_session, params); break;
     case 19: changeLanguage(_session, params); break;
     default: break;
@@ -62,11 +63,11 @@ bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request,
 } M_RETHROW("bool GActions::carryOut(int _action,GSession& _session,MHttpRequest& _request,int _now)")
 
 void GActions::openSessionAs(GSession& _session, MList& _params, int _now) try {
-  if (_session.user.type == 1) {
+  if (GRights::isAdministrator(_session)) {
     int userId = GView::paramInt(_params, "User.id");
     GUser user;
     if (userId != 0 && GApplication::get().getDatabase().getUser(userId, user) >= 0) {
-      GSession* opened = sessions.createSession();
+      GSession* opened = sessions.createSession(&_session);
       opened->lastAccess = _now;
       opened->returnSessionId = _session.id;
       opened->user = user;
@@ -81,16 +82,15 @@ void GActions::openSessionAs(GSession& _session, MList& _params, int _now) try {
 } M_RETHROW("void GActions::openSessionAs(GSession& _session,MList& _params,int _now)")
 
 void GActions::logOut(GSession& _session, MList& _params) try {
+  // The shared guest session has nobody to log out.
+  if (_session.isGuest()) return;
+  _session.loggedOut = true;
   if (_session.returnSessionId.getLength() > 0) {
     _params.setObject("session", _session.returnSessionId.getValue());
-    _session.returnSessionId = "";
     _params.setObject("tab_main", userAdministrationModule);
     return;
   }
-  // The session stays in the table under its identifier but carries the guest's, so that
-  // its further pages are the guest's.
-  GSession* guest = sessions.getSession(GSession::guestId);
-  if (guest != nullptr) _session = *guest;
+  _params.setObject("session", GSession::guestId);
   _params.setObject("tab_main", introductionModule);
 } M_RETHROW("void GActions::logOut(GSession& _session,MList& _params)")
 

@@ -33,6 +33,10 @@ class MList;
 // leave them in place.
 class GActions {
  public:
+  // A login by a visitor, or an administrator opening a session as another user.
+  static const int LOGIN = 16;
+  static const int LOG_OUT = 17;
+
   explicit GActions(GSessionManagement& _sessions);
   GActions(const GActions&) = delete;
   GActions& operator=(const GActions&) = delete;
@@ -45,7 +49,8 @@ class GActions {
   bool carryOut(int _action, GSession& _session, MHttpRequest& _request, int _now);
   // 16: only administrators; the request goes on in the new session.
   void openSessionAs(GSession& _session, MList& _params, int _now);
-  // 17: back to the administrator's own session, or the session becomes the guest.
+  // 17: back to the administrator's own session, or to the guest session; the session
+  // logged out of ends.
   void logOut(GSession& _session, MList& _params);
   // 18: the keyword search into the session's search result list.
   void search(GSession& _session, MList& _params);

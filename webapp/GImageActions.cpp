@@ -66,10 +66,7 @@ void GImageActions::deleteImage(GSession& _session, MList& _params) try {
   database.deleteImageFolders(imageId);
   database.deleteImage(imageId);
   GImageStore::removeFiles(imageId);
-  MList& all = sessions.getSessions();
-  for (MItem* item = all.getFirstItem(); item != nullptr; item = all.getNextItem(item)) {
-    static_cast<GSession*>(item->object)->searchResults.deleteObject(imageId);
-  }
+  for (GSession* session : sessions.getAll()) session->searchResults.deleteObject(imageId);
 } M_RETHROW("void GImageActions::deleteImage(GSession& _session,MList& _params)")
 
 void GImageActions::updateImage(GSession& _session, MList& _params) try {

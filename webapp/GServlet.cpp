@@ -1,10 +1,12 @@
 #include "webapp/GServlet.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <string>
 
 #include "db/GDatabase.h"
 #include "lib/core/MException.h"
@@ -19,6 +21,7 @@
 #include "views/GImageFolderView.h"
 #include "views/GInfoView.h"
 #include "views/GMainView.h"
+#include "views/GRights.h"
 #include "views/GSearchView.h"
 #include "views/GUserAdminView.h"
 #include "views/GUserView.h"
@@ -37,6 +40,26 @@ const int maxFilePath = 200;
 
 // Extensions this long or longer have no MIME type.
 const int maxExtension = 50;
+
+// The session cookie: sent back on every request of this site (style sheets and pictures
+// too), never to scripts, and not with requests that other sites start.
+const char* const cookieName = "vistrel_session";
+const char* const cookieAttributes = "; Path=/; HttpOnly; SameSite=Lax";
+
+struct Header {
+  const char* name;
+  const char* value;
+};
+
+// On every answer: no other site may frame the pages (clickjacking), browsers take the
+// content types as sent, and the session identifiers in the URLs never travel to another
+// site in a Referer.
+const Header securityHeaders[] = {
+    {"X-Frame-Options", "SAMEORIGIN"},
+    {"Content-Security-Policy", "frame-ancestors 'self'"},
+    {"X-Content-Type-Options", "nosniff"},
+    {"Referrer-Policy", "same-origin"},
+};
 
 void writeFailure(MTextStream& _out, MException& _failure) {
   try {
@@ -61,7 +84,6 @@ GServlet::GServlet()
       guestSession(nullptr),
       lastCleanUp(0),
       actions(new GActions(sessions)) {
-  clients.setExceptions(false);
 }
 
 GServlet::~GServlet() {
@@ -79,12 +101,18 @@ GServlet::~GServlet() {
 int GServlet::currentTime() { return (int)getTime(); }
 
 void GServlet::init() try {
+  GApplication& application = GApplication::get();
   guestSession = sessions.getSession(GSession::guestId);
-  if (guestSession != nullptr) guestSession->language = GApplication::get().getDefaultLanguage();
+  if (guestSession != nullptr) guestSession->language = application.getDefaultLanguage();
+  sessions.setMaxSessions(application.getMaxSessions());
   lastCleanUp = currentTime();
 } M_RETHROW("void GServlet::init()")
 
 void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _response) {
+  _response.headers.setExceptions(false);
+  for (const Header& header : securityHeaders) {
+    _response.headers.setObject(header.name, header.value);
+  }
   if (_request.path == "/favicon.ico") {
     _response.statusCode = 404;
     _response.statusText = "NOT FOUND";
@@ -104,6 +132,44 @@ void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _respons
   }
 }
 
+MString GServlet::sessionCookie(const char* _sessionId) {
+  return MString::format("%s=%s%s", cookieName, _sessionId, cookieAttributes);
+}
+
+MString GServlet::clearedSessionCookie() {
+  return MString::format("%s=%s; Max-Age=0", cookieName, cookieAttributes);
+}
+
+MString GServlet::cookieSession(MHttpRequest& _request) {
+  // Header names are compared without case: proxies that speak HTTP/2 to the browser pass
+  // "cookie" on in lower case.
+  MString legacy;
+  for (MItem* item = _request.headers.getFirstItem(); item != nullptr;
+       item = _request.headers.getNextItem(item)) {
+    if (strcasecmp(item->key->toString().getValue(), "Cookie") != 0) continue;
+    std::string header = item->object->toString().getValue();
+    size_t start = 0;
+    while (start <= header.size()) {
+      size_t end = header.find(';', start);
+      if (end == std::string::npos) end = header.size();
+      std::string pair = header.substr(start, end - start);
+      size_t first = pair.find_first_not_of(" \t");
+      size_t last = pair.find_last_not_of(" \t");
+      pair = first == std::string::npos ? "" : pair.substr(first, last - first + 1);
+      size_t equals = pair.find('=');
+      if (equals == std::string::npos) {
+        // The bare identifier that earlier versions set; kept so that a browser holding one
+        // stays logged in across the update.
+        if (!pair.empty() && legacy.getLength() == 0) legacy = pair.c_str();
+      } else if (pair.compare(0, equals, cookieName) == 0 && equals == strlen(cookieName)) {
+        return MString(pair.substr(equals + 1).c_str());
+      }
+      start = end + 1;
+    }
+  }
+  return legacy;
+}
+
 void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
                              MTextStream& _out) {
   int now = currentTime();
@@ -113,36 +179,27 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
   _response.contentType = "text/html; charset=UTF-8";
   MList& params = _request.params;
   params.setExceptions(false);
-  _response.headers.setExceptions(false);
   GSession* session = nullptr;
 
-  MString clientKey = MString::format("%s:%05d", _request.remoteAddress.toString().getValue(),
-                                      _request.remotePort);
-
-  // Only a request that names its session itself may act in it (see the class comment).
+  // The request's own `session` parameter, else its cookie; never the address or port it
+  // came from, which many people share behind a proxy or a NAT and anyone can reuse. Only a
+  // request that names its session itself may act in it (see the class comment).
   MString identifier = GView::paramText(params, "session");
   bool namesSession = identifier.getLength() > 0;
-  if (identifier.getLength() == 0) {
-    MObject* remembered = clients.getObject(clientKey.getValue());
-    if (remembered != nullptr) identifier = remembered->toString();
-  }
-  if (identifier.getLength() == 0) {
-    MObject* cookie = _request.headers.getObject("Cookie");
-    if (cookie != nullptr) identifier = cookie->toString();
-  }
+  if (!namesSession) identifier = cookieSession(_request);
 
   if (identifier.getLength() > 0) {
     session = sessions.getSession(identifier.getValue());
     if (session != nullptr) {
       // Administrators, and sessions they opened as another user, never time out here.
-      if (session->user.type == 1 || session->returnSessionId.getLength() > 0) {
+      if (GRights::isAdministrator(*session) || session->returnSessionId.getLength() > 0) {
         session->lastAccess = now;
       }
-      if (session->id != GSession::guestId) {
+      if (session != guestSession) {
         uint idle = (uint)now - (uint)session->lastAccess;
         if (idle > (uint)GApplication::get().getSessionTimeout()) {
           _out << "<HTML><BODY onLoad=\"top.location.href='/';\"></BODY></HTML>\n";
-          _response.headers.setObject("Set-Cookie", "");
+          _response.headers.setObject("Set-Cookie", clearedSessionCookie().getValue());
           removeSession(identifier.getValue());
           return;
         }
@@ -153,17 +210,18 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
 
   if ((uint)now - (uint)lastCleanUp > cleanUpInterval) expireSessions();
 
-  if (session != nullptr) clients.setObject(clientKey.getValue(), session->id.getValue());
-
-  if (session == nullptr || session == guestSession) {
-    if (GView::paramInt(params, "action") == 16) {
-      login(_request, _response, clientKey);
-    } else {
-      params.setObject("session", GSession::guestId);
-    }
+  // A login is carried out as a login whatever session the request arrives with: the
+  // credentials it carries decide, never a session its connection or browser had before.
+  bool loginRequest = GView::paramInt(params, "action") == GActions::LOGIN &&
+                      (session == nullptr || session == guestSession ||
+                       params.getObject("username") != nullptr);
+  if (loginRequest) {
+    login(_request, _response, session);
+  } else if (session == nullptr || session == guestSession) {
+    params.setObject("session", GSession::guestId);
   }
 
-  if (session != nullptr) {
+  if (session != nullptr && !loginRequest) {
     if (namesSession) {
       process_action(*session, _request);
     } else {
@@ -173,16 +231,26 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
     }
   }
 
+  GSession* acting = session;
   MString resolved = GView::paramText(params, "session");
   if (resolved.getLength() > 0 && resolved != identifier) {
     session = sessions.getSession(resolved.getValue());
+  }
+  if (acting != nullptr && acting->loggedOut && acting != session) {
+    // A log-out back to the guest ends the browser's cookie too; one back to the
+    // administrator's own session leaves the administrator's cookie alone.
+    if (acting->returnSessionId.getLength() == 0) {
+      _response.headers.setObject("Set-Cookie", clearedSessionCookie().getValue());
+    }
+    MString ended = acting->id;
+    removeSession(ended.getValue());
   }
   if (session == nullptr) return;
 
   _response.headers.setObject("Cache-Control", "no-cache");
   if (mainView->process_request(*session, _out, params, _response.contentType)) return;
 
-  if (session->id != GSession::guestId) {
+  if (session != guestSession) {
     if (userAdminView->process_request(*session, _out, params, _response.contentType)) return;
     if (folderAdminView->process_request(*session, _out, params, _response.contentType)) return;
     if (imageFolderView->process_request(*session, _out, params, _response.contentType)) return;
@@ -190,12 +258,21 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
     if (searchView->process_request(*session, _out, params, _response.contentType)) return;
     if (imageAcceptView->process_request(*session, _out, params, _response.contentType)) return;
     _response.headers.setObject("Cache-Control", "max-age=1000000");
-    if (infoView->process_request(*session, _out, params, _response.contentType)) return;
+    if (infoView->process_request(*session, _out, params, _response.contentType)) {
+      if (_response.contentType == "image/jpeg") {
+        // Who may see a picture depends on the session: no shared cache may keep it, and
+        // what was refused is asked for again.
+        _response.headers.setObject("Cache-Control", "private, max-age=1000000");
+      } else if (GInfoView::isImageFile(GView::paramInt(params, "page"))) {
+        _response.headers.setObject("Cache-Control", "no-cache");
+      }
+      return;
+    }
   }
 
   if (strstr(_request.path.getValue(), "/images/original") != nullptr &&
-      (session == guestSession || session->isGuest() || !session->user.imageDownload ||
-       session->user.id < 0)) {
+      (session == guestSession || !GRights::isLoggedIn(*session) ||
+       !session->user.imageDownload)) {
     _out << "<HTML><BODY>Url not found " << GHtml::escape(_request.url.getValue()).getValue()
          << "</BODY><HTML>\n";
     return;
@@ -205,36 +282,29 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
 
   if (_request.path == "/") {
     _response.headers.setObject("Cache-Control", "no-cache");
-    // A logged-in session that names a page no view has gets an empty document: the outer
-    // frame set in its place would be loaded into a frame of itself, again and again.
-    if (session->id != GSession::guestId && params.getObject("page") != nullptr) {
-      _out << "<HTML>\n<BODY>\n</BODY>\n</HTML>\n";
-      return;
-    }
+    // Also a page id that no view has: the outer frame set starts the interface afresh.
     params.setObject("page", 0);
     mainView->process_request(*session, _out, params, _response.contentType);
   }
 }
 
-void GServlet::login(MHttpRequest& _request, MHttpResponse& _response, const MString& _clientKey) {
+void GServlet::login(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse) {
   MList& params = _request.params;
   GUser user;
   MString username = GView::paramText(params, "username");
-  if (GApplication::get().getDatabase().getUserByUsername(username.getValue(), user) < 0) {
-    params.setObject("session", GSession::guestId);
-    return;
-  }
   GSession* inHand = guestSession;
-  if (user.enabled && user.password == GView::paramText(params, "password")) {
-    GSession* created = sessions.createSession();
+  if (GApplication::get().getDatabase().getUserByUsername(username.getValue(), user) >= 0 &&
+      user.enabled && user.password == GView::paramText(params, "password")) {
+    GSession* created = sessions.createSession(_inUse);
     created->lastAccess = currentTime();
     created->user = user;
     created->viewState.clear();
     created->searchResults.clear();
-    clients.setObject(_clientKey.getValue(), created->id.getValue());
-    _response.headers.setObject("Set-Cookie", created->id.getValue());
+    _response.headers.setObject("Set-Cookie", sessionCookie(created->id.getValue()).getValue());
     inHand = created;
   }
+  // Every outcome answers alike, and nothing of what was typed goes on into the links of
+  // the page: the password never stands in a URL.
   params.clear();
   params.setObject("session", inHand != nullptr ? inHand->id.getValue() : GSession::guestId);
   params.setObject("page", 0);
@@ -286,23 +356,9 @@ bool GServlet::fileRequest(GSession& _session, MHttpRequest& _request,
 
 void GServlet::removeSession(const char* _sessionId) try {
   sessions.deleteSession(_sessionId);
-  MItem* item = clients.getFirstItem();
-  while (item != nullptr) {
-    MItem* next = clients.getNextItem(item);
-    if (item->object->toString() == _sessionId) clients.deleteItem(item);
-    item = next;
-  }
 } M_RETHROW("void GServlet::removeSession(char *_sessionId)")
 
 void GServlet::expireSessions() try {
   sessions.checkSessions(currentTime());
-  MItem* item = clients.getFirstItem();
-  while (item != nullptr) {
-    MItem* next = clients.getNextItem(item);
-    if (sessions.getSession(item->object->toString().getValue()) == nullptr) {
-      clients.deleteItem(item);
-    }
-    item = next;
-  }
   lastCleanUp = currentTime();
 } M_RETHROW("void GServlet::expireSessions()")

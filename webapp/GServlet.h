@@ -1,7 +1,6 @@
 #ifndef VISTREL_GSERVLET_H
 #define VISTREL_GSERVLET_H
 
-#include "lib/core/MArray.h"
 #include "lib/net/MHttpHandler.h"
 #include "webapp/GSessionManagement.h"
 
@@ -19,14 +18,14 @@ class MHttpResponse;
 class MTextStream;
 
 // The application's HTTP request handler. For every request it finds the session (from the
-// `session` parameter, the client table or the Cookie header), ends it when it has been idle
+// `session` parameter or the session cookie), ends it when it has been idle
 // too long, handles a login, expires idle sessions now and then, carries out the action the
 // request names, and lets the views produce the page in a fixed order. What no view claims
 // is served as a static file from the web directory.
 //
 // Actions are carried out only for a request that names its session in its own `session`
 // parameter, as every link and form of the pages does. A request that is attributed only
-// through the client table or the cookie may read pages but changes nothing, so that another
+// through the cookie may read pages but changes nothing, so that another
 // web site cannot make a logged-in browser act. The login of a visitor is the exception: it
 // acts with the credentials it carries, not with the rights of a session the browser holds,
 // and demanding the guest identifier, which every page shows, would protect nothing.
@@ -42,14 +41,20 @@ class GServlet : public MHttpHandler {
   void process_action(GSession& _session, MHttpRequest& _request);
   // Answers the request with a file of the web directory; false when it is not one.
   bool fileRequest(GSession& _session, MHttpRequest& _request, MHttpResponse& _response);
-  // Deletes the session and every client-table entry that points to it.
+  // Deletes the session (never the guest session).
   void removeSession(const char* _sessionId);
-  // The expiry run: idle sessions and the client-table entries of sessions that are gone.
+  // The expiry run over the session table.
   void expireSessions();
 
   GSessionManagement& getSessions() { return sessions; }
-  MArray& getClients() { return clients; }
   GSession* getGuestSession() { return guestSession; }
+
+  // The Set-Cookie value that hands a browser its session, and the one that takes it back.
+  static MString sessionCookie(const char* _sessionId);
+  static MString clearedSessionCookie();
+  // The session identifier of the request's session cookie, or the bare identifier that
+  // earlier versions sent as the whole cookie; empty when there is neither.
+  static MString cookieSession(MHttpRequest& _request);
 
  protected:
   // Seconds since 1970.
@@ -58,8 +63,9 @@ class GServlet : public MHttpHandler {
  private:
   // Steps from the session look-up on, inside the failure-page handler.
   void handleRequest(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out);
-  // The login with the request's username and password (action 16 of a visitor).
-  void login(MHttpRequest& _request, MHttpResponse& _response, const MString& _clientKey);
+  // The login with the request's username and password; _inUse is the session the request
+  // arrived with (it stays in the table).
+  void login(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse);
 
   GMainView* mainView;
   GUserAdminView* userAdminView;
@@ -71,8 +77,6 @@ class GServlet : public MHttpHandler {
   GImageAcceptView* imageAcceptView;
   GSession* guestSession;
   GSessionManagement sessions;
-  // Client address and port ("%s:%05d") to the identifier of the session last seen there.
-  MArray clients;
   int lastCleanUp;
   // The numbered actions; they work on the session table above.
   GActions* actions;

@@ -4,7 +4,9 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "lib/core/MException.h"
@@ -49,16 +51,11 @@ void secureRandom(unsigned char* _buffer, size_t _size) {
 
 }  // namespace
 
-GSessionManagement::GSessionManagement() try {
-  GSession* guest = new GSession();
+GSessionManagement::GSessionManagement() try : maxSessions(defaultMaxSessions) {
+  std::unique_ptr<GSession> guest(new GSession());
   guest->id = GSession::guestId;
   guest->lastAccess = (int)getTime();
-  try {
-    sessions.addObject(guest->id.getValue(), guest, true);
-  } catch (const MException&) {
-    delete guest;
-    throw;
-  }
+  sessions.emplace(GSession::guestId, std::move(guest));
 } M_RETHROW("GSessionManagement::GSessionManagement()")
 
 GSessionManagement::~GSessionManagement() {}
@@ -80,28 +77,63 @@ MString GSessionManagement::newSessionId() try {
   return MString(digits.data(), (int)digits.size());
 } M_RETHROW("MString GSessionManagement::newSessionId()")
 
-GSession* GSessionManagement::createSession() try {
-  GSession* session = new GSession();
-  try {
-    session->id = newSessionId();
-    session->lastAccess = (int)getTime();
-    sessions.addObject(session->id.getValue(), session, true);
-  } catch (const MException&) {
-    delete session;
-    throw;
+GSession* GSessionManagement::createSession(const GSession* _inUse) try {
+  std::unique_ptr<GSession> session(new GSession());
+  session->id = newSessionId();
+  session->lastAccess = (int)getTime();
+  std::string key = session->id.getValue();
+  if (sessions.count(key) != 0) {
+    throw MException("### SESSION ###", "The session identifier is in use!");
   }
-  return session;
+  // The session in use may be the only one left to give way: then the table grows by one.
+  while ((int)sessions.size() - 1 >= maxSessions && removeLongestIdle(_inUse)) {
+  }
+  GSession* created = session.get();
+  sessions.emplace(key, std::move(session));
+  return created;
 } M_RETHROW("GSession* GSessionManagement::createSession()")
 
 GSession* GSessionManagement::getSession(const char* _sessionId) try {
-  return static_cast<GSession*>(sessions.getObject(_sessionId));
+  if (_sessionId == nullptr) return nullptr;
+  auto found = sessions.find(_sessionId);
+  return found != sessions.end() ? found->second.get() : nullptr;
 } M_RETHROW("GSession* GSessionManagement::getSession(char *_sessionId)")
 
 void GSessionManagement::deleteSession(const char* _sessionId) try {
-  MString key(_sessionId);
-  MItem* item = sessions.getItem(&key);
-  if (item != nullptr) sessions.deleteItem(item);
+  if (_sessionId == nullptr || strcmp(_sessionId, GSession::guestId) == 0) return;
+  sessions.erase(_sessionId);
 } M_RETHROW("void GSessionManagement::deleteSession(char *_sessionId)")
+
+std::vector<GSession*> GSessionManagement::getAll() {
+  std::vector<GSession*> all;
+  all.reserve(sessions.size());
+  for (auto& entry : sessions) all.push_back(entry.second.get());
+  return all;
+}
+
+bool GSessionManagement::removeLongestIdle(const GSession* _inUse) {
+  // Idle time as the unsigned difference to the newest access, like every time-out here.
+  uint newest = 0;
+  for (auto& entry : sessions) newest = std::max(newest, (uint)entry.second->lastAccess);
+  auto victim = sessions.end();
+  bool victimOrdinary = false;
+  uint victimIdle = 0;
+  for (auto it = sessions.begin(); it != sessions.end(); ++it) {
+    GSession& session = *it->second;
+    if (session.isGuest() || &session == _inUse) continue;
+    bool ordinary = session.user.type != 1;
+    uint idle = newest - (uint)session.lastAccess;
+    if (victim == sessions.end() || (ordinary && !victimOrdinary) ||
+        (ordinary == victimOrdinary && idle > victimIdle)) {
+      victim = it;
+      victimOrdinary = ordinary;
+      victimIdle = idle;
+    }
+  }
+  if (victim == sessions.end()) return false;
+  sessions.erase(victim);
+  return true;
+}
 
 void GSessionManagement::checkSessions() try {
   checkSessions((int)getTime());
@@ -111,14 +143,12 @@ void GSessionManagement::checkSessions(int _now) try {
   GApplication* application = GApplication::current();
   uint timeout = (uint)(application != nullptr ? application->getSessionTimeout() : 0);
   uint now = (uint)_now;
-  MItem* item = sessions.getFirstItem();
-  while (item != nullptr) {
-    MItem* next = sessions.getNextItem(item);
-    GSession* session = static_cast<GSession*>(item->object);
-    if (!session->isGuest() && session->user.type != 1 &&
-        now - (uint)session->lastAccess > timeout) {
-      sessions.deleteItem(item);
+  for (auto it = sessions.begin(); it != sessions.end();) {
+    GSession& session = *it->second;
+    if (!session.isGuest() && session.user.type != 1 && now - (uint)session.lastAccess > timeout) {
+      it = sessions.erase(it);
+    } else {
+      ++it;
     }
-    item = next;
   }
 } M_RETHROW("void GSessionManagement::checkSessions(int _now)")

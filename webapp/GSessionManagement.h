@@ -1,7 +1,11 @@
 #ifndef VISTREL_GSESSIONMANAGEMENT_H
 #define VISTREL_GSESSIONMANAGEMENT_H
 
-#include "lib/core/MList.h"
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
 #include "views/GSession.h"
 
 // The table of all sessions, keyed by identifier; it owns them. It starts with the shared
@@ -10,10 +14,17 @@
 // Identifiers of new sessions are drawn from the operating system's cryptographically secure
 // random source, as decimal digits, so that nobody can take over a session by guessing its
 // identifier from the time of its login.
+//
+// The table is a hash table, so that a look-up costs the same with ten sessions or ten
+// thousand, and it is capped: when a new session would exceed the cap, the session idle the
+// longest goes first (an ordinary one before an administrator's), so that a flood of logins
+// cannot grow the server's memory without bound.
 class GSessionManagement {
  public:
   // Digits of a new session identifier.
   static const int idLength = 24;
+  // Sessions besides the guest session, unless configured otherwise.
+  static const int defaultMaxSessions = 10000;
 
   GSessionManagement();
   virtual ~GSessionManagement();
@@ -21,26 +32,37 @@ class GSessionManagement {
   GSessionManagement& operator=(const GSessionManagement&) = delete;
 
   // A session with a new identifier, last access now, nobody logged in, the current default
-  // language.
-  GSession* createSession();
+  // language. At the cap, the longest-idle session other than _inUse (the one the caller
+  // still works with) is removed first.
+  GSession* createSession(const GSession* _inUse = nullptr);
   // The session stored under exactly this identifier, or null.
   GSession* getSession(const char* _sessionId);
-  // Deletes the session stored under this identifier, if any.
+  // Deletes the session stored under this identifier, if any; never the guest session.
   void deleteSession(const char* _sessionId);
-  // Deletes every session idle for longer than the configured time-out, except those that
-  // carry the guest identifier and those of administrators.
+  // Deletes every session idle for longer than the configured time-out, except the guest
+  // session and those of administrators.
   void checkSessions();
   // The same, with the time of the caller's clock in seconds.
   void checkSessions(int _now);
 
-  int getLength() { return sessions.getLength(); }
-  MList& getSessions() { return sessions; }
+  // Sessions in the table, the guest session included.
+  int getLength() { return (int)sessions.size(); }
+  // Every session, in no particular order.
+  std::vector<GSession*> getAll();
+  // Most sessions besides the guest session (at least 1).
+  void setMaxSessions(int _max) { maxSessions = _max > 0 ? _max : 1; }
+  int getMaxSessions() const { return maxSessions; }
 
   // A new identifier: idLength decimal digits, the first not 0.
   static MString newSessionId();
 
  private:
-  MList sessions;
+  // Removes the session idle the longest: an ordinary user's first, an administrator's only
+  // when there is no other; false when none can go.
+  bool removeLongestIdle(const GSession* _inUse);
+
+  std::unordered_map<std::string, std::unique_ptr<GSession>> sessions;
+  int maxSessions;
 };
 
 #endif

@@ -44,6 +44,8 @@ async function launch(options = {}) {
       viewport: options.viewport || { width: 1280, height: 800 },
       locale: options.locale || "en-GB",
       acceptDownloads: false,
+      // The deployment test's proxy has a certificate of its own making.
+      ignoreHTTPSErrors: !!options.ignoreHTTPSErrors,
     });
   } catch (e) {
     fs.rmSync(profile, { recursive: true, force: true });

@@ -7,8 +7,8 @@ Pages: each page is asked for by each kind with the ids of another user's object
 uploader's image waiting for acceptance, the ordinary user's account); no page may show a
 text or a picture the kind may not see: the ordinary user's password only to the
 administrator and that user, the waiting image's texts only to its owner and the
-administrator, pictures only to logged-in kinds and originals only with the download
-right, the administration and acceptance pages only to administrators (folder
+administrator, pictures only to logged-in kinds (those of the waiting image only to its
+owner and the administrator) and originals only with the download right, the administration and acceptance pages only to administrators (folder
 administration to the folder administration right), and nothing but the login pages to
 visitors.
 
@@ -173,6 +173,8 @@ def main():
                         problems.append("gives a picture to a visitor")
                     if is_jpeg and page == 602 and "download" not in may:
                         problems.append("gives an original without the download right")
+                    if is_jpeg and image == waiting and "waiting" not in may:
+                        problems.append("gives a picture of another user's waiting image")
                     # A visitor's request for any page is answered with the outer frame set,
                     # which loads the login page.
                     outer = b'name="submain"' in r.body and r.body.count(b"<FRAME ") == 1

@@ -25,12 +25,16 @@ TEST(GServerLoopback, StartServeAndStop) {
 
     testhttp::Response in = browser.get(
         "/?session=5072913846&page=1&action=16&requestId=2&username=admin&password=tarbo");
-    std::string id = in.header("Set-Cookie");
+    std::string id = in.sessionCookie();
     ASSERT_FALSE(id.empty());
-    // The same connection without any session parameter belongs to the new session.
-    testhttp::Response frames = browser.get("/?page=1");
+    // The same connection without a session parameter or a cookie is a stranger; with the
+    // cookie it is the new session.
+    testhttp::Response stranger = browser.get("/?page=1");
+    EXPECT_NE(std::string::npos, stranger.body.find("<BODY class=\"login\""));
+    testhttp::Response frames = browser.get("/?page=1", {"Cookie: vistrel_session=" + id});
     EXPECT_NE(std::string::npos, frames.body.find("name=\"main_frame\""));
-    EXPECT_NE(std::string::npos, frames.body.find("/?page=2&requestId=3&session=" + id));
+    EXPECT_NE(std::string::npos, frames.body.find("/?page=2&requestId="));
+    EXPECT_NE(std::string::npos, frames.body.find("&session=" + id));
 
     testhttp::Response favicon = browser.get("/favicon.ico");
     EXPECT_EQ("HTTP/1.1 404 NOT FOUND", favicon.statusLine);

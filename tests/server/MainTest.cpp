@@ -120,7 +120,7 @@ TEST(Main, ServesTheLoginPageAndTheMainFramesOverLoopback) {
 
     testhttp::Response in = browser.get(
         "/?session=5072913846&page=1&action=16&requestId=2&tab_main=600&username=admin&password=tarbo");
-    std::string id = in.header("Set-Cookie");
+    std::string id = in.sessionCookie();
     ASSERT_EQ(24u, id.size());
     EXPECT_NE(std::string::npos, in.body.find("src=\"/?session=" + id + "&page=1&requestId="));
 

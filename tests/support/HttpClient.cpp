@@ -16,6 +16,13 @@ std::string Response::header(const std::string& _name) const {
   return "";
 }
 
+std::string Response::sessionCookie() const {
+  const std::string prefix = "vistrel_session=";
+  std::string cookie = header("Set-Cookie");
+  if (cookie.compare(0, prefix.size(), prefix) != 0) return "";
+  return cookie.substr(prefix.size(), cookie.find(';') - prefix.size());
+}
+
 bool Response::hasHeader(const std::string& _name) const {
   for (const auto& h : headers) {
     if (h.first == _name) return true;

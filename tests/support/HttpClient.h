@@ -18,6 +18,8 @@ struct Response {
   // The value of the first header of that name, "" when there is none.
   std::string header(const std::string& _name) const;
   bool hasHeader(const std::string& _name) const;
+  // The session identifier that Set-Cookie hands out, "" when it hands out none.
+  std::string sessionCookie() const;
 };
 
 // One keep-alive HTTP/1.1 connection to a server on the loopback address. Every wait is

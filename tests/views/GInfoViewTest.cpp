@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "tests/views/ImageViewTestSupport.h"
 #include "tests/views/ViewTestSupport.h"
 #include "views/GInfoView.h"
 
@@ -49,45 +50,107 @@ TEST_F(GInfoViewTest, IntroductionCopiesTheLanguagesFile) {
   EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("/web/fra/introduction.html"));
 }
 
-TEST_F(GInfoViewTest, ImageWindowShowsTheOriginalOnlyWithTheDownloadRight) {
-  logIn(0);  // the administrator may download
-  EXPECT_EQ(windowHead + "<IMG src=\"/?session=123456789&page=602&Image.id=42\">\n</BODY>\n</HTML>\n",
-            render(601));
-  EXPECT_EQ(windowHead + "</BODY>\n</HTML>\n", render(601, ""));
-  logIn(1);  // the guest account may not
-  EXPECT_EQ(windowHead + "</BODY>\n</HTML>\n", render(601));
-}
+namespace {
 
-TEST_F(GInfoViewTest, ImageFilesByRight) {
+// Who may fetch the files of which image: owners, administrators, everybody logged in once
+// the image is accepted, and the owner of a folder where its publication waits.
+class GImageRightsTest : public imagetest::ImageViewTest {
+ protected:
+  enum Viewer { ADMIN, OWNER, STRANGER, FOLDER_OWNER, NO_DOWNLOAD, GUEST_ACCOUNT, NOBODY };
+  enum Picture { WAITING, ACCEPTED, DENIED, WAITS_IN_FOLDER, MISSING };
+
+  GImageRightsTest() {
+    users[ADMIN] = 0;
+    users[GUEST_ACCOUNT] = 1;
+    users[OWNER] = downloader();
+    users[STRANGER] = downloader();
+    users[FOLDER_OWNER] = downloader();
+    users[NO_DOWNLOAD] = addUser(0, false);
+    images[WAITING] = addImage(users[OWNER], GIMAGE_WAITING);
+    images[ACCEPTED] = addImage(users[OWNER], GIMAGE_ACCEPTED);
+    images[DENIED] = addImage(users[OWNER], GIMAGE_DENIED);
+    images[WAITS_IN_FOLDER] = addImage(users[OWNER], GIMAGE_WAITING);
+    images[MISSING] = 999;
+    GFolder folder;
+    folder.parentId = 0;
+    folder.name = "Club";
+    folder.imageFolder = true;
+    folder.enabled = true;
+    folder.ownerId = users[FOLDER_OWNER];
+    int club = db().addFolder(folder);
+    db().addFolderImage(club, images[WAITS_IN_FOLDER], GIMAGE_WAITING);
+    // The stranger owns a folder too, where the waiting image was accepted: that gives no
+    // right to an image that is not accepted itself.
+    folder.ownerId = users[STRANGER];
+    db().addFolderImage(db().addFolder(folder), images[WAITING], GIMAGE_ACCEPTED);
+    for (int id : images) {
+      for (const char* store : {"original", "preview1", "preview2"}) {
+        root.write(MString::format("images/%s/%07d.jpg", store, id).getValue(), std::string("\xFF\xD8") + store);
+      }
+    }
+  }
+
+  int downloader() {
+    int id = addUser(0, false);
+    GUser user;
+    db().getUser(id, user);
+    user.imageDownload = true;
+    db().updateUser(id, user);
+    return id;
+  }
+
+  void become(Viewer _viewer) {
+    if (_viewer == NOBODY) {
+      session.user = GUser();
+    } else {
+      logIn(users[_viewer]);
+    }
+  }
+
+  std::string fetch(int _page, Picture _picture) {
+    contentType = "text/html";
+    testing::internal::CaptureStderr();
+    std::string body = render(view, _page, {{"Image.id", std::to_string(images[_picture]).c_str()}});
+    testing::internal::GetCapturedStderr();
+    return body;
+  }
+
+  int users[NOBODY];
+  int images[MISSING + 1];
+  GInfoView view;
+};
+
+}  // namespace
+
+TEST_F(GImageRightsTest, FilesOnlyToThoseWhoMaySeeThem) {
   struct Case {
-    int user;  // -1: nobody logged in
-    int page;
-    const char* image;
-    std::string body;
-    const char* contentType;
+    Viewer viewer;
+    Picture picture;
+    bool previews;
+    bool original;
   };
   const Case cases[] = {
-      {0, 602, "42", std::string("\xFF\xD8original", 10), "image/jpeg"},
-      {0, 603, "42", std::string("\xFF\xD8small", 7), "image/jpeg"},
-      {0, 604, "42", std::string("\xFF\xD8large", 7), "image/jpeg"},
-      {1, 602, "42", "", "text/html"},  // no download right
-      {1, 603, "42", std::string("\xFF\xD8small", 7), "image/jpeg"},
-      {1, 604, "42", std::string("\xFF\xD8large", 7), "image/jpeg"},
-      {0, 603, "", "", "text/html"},  // no image named
-      {-1, 603, "42", "", "text/html"},
-      {-1, 604, "42", "", "text/html"},
-      {0, 603, "7", "", "image/jpeg"},  // a missing file: empty, but still a JPEG answer
-      {0, 602, "../../config/config", "", "image/jpeg"},  // no number: no file of its own
+      {ADMIN, WAITING, true, true},          {ADMIN, DENIED, true, true},
+      {OWNER, WAITING, true, true},          {OWNER, DENIED, true, true},
+      {STRANGER, WAITING, false, false},     {STRANGER, DENIED, false, false},
+      {STRANGER, ACCEPTED, true, true},      {STRANGER, WAITS_IN_FOLDER, false, false},
+      {FOLDER_OWNER, WAITS_IN_FOLDER, true, true}, {FOLDER_OWNER, WAITING, false, false},
+      {NO_DOWNLOAD, ACCEPTED, true, false},  {NO_DOWNLOAD, WAITING, false, false},
+      {GUEST_ACCOUNT, ACCEPTED, true, false}, {GUEST_ACCOUNT, WAITING, false, false},
+      {GUEST_ACCOUNT, DENIED, false, false}, {NOBODY, ACCEPTED, false, false},
+      {ADMIN, MISSING, false, false},
   };
   for (const Case& c : cases) {
-    if (c.user >= 0) {
-      logIn(c.user);
-    } else {
-      session.user = GUser();
+    become(c.viewer);
+    for (int page : {GInfoView::PAGE_PREVIEW1, GInfoView::PAGE_PREVIEW2}) {
+      std::string body = fetch(page, c.picture);
+      EXPECT_EQ(c.previews, body.size() > 2) << c.viewer << " " << c.picture << " " << page;
+      EXPECT_STREQ(c.previews ? "image/jpeg" : "text/html", contentType.getValue());
     }
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(c.body, render(c.page, c.image)) << c.user << " " << c.page << " " << c.image;
-    testing::internal::GetCapturedStderr();
-    EXPECT_STREQ(c.contentType, contentType.getValue()) << c.user << " " << c.page;
+    EXPECT_EQ(c.original, fetch(GInfoView::PAGE_ORIGINAL, c.picture) == "\xFF\xD8original")
+        << c.viewer << " " << c.picture;
+    // The image window shows the original only to those who may fetch it.
+    EXPECT_EQ(c.original, fetch(GInfoView::PAGE_IMAGE_WINDOW, c.picture).find("<IMG") != std::string::npos)
+        << c.viewer << " " << c.picture;
   }
 }

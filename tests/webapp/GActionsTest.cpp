@@ -85,7 +85,7 @@ TEST_F(GActionsTest, OpenAsUserThenLogOutBackToTheAdministrator) {
 
   Exchange open;
   get(open, "/?session=" + admin + "&page=1&requestId=10&action=16&User.id=" +
-                std::to_string(owner) + "&username=x&password=y");
+                std::to_string(owner));
   std::string opened = param(open, "session");
   ASSERT_NE(admin, opened);
   GSession* as = session(opened);
@@ -105,15 +105,16 @@ TEST_F(GActionsTest, OpenAsUserThenLogOutBackToTheAdministrator) {
   get(out, "/?session=" + opened + "&page=1&action=17&requestId=11");
   EXPECT_EQ(admin, param(out, "session"));
   EXPECT_EQ("300", param(out, "tab_main"));
-  EXPECT_EQ("", std::string(session(opened)->returnSessionId.getValue()));
   std::string body = out.body();
   EXPECT_NE(std::string::npos, body.find("name=\"main_frame\""));
   EXPECT_NE(std::string::npos, body.find("tab_main=300"));
   EXPECT_NE(std::string::npos, body.find("session=" + admin));
   EXPECT_EQ(std::string::npos, body.find("session=" + opened));
-  // The opened session stays until it expires; the administrator is still logged in.
-  EXPECT_NE(nullptr, session(opened));
+  // The opened session has ended; the administrator is still logged in, and the browser
+  // keeps the administrator's cookie.
+  EXPECT_EQ(nullptr, session(opened));
   EXPECT_EQ(0, session(admin)->user.id);
+  EXPECT_EQ("<none>", out.header("Set-Cookie"));
 }
 
 TEST_F(GActionsTest, OpeningASessionIsForAdministratorsAndExistingUsersOnly) {
@@ -139,7 +140,7 @@ TEST_F(GActionsTest, OpeningASessionIsForAdministratorsAndExistingUsersOnly) {
   for (const Case& c : cases) {
     int before = servlet.getSessions().getLength();
     Exchange e;
-    act(e, c.session, "action=16&User.id=" + c.userId + "&username=u&password=p");
+    act(e, c.session, "action=16&User.id=" + c.userId);
     EXPECT_EQ(before + (c.opens ? 1 : 0), servlet.getSessions().getLength()) << c.userId;
     EXPECT_EQ(c.opens, param(e, "session") != c.session) << c.userId;
     EXPECT_EQ("<none>", param(e, "username")) << c.userId;
@@ -147,22 +148,38 @@ TEST_F(GActionsTest, OpeningASessionIsForAdministratorsAndExistingUsersOnly) {
   }
 }
 
-TEST_F(GActionsTest, LogOutOfAnOrdinarySessionMakesItTheGuest) {
+TEST_F(GActionsTest, LogOutOfAnOrdinarySessionEndsIt) {
   addUserWith("olga");
+  int before = servlet.getSessions().getLength();
   std::string id = logIn("olga", "pw");
   Exchange e;
-  get(e, "/?session=" + id + "&page=1&action=17&requestId=3");
+  get(e, "/?session=" + id + "&page=1&action=17&requestId=3", "vistrel_session=" + id);
   EXPECT_EQ("600", param(e, "tab_main"));
-  EXPECT_EQ(id, param(e, "session"));
-  GSession* old = session(id);
-  ASSERT_NE(nullptr, old);
-  EXPECT_TRUE(old->isGuest());
-  EXPECT_EQ(-1, old->user.id);
+  EXPECT_EQ("5072913846", param(e, "session"));
+  EXPECT_EQ(nullptr, session(id));
+  EXPECT_EQ(before, servlet.getSessions().getLength());
+  EXPECT_EQ("vistrel_session=; Path=/; HttpOnly; SameSite=Lax; Max-Age=0", e.header("Set-Cookie"));
   // The page is the guest's login page, and so is every later one of that identifier.
   EXPECT_NE(std::string::npos, e.body().find("<BODY class=\"login\""));
   Exchange later;
   get(later, "/?session=" + id + "&page=3");
   EXPECT_EQ("", later.body());
+  // The guest session itself has nobody to log out and stays.
+  Exchange guest;
+  get(guest, "/?session=5072913846&page=1&action=17&requestId=4");
+  EXPECT_NE(nullptr, session("5072913846"));
+  EXPECT_EQ("<none>", guest.header("Set-Cookie"));
+}
+
+TEST_F(GActionsTest, LoggingInAndOutAgainAndAgainLeavesNoSessionsBehind) {
+  addUserWith("olga");
+  int before = servlet.getSessions().getLength();
+  for (int i = 0; i < 2000; ++i) {
+    std::string id = logIn("olga", "pw");
+    Exchange e;
+    get(e, "/?session=" + id + "&page=1&action=17&requestId=" + std::to_string(100 + i));
+  }
+  EXPECT_EQ(before, servlet.getSessions().getLength());
 }
 
 TEST_F(GActionsTest, SearchKeepsTheWordsAndLooksUpLowerCase) {

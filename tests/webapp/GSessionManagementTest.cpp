@@ -80,46 +80,72 @@ TEST_F(GSessionManagementTest, ExpiryRun) {
     int idle;
     int type;
     bool openedAsOther;
-    bool loggedOut;
     bool stays;
   };
   const Case cases[] = {
-      {"idle 301", 301, 0, false, false, false},
-      {"idle exactly 300", 300, 0, false, false, true},
-      {"administrator", 100000, 1, false, false, true},
-      {"opened as another user", 301, 0, true, false, false},
-      {"logged out", 100000, 0, false, true, true},
+      {"idle 301", 301, 0, false, false},
+      {"idle exactly 300", 300, 0, false, true},
+      {"administrator", 100000, 1, false, true},
+      {"opened as another user", 301, 0, true, false},
   };
-  std::string ids[5];
-  for (int i = 0; i < 5; ++i) {
+  std::string ids[4];
+  for (int i = 0; i < 4; ++i) {
     GSession* s = table.createSession();
     ids[i] = s->id.getValue();
     s->lastAccess = now - cases[i].idle;
     s->user.id = 10 + i;
     s->user.type = cases[i].type;
     if (cases[i].openedAsOther) s->returnSessionId = "99";
-    if (cases[i].loggedOut) {
-      GSession* guest = table.getSession("5072913846");
-      *s = *guest;
-      s->lastAccess = now - cases[i].idle;
-    }
   }
   table.getSession("5072913846")->lastAccess = now - 100000;
   table.checkSessions();
-  for (int i = 0; i < 5; ++i) {
+  for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(cases[i].stays, table.getSession(ids[i].c_str()) != nullptr) << cases[i].name;
   }
   EXPECT_NE(nullptr, table.getSession("5072913846"));
-  // A logged-out session answers under its old identifier with the guest's data.
-  GSession* loggedOut = table.getSession(ids[4].c_str());
-  EXPECT_STREQ("5072913846", loggedOut->id.getValue());
-  EXPECT_EQ(-1, loggedOut->user.id);
 
   // A negative time-out, compared without sign, ends nothing.
   application.sessionTimeout = -1;
   table.getSession(ids[1].c_str())->lastAccess = now - 1000000;
   table.checkSessions();
   EXPECT_NE(nullptr, table.getSession(ids[1].c_str()));
+}
+
+TEST_F(GSessionManagementTest, AtTheCapTheLongestIdleOrdinarySessionGoesFirst) {
+  table.setMaxSessions(3);
+  int now = (int)getTime();
+  // Idle for 50, 40 and 30 seconds: an administrator, two ordinary users.
+  GSession* admin = table.createSession();
+  admin->user.type = 1;
+  admin->lastAccess = now - 50;
+  std::string adminId = admin->id.getValue();
+  GSession* older = table.createSession();
+  older->lastAccess = now - 40;
+  std::string olderId = older->id.getValue();
+  GSession* newer = table.createSession();
+  newer->lastAccess = now - 30;
+  std::string newerId = newer->id.getValue();
+  EXPECT_EQ(4, table.getLength());
+
+  GSession* fourth = table.createSession();
+  EXPECT_EQ(4, table.getLength());
+  EXPECT_EQ(nullptr, table.getSession(olderId.c_str()));
+  EXPECT_NE(nullptr, table.getSession(adminId.c_str()));
+  EXPECT_NE(nullptr, table.getSession(newerId.c_str()));
+  // The session the caller still works with never gives way, nor does the guest session:
+  // the fresh ordinary one goes before the administrator.
+  table.getSession(newerId.c_str())->lastAccess = now - 1000;
+  fourth->lastAccess = now;
+  std::string fourthId = fourth->id.getValue();
+  GSession* fifth = table.createSession(table.getSession(newerId.c_str()));
+  EXPECT_NE(nullptr, table.getSession(newerId.c_str()));
+  EXPECT_NE(nullptr, table.getSession(fifth->id.getValue()));
+  EXPECT_EQ(nullptr, table.getSession(fourthId.c_str()));
+  EXPECT_NE(nullptr, table.getSession(adminId.c_str()));
+  EXPECT_NE(nullptr, table.getSession("5072913846"));
+  EXPECT_EQ(4, table.getLength());
+  table.deleteSession("5072913846");
+  EXPECT_NE(nullptr, table.getSession("5072913846"));
 }
 
 TEST(GSession, CopiesAreDeep) {

@@ -77,7 +77,7 @@ class GUploadTest : public webtest::ServletTest {
   std::string logInOver(testhttp::Connection& _browser, const char* _username) {
     testhttp::Response r = _browser.get(std::string("/?session=5072913846&page=1&action=16&requestId=1&username=") +
                                         _username + "&password=pw");
-    return r.header("Set-Cookie");
+    return r.sessionCookie();
   }
   testhttp::Response upload(testhttp::Connection& _browser, const std::string& _session,
                             const std::string& _body, const std::string& _type = multipartType) {

@@ -79,7 +79,16 @@ class ServletTest : public testing::Test {
     get(e, std::string("/?session=5072913846&page=1&action=16&requestId=1&tab_main=600&username=") +
                _username + "&password=" + _password,
         "", _port);
-    return e.header("Set-Cookie");
+    return cookieSession(e);
+  }
+
+  // The session identifier that the answer's Set-Cookie hands out; "<none>" without one,
+  // empty for a cookie that is taken back.
+  static std::string cookieSession(Exchange& _exchange) {
+    std::string cookie = _exchange.header("Set-Cookie");
+    const std::string prefix = "vistrel_session=";
+    if (cookie.compare(0, prefix.size(), prefix) != 0) return "<none>";
+    return cookie.substr(prefix.size(), cookie.find(';') - prefix.size());
   }
 
   // An enabled ordinary account with this name and password; returns its id.
