@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The hardening kit, long form: builds the release program and runs every check of
 # tests/harden against it, the quick ones (also part of the test run) and the long ones:
-# crash safety with many kills, connection floods and load with wrk. Each prints its table.
+# crash safety with many kills, smuggling through nginx, connection floods and load with wrk.
+# Each prints its table.
 #
 #   bash scripts/harden.sh [seconds per flood and per load run, default 20] [kills, default 25]
 set -uo pipefail
@@ -26,7 +27,9 @@ check bad_requests
 check bad_files
 check bad_input
 check access_control
+check large_bodies
 check crash_safety "$kills"
+check proxy
 check floods "$seconds"
 check load "$seconds"
 

@@ -2,12 +2,13 @@
 // way a client's packets would arrive, and drives it as the server loop does. Sanitizers
 // report any bad memory use; the checks below catch a processor that stalls, keeps a body
 // file open, or hands on a request that the strict framing should have refused.
+#include <dirent.h>
+#include <strings.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
-#include <dirent.h>
 
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
