@@ -66,6 +66,8 @@ void GServer::takeConfigurationValues() try {
   configurationInt("server.port", port);
   MObject* address = configuration.getObject("server.address");
   bindAddress = address != nullptr ? address->toString() : MString();
+  MObject* proxy = configuration.getObject("server.proxy");
+  proxyAddress = proxy != nullptr ? proxy->toString() : MString();
   MObject* language = configuration.getObject("session.defaultLanguage");
   defaultLanguage = language != nullptr ? language->toString() : MString();
   configurationInt("session.timeout", sessionTimeout);

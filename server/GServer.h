@@ -73,6 +73,7 @@ class GServer : public MRunable, public GApplication {
   const MString& getDefaultLanguage() override { return defaultLanguage; }
   int getSessionTimeout() override { return sessionTimeout.getValue(); }
   int getMaxSessions() override { return maxSessions.getValue(); }
+  MString getProxyAddress() override { return proxyAddress; }
   int getOriginalMaxSize() override { return originalMaxSize.getValue(); }
   int getPreview1Quality() override { return preview1Quality.getValue(); }
   int getPreview2Quality() override { return preview2Quality.getValue(); }
@@ -101,6 +102,8 @@ class GServer : public MRunable, public GApplication {
   MInt32 port;
   // The local address to listen on; empty: every interface.
   MString bindAddress;
+  // A reverse proxy whose X-Forwarded-For is believed; empty: none.
+  MString proxyAddress;
   MString directory;
   MInt32 sessionTimeout;
   MInt32 maxSessions;

@@ -33,6 +33,9 @@ class GApplication {
   virtual int getSessionTimeout() = 0;
   // Most sessions at once besides the shared guest session.
   virtual int getMaxSessions() { return 10000; }
+  // The address of a reverse proxy in front of the server, whose X-Forwarded-For names the
+  // browser's address; empty when there is none.
+  virtual MString getProxyAddress() { return MString(); }
   virtual int getOriginalMaxSize() = 0;
   virtual int getPreview1Quality() = 0;
   virtual int getPreview2Quality() = 0;

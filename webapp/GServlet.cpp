@@ -171,6 +171,23 @@ MString GServlet::cookieSession(MHttpRequest& _request) {
   return legacy;
 }
 
+MString GServlet::clientAddress(MHttpRequest& _request) {
+  MString peer = _request.remoteAddress.toString();
+  MString proxy = GApplication::get().getProxyAddress();
+  if (proxy.getLength() == 0 || peer != proxy) return peer;
+  for (MItem* item = _request.headers.getFirstItem(); item != nullptr;
+       item = _request.headers.getNextItem(item)) {
+    if (strcasecmp(item->key->toString().getValue(), "X-Forwarded-For") != 0) continue;
+    std::string list = item->object->toString().getValue();
+    size_t comma = list.rfind(',');
+    std::string last = comma == std::string::npos ? list : list.substr(comma + 1);
+    size_t first = last.find_first_not_of(" \t");
+    size_t end = last.find_last_not_of(" \t");
+    if (first != std::string::npos) return MString(last.substr(first, end - first + 1).c_str());
+  }
+  return peer;
+}
+
 void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
                              MTextStream& _out) {
   int now = currentTime();
@@ -306,7 +323,7 @@ void GServlet::login(MHttpRequest& _request, MHttpResponse& _response, GSession*
     }
   } else {
     MString username = GView::paramText(params, "username");
-    MString address = _request.remoteAddress.toString();
+    MString address = clientAddress(_request);
     Int64 now = (Int64)currentTime() * 1000;
     if (loginThrottle.refusedFor(username.getValue(), address.getValue(), now) > 0) {
       refusal = GMainView::LOGIN_THROTTLED;

@@ -56,6 +56,10 @@ class GServlet : public MHttpHandler {
   // The session identifier of the request's session cookie, or the bare identifier that
   // earlier versions sent as the whole cookie; empty when there is neither.
   static MString cookieSession(MHttpRequest& _request);
+  // The browser's address: the connection's, or behind the configured reverse proxy the
+  // last address of its X-Forwarded-For (the one the proxy itself saw; earlier ones are
+  // what the browser claims and prove nothing).
+  static MString clientAddress(MHttpRequest& _request);
 
  protected:
   // Seconds since 1970.

@@ -477,7 +477,7 @@ void MHttpProcessor::readFormBody() {
   Int64 size = request->content.getWritePos();
   std::string body((size_t)size, '\0');
   if (size > 0) request->readContent(0, &body[0], (int)size);
-  MHttpQuery::parse(body.c_str(), request->params);
+  MHttpQuery::parse(body.c_str(), request->params, true);
 }
 
 void MHttpProcessor::process_httpRequest() try {

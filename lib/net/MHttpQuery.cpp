@@ -15,7 +15,7 @@ int MHttpQuery::hexValue(char _ch) {
   return 0;
 }
 
-MString MHttpQuery::decode(const char* _text, int _length) {
+MString MHttpQuery::decode(const char* _text, int _length, bool _plusIsBlank) {
   if (_text == nullptr || _length <= 0) return MString();
   std::string out;
   out.reserve((size_t)_length);
@@ -26,6 +26,9 @@ MString MHttpQuery::decode(const char* _text, int _length) {
       if (value == 0) break;
       out += (char)value;
       i += 3;
+    } else if (_plusIsBlank && _text[i] == '+') {
+      out += ' ';
+      ++i;
     } else {
       out += _text[i];
       ++i;
@@ -34,7 +37,7 @@ MString MHttpQuery::decode(const char* _text, int _length) {
   return MString(out.data(), (int)out.size());
 }
 
-void MHttpQuery::parse(const char* _query, MList& _params) try {
+void MHttpQuery::parse(const char* _query, MList& _params, bool _form) try {
   if (_query == nullptr) return;
   // Names and values in the order of first appearance, the last value of each name winning,
   // as the list's set operation would leave them. Gathering them here first keeps a query
@@ -54,8 +57,8 @@ void MHttpQuery::parse(const char* _query, MList& _params) try {
       ++end;
     }
     if (equalsCount == 1) {
-      MString name = decode(piece, (int)(equals - piece));
-      MString value = decode(equals + 1, (int)(end - equals - 1));
+      MString name = decode(piece, (int)(equals - piece), _form);
+      MString value = decode(equals + 1, (int)(end - equals - 1), _form);
       auto found = position.find(name.getValue());
       if (found != position.end()) {
         pairs[found->second].second = value;

@@ -13,14 +13,17 @@ class MList;
 // the last occurrence of a name wins.
 class MHttpQuery {
  public:
-  // Stores the parameters of _query in _params with the list's set operation.
-  static void parse(const char* _query, MList& _params);
+  // Stores the parameters of _query in _params with the list's set operation. _form: the
+  // text is a form body (application/x-www-form-urlencoded), where browsers write a blank
+  // as "+"; in a query string "+" stays "+", as the pages have always read it.
+  static void parse(const char* _query, MList& _params, bool _form = false);
 
   // Percent-decodes _length bytes of _text in one pass: "%" and two characters become the
   // byte 16 * first + second, where 0-9, a-f and A-F have their hexadecimal values and any
   // other character counts as 0. A decoded byte is not examined again, "+" stays "+", and a
   // decoded 0 ends the text. A "%" with fewer than two characters after it is kept as it is.
-  static MString decode(const char* _text, int _length);
+  // _plusIsBlank: "+" becomes a blank (form bodies).
+  static MString decode(const char* _text, int _length, bool _plusIsBlank = false);
 
  private:
   static int hexValue(char _ch);

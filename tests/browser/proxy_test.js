@@ -15,7 +15,7 @@ const childProcess = require("node:child_process");
 const fs = require("node:fs");
 const net = require("node:net");
 const path = require("node:path");
-const { VistrelServer, freePort } = require("./vistrel.js");
+const { VistrelServer, freePort, setConfigValue } = require("./vistrel.js");
 const { launch, until, sleep } = require("./browser.js");
 const { Walk } = require("./walk.js");
 const { MODULES, ADMIN, GUEST } = require("./common.js");
@@ -140,6 +140,10 @@ test("three browsers through nginx with keep-alive and TLS", { timeout: 280000 }
   let failed = false;
   try {
     await server.layOut();
+    // As the README's section asks: loopback only, the proxy's forwarded addresses believed.
+    const config = path.join(server.root, "config", "config.cfg");
+    setConfigValue(config, "server.address", "127.0.0.1");
+    setConfigValue(config, "server.proxy", "127.0.0.1");
     await server.start();
     const direct = new Direct(server.url);
 

@@ -82,6 +82,7 @@ class FakeApplication : public GApplication {
   MString getImageWindowUrl(GSession& _session, int _id) override { return url(_session, 601, _id); }
   MString getPreview1Url(GSession& _session, int _id) override { return url(_session, 603, _id); }
   MString getPreview2Url(GSession& _session, int _id) override { return url(_session, 604, _id); }
+  MString getProxyAddress() override { return proxyAddress; }
 
   MString directory;
   MString serverTitle;
@@ -94,6 +95,7 @@ class FakeApplication : public GApplication {
   MList languages;
   MArray translations;
   MArray mimeTypes;
+  MString proxyAddress;
   GDatabase database;
 
  private:

@@ -357,6 +357,29 @@ TEST_F(GServletTest, OnlyRequestsThatNameTheirSessionMayAct) {
   EXPECT_EQ((size_t)GSessionManagement::idLength, cookieSession(login).size());
 }
 
+TEST_F(GServletTest, TheBrowsersAddressBehindTheConfiguredProxyOnly) {
+  struct Case {
+    const char* proxy;
+    const char* forwarded;  // nullptr: no header
+    const char* address;
+  };
+  const Case cases[] = {
+      {"", "192.0.2.7", "127.0.0.1"},                  // no proxy: the header proves nothing
+      {"127.0.0.1", "192.0.2.7", "192.0.2.7"},
+      {"127.0.0.1", "10.0.0.1, 192.0.2.7", "192.0.2.7"},  // the browser's own claim comes first
+      {"127.0.0.1", " 198.51.100.2 ", "198.51.100.2"},
+      {"127.0.0.1", nullptr, "127.0.0.1"},
+      {"10.9.9.9", "192.0.2.7", "127.0.0.1"},          // not from the proxy
+  };
+  for (const Case& c : cases) {
+    application.proxyAddress = c.proxy;
+    MHttpRequest request;
+    request.remoteAddress.setAddress("127.0.0.1");
+    if (c.forwarded != nullptr) request.headers.setObject("x-forwarded-for", c.forwarded);
+    EXPECT_STREQ(c.address, GServlet::clientAddress(request).getValue()) << c.proxy;
+  }
+}
+
 namespace {
 
 // An application whose MIME look-up fails, to reach the failure page.
