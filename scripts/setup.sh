@@ -3,7 +3,7 @@
 # and the node packages of the browser test.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev imagemagick sqlite3 python3 nodejs
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev libexif-dev imagemagick sqlite3 python3 nodejs
           chromium nginx openssl)
 
 sudo_cmd=""
