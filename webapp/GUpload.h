@@ -9,8 +9,9 @@ class GSession;
 class MHttpRequest;
 
 // The upload of one JPEG image (action 11): the file of the upload form's body becomes the
-// original in the image store, two previews 120 and 240 pixels high are made from it, and
-// an image record owned by the session's user describes it.
+// original in the image store, two previews 120 and 240 pixels high are made from it (turned
+// upright by its EXIF orientation), and an image record owned by the session's user
+// describes it, with the upright size.
 //
 // Only a logged-in user with the upload right who is still below the image limit may
 // upload; the rights are read from the stored account, so that a right taken away counts at
