@@ -169,7 +169,13 @@ bool readJpeg(const char* _filename, MJpegDecodeTarget& _target) {
   bool invertedCmyk = cinfo.saw_Adobe_marker;
 
   // libjpeg's scaled inverse DCT: eighths of the full size, straight from the coefficients.
-  int eighths = _target.chooseScale((int)cinfo.image_width, (int)cinfo.image_height);
+  // The target must not throw; should it, nothing may pass libjpeg's state by.
+  int eighths = 0;
+  try {
+    eighths = _target.chooseScale((int)cinfo.image_width, (int)cinfo.image_height);
+  } catch (...) {
+    eighths = 0;
+  }
   if (eighths < 1 || eighths > 8) longjmp(err.jump, 1);
   cinfo.scale_num = (unsigned)eighths;
   cinfo.scale_denom = 8;
@@ -182,7 +188,13 @@ bool readJpeg(const char* _filename, MJpegDecodeTarget& _target) {
   int width = (int)cinfo.output_width;
   int height = (int)cinfo.output_height;
   pixels = MImage::allocatePixels(width, 1);
-  if (pixels == nullptr || !_target.begin(width, height)) {
+  bool begun = false;
+  try {
+    begun = pixels != nullptr && _target.begin(width, height);
+  } catch (...) {
+    begun = false;
+  }
+  if (!begun) {
     fprintf(stderr, "ERROR: Not enough memory for the image (%s)!\n", _filename);
     longjmp(err.jump, 1);
   }
@@ -211,7 +223,13 @@ bool readJpeg(const char* _filename, MJpegDecodeTarget& _target) {
         out[x] = (throughInk(c, k) << 16) | (throughInk(m, k) << 8) | throughInk(y, k);
       }
     }
-    _target.row(y, out);
+    bool taken = true;
+    try {
+      _target.row(y, out);
+    } catch (...) {
+      taken = false;
+    }
+    if (!taken) longjmp(err.jump, 1);
   }
 
   jpeg_finish_decompress(&cinfo);

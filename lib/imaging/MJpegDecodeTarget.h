@@ -6,7 +6,8 @@
 // Where MFile_JPG::decode delivers a picture: it is asked for the scale once the header is
 // known, then told the decoded size and handed the rows one by one, so that a receiver that
 // keeps only what it needs holds far less than the whole picture. The calls come from the
-// middle of libjpeg's work: they must not throw; they refuse by answering 0 or false.
+// middle of libjpeg's work: they refuse by answering 0 or false (what they throw counts as a
+// refusal too).
 class MJpegDecodeTarget {
  public:
   virtual ~MJpegDecodeTarget() {}
