@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that only the benchmarks need (the load generator and the
-# reference server), only those that are missing. The build and the tests do not need them.
+# Installs the Debian packages that only the benchmarks need (the load generator, the
+# reference server, vipsthumbnail and djpeg), only those that are missing. The build and the
+# tests do not need them.
 set -euo pipefail
 
-packages=(wrk nginx)
+packages=(wrk nginx libvips-tools libjpeg-turbo-progs)
 
 missing=()
 for p in "${packages[@]}"; do

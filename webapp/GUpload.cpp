@@ -8,7 +8,6 @@
 #include "db/GDatabase.h"
 #include "db/GImage.h"
 #include "lib/core/MException.h"
-#include "lib/imaging/MImage.h"
 #include "lib/net/MHttpRequest.h"
 #include "views/GApplication.h"
 #include "views/GSession.h"
@@ -38,7 +37,6 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request) try {
   if (_request.contentLength > application.getOriginalMaxSize()) return false;
 
   MString temporary;
-  MImage image;
   {
     Int64 start = 0;
     Int64 length = 0;
@@ -52,21 +50,29 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request) try {
     if (!writeFile(temporary, _request, start, length)) return false;
   }
 
+  // The previews are made before anything is stored, under temporary names that the
+  // start-up repair removes like the original's.
+  MString small = GImageStore::temporaryPath(application.nextRequestId());
+  MString large = GImageStore::temporaryPath(application.nextRequestId());
+  MJpegPreviews::Size size{0, 0};
   try {
-    jpeg.load(temporary.getValue(), image);
+    size = previews.make(temporary.getValue(),
+                         {{preview1Height, small, application.getPreview1Quality()},
+                          {preview2Height, large, application.getPreview2Quality()}},
+                         maxSide);
   } catch (const MException&) {
-    // Not decodable: the image stays empty and the upload ends below.
+    // Not decodable, or refused: nothing is stored and the upload ends below.
   } catch (...) {
     // Out of memory and the like fail the request, without leaving the file behind.
     unlink(temporary.getValue());
     throw;
   }
-  if (image.getWidth() <= 0 || image.getHeight() <= 0 || image.getWidth() > maxSide ||
-      image.getHeight() > maxSide) {
+  if (size.width <= 0 || size.height <= 0) {
     unlink(temporary.getValue());
     return false;
   }
-  store(image, temporary, user.id, user.imageAccept ? GIMAGE_WAITING : GIMAGE_ACCEPTED);
+  store(size, temporary, small, large, user.id,
+        user.imageAccept ? GIMAGE_WAITING : GIMAGE_ACCEPTED);
   return true;
 } M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
 
@@ -94,8 +100,8 @@ bool GUpload::writeFile(const MString& _path, MHttpRequest& _request, Int64 _sta
   return written;
 } M_RETHROW("bool GUpload::writeFile(MString& _path,MHttpRequest& _request,Int64 _start,Int64 _length)")
 
-int GUpload::store(MImage& _image, const MString& _temporary, int _user_id,
-                   GImageStatus _status) try {
+int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
+                   const MString& _large, int _user_id, GImageStatus _status) try {
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
   GImage record;
@@ -104,19 +110,12 @@ int GUpload::store(MImage& _image, const MString& _temporary, int _user_id,
   int id = -1;
   try {
     id = database.addImage(record);
-    MString original = GImageStore::originalPath(id);
-    if (rename(_temporary.getValue(), original.getValue()) != 0) {
-      throw MException("### FILE ###", MString::format("The file (%s) cannot be renamed to (%s)!",
-                                                       _temporary.getValue(), original.getValue())
-                                           .getValue());
-    }
-    record.width = (short)_image.getWidth();
-    record.height = (short)_image.getHeight();
-    record.size = fileSize(original.getValue());
-    writePreview(_image, preview1Height, GImageStore::preview1Path(id),
-                 application.getPreview1Quality());
-    writePreview(_image, preview2Height, GImageStore::preview2Path(id),
-                 application.getPreview2Quality());
+    moveFile(_temporary, GImageStore::originalPath(id));
+    record.width = (short)_size.width;
+    record.height = (short)_size.height;
+    record.size = fileSize(GImageStore::originalPath(id).getValue());
+    moveFile(_small, GImageStore::preview1Path(id));
+    moveFile(_large, GImageStore::preview2Path(id));
     if (database.updateImage(id, record) < 0) {
       throw MException("### DATABASE ###",
                        MString::format("The image record (%d) cannot be updated!", id).getValue());
@@ -136,20 +135,17 @@ int GUpload::store(MImage& _image, const MString& _temporary, int _user_id,
       }
     }
     unlink(_temporary.getValue());
+    unlink(_small.getValue());
+    unlink(_large.getValue());
     throw;
   }
   return id;
-} M_RETHROW("int GUpload::store(MImage& _image,MString& _temporary,int _user_id,GImageStatus _status)")
+} M_RETHROW("int GUpload::store(MJpegPreviews::Size _size,MString& _temporary,MString& _small,MString& _large,int _user_id,GImageStatus _status)")
 
-void GUpload::writePreview(MImage& _original, int _height, const MString& _path,
-                           int _quality) try {
-  MImage preview;
-  preview.scale(_original,
-                MImage::previewWidth(_original.getWidth(), _original.getHeight(), _height),
-                _height);
-  if (preview.getData() == nullptr) {
-    throw MException("### SCALE ###",
-                     MString::format("The preview (%s) cannot be made!", _path.getValue()).getValue());
+void GUpload::moveFile(const MString& _from, const MString& _to) try {
+  if (rename(_from.getValue(), _to.getValue()) != 0) {
+    throw MException("### FILE ###", MString::format("The file (%s) cannot be renamed to (%s)!",
+                                                     _from.getValue(), _to.getValue())
+                                         .getValue());
   }
-  jpeg.save(_path.getValue(), preview, _quality);
-} M_RETHROW("void GUpload::writePreview(MImage& _original,int _height,MString& _path,int _quality)")
+} M_RETHROW("void GUpload::moveFile(MString& _from,MString& _to)")

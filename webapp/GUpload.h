@@ -3,15 +3,15 @@
 
 #include "db/GImageStatus.h"
 #include "lib/core/MString.h"
-#include "lib/imaging/MFile_JPG.h"
+#include "lib/imaging/MJpegPreviews.h"
 
 class GSession;
 class MHttpRequest;
-class MImage;
 
 // The upload of one JPEG image (action 11): the file of the upload form's body becomes the
-// original in the image store, two previews 120 and 240 pixels high are made from it, and
-// an image record owned by the session's user describes it.
+// original in the image store, two previews 120 and 240 pixels high are made from it (turned
+// upright by its EXIF orientation), and an image record owned by the session's user
+// describes it, with the upright size.
 //
 // Only a logged-in user with the upload right who is still below the image limit may
 // upload; the rights are read from the stored account, so that a right taken away counts at
@@ -36,15 +36,16 @@ class GUpload {
   // Writes _length bytes of the request's body from _start on into a new file; false, with a
   // message on standard error and nothing left behind, when that fails.
   bool writeFile(const MString& _path, MHttpRequest& _request, Int64 _start, Int64 _length);
-  // Adds the record, moves the temporary file into place as the original, makes the
-  // previews and completes the record; on any failure takes all of it back and passes the
-  // failure on. Returns the new image id.
-  int store(MImage& _image, const MString& _temporary, int _user_id, GImageStatus _status);
-  // Scales the original to _height pixels high, keeping its aspect ratio, and saves it.
-  void writePreview(MImage& _original, int _height, const MString& _path, int _quality);
+  // Adds the record, moves the temporary file into place as the original and the previews
+  // made from it (_small, _large) beside it, and completes the record with the upright
+  // size; on any failure takes all of it back and passes the failure on. Returns the new
+  // image id.
+  int store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
+            const MString& _large, int _user_id, GImageStatus _status);
+  void moveFile(const MString& _from, const MString& _to);
 
-  // Reads and writes every JPEG file of the uploads; it keeps no state between calls.
-  MFile_JPG jpeg;
+  // Makes the previews of every upload; it keeps no state between calls.
+  MJpegPreviews previews;
 };
 
 #endif

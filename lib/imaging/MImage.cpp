@@ -33,20 +33,17 @@ int MImage::previewWidth(int _width, int _height, int _previewHeight) {
   return (int)width;
 }
 
+int MImage::sampleIndex(int _target, int _targetSize, int _sourceSize) {
+  int index = (int)(_target * ((double)_sourceSize / (double)_targetSize));
+  return index < _sourceSize ? index : _sourceSize - 1;  // guards against rounding only
+}
+
 void MImage::sample(const uint* _source, int _sourceWidth, int _sourceHeight, uint* _target,
                     int _width, int _height) {
-  double xStep = (double)_sourceWidth / (double)_width;
-  double yStep = (double)_sourceHeight / (double)_height;
   uint* out = _target;
   for (int y = 0; y < _height; ++y) {
-    int sy = (int)(y * yStep);
-    if (sy >= _sourceHeight) sy = _sourceHeight - 1;  // guards against rounding only
-    const uint* row = _source + pixelCount(_sourceWidth, sy);
-    for (int x = 0; x < _width; ++x) {
-      int sx = (int)(x * xStep);
-      if (sx >= _sourceWidth) sx = _sourceWidth - 1;
-      *out++ = row[sx];
-    }
+    const uint* row = _source + pixelCount(_sourceWidth, sampleIndex(y, _height, _sourceHeight));
+    for (int x = 0; x < _width; ++x) *out++ = row[sampleIndex(x, _width, _sourceWidth)];
   }
 }
 

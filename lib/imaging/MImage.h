@@ -69,6 +69,9 @@ class MImage : public MImageSurface {
   // (single-precision scale, rounded down), kept between 1 and MAX_JPEG_DIMENSION so that
   // extremely tall or wide originals still give a preview that can be stored.
   static int previewWidth(int _width, int _height, int _previewHeight);
+  // The source row (or column) that scaling samples for row (column) _target of
+  // _targetSize, from _sourceSize (both positive): the top-left of the target cell.
+  static int sampleIndex(int _target, int _targetSize, int _sourceSize);
 
  private:
   // Fills _target (_width x _height) from the pixel buffer _source (_sourceWidth x

@@ -12,6 +12,7 @@
 #include "lib/imaging/MImage.h"
 #include "lib/net/MHttpProcessor.h"
 #include "lib/net/MServer.h"
+#include "tests/support/ExifFixture.h"
 #include "tests/support/HttpClient.h"
 #include "tests/webapp/WebappTestSupport.h"
 
@@ -190,6 +191,32 @@ TEST_F(GUploadTest, PreviewsAreTheScaledOriginalInTheConfiguredQualities) {
     EXPECT_TRUE(root.read("expected.jpg") == root.read(std::string("images/") + c.dir + "/0000000.jpg"))
         << c.dir;
   }
+}
+
+TEST_F(GUploadTest, TheRecordHasTheUprightSizeAndABombStoresNothing) {
+  uploader("u", false);
+  testhttp::Connection browser(port);
+  std::string id = logInOver(browser, "u");
+  // Stored on its side (64 x 48), marked by its camera as to be turned right for viewing.
+  std::string turned = testexif::withOrientation(jpeg(64, 48), 6);
+  ASSERT_FALSE(turned.empty());
+  upload(browser, id, formBody(turned));
+  GImage record;
+  ASSERT_EQ(0, application.database.getImage(0, record));
+  EXPECT_EQ(48, record.width);
+  EXPECT_EQ(64, record.height);
+  EXPECT_TRUE(root.read("images/original/0000000.jpg") == turned) << "the original as sent";
+  EXPECT_EQ(std::make_pair(MImage::previewWidth(48, 64, 120), 120), size("images/preview1/0000000.jpg"));
+  EXPECT_EQ(std::make_pair(MImage::previewWidth(48, 64, 240), 240), size("images/preview2/0000000.jpg"));
+
+  // The header of a small file claiming 14000 x 14000 pixels: refused before decoding.
+  std::string bomb = jpeg(64, 48);
+  size_t sof = bomb.find("\xFF\xC0");
+  ASSERT_NE(std::string::npos, sof);
+  bomb.replace(sof + 5, 4, "\x36\xB0\x36\xB0");
+  upload(browser, id, formBody(bomb));
+  EXPECT_EQ(1, imageCount());
+  EXPECT_EQ(3u, storedFiles());
 }
 
 TEST_F(GUploadTest, SizeLimitCountsTheWholeBody) {

@@ -1,76 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "lib/core/MException.h"
 #include "lib/imaging/MFile_JPG.h"
 #include "lib/imaging/MImage.h"
+#include "tests/lib/imaging/JpegTestSupport.h"
 
 namespace {
 
-typedef std::vector<unsigned char> Bytes;
+using namespace jpegtest;
 
 const char* LOAD_SIGNATURE = "void MFile_JPG::load(char *_filename,MImage& _image)";
 const char* SAVE_SIGNATURE = "void MFile_JPG::save(char *_filename,MImage& _image,int _quality)";
-// ImageMagick makes the files our own writer cannot: greyscale, CMYK, progressive.
-const char* CONVERT = "/usr/bin/convert";
 
-int channel(uint _pixel, int _shift) { return (int)((_pixel >> _shift) & 0xFF); }
-
-std::string hex(uint _value) {
-  char text[16];
-  snprintf(text, sizeof(text), "0x%08X", _value);
-  return text;
-}
-
-// Each colour channel within the tolerance that lossy coding leaves.
-::testing::AssertionResult near(uint _expected, uint _actual, int _tolerance) {
-  for (int shift : {16, 8, 0}) {
-    if (std::abs(channel(_expected, shift) - channel(_actual, shift)) > _tolerance)
-      return ::testing::AssertionFailure()
-             << "expected about " << hex(_expected) << ", got " << hex(_actual);
-  }
-  if ((_actual >> 24) != 0) return ::testing::AssertionFailure() << "not opaque: " << hex(_actual);
-  return ::testing::AssertionSuccess();
-}
-
-class MFile_JPGTest : public ::testing::Test {
+class MFile_JPGTest : public JpegFileTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vistrel-jpg-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back(0);
-    ASSERT_NE(nullptr, mkdtemp(name.data()));
-    dir = name.data();
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
-  }
-
-  std::string path(const std::string& _name) { return dir + "/" + _name; }
-
-  void writeBytes(const std::string& _path, const Bytes& _bytes) {
-    std::ofstream out(_path, std::ios::binary);
-    out.write((const char*)_bytes.data(), (std::streamsize)_bytes.size());
-  }
-  Bytes readBytes(const std::string& _path) {
-    std::ifstream in(_path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-
-  void convert(const std::string& _arguments) {
-    std::string command = std::string(CONVERT) + " " + _arguments + " 2>&1";
-    ASSERT_EQ(0, std::system(command.c_str()))
-        << "ImageMagick's convert (installed by scripts/setup.sh) failed: " << command;
-  }
-
   // Four quadrants of a colour each, with busy detail so that files are not trivial.
   static void paint(MImage& _image) {
     int w = _image.getWidth(), h = _image.getHeight();
@@ -157,7 +104,6 @@ class MFile_JPGTest : public ::testing::Test {
   }
 
   MFile_JPG jpg;
-  std::string dir;
 };
 
 TEST_F(MFile_JPGTest, RoundTripKeepsSizeAndColoursAndMakesPreviews) {

@@ -1,0 +1,60 @@
+#ifndef VISTREL_MWORKERPOOL_H
+#define VISTREL_MWORKERPOOL_H
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// A fixed set of worker threads taking jobs from one bounded queue in the order they came.
+// A caller whose job does not fit learns it at once (submit answers false) instead of
+// waiting, so that a server loop never blocks on it. Each job may carry a second function
+// that runs instead when the pool is shut down before the job started, so that its owner can
+// take back what it prepared; either the work or the drop runs, exactly once.
+//
+// shutdown either lets the workers finish every queued job or drops the queued ones (their
+// drop functions run on the calling thread, in queue order); jobs already running always
+// finish. Afterwards every thread has ended and submit answers false. Jobs must not throw:
+// what they throw is reported on standard error and the worker goes on.
+class MWorkerPool {
+ public:
+  enum Shutdown { FINISH_QUEUED, DROP_QUEUED };
+
+  // _threads workers (0: one per processor core) and room for _capacity waiting jobs.
+  MWorkerPool(int _threads, size_t _capacity);
+  // Drops what is still queued (shutdown with DROP_QUEUED).
+  ~MWorkerPool();
+  MWorkerPool(const MWorkerPool&) = delete;
+  MWorkerPool& operator=(const MWorkerPool&) = delete;
+
+  // Queues the job; false, with nothing run, when the queue is full or the pool shut down.
+  bool submit(std::function<void()> _work, std::function<void()> _drop = nullptr);
+  void shutdown(Shutdown _mode);
+
+  int getThreads() const { return (int)threads.size(); }
+  size_t getCapacity() const { return capacity; }
+  // Jobs waiting for a worker (not those running).
+  size_t getQueued();
+  // From the moment shutdown begins.
+  bool isShutDown();
+
+ private:
+  struct Job {
+    std::function<void()> work;
+    std::function<void()> drop;
+  };
+  void workerLoop();
+  static void runGuarded(const std::function<void()>& _function);
+
+  size_t capacity;
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<Job> queue;
+  bool stopping = false;  // no more jobs are taken in; workers end once the queue is empty
+  std::vector<std::thread> threads;
+};
+
+#endif
