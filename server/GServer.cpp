@@ -1,5 +1,7 @@
 #include "server/GServer.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -48,7 +50,13 @@ void GServer::configure(const char* _dir) try {
   loadMimeList();
   takeConfigurationValues();
   servlet.init();
-  server.configure(port.getValue(), &httpProcessor);
+  // Large request bodies wait in files under the root; a process that died may have left
+  // some behind.
+  MString bodies = MString::format("%s/tmp", directory.getValue());
+  mkdir(bodies.getValue(), 0700);
+  MHttpProcessor::removeBodyFiles(bodies.getValue());
+  httpProcessor.setBodyDirectory(bodies.getValue());
+  server.configure(port.getValue(), &httpProcessor, bindAddress.getValue());
   database.init(directory.getValue());
   // What a crash may have left half-done in the image store goes before the first request.
   GImageStore::sweep();
@@ -56,6 +64,8 @@ void GServer::configure(const char* _dir) try {
 
 void GServer::takeConfigurationValues() try {
   configurationInt("server.port", port);
+  MObject* address = configuration.getObject("server.address");
+  bindAddress = address != nullptr ? address->toString() : MString();
   MObject* language = configuration.getObject("session.defaultLanguage");
   defaultLanguage = language != nullptr ? language->toString() : MString();
   configurationInt("session.timeout", sessionTimeout);

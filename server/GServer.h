@@ -99,6 +99,8 @@ class GServer : public MRunable, public GApplication {
   MString imageUrl(GSession& _session, int _page, int _image_id);
 
   MInt32 port;
+  // The local address to listen on; empty: every interface.
+  MString bindAddress;
   MString directory;
   MInt32 sessionTimeout;
   MInt32 maxSessions;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "lib/net/MHttpRequest.h"
+
 namespace {
 
 // Longest boundary accepted; the standard allows 70 characters, browsers use about 40.
@@ -51,6 +53,110 @@ std::string parameterName(const std::string& _piece) {
   return lower(trim(_piece.substr(0, _piece.find('='))));
 }
 
+// A body held as one text.
+class TextBody {
+ public:
+  explicit TextBody(const std::string& _text) : text(_text) {}
+  size_t find(const std::string& _what, size_t _from) const { return text.find(_what, _from); }
+  std::string slice(size_t _pos, size_t _count) const {
+    return _pos < text.size() ? text.substr(_pos, _count) : std::string();
+  }
+
+ private:
+  const std::string& text;
+};
+
+// A request's body, read in pieces of a bounded size.
+class RequestBody {
+ public:
+  explicit RequestBody(MHttpRequest& _request)
+      : request(_request), total((size_t)_request.getContentSize()) {}
+  size_t find(const std::string& _what, size_t _from) const {
+    // Each piece overlaps the next by the length of what is looked for, less one, so that
+    // nothing is missed where two pieces meet. One buffer serves every piece.
+    const size_t piece = 65536;
+    for (size_t at = _from; at < total && _what.size() <= total - at; at += piece) {
+      read(at, piece + _what.size() - 1, window);
+      size_t found = window.find(_what);
+      if (found != std::string::npos) return at + found;
+    }
+    return std::string::npos;
+  }
+  std::string slice(size_t _pos, size_t _count) const {
+    std::string bytes;
+    read(_pos, _count, bytes);
+    return bytes;
+  }
+
+ private:
+  void read(size_t _pos, size_t _count, std::string& _bytes) const {
+    _bytes.clear();
+    if (_pos >= total) return;
+    if (_count > total - _pos) _count = total - _pos;
+    _bytes.resize(_count);
+    size_t done = 0;
+    while (done < _count) {
+      int n = request.readContent((Int64)(_pos + done), &_bytes[done], (int)(_count - done));
+      if (n <= 0) break;
+      done += (size_t)n;
+    }
+    _bytes.resize(done);
+  }
+
+  MHttpRequest& request;
+  size_t total;
+  mutable std::string window;
+};
+
+bool startsWith(const std::string& _text, const std::string& _prefix) {
+  return _text.compare(0, _prefix.size(), _prefix) == 0;
+}
+
+// The search of findFilePart over either kind of body.
+template <class Body>
+bool locateFilePart(const std::string& _mark, const Body& _body, size_t& _start, size_t& _length,
+                    bool (*_isFilePart)(const std::string&)) {
+  const std::string delimiter = "--" + _mark;
+  const std::string inner = "\r\n" + delimiter;
+
+  // The first boundary line opens the body or follows a line end of the preamble.
+  size_t at;
+  if (startsWith(_body.slice(0, delimiter.size()), delimiter)) {
+    at = 0;
+  } else {
+    at = _body.find(inner, 0);
+    if (at == std::string::npos) return false;
+    at += 2;
+  }
+  for (;;) {
+    size_t after = at + delimiter.size();
+    // The rest of the boundary line and the part's header lines, as far as they may go.
+    std::string head = _body.slice(after, GMultipartForm::maxPartHeaders + 256);
+    if (startsWith(head, "--")) return false;  // the closing boundary
+    // Blanks may stand between the boundary and the line end.
+    size_t p = 0;
+    while (p < head.size() && (head[p] == ' ' || head[p] == '\t')) p++;
+    if (head.compare(p, 2, "\r\n") != 0) return false;
+    size_t headers = p + 2;
+    size_t content;
+    if (head.compare(headers, 2, "\r\n") == 0) {
+      content = headers + 2;  // a part without header lines
+    } else {
+      size_t blank = head.find("\r\n\r\n", headers);
+      if (blank == std::string::npos) return false;
+      content = blank + 4;
+    }
+    size_t next = _body.find(inner, after + content);
+    if (next == std::string::npos) return false;  // cut off before its boundary
+    if (_isFilePart(head.substr(headers, content - headers))) {
+      _start = after + content;
+      _length = next - _start;
+      return true;
+    }
+    at = next + 2;
+  }
+}
+
 }  // namespace
 
 std::string GMultipartForm::boundary(const char* _contentType) {
@@ -95,40 +201,16 @@ bool GMultipartForm::findFilePart(const char* _contentType, const std::string& _
                                   size_t& _start, size_t& _length) {
   std::string mark = boundary(_contentType);
   if (mark.empty()) return false;
-  const std::string delimiter = "--" + mark;
-  const std::string inner = "\r\n" + delimiter;
+  return locateFilePart(mark, TextBody(_body), _start, _length, &isFilePart);
+}
 
-  // The first boundary line opens the body or follows a line end of the preamble.
-  size_t at;
-  if (_body.compare(0, delimiter.size(), delimiter) == 0) {
-    at = 0;
-  } else {
-    at = _body.find(inner);
-    if (at == std::string::npos) return false;
-    at += 2;
-  }
-  for (;;) {
-    size_t after = at + delimiter.size();
-    if (_body.compare(after, 2, "--") == 0) return false;  // the closing boundary
-    // Blanks may stand between the boundary and the line end.
-    while (after < _body.size() && (_body[after] == ' ' || _body[after] == '\t')) after++;
-    if (_body.compare(after, 2, "\r\n") != 0) return false;
-    size_t headers = after + 2;
-    size_t content;
-    if (_body.compare(headers, 2, "\r\n") == 0) {
-      content = headers + 2;  // a part without header lines
-    } else {
-      size_t blank = _body.find("\r\n\r\n", headers);
-      if (blank == std::string::npos) return false;
-      content = blank + 4;
-    }
-    size_t next = _body.find(inner, content);
-    if (next == std::string::npos) return false;  // cut off before its boundary
-    if (isFilePart(_body.substr(headers, content - headers))) {
-      _start = content;
-      _length = next - content;
-      return true;
-    }
-    at = next + 2;
-  }
+bool GMultipartForm::findFilePart(MHttpRequest& _request, Int64& _start, Int64& _length) {
+  std::string mark = boundary(_request.getHeader("Content-Type").getValue());
+  if (mark.empty()) return false;
+  size_t start = 0;
+  size_t length = 0;
+  if (!locateFilePart(mark, RequestBody(_request), start, length, &isFilePart)) return false;
+  _start = (Int64)start;
+  _length = (Int64)length;
+  return true;
 }

@@ -4,12 +4,19 @@
 #include <cstddef>
 #include <string>
 
+#include "lib/core/MObject.h"
+
+class MHttpRequest;
+
 // Reading of a form body sent as multipart/form-data: the parts between the boundary lines
 // that the Content-Type header announces, each with its own header lines. Only what the
 // upload needs: where the bytes of the first file field lie, exactly as the browser sent the
-// file, without the part headers in front and the closing boundary behind.
+// file, without the part headers in front and the closing boundary behind. A part whose
+// boundary line and header lines take more than maxPartHeaders bytes (and a little room
+// for blanks after the boundary) ends the search.
 class GMultipartForm {
  public:
+  static const size_t maxPartHeaders = 16384;
   // The boundary of a "multipart/form-data; boundary=..." content type (quoted or not);
   // empty for any other content type or a boundary that is missing or not usable.
   static std::string boundary(const char* _contentType);
@@ -18,6 +25,9 @@ class GMultipartForm {
   // exists, or when the body ends before the boundary that closes the part.
   static bool findFilePart(const char* _contentType, const std::string& _body, size_t& _start,
                            size_t& _length);
+  // The same in the body of a request, read piece by piece wherever it lies (in memory or
+  // in its file), so that a large body is never held in memory as a whole.
+  static bool findFilePart(MHttpRequest& _request, Int64& _start, Int64& _length);
 
  private:
   // Whether a block of part headers (lines separated by CRLF) has a Content-Disposition

@@ -283,12 +283,7 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
 
   if (_request.path == "/") {
     _response.headers.setObject("Cache-Control", "no-cache");
-    // A logged-in session that names a page no view has gets an empty document: the outer
-    // frame set in its place would be loaded into a frame of itself, again and again.
-    if (session != guestSession && params.getObject("page") != nullptr) {
-      _out << "<HTML>\n<BODY>\n</BODY>\n</HTML>\n";
-      return;
-    }
+    // Also a page id that no view has: the outer frame set starts the interface afresh.
     params.setObject("page", 0);
     mainView->process_request(*session, _out, params, _response.contentType);
   }

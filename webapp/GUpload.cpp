@@ -1,11 +1,9 @@
 #include "webapp/GUpload.h"
 
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <string>
 
 #include "db/GDatabase.h"
 #include "db/GImage.h"
@@ -18,27 +16,6 @@
 #include "webapp/GMultipartForm.h"
 
 namespace {
-
-// The request's Content-Type header, whatever the letter case of its name; empty without.
-MString contentType(MHttpRequest& _request) {
-  for (MItem* item = _request.headers.getFirstItem(); item != nullptr;
-       item = _request.headers.getNextItem(item)) {
-    if (strcasecmp(item->key->toString().getValue(), "Content-Type") == 0) {
-      return item->object->toString();
-    }
-  }
-  return MString();
-}
-
-std::string readBody(MDataStream& _content) {
-  std::string body;
-  body.reserve((size_t)_content.getEndPos());
-  _content.setReadPos(0);
-  char buffer[10000];
-  int n;
-  while ((n = _content.readData(buffer, sizeof buffer)) > 0) body.append(buffer, (size_t)n);
-  return body;
-}
 
 int fileSize(const char* _path) {
   struct stat info;
@@ -63,16 +40,16 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request) try {
   MString temporary;
   MImage image;
   {
-    std::string body = readBody(_request.content);
-    size_t start = 0;
-    size_t length = 0;
-    if (!GMultipartForm::findFilePart(contentType(_request).getValue(), body, start, length)) {
-      return false;
-    }
+    Int64 start = 0;
+    Int64 length = 0;
+    if (!GMultipartForm::findFilePart(_request, start, length)) return false;
     // Anything but a JPEG start marker is no JPEG file: not even a temporary file for it.
-    if (length < 2 || (uchar)body[start] != 0xFF || (uchar)body[start + 1] != 0xD8) return false;
+    uchar marker[2] = {0, 0};
+    if (length < 2 || _request.readContent(start, marker, 2) != 2 || marker[0] != 0xFF ||
+        marker[1] != 0xD8)
+      return false;
     temporary = GImageStore::temporaryPath(application.nextRequestId());
-    if (!writeFile(temporary, body.data() + start, length)) return false;
+    if (!writeFile(temporary, _request, start, length)) return false;
   }
 
   try {
@@ -93,20 +70,29 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request) try {
   return true;
 } M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
 
-bool GUpload::writeFile(const MString& _path, const char* _data, size_t _length) try {
+bool GUpload::writeFile(const MString& _path, MHttpRequest& _request, Int64 _start,
+                        Int64 _length) try {
   FILE* file = fopen(_path.getValue(), "wb");
   if (file == nullptr) {
     fprintf(stderr, "Cannot open the file (%s) for writing!\n", _path.getValue());
     return false;
   }
-  bool written = fwrite(_data, 1, _length, file) == _length;
+  // Copied in pieces: the body may be far larger than what a request should hold in memory.
+  bool written = true;
+  char buffer[65536];
+  for (Int64 done = 0; written && done < _length;) {
+    int want = _length - done < (Int64)sizeof buffer ? (int)(_length - done) : (int)sizeof buffer;
+    int n = _request.readContent(_start + done, buffer, want);
+    written = n > 0 && fwrite(buffer, 1, (size_t)n, file) == (size_t)n;
+    done += n;
+  }
   if (fclose(file) != 0) written = false;
   if (!written) {
     fprintf(stderr, "Cannot write the file (%s)!\n", _path.getValue());
     unlink(_path.getValue());
   }
   return written;
-} M_RETHROW("bool GUpload::writeFile(MString& _path,char *_data,size_t _length)")
+} M_RETHROW("bool GUpload::writeFile(MString& _path,MHttpRequest& _request,Int64 _start,Int64 _length)")
 
 int GUpload::store(MImage& _image, const MString& _temporary, int _user_id,
                    GImageStatus _status) try {

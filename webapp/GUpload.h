@@ -15,7 +15,8 @@ class MImage;
 //
 // Only a logged-in user with the upload right who is still below the image limit may
 // upload; the rights are read from the stored account, so that a right taken away counts at
-// once. The file is the content of the form's file part exactly as the browser sent it. An
+// once. The file is the content of the form's file part exactly as the browser sent it,
+// read from the request's body wherever it lies (a large one in a file), piece by piece. An
 // upload either stores the record with all three files or leaves nothing behind: a failure
 // after the record was added removes the record and every file again before it is passed
 // on. The temporary file never outlives the request.
@@ -32,9 +33,9 @@ class GUpload {
   bool process(GSession& _session, MHttpRequest& _request);
 
  private:
-  // Writes the bytes into a new file; false, with a message on standard error and nothing
-  // left behind, when that fails.
-  bool writeFile(const MString& _path, const char* _data, size_t _length);
+  // Writes _length bytes of the request's body from _start on into a new file; false, with a
+  // message on standard error and nothing left behind, when that fails.
+  bool writeFile(const MString& _path, MHttpRequest& _request, Int64 _start, Int64 _length);
   // Adds the record, moves the temporary file into place as the original, makes the
   // previews and completes the record; on any failure takes all of it back and passes the
   // failure on. Returns the new image id.

@@ -10,3 +10,9 @@ void MHttpHandler::dispatchRequest(MHttpRequest& _request, MHttpResponse& _respo
   MMutexLock lock(mutex);
   event_httpRequest(_request, _response);
 } M_RETHROW("void MHttpHandler::dispatchRequest(MHttpRequest& _request, MHttpResponse& _response)")
+
+void MHttpHandler::finishRequest(const MLaterResponse::Finish& _finish, MHttpRequest& _request,
+                                 MHttpResponse& _response) try {
+  MMutexLock lock(mutex);
+  _finish(_request, _response);
+} M_RETHROW("void MHttpHandler::finishRequest(MLaterResponse::Finish& _finish, MHttpRequest& _request, MHttpResponse& _response)")

@@ -2,6 +2,7 @@
 #define VISTREL_MHTTPHANDLER_H
 
 #include "lib/core/MObject.h"
+#include "lib/net/MLaterResponse.h"
 #include "lib/platform/MMutex.h"
 
 class MHttpRequest;
@@ -20,6 +21,9 @@ class MHttpHandler : public MObject {
   virtual void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response);
   // Locks, handles, unlocks; a failure of the handling unlocks too and reaches the caller.
   virtual void dispatchRequest(MHttpRequest& _request, MHttpResponse& _response);
+  // The last step of an answer that completed later, under the same lock.
+  virtual void finishRequest(const MLaterResponse::Finish& _finish, MHttpRequest& _request,
+                             MHttpResponse& _response);
 
  private:
   MMutex mutex;

@@ -1,10 +1,17 @@
 #include "lib/net/MHttpProcessor.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdlib.h>
 #include <strings.h>
+#include <unistd.h>
 
-#include <cctype>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
@@ -19,18 +26,18 @@
 const MHttpProcessor::StepHandler MHttpProcessor::stepHandlers[STATE_COUNT] = {
     &MHttpProcessor::process_newMessage,   &MHttpProcessor::process_readType,
     &MHttpProcessor::process_readHeaders,  &MHttpProcessor::process_readContent,
-    &MHttpProcessor::process_httpRequest,  &MHttpProcessor::process_writeType,
+    &MHttpProcessor::process_httpRequest,  &MHttpProcessor::process_waitResponse,
+    &MHttpProcessor::process_writeType,
     &MHttpProcessor::process_writeHeaders, &MHttpProcessor::process_writeContent,
     &MHttpProcessor::process_endMessage,
 };
 
 const char* const MHttpProcessor::stateNames[STATE_COUNT] = {
     "newMessage",  "readType",     "readHeaders",  "readContent", "httpRequest",
-    "writeType",   "writeHeaders", "writeContent", "endMessage",
+    "waitResponse", "writeType",   "writeHeaders", "writeContent", "endMessage",
 };
 
-std::atomic<Int64> MHttpProcessor::bodyBudget(MHttpProcessor::defaultBodyBudget);
-std::atomic<Int64> MHttpProcessor::bodyBudgetInUse(0);
+const char* const MHttpProcessor::bodyFilePrefix = "body_";
 
 namespace {
 // Scratch space for one body transfer; processors run on the server loop's thread, fuzzers
@@ -40,23 +47,58 @@ char* transferArea() {
   return area;
 }
 
-// The number at the start of a Content-Length value: optional white space and sign, then
-// digits; no digits give 0. Too large a number is taken as the largest int, which is far
-// beyond the bodies that are kept.
-int parseLength(const char* _text) {
-  while (isspace((unsigned char)*_text)) ++_text;
-  bool negative = false;
-  if (*_text == '+' || *_text == '-') negative = *_text++ == '-';
-  Int64 value = 0;
-  while (isdigit((unsigned char)*_text)) {
-    value = value * 10 + (*_text++ - '0');
-    if (value > INT_MAX) value = INT_MAX;
+// The reason phrases of the answers a request can be refused with.
+struct Refusal {
+  int status;
+  const char* text;
+};
+const Refusal refusals[] = {
+    {400, "Bad Request"},
+    {405, "Method Not Allowed"},
+    {414, "URI Too Long"},
+    {431, "Request Header Fields Too Large"},
+    {501, "Not Implemented"},
+    {503, "Service Unavailable"},
+};
+
+const char* refusalText(int _status) {
+  for (const Refusal& refusal : refusals) {
+    if (refusal.status == _status) return refusal.text;
   }
-  return (int)(negative ? -value : value);
+  return "Bad Request";
 }
 
-bool startsWith(const char* _text, const char* _prefix) {
-  return strncmp(_text, _prefix, strlen(_prefix)) == 0;
+// A Content-Length value: one or more digits and nothing else. Too large a number is taken
+// as the largest int, which is far beyond the bodies that are kept.
+bool parseLength(const char* _text, int& _length) {
+  if (*_text == 0) return false;
+  Int64 value = 0;
+  for (; *_text != 0; ++_text) {
+    if (*_text < '0' || *_text > '9') return false;
+    value = value * 10 + (*_text - '0');
+    if (value > INT_MAX) value = INT_MAX;
+  }
+  _length = (int)value;
+  return true;
+}
+
+// The characters a method name (a token) may have.
+bool isTokenCharacter(char _c) {
+  return (_c >= 'a' && _c <= 'z') || (_c >= 'A' && _c <= 'Z') || (_c >= '0' && _c <= '9') ||
+         (_c != 0 && strchr("!#$%&'*+-.^_`|~", _c) != nullptr);
+}
+
+bool isBlank(char _c) { return _c == ' ' || _c == '\t'; }
+
+bool writeAll(int _handle, const char* _data, int _size) {
+  while (_size > 0) {
+    ssize_t n = write(_handle, _data, (size_t)_size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    _data += n;
+    _size -= (int)n;
+  }
+  return true;
 }
 }  // namespace
 
@@ -73,9 +115,10 @@ MHttpProcessor::MHttpProcessor(MInterface* _interface)
       pendingWritten(0),
       pendingActive(false),
       headerLines(0),
-      refused(false),
-      bodyReserved(0),
-      bodyStarted(false),
+      refusal(0),
+      headOnly(false),
+      contentLengthSeen(false),
+      bodyDirectory("/tmp"),
       requestStart(0),
       bodyStart(0),
       idleSince(clockMillis()) {}
@@ -89,26 +132,52 @@ const char* MHttpProcessor::getStateName(int _state) {
 MObject* MHttpProcessor::newObject() {
   MHttpProcessor* processor = new MHttpProcessor();
   processor->handler = handler;
+  processor->bodyDirectory = bodyDirectory;
+  processor->wakeup = wakeup;
   return processor;
 }
 
 void MHttpProcessor::deleteMessage() {
+  // An answer still owed to a connection that goes: its work must not finish it.
+  if (response != nullptr && response->later) response->later->abandon();
+  // The request closes its body file, which takes the file's space with it.
   delete request;
   delete response;
   request = nullptr;
   response = nullptr;
-  if (bodyReserved > 0) bodyBudgetInUse -= bodyReserved;
-  bodyReserved = 0;
 }
 
-bool MHttpProcessor::reserveBody(Int64 _bytes) {
-  Int64 used = bodyBudgetInUse;
-  do {
-    // A body larger than the whole budget may still go alone.
-    if (used + _bytes > bodyBudget && used > 0) return false;
-  } while (!bodyBudgetInUse.compare_exchange_weak(used, used + _bytes));
-  bodyReserved = _bytes;
-  return true;
+int MHttpProcessor::removeBodyFiles(const char* _directory) try {
+  int removed = 0;
+  DIR* directory = opendir(_directory);
+  if (directory == nullptr) return 0;
+  std::vector<std::string> names;
+  size_t prefix = strlen(bodyFilePrefix);
+  while (struct dirent* entry = readdir(directory)) {
+    if (strncmp(entry->d_name, bodyFilePrefix, prefix) == 0 && strlen(entry->d_name) == prefix + 6)
+      names.push_back(entry->d_name);
+  }
+  closedir(directory);
+  for (const std::string& name : names) {
+    std::string path = std::string(_directory) + "/" + name;
+    if (unlink(path.c_str()) == 0) {
+      fprintf(stderr, "Removed the request body file (%s)!\n", path.c_str());
+      ++removed;
+    }
+  }
+  return removed;
+} M_RETHROW("int MHttpProcessor::removeBodyFiles(char *_directory)")
+
+int MHttpProcessor::openBodyFile() {
+  std::string name = std::string(bodyDirectory.getValue()) + "/" + bodyFilePrefix + "XXXXXX";
+  int handle = mkostemp(&name[0], O_CLOEXEC);
+  if (handle < 0) {
+    fprintf(stderr, "Cannot make a file for a request body in (%s)!\n", bodyDirectory.getValue());
+    return -1;
+  }
+  // Without a name from here on: the file goes when the request or the process ends.
+  unlink(name.c_str());
+  return handle;
 }
 
 bool MHttpProcessor::Mark::operator==(const Mark& _other) const {
@@ -136,6 +205,8 @@ bool MHttpProcessor::canProcess() try {
   MRoundBuffer* input = interface->getInput();
   MRoundBuffer* output = interface->getOutput();
   if (input == nullptr || output == nullptr) return false;
+  // An answer that completes later holds back everything behind it until it is ready.
+  if (state == STATE_WAIT_RESPONSE) return response->later->isReady();
   if (input->getInputBytes() > 0 && output->getFreeSize() > 0) return true;
   return state > STATE_READ_HEADERS;
 } M_RETHROW("bool MHttpProcessor::canProcess()")
@@ -171,8 +242,6 @@ bool MHttpProcessor::isExpired(UInt64 _now) {
         return false;
       return since(requestStart) > (UInt64)headerTimeout;
     case STATE_READ_CONTENT: {
-      // Waiting for room in the body budget is the server's doing, not the client's.
-      if (!bodyStarted) return false;
       UInt64 last = bodyStart;
       if (interface->getLastReceive() > last) last = interface->getLastReceive();
       UInt64 allowed = (UInt64)bodyTimeout + (UInt64)contentRead * 1000 / bodyMinRate;
@@ -199,6 +268,14 @@ bool MHttpProcessor::canGiveWay(UInt64& _since) {
     case STATE_READ_HEADERS:
       _since = requestStart;
       return true;
+    case STATE_READ_CONTENT: {
+      // A body that keeps up with the rate the time-out asks for keeps its place; one that
+      // has fallen behind it would lose it to the time-out later anyway.
+      UInt64 behind = bodyStart + (UInt64)contentRead * 1000 / bodyMinRate;
+      if (clockMillis() <= behind) return false;
+      _since = behind;
+      return true;
+    }
     default:
       return false;
   }
@@ -208,14 +285,13 @@ void MHttpProcessor::event_httpRequest(MHttpRequest& _request, MHttpResponse& _r
   if (handler != nullptr) handler->dispatchRequest(_request, _response);
 } M_RETHROW("void MHttpProcessor::event_httpRequest(MHttpRequest& _request, MHttpResponse& _response)")
 
-bool MHttpProcessor::readLine(MString& _line) {
+MHttpProcessor::LineResult MHttpProcessor::readLine(MString& _line) {
   MRoundBuffer* input = interface->getInput();
   int distance = input->findByte(10, maxLineLength);
   if (distance < 0 || distance >= maxLineLength) {
     // No line feed where one must be: the client can never complete this line, and waiting
     // for it would hold the connection for ever.
-    if (input->getInputBytes() >= maxLineLength) closeRequested = true;
-    return false;
+    return input->getInputBytes() >= maxLineLength ? LINE_TOO_LONG : LINE_WAIT;
   }
   char line[maxLineLength];
   int n = input->readData(line, distance + 1);
@@ -225,7 +301,12 @@ bool MHttpProcessor::readLine(MString& _line) {
     if (line[i] != 13) line[length++] = line[i];
   }
   _line = MString(line, length);
-  return true;
+  return LINE_READY;
+}
+
+void MHttpProcessor::refuse(int _status) {
+  refusal = _status;
+  state = STATE_HTTP_REQUEST;
 }
 
 void MHttpProcessor::startPending(const MString& _text) {
@@ -255,34 +336,49 @@ void MHttpProcessor::process_newMessage() try {
   deleteMessage();
   request = new MHttpRequest();
   response = new MHttpResponse();
+  response->wakeup = wakeup;
   contentRead = 0;
   contentWritten = 0;
   headerLines = 0;
-  refused = false;
-  bodyStarted = false;
+  refusal = 0;
+  headOnly = false;
+  contentLengthSeen = false;
   requestStart = clockMillis();
   state = STATE_READ_TYPE;
 } M_RETHROW("void MHttpProcessor::process_newMessage()")
 
 void MHttpProcessor::process_readType() try {
   MString line;
-  if (!readLine(line)) return;
-  const char* text = line.getValue();
-  // Blank lines before a request are skipped; other methods get no answer.
-  if (!startsWith(text, "GET ") && !startsWith(text, "POST ")) return;
+  LineResult result = readLine(line);
+  if (result == LINE_WAIT) return;
+  if (result == LINE_TOO_LONG) return refuse(414);
+  // Blank lines before a request are skipped.
+  if (line.getLength() == 0) return;
 
   // Each space ends a word, so empty words count: "GET  /" has an empty url.
   MString* words[3] = {&request->method, &request->url, &request->version};
+  const char* text = line.getValue();
   const char* start = text;
-  for (int w = 0; w < 3; ++w) {
+  int count = 0;
+  for (; count < 3; ++count) {
     const char* end = strchr(start, ' ');
     if (end == nullptr) {
-      *words[w] = start;
+      *words[count] = start;
+      ++count;
       break;
     }
-    *words[w] = MString(start, (int)(end - start));
+    *words[count] = MString(start, (int)(end - start));
     start = end + 1;
   }
+  const char* method = request->method.getValue();
+  bool token = *method != 0;
+  for (const char* c = method; *c != 0; ++c) {
+    if (!isTokenCharacter(*c)) token = false;
+  }
+  // A line that is no request line cannot be skipped safely: what follows it is unknown.
+  if (!token || count < 2) return refuse(400);
+  headOnly = strcmp(method, "HEAD") == 0;
+  if (strcmp(method, "GET") != 0 && strcmp(method, "POST") != 0 && !headOnly) return refuse(405);
 
   MSocket* socket = interface->getSocket();
   if (socket != nullptr) {
@@ -303,54 +399,95 @@ void MHttpProcessor::process_readType() try {
 
 void MHttpProcessor::process_readHeaders() try {
   MString line;
-  if (!readLine(line)) return;
-  if (line.getLength() == 0) {
-    // A refused request's body is never read: the connection ends after the answer.
-    state = refused ? STATE_HTTP_REQUEST : STATE_READ_CONTENT;
-    return;
-  }
-  if (++headerLines > maxHeaderLines) {
-    closeRequested = true;
-    return;
-  }
-  const char* text = line.getValue();
-  // Also without the blank after the colon, which would otherwise hide the header.
-  if (strncasecmp(text, "Transfer-Encoding:", 18) == 0) refused = true;
-  const char* colon = strstr(text, ": ");
-  if (colon == nullptr) return;
-  MString name(text, (int)(colon - text));
-  const char* value = colon + 2;
-  if (strcasecmp(name.getValue(), "Content-Length") == 0) request->contentLength = parseLength(value);
-  request->headers.setObject(name.getValue(), value);
+  LineResult result = readLine(line);
+  if (result == LINE_WAIT) return;
+  if (result == LINE_TOO_LONG) return refuse(431);
+  if (line.getLength() == 0) return startBody();
+  if (++headerLines > maxHeaderLines) return refuse(431);
+  readHeader(line);
 } M_RETHROW("void MHttpProcessor::process_readHeaders()")
+
+void MHttpProcessor::readHeader(const MString& _line) {
+  const char* text = _line.getValue();
+  const char* colon = strchr(text, ':');
+  if (colon == nullptr || colon == text) return refuse(400);
+  // A blank before the colon (also a folded line's leading one) is read differently by
+  // different programs, so it is never read at all.
+  for (const char* c = text; c < colon; ++c) {
+    if (isBlank(*c)) return refuse(400);
+  }
+  MString name(text, (int)(colon - text));
+  const char* value = colon + 1;
+  while (isBlank(*value)) ++value;
+  const char* end = value + strlen(value);
+  while (end > value && isBlank(end[-1])) --end;
+  MString trimmed(value, (int)(end - value));
+
+  if (strcasecmp(name.getValue(), "Transfer-Encoding") == 0) return refuse(501);
+  if (strcasecmp(name.getValue(), "Content-Length") == 0) {
+    int length = 0;
+    if (!parseLength(trimmed.getValue(), length)) return refuse(400);
+    if (contentLengthSeen && length != request->contentLength) return refuse(400);
+    request->contentLength = length;
+    contentLengthSeen = true;
+  }
+  request->headers.setObject(name.getValue(), trimmed.getValue());
+}
+
+void MHttpProcessor::startBody() {
+  bodyStart = clockMillis();
+  state = STATE_READ_CONTENT;
+}
 
 void MHttpProcessor::process_readContent() try {
   int remaining = request->contentLength - contentRead;
   if (remaining <= 0) {
+    readFormBody();
     state = STATE_HTTP_REQUEST;
     return;
-  }
-  bool keep = request->contentLength < maxStoredBody;
-  if (!bodyStarted) {
-    // Until the budget has room the body stays in the socket, which holds the client back.
-    if (keep && !reserveBody(request->contentLength)) return;
-    bodyStarted = true;
-    bodyStart = clockMillis();
   }
   int n = remaining < maxTransfer ? remaining : maxTransfer;
   char* area = transferArea();
   n = interface->getInput()->readData(area, n);
   if (n <= 0) return;
-  if (keep) request->content.writeData(area, n);
   contentRead += n;
+  if (request->contentLength >= maxStoredBody) return;
+  // The file is made with the first byte: a body announced but not sent costs no file.
+  if (request->contentLength > maxMemoryBody && request->getContentFile() < 0) {
+    int handle = openBodyFile();
+    if (handle < 0) return refuse(503);
+    request->setContentFile(handle);
+  }
+  if (request->getContentFile() < 0) {
+    request->content.writeData(area, n);
+  } else if (!writeAll(request->getContentFile(), area, n)) {
+    fprintf(stderr, "Cannot write a request body to a file in (%s)!\n", bodyDirectory.getValue());
+    refuse(503);
+  }
 } M_RETHROW("void MHttpProcessor::process_readContent()")
+
+void MHttpProcessor::readFormBody() {
+  if (strcmp(request->method.getValue(), "POST") != 0 || request->getContentFile() >= 0) return;
+  MString type = request->getHeader("Content-Type");
+  const char* media = "application/x-www-form-urlencoded";
+  size_t length = strlen(media);
+  const char* value = type.getValue();
+  if (strncasecmp(value, media, length) != 0) return;
+  if (value[length] != 0 && value[length] != ';' && !isBlank(value[length])) return;
+  Int64 size = request->content.getWritePos();
+  std::string body((size_t)size, '\0');
+  if (size > 0) request->readContent(0, &body[0], (int)size);
+  MHttpQuery::parse(body.c_str(), request->params);
+}
 
 void MHttpProcessor::process_httpRequest() try {
   response->version = request->version;
-  if (refused) {
-    response->statusCode = 501;
-    response->statusText = "Not Implemented";
+  if (refusal != 0) {
+    response->version = "HTTP/1.1";
+    response->statusCode = refusal;
+    response->statusText = refusalText(refusal);
     response->headers.setObject("Connection", "Close");
+    if (refusal == 405) response->headers.setObject("Allow", "GET, POST, HEAD");
   } else {
     MObject* connection = request->headers.getObject("Connection");
     if (connection != nullptr) {
@@ -358,13 +495,29 @@ void MHttpProcessor::process_httpRequest() try {
       if (value.getLength() > 0) response->headers.setObject("Connection", value.getValue());
     }
     event_httpRequest(*request, *response);
+    if (response->later) {
+      state = STATE_WAIT_RESPONSE;
+      return;
+    }
   }
+  finishResponse();
+} M_RETHROW("void MHttpProcessor::process_httpRequest()")
+
+void MHttpProcessor::process_waitResponse() try {
+  if (!response->later->isReady()) return;
+  MLaterResponse::Finish finish = response->later->take();
+  response->later.reset();
+  if (finish && handler != nullptr) handler->finishRequest(finish, *request, *response);
+  finishResponse();
+} M_RETHROW("void MHttpProcessor::process_waitResponse()")
+
+void MHttpProcessor::finishResponse() {
   response->contentLength = (int)response->content.getWritePos();
   response->headers.setObject("Content-Type", response->contentType.getValue());
   response->headers.setObject("Content-Length", response->contentLength);
   state = STATE_WRITE_TYPE;
   process_writeType();
-} M_RETHROW("void MHttpProcessor::process_httpRequest()")
+}
 
 void MHttpProcessor::process_writeType() try {
   if (!pendingActive) {
@@ -387,9 +540,9 @@ void MHttpProcessor::process_writeHeaders() try {
     block += "\r\n";
     startPending(MString(block.c_str()));
   }
-  if (writePending()) state = STATE_WRITE_CONTENT;
+  // HEAD is answered with the headers of GET, its Content-Length included, and no body.
+  if (writePending()) state = headOnly ? STATE_END_MESSAGE : STATE_WRITE_CONTENT;
 } M_RETHROW("void MHttpProcessor::process_writeHeaders()")
-
 void MHttpProcessor::process_writeContent() try {
   int remaining = response->contentLength - contentWritten;
   if (remaining <= 0) {

@@ -1,8 +1,6 @@
 #ifndef VISTREL_MHTTPPROCESSOR_H
 #define VISTREL_MHTTPPROCESSOR_H
 
-#include <atomic>
-
 #include "lib/core/MString.h"
 #include "lib/net/MStreamProcessor.h"
 
@@ -12,19 +10,34 @@ class MHttpResponse;
 
 // HTTP/1.x on one connection, as a resumable state machine over the connection's two ring
 // buffers. Each call of process performs one bounded step and never waits: a step that
-// lacks input or output room returns and runs again on a later call. It accepts GET and
-// POST, keeps the connection open for further requests, and asks the server loop to close
-// it after a response whose Connection header is "Close" (any letter case).
+// lacks input or output room returns and runs again on a later call. It answers GET, POST
+// and HEAD (as GET, without the body), keeps the connection open for further requests, and
+// asks the server loop to close it after a response whose Connection header is "Close" (any
+// letter case).
 //
-// A request that carries Transfer-Encoding is answered "501 Not Implemented" and the
-// connection closed, without the handler: its body is framed in a way this processor does
-// not read, and taking the body's bytes for further requests would let one request smuggle
-// in another.
+// Framing is strict, because a request whose end two programs (a proxy and this one) see
+// in different places lets one request smuggle in another. These requests are refused
+// without the handler, answered with "Connection: Close" and never read further:
+//   400  a line that is no request line, a header line without a colon or with a blank or
+//        tab before it, a Content-Length that is not all digits or that differs from an
+//        earlier one;
+//   405  any method but GET, POST and HEAD (with "Allow: GET, POST, HEAD");
+//   414  a request line that does not end within the line limit;
+//   431  a header line that does not, or more header lines than the limit;
+//   501  any Transfer-Encoding: a body framed in a way this processor does not read;
+//   503  a large body for which no file can be made or written (no file handle or disk
+//        space left).
+// Blank lines before a request line are skipped.
 //
-// Limits: lines of at most 9999 characters, at most 100 header lines per request, bodies
-// below 20000000 bytes kept (larger ones read and dropped), and all kept bodies of all
-// connections together within a process-wide budget; a request whose body does not fit
-// waits, unread, until others have finished.
+// Bodies up to maxMemoryBody bytes are kept in memory, larger ones below maxStoredBody in
+// an unnamed file in the body directory (it has no name from the moment it is made, so it
+// goes with the request, and with the process should it die); larger ones are read and
+// dropped. A connection thus holds its two buffers and at most maxMemoryBody bytes of body.
+//
+// Limits: lines of at most 9999 characters, at most 100 header lines per request.
+//
+// A form body (application/x-www-form-urlencoded) kept in memory adds its fields to the
+// request's parameters, read as a query string is.
 class MHttpProcessor : public MStreamProcessor {
  public:
   enum State {
@@ -33,6 +46,7 @@ class MHttpProcessor : public MStreamProcessor {
     STATE_READ_HEADERS,
     STATE_READ_CONTENT,
     STATE_HTTP_REQUEST,
+    STATE_WAIT_RESPONSE,
     STATE_WRITE_TYPE,
     STATE_WRITE_HEADERS,
     STATE_WRITE_CONTENT,
@@ -46,6 +60,8 @@ class MHttpProcessor : public MStreamProcessor {
   static const int maxHeaderLines = 100;
   // Bodies of this many bytes or more are read and dropped.
   static const int maxStoredBody = 20000000;
+  // Larger bodies go into a file.
+  static const int maxMemoryBody = 64 * 1024;
   // Most body bytes moved in one step.
   static const int maxTransfer = 40000;
 
@@ -59,8 +75,8 @@ class MHttpProcessor : public MStreamProcessor {
   // arrived at 500 bytes a second on average.
   static const int bodyTimeout = 60000;
   static const int bodyMinRate = 500;
-  // The default budget for the kept bodies of all connections together.
-  static const Int64 defaultBodyBudget = 256LL * 1024 * 1024;
+  // Names of the body files, followed by six characters, while they are being made.
+  static const char* const bodyFilePrefix;
 
   MHttpProcessor();
   explicit MHttpProcessor(MInterface* _interface);
@@ -77,15 +93,21 @@ class MHttpProcessor : public MStreamProcessor {
   bool process() override;
   bool canProcess() override;
   bool isExpired(UInt64 _now) override;
-  // Between requests (since the last byte moved) and while a request line or its headers
-  // are arriving (since the request's first byte), with no answer waiting to be sent.
+  // With no answer waiting to be sent: between requests (since the last byte moved), while
+  // a request line or its headers are arriving (since the request's first byte), and while
+  // a body arrives more slowly than the body time-out's rate would ask without its first
+  // minute (since it fell behind).
   bool canGiveWay(UInt64& _since) override;
   // Hands a complete request to the handler's dispatchRequest; nothing without a handler.
   virtual void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response);
 
-  static void setBodyBudget(Int64 _bytes) { bodyBudget = _bytes; }
-  static Int64 getBodyBudget() { return bodyBudget; }
-  static Int64 getBodyBudgetInUse() { return bodyBudgetInUse; }
+  // Where the files of large bodies are made (default /tmp); newObject carries it over.
+  void setBodyDirectory(const char* _directory) { bodyDirectory = _directory; }
+  const MString& getBodyDirectory() const { return bodyDirectory; }
+  // Removes body files in _directory that a process left behind when it died between
+  // making one and taking its name away; one line on standard error for each. Returns the
+  // number removed.
+  static int removeBodyFiles(const char* _directory);
 
  protected:
   void process_newMessage();
@@ -93,6 +115,7 @@ class MHttpProcessor : public MStreamProcessor {
   void process_readHeaders();
   void process_readContent();
   void process_httpRequest();
+  void process_waitResponse();
   void process_writeType();
   void process_writeHeaders();
   void process_writeContent();
@@ -103,15 +126,26 @@ class MHttpProcessor : public MStreamProcessor {
   static const StepHandler stepHandlers[STATE_COUNT];
   static const char* const stateNames[STATE_COUNT];
 
-  // Takes the next complete line without its line end; false when none is there yet. A line
-  // that cannot end within maxLineLength asks for the connection to be closed.
-  bool readLine(MString& _line);
+  enum LineResult { LINE_WAIT, LINE_READY, LINE_TOO_LONG };
+  // Takes the next complete line without its line end. LINE_TOO_LONG: it cannot end within
+  // maxLineLength.
+  LineResult readLine(MString& _line);
+  // Answers _status without the handler and closes the connection afterwards.
+  void refuse(int _status);
+  // Takes one header line; refuses the request when the line breaks the framing rules.
+  void readHeader(const MString& _line);
+  // After the header block.
+  void startBody();
+  // Content-Type and Content-Length of the finished answer, and on to writing it.
+  void finishResponse();
+  // After the body: the fields of a form body into the parameters.
+  void readFormBody();
+  int openBodyFile();
   // Moves as much of the pending text into the output buffer as fits; true when all of it
   // has gone.
   bool writePending();
   void startPending(const MString& _text);
   void deleteMessage();
-  bool reserveBody(Int64 _bytes);
   // Everything a step can change, to tell whether a step got anything done.
   struct Mark {
     int state, contentRead, contentWritten, pendingWritten;
@@ -120,9 +154,6 @@ class MHttpProcessor : public MStreamProcessor {
     bool operator==(const Mark& _other) const;
   };
   Mark mark();
-
-  static std::atomic<Int64> bodyBudget;
-  static std::atomic<Int64> bodyBudgetInUse;
 
   int state;
   MHttpRequest* request;
@@ -136,11 +167,12 @@ class MHttpProcessor : public MStreamProcessor {
   int pendingWritten;
   bool pendingActive;
   int headerLines;
-  // The request carries Transfer-Encoding and is refused.
-  bool refused;
-  // Body bytes of the current request counted against the budget.
-  Int64 bodyReserved;
-  bool bodyStarted;
+  // The status of a refused request; 0 when it is served.
+  int refusal;
+  // A HEAD request: the answer goes without its body.
+  bool headOnly;
+  bool contentLengthSeen;
+  MString bodyDirectory;
   UInt64 requestStart;
   UInt64 bodyStart;
   UInt64 idleSince;

@@ -1,3 +1,47 @@
 #include "lib/net/MHttpRequest.h"
 
-MHttpRequest::MHttpRequest() : remotePort(0), contentLength(0) {}
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <strings.h>
+
+#include <cerrno>
+
+MHttpRequest::MHttpRequest()
+    : remotePort(0), contentLength(0), contentFile(-1) {}
+
+MHttpRequest::~MHttpRequest() {
+  if (contentFile >= 0) close(contentFile);
+}
+
+void MHttpRequest::setContentFile(int _handle) {
+  if (contentFile >= 0 && contentFile != _handle) close(contentFile);
+  contentFile = _handle;
+}
+
+Int64 MHttpRequest::getContentSize() {
+  if (contentFile < 0) return content.getWritePos();
+  struct stat info;
+  return fstat(contentFile, &info) == 0 ? (Int64)info.st_size : 0;
+}
+
+int MHttpRequest::readContent(Int64 _pos, void* _data, int _size) {
+  if (_pos < 0 || _size <= 0) return 0;
+  if (contentFile < 0) {
+    if (_pos >= content.getWritePos()) return 0;
+    content.setReadPos(_pos);
+    return content.readData(_data, _size);
+  }
+  for (;;) {
+    ssize_t n = pread(contentFile, _data, (size_t)_size, (off_t)_pos);
+    if (n >= 0) return (int)n;
+    if (errno != EINTR) return -1;
+  }
+}
+
+MString MHttpRequest::getHeader(const char* _name) {
+  for (MItem* item = headers.getFirstItem(); item != nullptr; item = headers.getNextItem(item)) {
+    if (strcasecmp(item->key->toString().getValue(), _name) == 0) return item->object->toString();
+  }
+  return MString();
+}

@@ -8,13 +8,29 @@
 
 // One parsed HTTP request as the processor hands it to the handler. The fields are the
 // request's plain data and are read and written directly.
+//
+// A small body lies in content; a larger one in an unnamed file (contentFile), so that a
+// connection never holds more than a small body in memory. getContentSize and readContent
+// read either the same way.
 class MHttpRequest : public MObject {
  public:
   MHttpRequest();
+  ~MHttpRequest() override;
   MHttpRequest(const MHttpRequest&) = delete;
   MHttpRequest& operator=(const MHttpRequest&) = delete;
 
-  // GET or POST.
+  // The value of the header _name in any letter case; empty without one.
+  MString getHeader(const char* _name);
+  // The bytes of the body received so far, wherever they lie.
+  Int64 getContentSize();
+  // Up to _size bytes of the body from _pos on; 0 at its end, -1 when the file cannot be
+  // read.
+  int readContent(Int64 _pos, void* _data, int _size);
+  // Takes over an open file holding the body; the request closes it.
+  void setContentFile(int _handle);
+  int getContentFile() const { return contentFile; }
+
+  // GET, POST or HEAD.
   MString method;
   // Third word of the request line as received; empty when missing.
   MString version;
@@ -26,12 +42,17 @@ class MHttpRequest : public MObject {
   MString url;
   // The url before its "?", or the whole url when it carries no parameters.
   MString path;
-  // Decoded query parameters, name to value (MString both).
+  // Decoded query parameters, name to value (MString both), followed by those of a form
+  // body (application/x-www-form-urlencoded) that was kept in memory.
   MList params;
   // Header name exactly as received to value (MString).
   MList headers;
-  // The body; empty when it was too large to keep.
+  // The body when it is small enough to be kept in memory; empty otherwise.
   MDataStream content;
+
+ private:
+  // The file of a large body, or -1.
+  int contentFile;
 };
 
 #endif

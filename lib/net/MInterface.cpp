@@ -11,7 +11,8 @@ MInterface::MInterface()
       processor(nullptr),
       lastReceive(0),
       lastSend(0),
-      outputBlockedSince(0) {}
+      outputBlockedSince(0),
+      closingSince(0) {}
 
 MInterface::MInterface(MSocket* _socket) : MInterface() { socket = _socket; }
 

@@ -42,6 +42,10 @@ class MInterface : public MObject {
   void setLastReceive(UInt64 _time) { lastReceive = _time; }
   void setLastSend(UInt64 _time) { lastSend = _time; }
   void setOutputBlockedSince(UInt64 _time) { outputBlockedSince = _time; }
+  // Since when the connection has been closing (its answer sent, its sending side shut,
+  // what still arrives read and dropped); 0 when not.
+  UInt64 getClosingSince() const { return closingSince; }
+  void setClosingSince(UInt64 _time) { closingSince = _time; }
 
  private:
   MSocket* socket;
@@ -51,6 +55,7 @@ class MInterface : public MObject {
   UInt64 lastReceive;
   UInt64 lastSend;
   UInt64 outputBlockedSince;
+  UInt64 closingSince;
 };
 
 #endif

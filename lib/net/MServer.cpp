@@ -1,5 +1,7 @@
 #include "lib/net/MServer.h"
 
+#include <sys/resource.h>
+
 #include <exception>
 #include <memory>
 
@@ -11,6 +13,15 @@
 #include "lib/net/MTcpSocket.h"
 #include "lib/platform/MClock.h"
 
+namespace {
+// What a closing connection's client still sends is not read by anyone.
+void dropInput(MRoundBuffer* _input) {
+  char dropped[MRoundBuffer::kSocketChunk];
+  while (_input->readData(dropped, (int)sizeof dropped) > 0) {
+  }
+}
+}  // namespace
+
 MServer::MServer()
     : listenSocket(nullptr),
       listenInterface(nullptr),
@@ -20,9 +31,10 @@ MServer::MServer()
       acceptPausedUntil(0),
       lastTimeoutCheck(0) {}
 
-MServer::MServer(int _port, MStreamProcessor* _streamProcessor) try : MServer() {
-  configure(_port, _streamProcessor);
-} M_RETHROW("MServer::MServer(int _port,MStreamProcessor *_streamProcessor)")
+MServer::MServer(int _port, MStreamProcessor* _streamProcessor, const char* _bindAddress) try
+    : MServer() {
+  configure(_port, _streamProcessor, _bindAddress);
+} M_RETHROW("MServer::MServer(int _port,MStreamProcessor *_streamProcessor,char *_bindAddress)")
 
 MServer::~MServer() {
   stop();
@@ -34,7 +46,7 @@ MServer::~MServer() {
   delete listenSocket;
 }
 
-void MServer::configure(int _port, MStreamProcessor* _streamProcessor) try {
+void MServer::configure(int _port, MStreamProcessor* _streamProcessor, const char* _bindAddress) try {
   MMutexLock lock(connectionsMutex);
   prototype = _streamProcessor;
   running = false;
@@ -44,9 +56,16 @@ void MServer::configure(int _port, MStreamProcessor* _streamProcessor) try {
   listenSocket = nullptr;
   listenInterface = nullptr;
 
+  struct rlimit limit;
+  const rlim_t wanted = 2 * maxConnections + 100;
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < wanted) {
+    limit.rlim_cur = limit.rlim_max < wanted ? limit.rlim_max : wanted;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+
   MTcpSocket* socket = new MTcpSocket();
   try {
-    socket->bindSocket(_port);
+    socket->bindSocket(_port, _bindAddress);
     socket->listenSocket(backlog);
     socket->setNonBlocking(true);
   } catch (const MException&) {
@@ -57,7 +76,7 @@ void MServer::configure(int _port, MStreamProcessor* _streamProcessor) try {
   // The list owns the interface; the interface does not own the listening socket.
   listenInterface = new MInterface(listenSocket);
   connections.addObject(new MInt64((Int64)listenSocket->identity()), listenInterface, true);
-} M_RETHROW("void MServer::configure(int _port,MStreamProcessor *_streamProcessor)")
+} M_RETHROW("void MServer::configure(int _port,MStreamProcessor *_streamProcessor,char *_bindAddress)")
 
 void MServer::start() try {
   stopRequested = false;
@@ -68,6 +87,7 @@ void MServer::stop() {
   // A stop that comes before the thread has begun its loop must still end it.
   stopRequested = true;
   running = false;
+  wakeup.wake();
 }
 
 void MServer::run() {
@@ -127,6 +147,8 @@ bool MServer::process_socketInput(int _waitMillis) try {
       pollSet.push_back(pollfd{fd, events, 0});
     }
   }
+  bool watchWakeup = wakeup.getHandle() >= 0;
+  if (watchWakeup) pollSet.push_back(pollfd{wakeup.getHandle(), POLLIN, 0});
   // A paused listening socket must be looked at again when its pause ends.
   int wait = _waitMillis;
   if (acceptPausedUntil > now && (UInt64)wait > acceptPausedUntil - now) wait = (int)(acceptPausedUntil - now);
@@ -136,6 +158,10 @@ bool MServer::process_socketInput(int _waitMillis) try {
 
   MMutexLock lock(connectionsMutex);
   bool work = false;
+  if (watchWakeup && (pollSet.back().revents & POLLIN) != 0) {
+    wakeup.drain();
+    work = true;
+  }
   for (size_t i = 0; i < entries.size(); ++i) {
     short revents = pollSet[i].revents;
     if (revents == 0 || entries[i].removed) continue;
@@ -188,6 +214,7 @@ bool MServer::process_socketAccept(MSocket* _socket) {
       MStreamProcessor* processor =
           prototype != nullptr ? (MStreamProcessor*)prototype->newObject() : new MStreamProcessor();
       processor->setOwner(connection);
+      processor->setWakeup(&wakeup);
       connection->setProcessor(processor);
       processor->setInterface(connection);
       connection->setLastReceive(now);
@@ -210,7 +237,10 @@ bool MServer::makeRoom() {
     if (entry.removed || entry.connection == listenInterface) continue;
     MStreamProcessor* processor = entry.connection->getProcessor();
     UInt64 since = 0;
-    if (processor == nullptr || !processor->canGiveWay(since)) continue;
+    // A closing connection has nothing more to say: it goes first.
+    if (entry.connection->getClosingSince() == 0 &&
+        (processor == nullptr || !processor->canGiveWay(since)))
+      continue;
     if (oldest == nullptr || since < oldestSince) {
       oldest = &entry;
       oldestSince = since;
@@ -231,6 +261,9 @@ bool MServer::process_socketRead(int _entry) {
     if ((revents & (POLLIN | POLLHUP | POLLERR)) && input->getFreeSize() > 0) {
       // Fails when the client has closed the connection or it broke.
       if (input->readFromSocket(connection->getSocket()) > 0) connection->setLastReceive(now);
+      if (connection->getClosingSince() != 0) {
+        dropInput(input);
+      }
       return true;
     }
     if (revents & (POLLHUP | POLLERR)) throw MException("### READ ###", "Cannot read the socket!");
@@ -295,17 +328,25 @@ bool MServer::process_socketOutput() {
     }
     connection->setOutputBlockedSince(0);
     MStreamProcessor* processor = connection->getProcessor();
-    if (processor != nullptr && processor->isCloseRequested() && !socket->isClosed()) {
-      try {
-        socket->event_beforeClose();
-        socket->closeConnection();
-      } catch (const MException&) {
-      }
-      entry.removed = true;
+    if (processor != nullptr && processor->isCloseRequested() && connection->getClosingSince() == 0) {
+      startClosing(entry);
       work = true;
     }
   }
   return work;
+}
+
+void MServer::startClosing(Entry& _entry) {
+  MInterface* connection = _entry.connection;
+  try {
+    connection->getSocket()->event_beforeClose();
+    connection->getSocket()->shutdownOutput();
+  } catch (const MException&) {
+    _entry.removed = true;
+    return;
+  }
+  connection->setClosingSince(now > 0 ? now : 1);
+  dropInput(connection->getInput());
 }
 
 bool MServer::process_timeouts() {
@@ -317,6 +358,8 @@ bool MServer::process_timeouts() {
     if (entry.removed || connection == listenInterface) continue;
     UInt64 blocked = connection->getOutputBlockedSince();
     bool expired = blocked != 0 && now > blocked && now - blocked > (UInt64)sendTimeout;
+    UInt64 closing = connection->getClosingSince();
+    if (closing != 0 && now > closing && now - closing > (UInt64)closingMillis) expired = true;
     MStreamProcessor* processor = connection->getProcessor();
     if (!expired && processor != nullptr) expired = processor->isExpired(now);
     if (expired) {

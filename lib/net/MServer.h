@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lib/core/MList.h"
+#include "lib/net/MWakeup.h"
 #include "lib/platform/MMutex.h"
 #include "lib/platform/MRunable.h"
 
@@ -28,9 +29,13 @@ class MStreamProcessor;
 // (an idle keep-alive connection, or one whose request head is still trickling in), as
 // established servers reuse idle connections: so neither idle browsers nor a flood of slow
 // clients can lock everyone else out. Only when no connection can give way is the new one
-// closed. Sockets are
-// non-blocking, so a slow or stalled client never holds up the others. An idle server sleeps
-// in poll; stop() ends the loop within one idle wait.
+// closed. Sockets are non-blocking, so a slow or stalled client never holds up the others.
+// An idle server sleeps in poll; stop() ends the loop within one idle wait.
+//
+// A connection whose processor asks for the end is closed gently: once its answer is sent,
+// the sending side is shut and what the client still sends is read and dropped until it
+// closes too or closingMillis have passed. Closing at once while unread bytes wait would
+// reset the connection, and the client could lose the answer that says why it ends.
 class MServer : public MRunable {
  public:
   static const int backlog = 1000;
@@ -49,16 +54,20 @@ class MServer : public MRunable {
   // After a failed accept (for example out of file handles) the listening socket rests for
   // this long (ms) instead of waking the loop again at once.
   static const int acceptPauseMillis = 100;
+  // Longest time a closing connection waits for its client to close.
+  static const int closingMillis = 2000;
 
   MServer();
-  MServer(int _port, MStreamProcessor* _streamProcessor);
+  MServer(int _port, MStreamProcessor* _streamProcessor, const char* _bindAddress = nullptr);
   ~MServer() override;
   MServer(const MServer&) = delete;
   MServer& operator=(const MServer&) = delete;
 
-  // Binds any local address at _port (0: a free port) and listens. The prototype stays the
-  // caller's and must outlive the server.
-  void configure(int _port, MStreamProcessor* _streamProcessor);
+  // Binds _port (0: a free port) on the local IPv4 address _bindAddress, or on every local
+  // address when it is null or empty, and listens. The prototype stays the caller's and
+  // must outlive the server. Raises the process's limit of open files towards what a full
+  // server may need (a socket and a body file for each connection).
+  void configure(int _port, MStreamProcessor* _streamProcessor, const char* _bindAddress = nullptr);
 
   void start() override;
   void stop() override;
@@ -87,12 +96,17 @@ class MServer : public MRunable {
     bool removed;
   };
   void removeMarked();
+  // Shuts the sending side of a connection whose answer is out; see the class comment.
+  void startClosing(Entry& _entry);
   // Marks the connection that has waited longest for its client as removed; false when
   // none can give way.
   bool makeRoom();
 
   MSocket* listenSocket;
   MInterface* listenInterface;
+  // Rings when work of another thread has completed an answer (or stop is asked), so that
+  // the loop does not sleep through it. Outlives the connections.
+  MWakeup wakeup;
   MList connections;
   // Held by each phase of a pass while it walks the connections; not across the wait.
   MMutex connectionsMutex;

@@ -2,7 +2,7 @@
 
 bool MSocket::isClosed() { return false; }
 
-void MSocket::bindSocket(int) {}
+void MSocket::bindSocket(int, const char*) {}
 
 void MSocket::listenSocket(int) {}
 
@@ -23,5 +23,7 @@ int MSocket::getRemotePort() { return 0; }
 MAddress MSocket::getRemoteAddress() { return MAddress(); }
 
 void MSocket::event_beforeClose() {}
+
+void MSocket::shutdownOutput() {}
 
 void MSocket::setNonBlocking(bool) {}

@@ -9,7 +9,9 @@
 class MSocket : public MStream {
  public:
   bool isClosed() override;
-  virtual void bindSocket(int _port);
+  // Binds _port (0: a free one) on the local IPv4 address _address, or on every local
+  // address when _address is null or empty.
+  virtual void bindSocket(int _port, const char* _address = nullptr);
   virtual void listenSocket(int _backlog);
   virtual void openConnection(const char* _remoteAddress, int _remotePort);
   // A new socket owned by the caller.
@@ -22,6 +24,9 @@ class MSocket : public MStream {
   virtual MAddress getRemoteAddress();
   // Called by the server loop just before it closes the connection.
   virtual void event_beforeClose();
+  // Ends the sending direction (the peer reads the end of the stream) while receiving goes
+  // on.
+  virtual void shutdownOutput();
   // Non-blocking sockets return at once from every transfer; accepted sockets take the mode
   // of the socket that accepted them.
   virtual void setNonBlocking(bool _nonBlocking);

@@ -7,10 +7,10 @@
 #include "lib/core/MRoundBuffer.h"
 #include "lib/net/MInterface.h"
 
-MStreamProcessor::MStreamProcessor() : interface(nullptr), closeRequested(false) {}
+MStreamProcessor::MStreamProcessor() : interface(nullptr), closeRequested(false), wakeup(nullptr) {}
 
 MStreamProcessor::MStreamProcessor(MInterface* _interface)
-    : interface(_interface), closeRequested(false) {}
+    : interface(_interface), closeRequested(false), wakeup(nullptr) {}
 
 MObject* MStreamProcessor::newObject() { return new MStreamProcessor(); }
 

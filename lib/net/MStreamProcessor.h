@@ -4,6 +4,7 @@
 #include "lib/core/MObject.h"
 
 class MInterface;
+class MWakeup;
 
 // Base of the protocol processors that the server loop drives, one per connection. A
 // processor reads the connection's input buffer and writes its output buffer; it never
@@ -17,6 +18,8 @@ class MStreamProcessor : public MObject {
   void setInterface(MInterface* _interface) { interface = _interface; }
   MInterface* getInterface() { return interface; }
   bool isCloseRequested() const { return closeRequested; }
+  // What wakes the server loop when work of another thread completes for this connection.
+  void setWakeup(MWakeup* _wakeup) { wakeup = _wakeup; }
 
   MObject* newObject() override;
   // One bounded step of work; true when the step got anything done, so that a loop that
@@ -40,6 +43,7 @@ class MStreamProcessor : public MObject {
  protected:
   MInterface* interface;
   bool closeRequested;
+  MWakeup* wakeup;
 };
 
 #endif

@@ -55,7 +55,7 @@ void MTcpSocket::checkHandle() {
 
 bool MTcpSocket::isClosed() { return closed; }
 
-void MTcpSocket::bindSocket(int _port) try {
+void MTcpSocket::bindSocket(int _port, const char* _address) try {
   MMutexLock lock(mutex);
   checkHandle();
   localPort = _port;
@@ -65,13 +65,17 @@ void MTcpSocket::bindSocket(int _port) try {
   struct sockaddr_in local = {};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (_address != nullptr && *_address != 0 && inet_pton(AF_INET, _address, &local.sin_addr) != 1) {
+    throw MException("### BIND ###",
+                     MString::format("The address (%s) is no IPv4 address!", _address).getValue());
+  }
   local.sin_port = htons((ushort)_port);
   if (_port < 0 || _port > 65535 || bind(sockfd, (struct sockaddr*)&local, sizeof local) != 0)
     throw MException("### BIND ###", "Cannot bind local address!");
   struct sockaddr_in bound = {};
   socklen_t length = sizeof bound;
   if (getsockname(sockfd, (struct sockaddr*)&bound, &length) == 0) localPort = ntohs(bound.sin_port);
-} M_RETHROW("void MTcpSocket::bindSocket(int _port)")
+} M_RETHROW("void MTcpSocket::bindSocket(int _port,char *_address)")
 
 void MTcpSocket::listenSocket(int _backlog) try {
   MMutexLock lock(mutex);
@@ -133,6 +137,12 @@ int MTcpSocket::getRemotePort() { return remotePort; }
 MAddress MTcpSocket::getRemoteAddress() { return remoteAddress; }
 
 void MTcpSocket::event_beforeClose() {}
+
+void MTcpSocket::shutdownOutput() try {
+  MMutexLock lock(mutex);
+  checkHandle();
+  if (shutdown(sockfd, SHUT_WR) != 0) throw MException("### SHUTDOWN ###", "Shutdown error!");
+} M_RETHROW("void MTcpSocket::shutdownOutput()")
 
 void MTcpSocket::setNonBlocking(bool _nonBlocking) try {
   MMutexLock lock(mutex);

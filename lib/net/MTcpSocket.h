@@ -19,7 +19,7 @@ class MTcpSocket : public MSocket {
   MTcpSocket& operator=(const MTcpSocket&) = delete;
 
   bool isClosed() override;
-  void bindSocket(int _port) override;
+  void bindSocket(int _port, const char* _address = nullptr) override;
   void listenSocket(int _backlog) override;
   void openConnection(const char* _remoteAddress, int _remotePort) override;
   MSocket* acceptConnection() override;
@@ -30,6 +30,7 @@ class MTcpSocket : public MSocket {
   int getRemotePort() override;
   MAddress getRemoteAddress() override;
   void event_beforeClose() override;
+  void shutdownOutput() override;
   void setNonBlocking(bool _nonBlocking) override;
 
   int readData(void* _data, int _size) override;

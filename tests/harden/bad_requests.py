@@ -6,13 +6,13 @@ unescaped, the server must stay up, and a normal request on a new connection mus
 answered afterwards (within 3 s, a margin for the sanitizer build; the time is printed).
 
 Outcomes:
-  answer N  N complete responses (status 200 unless the row says otherwise); the
-            connection stays open unless the row says "closed"
-  closed    no response; the server closes the connection (a line too long, too many
-            header lines, a request it refuses)
-  silent    no response within a second, the connection left open: lines that are no
-            request (other methods, garbage) are skipped, and a body announced but not
-            sent is waited for until the body time-out
+  answer N  N complete responses (status 200 unless the row says otherwise, one status for
+            each response where they differ); the connection stays open unless the row
+            says "closed". Every refused request (400 for broken framing or a line that is
+            no request, 405 for another method, 414 and 431 for lines too long or too many,
+            501 for Transfer-Encoding) is answered and its connection closed.
+  silent    no response within a second, the connection left open: a body announced but
+            not sent is waited for until the body time-out
 
 usage: bad_requests.py <vistrel executable>"""
 
@@ -39,11 +39,12 @@ def rows():
     return [
         # name, request bytes, outcome, responses expected, status, closes after the answer
         ("plain request (control)", GET, "answer", 1, 200, False),
-        ("request line of 20000 bytes, no line feed", b"GET /?" + b"a" * 20000, "closed", 0, 0, True),
-        ("request line of 10500 bytes", get("/?a=" + "b" * 10500), "closed", 0, 0, True),
-        ("header line of 12000 bytes", get("/", b"X-Long: " + b"c" * 12000 + b"\r\n"), "closed", 0, 0, True),
-        ("5000 header lines", get("/", many_headers), "closed", 0, 0, True),
-        ("101 header lines", get("/", b"".join(b"X%d: v\r\n" % i for i in range(101))), "closed", 0, 0, True),
+        ("request line of 20000 bytes, no line feed", b"GET /?" + b"a" * 20000, "answer", 1, 414, True),
+        ("request line of 10500 bytes", get("/?a=" + "b" * 10500), "answer", 1, 414, True),
+        ("request line of 100000 bytes", get("/?a=" + "b" * 100000), "answer", 1, 414, True),
+        ("header line of 12000 bytes", get("/", b"X-Long: " + b"c" * 12000 + b"\r\n"), "answer", 1, 431, True),
+        ("5000 header lines", get("/", many_headers), "answer", 1, 431, True),
+        ("101 header lines", get("/", b"".join(b"X%d: v\r\n" % i for i in range(101))), "answer", 1, 431, True),
         ("99 header lines", get("/?page=1", b"".join(b"X%d: v\r\n" % i for i in range(99))), "answer", 1, 200, False),
         ("NUL byte in the path", get(b"/\x00../config/config.cfg"), "answer", 1, 200, False),
         ("NUL byte in a header value", get("/?page=1", b"Cookie: 1\x002\r\n"), "answer", 1, 200, False),
@@ -55,12 +56,20 @@ def rows():
          get("/?page=1", b"Content-Length: 99999999999999999999\r\n"), "silent", 0, 0, False),
         ("Content-Length 20000000 (not kept), part of the body",
          get("/?page=1", b"Content-Length: 20000000\r\n") + b"x" * 1000, "silent", 0, 0, False),
-        ("negative Content-Length", get("/?page=1", b"Content-Length: -5\r\n"), "answer", 1, 200, False),
-        ("Content-Length that is no number", get("/?page=1", b"Content-Length: abc\r\n"), "answer", 1, 200, False),
+        ("negative Content-Length", get("/?page=1", b"Content-Length: -5\r\n"), "answer", 1, 400, True),
+        ("Content-Length that is no number", get("/?page=1", b"Content-Length: abc\r\n"), "answer", 1, 400, True),
+        ("Content-Length 0abc hiding a request",
+         b"POST /?page=1 HTTP/1.1\r\nContent-Length: 0abc\r\n\r\n" + GET, "answer", 1, 400, True),
+        ("Content-Length without a blank, a request as its body",
+         b"POST /?page=1 HTTP/1.1\r\nContent-Length:%d\r\n\r\n" % len(GET) + GET, "answer", 1, 200, False),
         ("Content-Length larger than the body sent",
          b"POST /?page=1 HTTP/1.1\r\nContent-Length: 50\r\n\r\nonly twenty bytes...", "silent", 0, 0, False),
         ("two different Content-Length headers",
-         b"POST /?page=1 HTTP/1.1\r\nContent-Length: 5\r\nContent-length: 0\r\n\r\nhello", "answer", 1, 200, False),
+         b"POST /?page=1 HTTP/1.1\r\nContent-Length: 5\r\nContent-length: 0\r\n\r\nhello", "answer", 1, 400, True),
+        ("the same Content-Length twice",
+         b"POST /?page=1 HTTP/1.1\r\nContent-Length: 5\r\nContent-length: 5\r\n\r\nhello", "answer", 1, 200, False),
+        ("blank before the colon of Transfer-Encoding",
+         b"POST /?page=1 HTTP/1.1\r\nTransfer-Encoding : chunked\r\n\r\n0\r\n\r\n" + GET, "answer", 1, 400, True),
         ("Transfer-Encoding chunked",
          b"POST /?page=1 HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
          "answer", 1, 501, True),
@@ -77,11 +86,16 @@ def rows():
         ("carriage returns only", b"GET /?page=1 HTTP/1.1\rHost: x\r\r", "silent", 0, 0, False),
         ("three pipelined requests", GET + get("/style.css") + GET, "answer", 3, 200, False),
         ("pipelined garbage between requests",
-         GET + b"garbage line\r\n\x01\x02\x03\r\n\r\n" + get("/style.css"), "answer", 2, 200, False),
-        ("binary garbage before a request", bytes(range(1, 10)) * 30 + GET, "silent", 0, 0, False),
-        ("HTTP/2 connection preface", b"PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n", "silent", 0, 0, False),
-        ("unknown method", b"DELETE /?page=1 HTTP/1.1\r\n\r\n", "silent", 0, 0, False),
-        ("method in lower case", b"get /?page=1 HTTP/1.1\r\n\r\n", "silent", 0, 0, False),
+         GET + b"garbage line\r\n\x01\x02\x03\r\n\r\n" + get("/style.css"), "answer", 2, (200, 405), True),
+        ("binary garbage before a request", bytes(range(1, 10)) * 30 + GET, "answer", 1, 400, True),
+        ("HTTP/2 connection preface", b"PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n", "answer", 1, 405, True),
+        ("unknown method", b"DELETE /?page=1 HTTP/1.1\r\n\r\n", "answer", 1, 405, True),
+        ("method in lower case", b"get /?page=1 HTTP/1.1\r\n\r\n", "answer", 1, 405, True),
+        ("PUT hiding a GET in its body",
+         b"PUT /?page=1 HTTP/1.1\r\nContent-Length: %d\r\n\r\n" % len(GET) + GET, "answer", 1, 405, True),
+        ("OPTIONS", b"OPTIONS * HTTP/1.1\r\nHost: x\r\n\r\n", "answer", 1, 405, True),
+        ("HEAD, then GET on the same connection",
+         b"HEAD /?page=1 HTTP/1.1\r\nHost: x\r\n\r\n" + GET, "answer", 2, 200, False),
         ("request line without version", b"GET /?page=1\r\n\r\n", "answer", 1, 200, False),
         ("doubled spaces in the request line", b"GET  /?page=1  HTTP/1.1\r\n\r\n", "answer", 1, 200, False),
         ("\"..\" out of the web directory", get("/../config/config.cfg"), "answer", 1, 200, False),
@@ -109,7 +123,10 @@ def rows():
          get("/?page=99999999999999999999&Folder.id=-2147483649&pagenum=-1"), "answer", 1, 200, False),
         ("action without a session", get("/?action=10&User.id=0&requestId=1"), "answer", 1, 200, False),
         ("Connection: close", get("/?page=1", b"Connection: close\r\n"), "answer", 1, 200, True),
-        ("header lines without \": \"", get("/?page=1", b"Foo:bar\r\n: empty\r\nnovalue\r\n"), "answer", 1, 200, False),
+        ("header line without a blank after the colon", get("/?page=1", b"Foo:bar\r\n"), "answer", 1, 200, False),
+        ("header line without a name", get("/?page=1", b": empty\r\n"), "answer", 1, 400, True),
+        ("header line without a colon", get("/?page=1", b"novalue\r\n"), "answer", 1, 400, True),
+        ("folded header line", get("/?page=1", b"X-A: 1\r\n Content-Length: 5\r\n"), "answer", 1, 400, True),
         ("no Host header", b"GET /?page=1 HTTP/1.0\r\n\r\n", "answer", 1, 200, False),
         ("Expect: 100-continue with its body",
          b"POST /?page=1 HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 3\r\n\r\nabc", "answer", 1, 200, False),
@@ -123,13 +140,14 @@ def run_row(port, row):
     name, raw, outcome, count, status, closes = row
     wait = 1.0 if outcome == "silent" else 3.0
     responses, closed = kit.exchange(port, raw, expect=max(count, 1), timeout=wait,
-                                     quiet=0.3)
+                                     quiet=0.3, heads=1 if raw.startswith(b"HEAD ") else 0)
     problems = []
     if len(responses) != count:
         problems.append("%d responses, %d expected" % (len(responses), count))
-    for r in responses:
-        if r.status != status:
-            problems.append("status %d, %d expected" % (r.status, status))
+    statuses = status if isinstance(status, tuple) else (status,) * len(responses)
+    for r, wanted in zip(responses, statuses):
+        if r.status != wanted:
+            problems.append("status %d, %d expected" % (r.status, wanted))
         for leak in LEAKS:
             if leak in r.body:
                 problems.append("the answer holds %r" % leak)
@@ -165,8 +183,9 @@ def main():
             except (kit.KitFailure, OSError) as e:
                 problems.append("no normal answer afterwards: %s" % e)
                 check_time = "-"
-            expected = row[2] if row[2] != "answer" else "answer %d (%d)%s" % (
-                row[3], row[4], ", closed" if row[5] else "")
+            statuses = row[4] if isinstance(row[4], tuple) else (row[4],)
+            expected = row[2] if row[2] != "answer" else "answer %d (%s)%s" % (
+                row[3], ",".join(str(x) for x in statuses), ", closed" if row[5] else "")
             table.append((row[0], len(row[1]), expected, seen, check_time,
                           "ok" if not problems else "FAIL"))
             if problems:

@@ -3,6 +3,9 @@
 1. 1,000 connections that send a request line one byte every few seconds (a slow-header
    flood, more than the server's 499 places).
 2. 499 idle keep-alive connections, each after one answered request.
+3. 13 connections that announce 19,999,999-byte bodies and send 600 bytes a second (above
+   the body time-out's rate, so they keep their places), and 500 more that announce such
+   bodies and send nothing (they come back at once when the server closes them).
 
 During each flood a normal browser request on a new connection must be answered within a
 second, every time it is tried; afterwards the server's memory must return near its
@@ -110,6 +113,72 @@ def keepalive_flood(server, port, seconds):
     return samples, still, peak
 
 
+def body_head():
+    return (b"POST /?page=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: multipart/form-data; "
+            b"boundary=x\r\nContent-Length: 19999999\r\n\r\n")
+
+
+def body_flood(server, port, seconds):
+    # The slow bodies are under way before the waiters come.
+    slow = open_many(port, 13)
+    time.sleep(0.3)
+    for s in slow:
+        s.send(body_head() + b"x" * 600)
+    next_send = time.time() + 1.0
+    time.sleep(0.3)
+    waiters = open_many(port, 500)
+    time.sleep(0.5)
+    for s in waiters:
+        try:
+            s.send(body_head())
+        except (BlockingIOError, InterruptedError, OSError):
+            pass
+    came_back = 0
+    slow_lost = 0
+    samples = []
+    peak = server.rss_kb()
+    end = time.time() + seconds
+    while time.time() < end:
+        if time.time() >= next_send:
+            for i, s in enumerate(slow):
+                if s is None:
+                    continue
+                try:
+                    s.send(b"x" * 600)
+                except (BlockingIOError, InterruptedError):
+                    pass
+                except OSError:
+                    # Lost its place: counted, and not sent again.
+                    slow_lost += 1
+                    slow[i] = None
+            next_send += 1.0
+        # Waiters closed by the server to make room come back at once.
+        for i, s in enumerate(waiters):
+            try:
+                if s.recv(1, socket.MSG_DONTWAIT | socket.MSG_PEEK) == b"":
+                    raise ConnectionResetError()
+            except (BlockingIOError, InterruptedError):
+                continue
+            except OSError:
+                pass
+            s.close()
+            came_back += 1
+            fresh = open_many(port, 1)[0]
+            try:
+                time.sleep(0.001)
+                fresh.send(body_head())
+            except OSError:
+                pass
+            waiters[i] = fresh
+        probe(port, samples)
+        peak = max(peak, server.rss_kb())
+        time.sleep(0.2)
+    for s in slow + waiters:
+        if s is not None:
+            s.close()
+    return samples, "%d/%d" % (came_back, 13 - slow_lost), peak
+
+
 def settle(server, baseline_files):
     time.sleep(3)
     return server.rss_kb(), server.open_files()
@@ -132,7 +201,9 @@ def main():
         for name, run in (("1000 slow request lines, a byte every 2 s",
                            lambda: slow_flood(server, port, seconds, 2.0)),
                           ("499 idle keep-alive connections",
-                           lambda: keepalive_flood(server, port, seconds))):
+                           lambda: keepalive_flood(server, port, seconds)),
+                          ("13 slow 20 MB bodies, 500 waiting bodies",
+                           lambda: body_flood(server, port, seconds))):
             samples, extra, peak = run()
             after_rss, after_files = settle(server, base_files)
             answered = [t for t in samples if t is not None]
@@ -163,10 +234,7 @@ def main():
         if server.alive():
             server.kill()
         root.remove()
-    for name, problems in failures:
-        print("FAIL %s: %s" % (name, "; ".join(problems)))
-    print("%d passed, %d failed" % (len(rows) - len(failures), len(failures)))
-    return 1 if failures else 0
+    return kit.summary(len(rows), failures)
 
 
 if __name__ == "__main__":

@@ -206,9 +206,9 @@ class Response:
         return self.body.decode("latin-1")
 
 
-def parse_response(data):
+def parse_response(data, to_head=False):
     """One response from the start of data: (Response, rest), or (None, data) when it is
-    incomplete."""
+    incomplete. An answer to HEAD has no body, whatever its Content-Length says."""
     end = data.find(b"\r\n\r\n")
     if end < 0:
         return None, data
@@ -223,7 +223,7 @@ def parse_response(data):
             headers.append((k, v))
     length = 0
     for k, v in headers:
-        if k.lower() == "content-length":
+        if k.lower() == "content-length" and not to_head:
             length = int(v)
     if len(data) < end + 4 + length:
         return None, data
@@ -231,11 +231,12 @@ def parse_response(data):
     return Response(status, reason, headers, body), data[end + 4 + length:]
 
 
-def exchange(port, raw, expect=1, timeout=5.0, quiet=0.5):
+def exchange(port, raw, expect=1, timeout=5.0, quiet=0.5, heads=0):
     """Sends raw bytes on a new connection and reads what comes back. Returns (responses,
     closed): the complete responses that arrived, and whether the server closed the
     connection. Reading stops when the server closes, when `expect` responses have come and
-    nothing more arrives for `quiet` seconds, or after `timeout` seconds."""
+    nothing more arrives for `quiet` seconds, or after `timeout` seconds. The first `heads`
+    responses answer HEAD requests."""
     s = socket.create_connection(("127.0.0.1", port), timeout=timeout)
     try:
         try:
@@ -263,7 +264,7 @@ def exchange(port, raw, expect=1, timeout=5.0, quiet=0.5):
                 break
             data += chunk
             while True:
-                r, data = parse_response(data)
+                r, data = parse_response(data, len(responses) < heads)
                 if r is None:
                     break
                 responses.append(r)
@@ -527,6 +528,14 @@ def check_database(root):
     stray = sorted(set(root.store_files()) - expected)
     check(not stray, "files in the image store without an image: %s" % stray[:10])
     return {"users": len(us), "images": len(ims), "folders": len(fos), "links": len(lis)}
+
+
+def summary(count, failures):
+    """Prints the failures (name, problems) and the count of passed checks; the exit code."""
+    for name, problems in failures:
+        print("FAIL %s: %s" % (name, "; ".join(problems)))
+    print("%d passed, %d failed" % (count - len(failures), len(failures)))
+    return 1 if failures else 0
 
 
 def report_table(title, header, rows):

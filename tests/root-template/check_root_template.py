@@ -89,8 +89,8 @@ REQUIRED_MIME_EXTENSIONS = [
 ]
 
 CONFIG_INTEGER_KEYS = [
-    "server.port", "session.timeout", "images.original.maxSize", "images.preview1.quality",
-    "images.preview2.quality",
+    "server.port", "session.timeout", "session.max", "images.original.maxSize",
+    "images.preview1.quality", "images.preview2.quality",
 ]
 
 # Request bodies of this size or more are never stored by the HTTP layer.

@@ -227,3 +227,25 @@ TEST_F(GServerConfigTest, ConfigureOpensThePortAndTheDatabase) {
   EXPECT_EQ(416, (int)root.read("database/user.db").size());
   EXPECT_EQ(&server, GApplication::current());
 }
+
+TEST_F(GServerConfigTest, ListenAddressAndSessionCap) {
+  // Defaults: every interface, 10000 sessions.
+  root.write("config/config.cfg", "[server.port][0]\n");
+  server.configure(root.path.c_str());
+  EXPECT_EQ(10000, server.getServlet().getSessions().getMaxSessions());
+
+  testroot::TestRoot loopback;
+  loopback.write("config/config.cfg", "[server.port][0]\n[server.address][127.0.0.1]\n[session.max][3]\n");
+  GServer proxied;
+  proxied.configure(loopback.path.c_str());
+  EXPECT_GT(proxied.getBoundPort(), 0);
+  EXPECT_EQ(3, proxied.getServlet().getSessions().getMaxSessions());
+
+  // An address that is none stops the start-up with a message that says so.
+  testroot::TestRoot wrong;
+  wrong.write("config/config.cfg", "[server.port][0]\n[server.address][localhost:80]\n");
+  GServer refused;
+  Chain chain = failureOf([&] { refused.configure(wrong.path.c_str()); });
+  ASSERT_FALSE(chain.empty());
+  EXPECT_EQ("The address (localhost:80) is no IPv4 address!", chain.back().second);
+}

@@ -1,8 +1,33 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <string>
 
+#include "lib/net/MHttpRequest.h"
 #include "webapp/GMultipartForm.h"
+
+namespace {
+
+// The form's file part as the request finds it, its body in a file as a large body is.
+bool findInFile(const char* _type, const std::string& _body, size_t& _start, size_t& _length) {
+  MHttpRequest request;
+  request.headers.setObject("content-type", _type);
+  char name[] = "/tmp/vistrel-form-XXXXXX";
+  int handle = mkstemp(name);
+  if (handle < 0) return false;
+  unlink(name);
+  if (write(handle, _body.data(), _body.size()) != (ssize_t)_body.size()) return false;
+  request.setContentFile(handle);
+  Int64 start = 0;
+  Int64 length = 0;
+  bool found = GMultipartForm::findFilePart(request, start, length);
+  _start = (size_t)start;
+  _length = (size_t)length;
+  return found;
+}
+
+}  // namespace
 
 TEST(GMultipartForm, BoundaryOfTheContentType) {
   const std::pair<const char*, const char*> cases[] = {
@@ -58,6 +83,13 @@ TEST(GMultipartForm, FindsTheFirstFilePartExactly) {
     if (found && c.found) {
       EXPECT_EQ(file, c.body.substr(start, length)) << c.what;
     }
+    size_t fileStart = 0;
+    size_t fileLength = 0;
+    EXPECT_EQ(c.found, findInFile(type, c.body, fileStart, fileLength)) << c.what;
+    if (c.found) {
+      EXPECT_EQ(start, fileStart) << c.what;
+      EXPECT_EQ(length, fileLength) << c.what;
+    }
   }
   size_t start;
   size_t length;
@@ -68,4 +100,26 @@ TEST(GMultipartForm, FindsTheFirstFilePartExactly) {
   std::string empty = "--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"\"\r\n\r\n\r\n" + closing;
   ASSERT_TRUE(GMultipartForm::findFilePart(type, empty, start, length));
   EXPECT_EQ(0u, length);
+}
+
+TEST(GMultipartForm, ABoundaryWhereTheReadingPiecesMeetIsFound) {
+  // The body file is read in pieces of 64 KiB: a boundary across the end of one is found.
+  const char* type = "multipart/form-data; boundary=XyZ";
+  std::string head = "--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"a\"\r\n\r\n";
+  for (size_t before = 65536 - 12; before <= 65536 + 2; ++before) {
+    std::string file(before - head.size(), 'q');
+    std::string body = head + file + "\r\n--XyZ--\r\n";
+    size_t start = 0;
+    size_t length = 0;
+    ASSERT_TRUE(findInFile(type, body, start, length)) << before;
+    EXPECT_EQ(head.size(), start) << before;
+    EXPECT_EQ(file.size(), length) << before;
+  }
+  // Part headers beyond their limit end the search.
+  std::string longHead = "--XyZ\r\nContent-Disposition: form-data; filename=\"a\"\r\nX: " +
+                         std::string(GMultipartForm::maxPartHeaders + 300, 'h') + "\r\n\r\nx\r\n--XyZ--\r\n";
+  size_t start = 0;
+  size_t length = 0;
+  EXPECT_FALSE(findInFile(type, longHead, start, length));
+  EXPECT_FALSE(GMultipartForm::findFilePart(type, longHead, start, length));
 }

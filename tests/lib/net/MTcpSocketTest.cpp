@@ -41,7 +41,7 @@ TEST(MTcpSocket, BindsAFreePortAndRefusesATakenOne) {
     second.bindSocket(port);
     FAIL();
   } catch (const MException& e) {
-    EXPECT_STREQ("void MTcpSocket::bindSocket(int _port)", e.getLocation().getValue());
+    EXPECT_STREQ("void MTcpSocket::bindSocket(int _port,char *_address)", e.getLocation().getValue());
     EXPECT_EQ("Cannot bind local address!", innermost(e));
   }
 }

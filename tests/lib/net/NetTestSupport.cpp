@@ -1,6 +1,7 @@
 #include "NetTestSupport.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <algorithm>
 
 #include "lib/core/MList.h"
 #include "lib/core/MRoundBuffer.h"
@@ -27,10 +29,15 @@ void TestHandler::event_httpRequest(MHttpRequest& _request, MHttpResponse& _resp
   for (MItem* i = _request.headers.getFirstItem(); i; i = _request.headers.getNextItem(i))
     s.headers.emplace_back(i->key->toString().getValue(), i->object->toString().getValue());
   s.contentLength = _request.contentLength;
-  Int64 end = _request.content.getWritePos();
-  s.content.resize((size_t)end);
-  _request.content.setReadPos(0);
-  if (end > 0) _request.content.readData(&s.content[0], (int)end);
+  s.content.resize((size_t)_request.getContentSize());
+  size_t done = 0;
+  while (done < s.content.size()) {
+    int n = _request.readContent((Int64)done, &s.content[done], (int)(s.content.size() - done));
+    if (n <= 0) break;
+    done += (size_t)n;
+  }
+  s.content.resize(done);
+  s.inFile = _request.getContentFile() >= 0;
   s.remoteAddress = _request.remoteAddress.toString().getValue();
   s.remotePort = _request.remotePort;
   {
@@ -126,14 +133,14 @@ HttpClient::HttpClient() : handle(-1) {}
 
 HttpClient::~HttpClient() { close(); }
 
-bool HttpClient::connectTo(int _port) {
+bool HttpClient::connectTo(int _port, const char* _address) {
   close();
   handle = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (handle < 0) return false;
   struct sockaddr_in a = {};
   a.sin_family = AF_INET;
   a.sin_port = htons((ushort)_port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  inet_pton(AF_INET, _address, &a.sin_addr);
   int yes = 1;
   setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
   if (receiveBuffer > 0)
@@ -164,14 +171,14 @@ bool HttpClient::fill(double _deadline) {
   return true;
 }
 
-std::string HttpClient::readResponse(double _timeoutSeconds) {
+std::string HttpClient::readResponse(double _timeoutSeconds, bool _toHead) {
   double deadline = monotonicSeconds() + _timeoutSeconds;
   size_t end;
   while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
     if (!fill(deadline)) return "";
   }
   std::string head = pending.substr(0, end + 4);
-  size_t length = (size_t)atol(responseHeader(head, "Content-Length").c_str());
+  size_t length = _toHead ? 0 : (size_t)atol(responseHeader(head, "Content-Length").c_str());
   while (pending.size() < head.size() + length) {
     if (!fill(deadline)) return "";
   }
@@ -233,3 +240,18 @@ std::string responseHeader(const std::string& _response, const std::string& _nam
   start += key.size();
   return _response.substr(start, _response.find("\r\n", start) - start);
 }
+
+std::vector<std::string> directoryEntries(const std::string& _directory) {
+  std::vector<std::string> names;
+  DIR* directory = opendir(_directory.c_str());
+  if (directory == nullptr) return names;
+  while (struct dirent* entry = readdir(directory)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(directory);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+int openFileCount() { return (int)directoryEntries("/proc/self/fd").size(); }

@@ -21,6 +21,8 @@ struct SeenRequest {
   std::vector<std::pair<std::string, std::string>> headers;
   int contentLength = 0;
   std::string content;
+  // The body lay in a file.
+  bool inFile = false;
   std::string remoteAddress;
   int remotePort = 0;
 };
@@ -72,11 +74,11 @@ class HttpClient {
  public:
   HttpClient();
   ~HttpClient();
-  bool connectTo(int _port);
+  bool connectTo(int _port, const char* _address = "127.0.0.1");
   bool send(const std::string& _bytes);
-  // Reads one response (status line, headers, Content-Length body); empty on time-out or
-  // close.
-  std::string readResponse(double _timeoutSeconds = 5);
+  // Reads one response (status line, headers, Content-Length body; no body for an answer
+  // to HEAD); empty on time-out or close.
+  std::string readResponse(double _timeoutSeconds = 5, bool _toHead = false);
   // Reads until the server closes (true) or the time-out passes (false); what arrived is
   // appended to _received.
   bool waitForClose(double _timeoutSeconds, std::string* _received = nullptr);
@@ -102,5 +104,9 @@ std::string statusLine(const std::string& _response);
 // A header's value in a response text, or "" when absent.
 std::string responseHeader(const std::string& _response, const std::string& _name);
 double monotonicSeconds();
+// The number of files the test process has open.
+int openFileCount();
+// The names in a directory, sorted, without "." and "..".
+std::vector<std::string> directoryEntries(const std::string& _directory);
 
 #endif
