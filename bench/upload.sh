@@ -12,13 +12,7 @@ cd "$(dirname "$0")/.."
 rounds="${1:-7}"
 
 bash scripts/setup.sh
-if ! command -v vipsthumbnail >/dev/null; then
-  # Only this comparison needs it, so the project's set-up does not install it.
-  echo "Installing libvips-tools for the comparison"
-  sudo_cmd=""
-  if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends libvips-tools >/dev/null
-fi
+bash scripts/setup-bench.sh >/dev/null
 command -v curl >/dev/null || { echo "curl is needed"; exit 1; }
 
 bash scripts/build.sh build/release >/dev/null
@@ -89,8 +83,19 @@ for _ in $(seq "$rounds"); do
   vips_times+=("$(awk -v n="$(( (end - start) / 1000 ))" 'BEGIN {printf "%.1f", n / 1000}')")
 done
 
+djpeg_times=()
+for _ in $(seq "$rounds"); do
+  start=$(date +%s%N)
+  djpeg -outfile /dev/null "$work/original.jpg"
+  end=$(date +%s%N)
+  djpeg_times+=("$(awk -v n="$(( (end - start) / 1000 ))" 'BEGIN {printf "%.1f", n / 1000}')")
+done
+
 ours="$(printf '%s\n' "${ours_times[@]}" | median)"
 vips="$(printf '%s\n' "${vips_times[@]}" | median)"
 echo "vistrel upload, request to response: ${ours} ms (median of ${rounds})"
 echo "vipsthumbnail, two previews:         ${vips} ms (median of ${rounds}, two processes)"
 awk -v a="$ours" -v b="$vips" 'BEGIN {printf "ratio vistrel / vipsthumbnail: %.2f\n", a / b}'
+djpeg_ms="$(printf '%s\n' "${djpeg_times[@]}" | median)"
+echo "djpeg, whole picture:                ${djpeg_ms} ms (median of ${rounds})"
+awk -v a="$ours" -v b="$djpeg_ms" 'BEGIN {printf "ratio vistrel / djpeg whole: %.2f\n", a / b}'
