@@ -257,7 +257,10 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
 
   if (session != nullptr && !loginRequest) {
     if (namesSession) {
-      process_action(*session, _request);
+      GSlowStep slow;
+      process_action(*session, _request, &slow);
+      // Decoding and scaling a picture take long: on a worker, while the loop goes on.
+      if (slow.isPending() && runSlowStep(slow, _request, _response, identifier)) return;
     } else {
       // Removed rather than ignored, so that it cannot travel on into the links of the page
       // and come back with the session in them.
@@ -379,6 +382,28 @@ bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSes
   return false;
 }
 
+bool GServlet::runSlowStep(GSlowStep& _slow, MHttpRequest& _request, MHttpResponse& _response,
+                           const MString& _identifier) {
+  std::shared_ptr<MLaterResponse> later = _response.defer();
+  GSlowStep slow = _slow;
+  MString identifier = _identifier;
+  auto job = [this, later, slow, identifier]() {
+    slow.work();
+    later->complete([this, slow, identifier](MHttpRequest& _req, MHttpResponse& _resp) {
+      guarded(_resp, [&](MTextStream& _out) {
+        slow.after();
+        respond(_req, _resp, _out, sessions.getSession(identifier.getValue()), identifier);
+      });
+    });
+  };
+  if (workers.submit(job)) return true;
+  // Every worker busy and the queue full: done here, slower for everybody, but done.
+  _response.later.reset();
+  _slow.work();
+  _slow.after();
+  return false;
+}
+
 void GServlet::finishLogin(MHttpRequest& _request, MHttpResponse& _response,
                            const LoginAttempt& _attempt, bool _right) {
   MList& params = _request.params;
@@ -413,8 +438,8 @@ void GServlet::finishLogin(MHttpRequest& _request, MHttpResponse& _response,
   params.setObject("page", 0);
 }
 
-void GServlet::process_action(GSession& _session, MHttpRequest& _request) try {
-  actions->process(_session, _request, currentTime());
+void GServlet::process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow) try {
+  actions->process(_session, _request, currentTime(), _slow);
 } M_RETHROW("void GServlet::process_action(GSession& _session,MHttpRequest& _request)")
 
 bool GServlet::fileRequest(GSession& _session, MHttpRequest& _request,

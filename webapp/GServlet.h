@@ -8,6 +8,7 @@
 #include "lib/platform/MWorkerPool.h"
 #include "webapp/GLoginThrottle.h"
 #include "webapp/GSessionManagement.h"
+#include "webapp/GSlowStep.h"
 
 class GActions;
 class GFolderAdminView;
@@ -43,7 +44,7 @@ class GServlet : public MHttpHandler {
   void init();
   void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response) override;
   // Carries out the action a request names, before the views are asked.
-  void process_action(GSession& _session, MHttpRequest& _request);
+  void process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow = nullptr);
   // Answers the request with a file of the web directory; false when it is not one.
   bool fileRequest(GSession& _session, MHttpRequest& _request, MHttpResponse& _response);
   // Deletes the session (never the guest session).
@@ -92,6 +93,10 @@ class GServlet : public MHttpHandler {
   // message; the throttle learns of it.
   void finishLogin(MHttpRequest& _request, MHttpResponse& _response, const LoginAttempt& _attempt,
                    bool _right);
+  // Hands the slow step of an action to a worker: true when the answer completes later;
+  // false when it was done here at once (every worker busy).
+  bool runSlowStep(GSlowStep& _slow, MHttpRequest& _request, MHttpResponse& _response,
+                   const MString& _identifier);
   // The steps after the action: the session the request ends in, and its page.
   void respond(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
                GSession* _session, const MString& _identifier);
