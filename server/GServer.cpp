@@ -56,6 +56,8 @@ void GServer::configure(const char* _dir) try {
   mkdir(bodies.getValue(), 0700);
   MHttpProcessor::removeBodyFiles(bodies.getValue());
   httpProcessor.setBodyDirectory(bodies.getValue());
+  GServlet::forEachSecurityHeader(
+      [this](const char* _name, const char* _value) { httpProcessor.addStandingHeader(_name, _value); });
   server.configure(port.getValue(), &httpProcessor, bindAddress.getValue());
   database.init(directory.getValue());
   // What a crash may have left half-done in the image store goes before the first request.

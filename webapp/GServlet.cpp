@@ -146,6 +146,11 @@ void GServlet::guarded(MHttpResponse& _response, const std::function<void(MTextS
   }
 }
 
+void GServlet::forEachSecurityHeader(
+    const std::function<void(const char*, const char*)>& _use) {
+  for (const Header& header : securityHeaders) _use(header.name, header.value);
+}
+
 MString GServlet::sessionCookie(const char* _sessionId) {
   return MString::format("%s=%s%s", cookieName, _sessionId, cookieAttributes);
 }

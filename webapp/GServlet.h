@@ -65,6 +65,9 @@ class GServlet : public MHttpHandler {
   // last address of its X-Forwarded-For (the one the proxy itself saw; earlier ones are
   // what the browser claims and prove nothing).
   static MString clientAddress(MHttpRequest& _request);
+  // The headers of every answer (framing, content sniffing, Referer); the server gives them
+  // to the HTTP processor too, for the answers it makes without the servlet.
+  static void forEachSecurityHeader(const std::function<void(const char*, const char*)>& _use);
 
  protected:
   // Seconds since 1970.

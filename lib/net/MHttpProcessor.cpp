@@ -134,6 +134,7 @@ MObject* MHttpProcessor::newObject() {
   processor->handler = handler;
   processor->bodyDirectory = bodyDirectory;
   processor->wakeup = wakeup;
+  processor->standingHeaders = standingHeaders;
   return processor;
 }
 
@@ -482,6 +483,9 @@ void MHttpProcessor::readFormBody() {
 
 void MHttpProcessor::process_httpRequest() try {
   response->version = request->version;
+  for (const auto& header : standingHeaders) {
+    response->headers.setObject(header.first.c_str(), header.second.c_str());
+  }
   if (refusal != 0) {
     response->version = "HTTP/1.1";
     response->statusCode = refusal;

@@ -1,6 +1,10 @@
 #ifndef VISTREL_MHTTPPROCESSOR_H
 #define VISTREL_MHTTPPROCESSOR_H
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "lib/core/MString.h"
 #include "lib/net/MStreamProcessor.h"
 
@@ -101,6 +105,11 @@ class MHttpProcessor : public MStreamProcessor {
   // Hands a complete request to the handler's dispatchRequest; nothing without a handler.
   virtual void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response);
 
+  // A header every answer carries, the refusals made without the handler too (the handler
+  // may replace its value); newObject carries them over.
+  void addStandingHeader(const char* _name, const char* _value) {
+    standingHeaders.emplace_back(_name, _value);
+  }
   // Where the files of large bodies are made (default /tmp); newObject carries it over.
   void setBodyDirectory(const char* _directory) { bodyDirectory = _directory; }
   const MString& getBodyDirectory() const { return bodyDirectory; }
@@ -173,6 +182,7 @@ class MHttpProcessor : public MStreamProcessor {
   bool headOnly;
   bool contentLengthSeen;
   MString bodyDirectory;
+  std::vector<std::pair<std::string, std::string>> standingHeaders;
   UInt64 requestStart;
   UInt64 bodyStart;
   UInt64 idleSince;

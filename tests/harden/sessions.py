@@ -135,13 +135,14 @@ def main():
         if not (ended and cleared):
             failures.append("a logged-out session still answered or kept its cookie")
 
-        # Every answer forbids framing by other sites.
-        r = kit.get(port, "/")
-        for name, value in [("X-Frame-Options", "SAMEORIGIN"),
-                            ("Content-Security-Policy", "frame-ancestors 'self'"),
-                            ("X-Content-Type-Options", "nosniff"), ("Referrer-Policy", "same-origin")]:
-            if r.header(name) != value:
-                failures.append("%s is %r" % (name, r.header(name)))
+        # Every answer forbids framing by other sites, the refusals of the HTTP layer too.
+        responses, _ = kit.exchange(port, b"OPTIONS / HTTP/1.1\r\nHost: x\r\n\r\n")
+        for r in [kit.get(port, "/"), kit.get(port, "/favicon.ico")] + responses[:1]:
+            for name, value in [("X-Frame-Options", "SAMEORIGIN"),
+                                ("Content-Security-Policy", "frame-ancestors 'self'"),
+                                ("X-Content-Type-Options", "nosniff"), ("Referrer-Policy", "same-origin")]:
+                if r.header(name) != value:
+                    failures.append("%s is %r on an answer %s" % (name, r.header(name), r.status))
 
         for p in people:
             p.close()
