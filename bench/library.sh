@@ -10,6 +10,10 @@
 # eight, in the page's order; the search as a LIKE scan returning every match.
 #
 #   bash bench/library.sh [sizes, default "1000 10000 100000"] [requests, default 20]
+#
+# Writing the image files takes long for large sizes on a busy machine: with
+# VISTREL_LIBRARY_CACHE naming a directory, the libraries are kept there (root-<size>) and
+# used again by later runs (the pages do not change them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sizes="${1:-1000 10000 100000}"
@@ -36,6 +40,9 @@ sqlite_times() {  # dir folder user -> "grid own queue search" in ms
   python3 - "$1" "$2" "$3" "$requests" <<'PY'
 import csv, sqlite3, statistics, sys, time
 d, folder, user, reps = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+import os
+if os.path.exists(d + "/library.sqlite"):
+    os.remove(d + "/library.sqlite")
 db = sqlite3.connect(d + "/library.sqlite")
 db.executescript("""
 CREATE TABLE users(id INTEGER PRIMARY KEY, type INT, username TEXT, firstname TEXT, lastname TEXT);
@@ -79,10 +86,16 @@ PY
 }
 
 rows=()
+cache="${VISTREL_LIBRARY_CACHE:-}"
 for n in $sizes; do
-  root="$work/root-$n"
-  bash scripts/make-root.sh "$root" build/release >/dev/null
-  "$tool" generate "$root" "$n" >/dev/null
+  root="${cache:-$work}/root-$n"
+  if [ -z "$cache" ] || [ ! -f "$root/generated" ]; then
+    rm -rf "$root"
+    bash scripts/make-root.sh "$root" build/release >/dev/null
+    "$tool" generate "$root" "$n" >/dev/null
+    touch "$root/generated"
+  fi
+  bash scripts/make-root.sh "$root" build/release >/dev/null  # this build's program
   record_bytes="$(cat "$root"/database/*.db | wc -c)"
   cat "$root"/database/*.db >/dev/null
 
@@ -134,7 +147,7 @@ for n in $sizes; do
     "${ours[2]}" "${ours[3]}" "$start_ms" \
     "$(awk -v r="$rss_kb" -v b="$record_bytes" 'BEGIN { print r * 1024 / b }')" "${found:-?}" \
     "$s_grid" "$s_own" "$s_queue" "$s_search")")
-  rm -rf "$root"
+  [ -n "$cache" ] || rm -rf "$root"
 done
 
 echo

@@ -492,6 +492,18 @@ int GDatabase::getFolderImagesPage(int _folder_id, bool _acceptedOnly, int _firs
   return count;
 } M_RETHROW("int GDatabase::getFolderImagesPage(int _folder_id,bool _acceptedOnly,int _first,int _max,MList& _imageFolders)")
 
+void GDatabase::getImageIds(std::vector<int>& _complete, std::vector<int>& _incomplete) try {
+  MMutexLock lock(mutex);
+  GRecordScanner scanner(imageFile);
+  while (const uchar* record = scanner.next()) {
+    if (GRecordBytes::getInt(record, GImageRecord::ID) != scanner.getIndex()) continue;
+    bool sized = GRecordBytes::getShort(record, GImageRecord::WIDTH) != 0 ||
+                 GRecordBytes::getShort(record, GImageRecord::HEIGHT) != 0 ||
+                 GRecordBytes::getInt(record, GImageRecord::BYTES) != 0;
+    (sized ? _complete : _incomplete).push_back(scanner.getIndex());
+  }
+} M_RETHROW("void GDatabase::getImageIds(std::vector<int>& _complete,std::vector<int>& _incomplete)")
+
 // ---------------------------------------------------------------------------------------
 // The links of one user
 

@@ -130,6 +130,9 @@ class GDatabase {
   int getNumOfImages();
   int getImagesByKeywords(MList& _words, MList& _images);
   int getImagesByStatus(uchar _status, MList& _images);
+  // The ids of the images in use, in order, apart by whether the record holds the picture's
+  // size (an upload completes its record with it, last).
+  void getImageIds(std::vector<int>& _complete, std::vector<int>& _incomplete);
 
   // One page of a list as a view shows it: the number of entries of the whole list is
   // returned, and the entries from number _first (0 for the first) on, at most _max, are

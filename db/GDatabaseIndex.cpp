@@ -81,9 +81,14 @@ void GDatabaseIndex::rebuild() {
       }
     }
   }
+  // Sorted by keys taken out of the records once, not read again at every comparison.
+  std::vector<std::pair<int64_t, int>> keys;
   for (auto& entry : imagesByUser) {
     List& list = entry.second;
-    std::sort(list.begin(), list.end(), [this](int _a, int _b) { return newerFirst(_a, _b); });
+    keys.clear();
+    for (int i : list) keys.emplace_back(-(int64_t)creationTime(i), i);
+    std::sort(keys.begin(), keys.end());
+    for (size_t k = 0; k < keys.size(); ++k) list[k] = keys[k].second;
   }
   std::sort(linksByImage.begin(), linksByImage.end());
 }
@@ -215,14 +220,17 @@ void GDatabaseIndex::removeKeywords(int _index) {
 void GDatabaseIndex::matchKeywords(uchar _status, const GKeywordMatcher& _matcher,
                                    std::vector<int>& _records) const {
   if (_matcher.matchesNothing()) return;
+  const uchar* store = (const uchar*)keywordStore.data();
+  size_t size = keywordStore.size();
   for (int index : imagesWithStatus(_status)) {
     uint32_t at = (size_t)index < keywordsAt.size() ? keywordsAt[(size_t)index] : kNoText;
     if (at == kNoText) continue;
-    const uchar* text = (const uchar*)keywordStore.data() + at;
-    // The text is lowered already, which the matcher's lowering leaves as it is; it may read
-    // up to the terminator, never past it.
-    int length = (int)strlen((const char*)text);
-    if (_matcher.matches(text, length + 1)) _records.push_back(index);
+    // The text is lowered already, which the matcher's lowering leaves as it is. The matcher
+    // ends the text at its terminator; what follows it in the store (the next texts) may be
+    // read in whole blocks but is never matched, as behind the terminator of a field.
+    size_t room = size - at;
+    int maxChars = room < (size_t)GImageRecord::KEYWORDS_MAX + 1 ? (int)room : GImageRecord::KEYWORDS_MAX + 1;
+    if (_matcher.matches(store + at, maxChars)) _records.push_back(index);
   }
 }
 
