@@ -57,6 +57,8 @@ void GDatabaseIndex::rebuild() {
   keywordsAt.assign((size_t)files[IMAGES]->getRecordCount(), kNoText);
   keywordStore.clear();
   keywordGarbage = 0;
+  textStarts.clear();
+  textOwners.clear();
 
   // In record order every list is filled by appends; the image lists by time are sorted at
   // the end instead of one insertion at a time.
@@ -192,6 +194,8 @@ void GDatabaseIndex::addKeywords(int _index, const uchar* _record) {
   const char* field = (const char*)_record + GImageRecord::KEYWORDS;
   size_t length = strnlen(field, GImageRecord::KEYWORDS_MAX);
   keywordsAt[(size_t)_index] = (uint32_t)keywordStore.size();
+  textStarts.push_back((uint32_t)keywordStore.size());
+  textOwners.push_back(_index);
   for (size_t i = 0; i < length; ++i) {
     char ch = field[i];
     keywordStore.push_back(ch >= 'A' && ch <= 'Z' ? (char)(ch + 32) : ch);
@@ -207,10 +211,15 @@ void GDatabaseIndex::removeKeywords(int _index) {
   // Pack: the texts still in use, in record order.
   std::vector<char> packed;
   packed.reserve(keywordStore.size() - keywordGarbage);
-  for (uint32_t& at : keywordsAt) {
+  textStarts.clear();
+  textOwners.clear();
+  for (size_t record = 0; record < keywordsAt.size(); ++record) {
+    uint32_t& at = keywordsAt[record];
     if (at == kNoText) continue;
     const char* text = keywordStore.data() + at;
     at = (uint32_t)packed.size();
+    textStarts.push_back(at);
+    textOwners.push_back((int)record);
     packed.insert(packed.end(), text, text + strlen(text) + 1);
   }
   keywordStore.swap(packed);
@@ -222,16 +231,46 @@ void GDatabaseIndex::matchKeywords(uchar _status, const GKeywordMatcher& _matche
   if (_matcher.matchesNothing()) return;
   const uchar* store = (const uchar*)keywordStore.data();
   size_t size = keywordStore.size();
-  for (int index : imagesWithStatus(_status)) {
-    uint32_t at = (size_t)index < keywordsAt.size() ? keywordsAt[(size_t)index] : kNoText;
-    if (at == kNoText) continue;
-    // The text is lowered already, which the matcher's lowering leaves as it is. The matcher
-    // ends the text at its terminator; what follows it in the store (the next texts) may be
-    // read in whole blocks but is never matched, as behind the terminator of a field.
-    size_t room = size - at;
-    int maxChars = room < (size_t)GImageRecord::KEYWORDS_MAX + 1 ? (int)room : GImageRecord::KEYWORDS_MAX + 1;
-    if (_matcher.matches(store + at, maxChars)) _records.push_back(index);
+  // The text is lowered already, which the matcher's lowering leaves as it is. The matcher
+  // ends the text at its terminator; what follows it in the store (the next texts) may be
+  // read in whole blocks but is never matched, as behind the terminator of a field.
+  auto matches = [&](uint32_t _at) {
+    size_t room = size - _at;
+    size_t most = (size_t)GImageRecord::KEYWORDS_MAX + 1;
+    return _matcher.matches(store + _at, (int)(room < most ? room : most));
+  };
+  const std::vector<std::string>& words = _matcher.getWords();
+  if (words.empty()) {
+    for (int index : imagesWithStatus(_status)) {
+      if ((size_t)index < keywordsAt.size() && keywordsAt[(size_t)index] != kNoText &&
+          matches(keywordsAt[(size_t)index])) {
+        _records.push_back(index);
+      }
+    }
+    return;
   }
+  // Only the texts holding the longest word (as a rule the rarest) are matched whole: one
+  // search through the store finds them. A word holds no zero byte, so a find lies inside
+  // one text.
+  const std::string* key = &words[0];
+  for (const std::string& word : words) {
+    if (word.size() > key->size()) key = &word;
+  }
+  size_t from = 0;
+  while (from < size) {
+    const void* hit = memmem(store + from, size - from, key->data(), key->size());
+    if (hit == nullptr) break;
+    size_t text = (size_t)(std::upper_bound(textStarts.begin(), textStarts.end(),
+                                            (uint32_t)((const uchar*)hit - store)) -
+                           textStarts.begin()) - 1;
+    from = text + 1 < textStarts.size() ? textStarts[text + 1] : size;
+    uint32_t at = textStarts[text];
+    int index = textOwners[text];
+    if (keywordsAt[(size_t)index] != at) continue;  // replaced since
+    if (files[IMAGES]->record(index)[GImageRecord::STATUS] != _status) continue;
+    if (matches(at)) _records.push_back(index);
+  }
+  std::sort(_records.begin(), _records.end());
 }
 
 // ---------------------------------------------------------------------------------------

@@ -91,6 +91,10 @@ class GDatabaseIndex : public GRecordObserver {
   std::vector<uint32_t> keywordsAt;
   std::vector<char> keywordStore;
   size_t keywordGarbage;
+  // Where each text of the store starts, in order, and whose it is (a replaced text keeps
+  // its entry until the store is packed).
+  std::vector<uint32_t> textStarts;
+  std::vector<int> textOwners;
   const List none;
 };
 
