@@ -34,6 +34,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/BenchFile.h"
 #include "db/GFolderRecord.h"
 #include "db/GImageFolderRec.h"
 #include "db/GImageRecord.h"
@@ -46,40 +47,7 @@ const int FIRST_USER = 2;  // after the administrator and the guest
 const int FOLDERS = 1000;
 const unsigned BASE_TIME = 1700000000u;
 
-class Out {
- public:
-  explicit Out(const std::string& _path) : file(fopen(_path.c_str(), "wb")) {
-    if (file == nullptr) {
-      perror(_path.c_str());
-      exit(1);
-    }
-  }
-  ~Out() { fclose(file); }
-  void bytes(const void* _data, size_t _size) { fwrite(_data, 1, _size, file); }
-  void line(const std::string& _text) { fprintf(file, "%s\n", _text.c_str()); }
-
- private:
-  FILE* file;
-};
-
-std::string csvText(const std::string& _text) {
-  std::string out = "\"";
-  for (char ch : _text) {
-    if (ch == '"') out += '"';
-    out += ch;
-  }
-  return out + "\"";
-}
-
-std::string pseudoWord(std::mt19937& _rng) {
-  static const char* syllables[] = {"ka", "lo", "mi", "ne", "ru", "sa", "ti", "vo", "be", "da",
-                                    "fu", "go", "hi", "ja", "pe", "qu", "zo", "xi", "we", "yo"};
-  std::string word;
-  for (int i = 2 + (int)(_rng() % 3); i > 0; --i) word += syllables[_rng() % 20];
-  return word;
-}
-
-void user(Out& _out, Out& _csv, int _id, int _type, const char* _name, const char* _password) {
+void user(BenchFile& _out, BenchFile& _csv, int _id, int _type, const char* _name, const char* _password) {
   GUser u;
   u.id = _id;
   u.type = _type;
@@ -96,8 +64,8 @@ void user(Out& _out, Out& _csv, int _id, int _type, const char* _name, const cha
   uchar record[GUserRecord::SIZE];
   GUserRecord::encode(u, record);
   _out.bytes(record, sizeof record);
-  _csv.line(std::to_string(_id) + "," + std::to_string(_type) + "," + csvText(_name) + "," +
-            csvText(u.firstname.getValue()) + "," + csvText(u.lastname.getValue()));
+  _csv.line(std::to_string(_id) + "," + std::to_string(_type) + "," + BenchFile::csv(_name) + "," +
+            BenchFile::csv(u.firstname.getValue()) + "," + BenchFile::csv(u.lastname.getValue()));
 }
 
 void touch(const std::string& _path) {
@@ -116,8 +84,8 @@ int generate(const std::string& _root, int _images) {
   mkdir(db.c_str(), 0755);
   mkdir(csv.c_str(), 0755);
   {
-    Out out(db + "user.db");
-    Out table(csv + "users.csv");
+    BenchFile out(db + "user.db");
+    BenchFile table(csv + "users.csv");
     user(out, table, 0, 1, "admin", "tarbo");
     user(out, table, 1, 0, "guest", "plivo");
     for (int i = 0; i < USERS; ++i) {
@@ -125,8 +93,8 @@ int generate(const std::string& _root, int _images) {
     }
   }
   {
-    Out out(db + "folder.db");
-    Out table(csv + "folders.csv");
+    BenchFile out(db + "folder.db");
+    BenchFile table(csv + "folders.csv");
     for (int id = 0; id <= FOLDERS; ++id) {
       GFolder folder;
       folder.id = id;
@@ -139,16 +107,16 @@ int generate(const std::string& _root, int _images) {
       GFolderRecord::encode(folder, record);
       out.bytes(record, sizeof record);
       table.line(std::to_string(id) + "," + std::to_string(folder.parentId) + "," +
-                 csvText(folder.name.getValue()));
+                 BenchFile::csv(folder.name.getValue()));
     }
   }
   std::vector<std::string> vocabulary;
-  for (int i = 0; i < 2000; ++i) vocabulary.push_back(pseudoWord(rng));
+  for (int i = 0; i < 2000; ++i) vocabulary.push_back(BenchFile::pseudoWord(rng, 4));
   {
-    Out images(db + "image.db");
-    Out links(db + "folderImage.db");
-    Out imageTable(csv + "images.csv");
-    Out linkTable(csv + "links.csv");
+    BenchFile images(db + "image.db");
+    BenchFile links(db + "folderImage.db");
+    BenchFile imageTable(csv + "images.csv");
+    BenchFile linkTable(csv + "links.csv");
     for (int id = 0; id < _images; ++id) {
       GImage image;
       image.id = id;
@@ -176,8 +144,8 @@ int generate(const std::string& _root, int _images) {
       imageTable.line(std::to_string(id) + "," + std::to_string(created) + "," +
                       std::to_string(image.user) + "," + std::to_string(image.status) +
                       ",\"2024-05-17\",1600,1200," + std::to_string(image.size) + "," +
-                      csvText(image.name.getValue()) + "," +
-                      csvText(image.description.getValue()) + "," + csvText(keywords));
+                      BenchFile::csv(image.name.getValue()) + "," +
+                      BenchFile::csv(image.description.getValue()) + "," + BenchFile::csv(keywords));
 
       GImageFolderRec link;
       link.creationTime = BASE_TIME + (unsigned)id;

@@ -113,6 +113,8 @@ int GImageStore::sweep() try {
   size_t ids = (size_t)std::max(complete.empty() ? -1 : complete.back(),
                                 incomplete.empty() ? -1 : incomplete.back()) + 1;
   std::vector<std::vector<bool>> present(3, std::vector<bool>(ids, false));
+  std::vector<bool> kept(ids, false);
+  for (int id : complete) kept[(size_t)id] = true;
   for (int d = 0; d < 3; ++d) {
     for (const std::string& file : listings[d]) {
       int id = storeId(file);
@@ -139,7 +141,7 @@ int GImageStore::sweep() try {
     MString directory = MString::format("%s/images/%s", root, directories[d]);
     for (const std::string& file : listings[d]) {
       int number = jpgNumber(file, 0);
-      bool orphan = number >= 0 && !std::binary_search(complete.begin(), complete.end(), number);
+      bool orphan = number >= 0 && ((size_t)number >= ids || !kept[(size_t)number]);
       bool jpg = file.size() >= 5 && file.compare(file.size() - 4, 4, ".jpg") == 0;
       bool temporary = d == 0 && jpg && file.compare(0, 4, "tmp_") == 0 &&
                        isDigits(file.substr(4, file.size() - 8));
