@@ -1,5 +1,6 @@
 #include "views/GImagePages.h"
 
+#include <climits>
 #include <vector>
 
 #include "db/GDatabase.h"
@@ -130,7 +131,9 @@ void GImagePages::grid(GImageMember::Group _group, GSession& _session, MTextStre
   _out << member.gridBody;
   MList storage;
   std::vector<MObject*> entries;
-  int count = listPart(context, (page - 1) * IMAGES_PER_PAGE, IMAGES_PER_PAGE, storage, entries);
+  // A page far beyond any list is asked for as the last one that can be counted.
+  int asked = page < INT_MAX / IMAGES_PER_PAGE ? page : INT_MAX / IMAGES_PER_PAGE;
+  int count = listPart(context, (asked - 1) * IMAGES_PER_PAGE, IMAGES_PER_PAGE, storage, entries);
   // After deletions a remembered page may lie beyond the end: show the last one.
   if (page > lastPage(count, IMAGES_PER_PAGE)) {
     page = lastPage(count, IMAGES_PER_PAGE);
