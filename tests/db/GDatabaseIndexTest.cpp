@@ -179,7 +179,8 @@ class GDatabaseIndexes : public testing::Test {
       for (int i = 0; expected < 0 && i < raw.count(raw.users, GUserRecord::SIZE); ++i) {
         const unsigned char* r = raw.users.data() + (size_t)i * GUserRecord::SIZE;
         if (readLe32(raw.users, (size_t)i * GUserRecord::SIZE) >= 0 &&
-            std::string((const char*)r + GUserRecord::USERNAME) == name) {
+            std::string((const char*)r + GUserRecord::USERNAME,
+                        strnlen((const char*)r + GUserRecord::USERNAME, 39)) == name) {
           expected = readLe32(raw.users, (size_t)i * GUserRecord::SIZE);
         }
       }
