@@ -257,18 +257,21 @@ void GDatabaseIndex::matchKeywords(uchar _status, const GKeywordMatcher& _matche
     if (word.size() > key->size()) key = &word;
   }
   size_t from = 0;
+  size_t text = 0;  // finds come in store order: the text holding one is at or after the last
+  size_t texts = textStarts.size();
   while (from < size) {
     const void* hit = memmem(store + from, size - from, key->data(), key->size());
     if (hit == nullptr) break;
-    size_t text = (size_t)(std::upper_bound(textStarts.begin(), textStarts.end(),
-                                            (uint32_t)((const uchar*)hit - store)) -
-                           textStarts.begin()) - 1;
-    from = text + 1 < textStarts.size() ? textStarts[text + 1] : size;
+    uint32_t position = (uint32_t)((const uchar*)hit - store);
+    while (text + 1 < texts && textStarts[text + 1] <= position) ++text;
+    from = text + 1 < texts ? textStarts[text + 1] : size;
     uint32_t at = textStarts[text];
+    // The text is at hand: matched first; the owner's record is read only for a match.
+    if (!matches(at)) continue;
     int index = textOwners[text];
     if (keywordsAt[(size_t)index] != at) continue;  // replaced since
     if (files[IMAGES]->record(index)[GImageRecord::STATUS] != _status) continue;
-    if (matches(at)) _records.push_back(index);
+    _records.push_back(index);
   }
   std::sort(_records.begin(), _records.end());
 }
