@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/BenchFile.h"
 #include "db/GDatabase.h"
 #include "db/GFolderRecord.h"
 #include "db/GImageFolderRec.h"
@@ -29,43 +30,6 @@
 
 namespace {
 
-std::string csvField(const std::string& _text) {
-  std::string out = "\"";
-  for (char ch : _text) {
-    if (ch == '"') out += '"';
-    out += ch;
-  }
-  return out + "\"";
-}
-
-class Writer {
- public:
-  explicit Writer(const std::string& _path) : file(fopen(_path.c_str(), "wb")) {
-    if (file == nullptr) {
-      perror(_path.c_str());
-      exit(1);
-    }
-  }
-  ~Writer() { fclose(file); }
-  void bytes(const void* _data, size_t _size) { fwrite(_data, 1, _size, file); }
-  void line(const std::string& _text) {
-    fputs(_text.c_str(), file);
-    fputc('\n', file);
-  }
-
- private:
-  FILE* file;
-};
-
-std::string pseudoWord(std::mt19937& _rng) {
-  static const char* syllables[] = {"ka", "lo", "mi", "ne", "ru", "sa", "ti", "vo", "be", "da",
-                                    "fu", "go", "hi", "ja", "pe", "qu", "zo", "xi", "we", "yo"};
-  int n = 2 + (int)(_rng() % 4);
-  std::string word;
-  for (int i = 0; i < n; ++i) word += syllables[_rng() % 20];
-  return word;
-}
-
 int generate(const std::string& _root, int _images, int _folders, int _links, int _users) {
   std::mt19937 rng(12345);
   mkdir(_root.c_str(), 0755);
@@ -75,11 +39,11 @@ int generate(const std::string& _root, int _images, int _folders, int _links, in
   mkdir(csv.c_str(), 0755);
 
   std::vector<std::string> vocabulary;
-  for (int i = 0; i < 3000; ++i) vocabulary.push_back(pseudoWord(rng));
+  for (int i = 0; i < 3000; ++i) vocabulary.push_back(BenchFile::pseudoWord(rng, 5));
 
   {
-    Writer out(db + "user.db");
-    Writer table(csv + "users.csv");
+    BenchFile out(db + "user.db");
+    BenchFile table(csv + "users.csv");
     for (int id = 0; id < _users; ++id) {
       GUser user;
       user.id = id;
@@ -93,13 +57,13 @@ int generate(const std::string& _root, int _images, int _folders, int _links, in
       GUserRecord::encode(user, record);
       out.bytes(record, sizeof record);
       table.line(std::to_string(id) + "," + std::to_string(user.type) + ",1," +
-                 csvField(user.username.getValue()) + ",\"secret\",\"First\"," +
-                 csvField(user.lastname.getValue()) + ",\"eng\",\"\",100,1,1,0,0,0");
+                 BenchFile::csv(user.username.getValue()) + ",\"secret\",\"First\"," +
+                 BenchFile::csv(user.lastname.getValue()) + ",\"eng\",\"\",100,1,1,0,0,0");
     }
   }
   {
-    Writer out(db + "folder.db");
-    Writer table(csv + "folders.csv");
+    BenchFile out(db + "folder.db");
+    BenchFile table(csv + "folders.csv");
     for (int id = 0; id < _folders; ++id) {
       GFolder folder;
       folder.id = id;
@@ -111,14 +75,14 @@ int generate(const std::string& _root, int _images, int _folders, int _links, in
       GFolderRecord::encode(folder, record);
       out.bytes(record, sizeof record);
       table.line(std::to_string(id) + ",1," + std::to_string(folder.parentId) + "," +
-                 std::to_string(folder.ownerId) + "," + csvField(folder.name.getValue()) + "," +
+                 std::to_string(folder.ownerId) + "," + BenchFile::csv(folder.name.getValue()) + "," +
                  (folder.imageFolder ? "1" : "0"));
     }
   }
   std::vector<int> owners(_images);
   {
-    Writer out(db + "image.db");
-    Writer table(csv + "images.csv");
+    BenchFile out(db + "image.db");
+    BenchFile table(csv + "images.csv");
     for (int id = 0; id < _images; ++id) {
       GImage image;
       image.id = id;
@@ -148,13 +112,13 @@ int generate(const std::string& _root, int _images, int _folders, int _links, in
       table.line(std::to_string(id) + "," + std::to_string(creationTime) + "," +
                  std::to_string(image.user) + "," + std::to_string(image.status) +
                  ",\"2024-05-17\",1024,768," + std::to_string(image.size) + "," +
-                 csvField(image.name.getValue()) + "," + csvField(description) + "," +
-                 csvField(keywords));
+                 BenchFile::csv(image.name.getValue()) + "," + BenchFile::csv(description) + "," +
+                 BenchFile::csv(keywords));
     }
   }
   {
-    Writer out(db + "folderImage.db");
-    Writer table(csv + "links.csv");
+    BenchFile out(db + "folderImage.db");
+    BenchFile table(csv + "links.csv");
     for (int i = 0; i < _links; ++i) {
       GImageFolderRec link;
       link.creationTime = 1800000000u + (uint)i;
@@ -171,7 +135,7 @@ int generate(const std::string& _root, int _images, int _folders, int _links, in
     }
   }
   // What the timed queries look for: two words of the vocabulary, a folder and the last user.
-  Writer params(_root + "/bench.params");
+  BenchFile params(_root + "/bench.params");
   params.line(vocabulary[0] + " " + vocabulary[1] + " " + std::to_string(_folders / 2) + " " +
               MString::format("user%06d", _users - 1).getValue());
   printf("generated %d users, %d folders, %d images, %d links in %s\n", _users, _folders,

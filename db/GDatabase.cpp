@@ -24,9 +24,6 @@
 
 namespace {
 
-// How many records ahead the keyword search asks for the memory it will read.
-const int PREFETCH_DISTANCE = 8;
-
 bool inUse(const uchar* _record) { return GRecordBytes::getInt(_record, 0) >= 0; }
 
 void copyLink(const GImageFolderRec& _link, GImageFolder& _imageFolder) {
@@ -43,8 +40,14 @@ GDatabase::GDatabase()
       folderImageFile(GImageFolderRec::SIZE),
       userFile(GUserRecord::SIZE),
       folderFile(GFolderRecord::SIZE),
+      indexes(userFile, imageFile, folderFile, folderImageFile),
       lastImageTime(0),
-      lastLinkTime(0) {}
+      lastLinkTime(0) {
+  imageFile.setObserver(&indexes);
+  folderImageFile.setObserver(&indexes);
+  userFile.setObserver(&indexes);
+  folderFile.setObserver(&indexes);
+}
 
 GDatabase::~GDatabase() {}
 
@@ -70,6 +73,7 @@ void GDatabase::init(const char* _directory) try {
   openFile(folderFile, "%s/database/folder.db", "ERROR: Cannot create the folder file (%s)!\n",
            true);
   openFile(userFile, "%s/database/user.db", "ERROR: Cannot create the user file (%s)!\n", true);
+  indexes.rebuild();
   hashClearPasswords();
   seedCreationTimes();
 } M_RETHROW("void GDatabase::init(char *_directory)")
@@ -204,12 +208,21 @@ bool GDatabase::readHit(GRecordFile& _file, int _id, uchar* _record) {
   return _id >= 0 && _file.readRecord(_id, _record) && GRecordBytes::getInt(_record, 0) == _id;
 }
 
-int GDatabase::findFreeRecord(GRecordFile& _file) {
-  GRecordScanner scanner(_file);
-  while (const uchar* record = scanner.next()) {
-    if (!inUse(record)) return scanner.getIndex();
+int GDatabase::findFreeRecord(GRecordFile& _file) { return indexes.firstFree(_file); }
+
+std::vector<int> GDatabase::linksWith(int _field, int _value) {
+  std::vector<int> records;
+  if (_field == GImageFolderRec::FOLDER && _value >= 0) {
+    records = indexes.folderLinks(_value);
+  } else if (_field == GImageFolderRec::IMAGE && _value >= 0) {
+    indexes.imageLinks(_value, records);
+  } else {
+    GRecordScanner scanner(folderImageFile);
+    while (const uchar* record = scanner.next()) {
+      if (GRecordBytes::getInt(record, _field) == _value) records.push_back(scanner.getIndex());
+    }
   }
-  return scanner.getCount();
+  return records;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -278,15 +291,10 @@ int GDatabase::getUserByUsername(const char* _username, GUser& _user) try {
   const char* wanted = _username ? _username : "";
   size_t length = strlen(wanted);
   if (length > 39) return -1;  // stored names hold at most 39 characters
-  GRecordScanner scanner(userFile);
-  while (const uchar* record = scanner.next()) {
-    const char* stored = (const char*)record + GUserRecord::USERNAME;
-    if (inUse(record) && strnlen(stored, 39) == length && memcmp(stored, wanted, length) == 0) {
-      GUserRecord::decode(record, _user);
-      return _user.id;
-    }
-  }
-  return -1;
+  const uchar* record = userFile.record(indexes.userByName(wanted, length));
+  if (record == nullptr) return -1;
+  GUserRecord::decode(record, _user);
+  return _user.id;
 } M_RETHROW("int GDatabase::getUserByUsername(char* _username,GUser& _user)")
 
 int GDatabase::getUsers(MList& _users) try {
@@ -417,16 +425,8 @@ int GDatabase::getUserImages(int _user_id, MList& _images) try {
 
 int GDatabase::getNumOfUserImages(int _user_id, int& _total) try {
   MMutexLock lock(mutex);
-  int own = 0;
-  int total = 0;
-  GRecordScanner scanner(imageFile);
-  while (const uchar* record = scanner.next()) {
-    if (!inUse(record)) continue;
-    total++;
-    if (GRecordBytes::getInt(record, GImageRecord::USER) == _user_id) own++;
-  }
-  _total = total;
-  return own;
+  _total = indexes.imageCount();
+  return (int)indexes.userImages(_user_id).size();
 } M_RETHROW("int GDatabase::getNumOfUserImages(int _user_id,int& _total)")
 
 int GDatabase::getNumOfUserImages(int _user_id) try {
@@ -436,12 +436,7 @@ int GDatabase::getNumOfUserImages(int _user_id) try {
 
 int GDatabase::getNumOfImages() try {
   MMutexLock lock(mutex);
-  int total = 0;
-  GRecordScanner scanner(imageFile);
-  while (const uchar* record = scanner.next()) {
-    if (inUse(record)) total++;
-  }
-  return total;
+  return indexes.imageCount();
 } M_RETHROW("int GDatabase::getNumOfImages()")
 
 int GDatabase::getImagesByKeywords(MList& _words, MList& _images) try {
@@ -453,18 +448,11 @@ int GDatabase::getImagesByKeywords(MList& _words, MList& _images) try {
   GResultList result(_images, true);
   GKeywordMatcher matcher(words);
   if (matcher.matchesNothing()) return 0;
-  GRecordScanner scanner(imageFile);
-  while (const uchar* record = scanner.next()) {
-    // The file is read straight from memory; asking for the keywords of a record a few
-    // places ahead hides the memory's latency behind the matching of this one. (A prefetch
-    // never faults, also past the end of the window.)
-    const uchar* ahead = record + PREFETCH_DISTANCE * GImageRecord::SIZE;
-    __builtin_prefetch(ahead);
-    for (int line = 0; line < 200; line += 64) __builtin_prefetch(ahead + GImageRecord::KEYWORDS + line);
-    if (!inUse(record) || record[GImageRecord::STATUS] != GIMAGE_ACCEPTED) continue;
-    if (!matcher.matches(record + GImageRecord::KEYWORDS, GImageRecord::KEYWORDS_MAX)) continue;
+  std::vector<int> found;
+  indexes.matchKeywords(GIMAGE_ACCEPTED, matcher, found);
+  for (int record : found) {
     GImage* image = new GImage();
-    GImageRecord::decode(record, *image);
+    GImageRecord::decode(imageFile.record(record), *image);
     result.add(image->id, image);
   }
   return _images.getLength();
@@ -482,6 +470,69 @@ int GDatabase::getImagesByStatus(uchar _status, MList& _images) try {
   }
   return _images.getLength();
 } M_RETHROW("int GDatabase::getImagesByStatus(uchar _status,MList& _images)")
+
+int GDatabase::imagesPage(const std::vector<int>& _records, int _first, int _max,
+                          MList& _images) {
+  GResultList result(_images, true);
+  int count = (int)_records.size();
+  int first = _first < 0 ? 0 : _first;
+  for (int j = first; j < count && j - first < _max; ++j) {
+    GImage* image = new GImage();
+    GImageRecord::decode(imageFile.record(_records[(size_t)j]), *image);
+    result.add(j, image);
+  }
+  return count;
+}
+
+int GDatabase::getUserImagesPage(int _user_id, int _first, int _max, MList& _images) try {
+  MMutexLock lock(mutex);
+  return imagesPage(indexes.userImages(_user_id), _first, _max, _images);
+} M_RETHROW("int GDatabase::getUserImagesPage(int _user_id,int _first,int _max,MList& _images)")
+
+int GDatabase::getImagesByStatusPage(uchar _status, int _first, int _max, MList& _images) try {
+  MMutexLock lock(mutex);
+  return imagesPage(indexes.imagesWithStatus(_status), _first, _max, _images);
+} M_RETHROW("int GDatabase::getImagesByStatusPage(uchar _status,int _first,int _max,MList& _images)")
+
+// The links getFolderImages lists (to an image that is there and accepted), walked from the
+// last record to the first as the folder's grid shows them.
+int GDatabase::getFolderImagesPage(int _folder_id, bool _acceptedOnly, int _first, int _max,
+                                   MList& _imageFolders) try {
+  MMutexLock lock(mutex);
+  GResultList result(_imageFolders, true);
+  if (_folder_id < 0) return 0;
+  const std::vector<int>& links = indexes.folderLinks(_folder_id);
+  int count = 0;
+  for (auto at = links.rbegin(); at != links.rend(); ++at) {
+    GImageFolderRec link;
+    link.decode(folderImageFile.record(*at));
+    if (link.image < 0 || (_acceptedOnly && link.status != GIMAGE_ACCEPTED)) continue;
+    const uchar* image = imageFile.record(link.image);
+    if (image == nullptr || GRecordBytes::getInt(image, GImageRecord::ID) != link.image ||
+        image[GImageRecord::STATUS] != GIMAGE_ACCEPTED) {
+      continue;
+    }
+    if (count >= _first && count - _first < _max) {
+      GImageFolder* imageFolder = new GImageFolder();
+      copyLink(link, *imageFolder);
+      result.add(count, imageFolder);
+    }
+    count++;
+  }
+  return count;
+} M_RETHROW("int GDatabase::getFolderImagesPage(int _folder_id,bool _acceptedOnly,int _first,int _max,MList& _imageFolders)")
+
+void GDatabase::getImageIds(std::vector<int>& _complete, std::vector<int>& _incomplete) try {
+  MMutexLock lock(mutex);
+  GRecordScanner scanner(imageFile);
+  while (const uchar* record = scanner.next()) {
+    if (GRecordBytes::getInt(record, GImageRecord::ID) != scanner.getIndex()) continue;
+    bool sized = GRecordBytes::getShort(record, GImageRecord::WIDTH) != 0 ||
+                 GRecordBytes::getShort(record, GImageRecord::HEIGHT) != 0 ||
+                 GRecordBytes::getInt(record, GImageRecord::BYTES) != 0;
+    (sized ? _complete : _incomplete).push_back(scanner.getIndex());
+  }
+} M_RETHROW("void GDatabase::getImageIds(std::vector<int>& _complete,std::vector<int>& _incomplete)")
 
 // ---------------------------------------------------------------------------------------
 // The links of one user
@@ -514,11 +565,11 @@ void GDatabase::freeLinks(int _field, int _value) {
   GRecordBytes::putInt(freed, 4, -1);
   GRecordBytes::putInt(freed, 8, -1);
   bool changed = false;
-  GRecordScanner scanner(folderImageFile);
-  while (const uchar* record = scanner.next()) {
-    if (GRecordBytes::getInt(record, _field) != _value) continue;
-    if (memcmp(record + GImageFolderRec::FOLDER, freed, sizeof freed) == 0) continue;
-    folderImageFile.write(scanner.getIndex(), GImageFolderRec::FOLDER, freed, sizeof freed);
+  for (int link : linksWith(_field, _value)) {
+    if (memcmp(folderImageFile.record(link) + GImageFolderRec::FOLDER, freed, sizeof freed) == 0) {
+      continue;
+    }
+    folderImageFile.write(link, GImageFolderRec::FOLDER, freed, sizeof freed);
     changed = true;
   }
   if (changed) folderImageFile.sync();
@@ -680,18 +731,17 @@ MString GDatabase::getFolderPath(int _folder_id) try {
 int GDatabase::findFolderImage(int _folder_id, int _image_id, GImageFolderRec& _rec,
                                int& _emptyIdx) try {
   MMutexLock lock(mutex);
-  _emptyIdx = -1;
-  GRecordScanner scanner(folderImageFile);
-  while (const uchar* record = scanner.next()) {
-    int folder = GRecordBytes::getInt(record, GImageFolderRec::FOLDER);
-    int image = GRecordBytes::getInt(record, GImageFolderRec::IMAGE);
-    if (folder == _folder_id && image == _image_id) {
+  // As a scan from the first record would find them: the free record seen before the link
+  // (-1 when there is none before it), or the first free one (or the end) without a link.
+  _emptyIdx = indexes.firstFree(folderImageFile);
+  for (int link : linksWith(GImageFolderRec::IMAGE, _image_id)) {
+    const uchar* record = folderImageFile.record(link);
+    if (GRecordBytes::getInt(record, GImageFolderRec::FOLDER) == _folder_id) {
       _rec.decode(record);
-      return scanner.getIndex();
+      if (_emptyIdx >= link) _emptyIdx = -1;
+      return link;
     }
-    if (_emptyIdx == -1 && folder < 0 && image < 0) _emptyIdx = scanner.getIndex();
   }
-  if (_emptyIdx == -1) _emptyIdx = scanner.getCount();
   return -1;
 } M_RETHROW("int GDatabase::findFolderImage(int _folder_id,int _image_id,GImageFolderRec &_rec,int &_emptyIdx)")
 

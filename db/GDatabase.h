@@ -1,6 +1,9 @@
 #ifndef VISTREL_GDATABASE_H
 #define VISTREL_GDATABASE_H
 
+#include <vector>
+
+#include "db/GDatabaseIndex.h"
 #include "db/GFolder.h"
 #include "db/GImage.h"
 #include "db/GImageFolder.h"
@@ -14,8 +17,9 @@
 class MList;
 
 // All persistent data except the image files: four files of fixed-size records under
-// "<root>/database". There is no cache and no index; every operation reads and writes the
-// files directly under one mutex.
+// "<root>/database", mapped into memory (GRecordFile), with indexes kept in memory only
+// (GDatabaseIndex, rebuilt at every start). Every operation works under one mutex; reads are
+// memory accesses, every write goes straight to the file as below.
 //
 // Common rules: no file header; record i starts at byte i * record size; integers are
 // little-endian (int/uint 32 bits, short 16 bits); a flag is one byte 0 or 1; a text field
@@ -127,6 +131,21 @@ class GDatabase {
   int getNumOfImages();
   int getImagesByKeywords(MList& _words, MList& _images);
   int getImagesByStatus(uchar _status, MList& _images);
+  // The ids of the images in use, in order, apart by whether the record holds the picture's
+  // size (an upload completes its record with it, last).
+  void getImageIds(std::vector<int>& _complete, std::vector<int>& _incomplete);
+
+  // One page of a list as a view shows it: the number of entries of the whole list is
+  // returned, and the entries from number _first (0 for the first) on, at most _max, are
+  // put into the list (cleared first) in the list's order, keyed by their numbers.
+  //   the user's images in use, the newest first (GImage)
+  int getUserImagesPage(int _user_id, int _first, int _max, MList& _images);
+  //   the images in use of a status, by id (GImage)
+  int getImagesByStatusPage(uchar _status, int _first, int _max, MList& _images);
+  //   the links of a folder to accepted images (only accepted links when _acceptedOnly),
+  //   the last link record first (GImageFolder)
+  int getFolderImagesPage(int _folder_id, bool _acceptedOnly, int _first, int _max,
+                          MList& _imageFolders);
 
   // The links of one user.
   int getUserImageFolders(int _user_id, MList& _imageFolders);
@@ -179,6 +198,11 @@ class GDatabase {
   void updateRecord(GRecordFile& _file, int _index, const uchar* _record);
   bool readHit(GRecordFile& _file, int _id, uchar* _record);
   int findFreeRecord(GRecordFile& _file);
+  // The link records holding _value at _field (folder, user or image), in record order.
+  std::vector<int> linksWith(int _field, int _value);
+  // The images of the records numbered in _records from _first on, at most _max of them;
+  // returns how many are numbered.
+  int imagesPage(const std::vector<int>& _records, int _first, int _max, MList& _images);
   void freeLinks(int _field, int _value);
   void setLinkStatus(int _folder_id, int _image_id, GImageStatus _status);
   // The status byte of an image record; -1 when the record is not in use.
@@ -189,6 +213,7 @@ class GDatabase {
   GRecordFile folderImageFile;
   GRecordFile userFile;
   GRecordFile folderFile;
+  GDatabaseIndex indexes;
   uint lastImageTime;
   uint lastLinkTime;
   MString directory;

@@ -18,6 +18,7 @@ class GKeywordMatcher {
   // _field points at a keywords field; its text ends at the first zero byte or after
   // _maxChars characters (at most 255).
   bool matches(const uchar* _field, int _maxChars) const;
+  const std::vector<std::string>& getWords() const { return words; }
 
  private:
   std::vector<std::string> words;

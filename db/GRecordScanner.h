@@ -4,44 +4,31 @@
 #include "db/GRecordFile.h"
 
 // Walks a record file from its first record to its last whole one (a torn tail is not a
-// record). The file is mapped into memory a window of a few megabytes at a time, so a scan
-// reads the operating system's copy of the file directly: no system call per record and no
-// copying. Windows start on record and page boundaries, so every record lies whole inside
-// one. Where mapping is not possible the scanner reads large pieces with pread instead.
-// Nothing is kept between scans; records written during a scan are not seen by it.
+// record), straight through the file's mapping: no system call and no copy per record.
+// Records appended during a scan are not seen by it; a scan must not outlive a write that
+// makes the file longer.
 class GRecordScanner {
  public:
-  explicit GRecordScanner(GRecordFile& _file);
-  ~GRecordScanner();
+  explicit GRecordScanner(GRecordFile& _file)
+      : file(_file), total(_file.getRecordCount()), position(0), index(-1) {}
   GRecordScanner(const GRecordScanner&) = delete;
   GRecordScanner& operator=(const GRecordScanner&) = delete;
 
-  // The next record, or null after the last whole one. Valid until the next call.
+  // The next record, or null after the last whole one. Valid until the file grows.
   const uchar* next() {
-    if (position == available && !fill()) return nullptr;
-    index = first + position;
-    return data + (size_t)(position++) * recordSize;
+    if (position >= total) return nullptr;
+    index = position++;
+    return file.record(index);
   }
   // Number of the record that next() returned last.
   int getIndex() const { return index; }
   // Number of records seen so far (the record count once next() has returned null).
-  int getCount() const { return first + available; }
+  int getCount() const { return position; }
 
  private:
-  bool fill();
-  void release();
-
   GRecordFile& file;
-  int recordSize;
-  int total;            // whole records in the file when the scan began
-  int windowRecords;    // records per window
-  const uchar* data;    // the current window
-  void* mapping;        // the mapped window, or null
-  size_t mappingSize;
-  uchar* buffer;        // the pread fallback's buffer, or null
-  int first;            // number of the first record in the window
-  int available;        // records in the window
-  int position;         // next record to hand out
+  int total;     // whole records in the file when the scan began
+  int position;  // next record to hand out
   int index;
 };
 

@@ -5,7 +5,6 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
-#include "views/GRights.h"
 #include "views/GUrlPattern.h"
 
 namespace {
@@ -73,19 +72,12 @@ void collectFolderImages(GImageMember::Context& _context, MList& _storage,
   database().getFolderImages(_context.folder, _storage);
   std::vector<MObject*> all;
   walk(_storage, true, all);
-  // Only administrators see the publications that are waiting or were denied, and, of the
-  // published ones, everybody else sees those whose picture they may see: a picture that
-  // still waits for acceptance shows to its owner only.
+  // Only administrators see the publications that are waiting or were denied. The pictures
+  // themselves are accepted ones (the database's choice), which everybody logged in may see.
   for (MObject* entry : all) {
     GImageFolder* link = dynamic_cast<GImageFolder*>(entry);
     if (link == nullptr) continue;
-    if (_context.administrator) {
-      _entries.push_back(entry);
-    } else if (link->status == GIMAGE_ACCEPTED &&
-               (link->user == _context.session.user.id ||
-                GRights::mayViewImage(_context.session, link->image))) {
-      _entries.push_back(entry);
-    }
+    if (_context.administrator || link->status == GIMAGE_ACCEPTED) _entries.push_back(entry);
   }
 }
 
@@ -95,6 +87,22 @@ void collectOwnImages(GImageMember::Context& _context, MList& _storage,
   _storage.setSortMode(true, false);
   database().getUserImages(_context.session.user.id, _storage);
   walk(_storage, false, _entries);
+}
+
+// The parts of the lists above that the database gives by themselves.
+int partOfFolderImages(GImageMember::Context& _context, int _first, int _max, MList& _storage,
+                       std::vector<MObject*>& _entries) {
+  int count = database().getFolderImagesPage(_context.folder, !_context.administrator, _first,
+                                             _max, _storage);
+  walk(_storage, false, _entries);
+  return count;
+}
+
+int partOfOwnImages(GImageMember::Context& _context, int _first, int _max, MList& _storage,
+                    std::vector<MObject*>& _entries) {
+  int count = database().getUserImagesPage(_context.session.user.id, _first, _max, _storage);
+  walk(_storage, false, _entries);
+  return count;
 }
 
 void collectPublishing(GImageMember::Context& _context, MList& _storage,
@@ -117,6 +125,13 @@ void collectWaitingImages(GImageMember::Context& _context, MList& _storage,
                           std::vector<MObject*>& _entries) {
   database().getImagesByStatus(GIMAGE_WAITING, _storage);
   walk(_storage, false, _entries);
+}
+
+int partOfWaitingImages(GImageMember::Context& _context, int _first, int _max, MList& _storage,
+                        std::vector<MObject*>& _entries) {
+  int count = database().getImagesByStatusPage(GIMAGE_WAITING, _first, _max, _storage);
+  walk(_storage, false, _entries);
+  return count;
 }
 
 void collectWaitingPublications(GImageMember::Context& _context, MList& _storage,
@@ -366,7 +381,7 @@ const GImageMember members[] = {
      "/?session={session}&page=404&requestId={request}&action=13&pagenum={ordinal}"
      "&Image.id={image}&Folder.id={folder}",
      "Folder.id={folder}&requestId={request}&page=404",
-     collectFolderImages, resolvePublished, titleFolderImage, buttonsFolderImage},
+     collectFolderImages, partOfFolderImages, resolvePublished, titleFolderImage, buttonsFolderImage},
     // PUBLISHING
     {406, 408, 407, GImageMember::LOGGED_IN,
      "ImageFolderView.myImages.page", "ImageFolderView.myImages.image",
@@ -379,7 +394,7 @@ const GImageMember members[] = {
      "/?session={session}&page=407&requestId={request}&action=13&pagenum={ordinal}"
      "&Image.id={image}",
      "Folder.id={folder}&requestId={request}&page=407",
-     collectPublishing, resolvePublishing, titlePublishing, buttonsPublishing},
+     collectPublishing, nullptr, resolvePublishing, titlePublishing, buttonsPublishing},
     // OWN_IMAGES
     {109, 110, 108, GImageMember::LOGGED_IN,
      "UserView.page", "UserView.image", "UserView.page", true, nullptr, false, true,
@@ -391,7 +406,7 @@ const GImageMember members[] = {
      "/?session={session}&page=108&requestId={request}&action=13&pagenum={ordinal}"
      "&Image.id={image}",
      "requestId={request}&page=108",
-     collectOwnImages, resolveOwn, titleOwnImage, buttonsOwnImage},
+     collectOwnImages, partOfOwnImages, resolveOwn, titleOwnImage, buttonsOwnImage},
     // SEARCH_RESULT
     {702, 703, 704, GImageMember::LOGGED_IN,
      "SearchView.page", "SearchView.image", "SearchView.page", true, nullptr, false, false,
@@ -403,7 +418,7 @@ const GImageMember members[] = {
      "/?session={session}&page=704&requestId={request}&action=13&pagenum={ordinal}"
      "&Image.id={image}",
      "requestId={request}&page=704",
-     collectSearchResult, resolveFound, titleFound, buttonsFound},
+     collectSearchResult, nullptr, resolveFound, titleFound, buttonsFound},
     // WAITING_IMAGES
     {1002, 1004, 1003, GImageMember::ADMINISTRATOR,
      "ImageAccept.pageNum", "ImageAccept.image", "ImageAccept.pageNum", false, nullptr, false,
@@ -416,7 +431,7 @@ const GImageMember members[] = {
      "/?session={session}&page=1003&action=13&requestId={request}&pagenum={ordinal}"
      "&Image.id={image}",
      "page=1003&requestId={request}&pagenum={ordinal}&Image.id={image}",
-     collectWaitingImages, resolveWaitingImage, titleWaitingImage, buttonsWaitingImage},
+     collectWaitingImages, partOfWaitingImages, resolveWaitingImage, titleWaitingImage, buttonsWaitingImage},
     // WAITING_PUBLICATIONS
     {1005, 1007, 1006, GImageMember::ADMINISTRATOR,
      "FolderAccept.pageNum", "FolderAccept.image", "FolderAccept.pageNum", true, nullptr, false,
@@ -430,7 +445,7 @@ const GImageMember members[] = {
      "/?session={session}&page=1006&action=13&requestId={request}&pagenum={ordinal}"
      "&Image.id={image}",
      "requestId={request}&page=1006&pagenum={ordinal}",
-     collectWaitingPublications, resolveWaitingPublication, titleWaitingPublication,
+     collectWaitingPublications, nullptr, resolveWaitingPublication, titleWaitingPublication,
      buttonsWaitingPublication},
 };
 

@@ -89,6 +89,10 @@ class GImageMember {
   // The entries of the member's list in walking order and after its filter; they point
   // into _storage or into the session.
   void (*collect)(Context& _context, MList& _storage, std::vector<MObject*>& _entries);
+  // One part of the same list where the database gives it without the whole list (null
+  // otherwise): the entries from number _first on, at most _max; returns the number of all.
+  int (*part)(Context& _context, int _first, int _max, MList& _storage,
+              std::vector<MObject*>& _entries);
   // Reads what the pages show of an entry; false when something needed cannot be read.
   bool (*resolve)(Context& _context, MObject* _entry, Shown& _shown);
   // The grid cell's title (HTML, escaped), the suffix of its class and its column span.

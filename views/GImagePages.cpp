@@ -1,5 +1,6 @@
 #include "views/GImagePages.h"
 
+#include <climits>
 #include <vector>
 
 #include "db/GDatabase.h"
@@ -82,6 +83,19 @@ int GImagePages::requestedNumber(MList& _params, MObject* _remembered) {
   return number > 0 ? number : 1;
 }
 
+int GImagePages::listPart(GImageMember::Context& _context, int _first, int _max,
+                          MList& _storage, std::vector<MObject*>& _entries) {
+  const GImageMember& member = _context.member;
+  _entries.clear();
+  if (member.part != nullptr) return member.part(_context, _first, _max, _storage, _entries);
+  std::vector<MObject*> all;
+  _storage.clear();
+  member.collect(_context, _storage, all);
+  int count = (int)all.size();
+  for (int j = _first; j < count && j - _first < _max; ++j) _entries.push_back(all[(size_t)j]);
+  return count;
+}
+
 bool GImagePages::showsDetail(GImageMember::Group _group, GSession& _session) {
   return _session.viewState.getObject(GImageMember::get(_group).imageKey) != nullptr;
 }
@@ -117,17 +131,21 @@ void GImagePages::grid(GImageMember::Group _group, GSession& _session, MTextStre
   _out << member.gridBody;
   MList storage;
   std::vector<MObject*> entries;
-  member.collect(context, storage, entries);
-  int count = (int)entries.size();
+  // A page far beyond any list is asked for as the last one that can be counted.
+  int asked = page < INT_MAX / IMAGES_PER_PAGE ? page : INT_MAX / IMAGES_PER_PAGE;
+  int count = listPart(context, (asked - 1) * IMAGES_PER_PAGE, IMAGES_PER_PAGE, storage, entries);
   // After deletions a remembered page may lie beyond the end: show the last one.
-  if (page > lastPage(count, IMAGES_PER_PAGE)) page = lastPage(count, IMAGES_PER_PAGE);
+  if (page > lastPage(count, IMAGES_PER_PAGE)) {
+    page = lastPage(count, IMAGES_PER_PAGE);
+    count = listPart(context, (page - 1) * IMAGES_PER_PAGE, IMAGES_PER_PAGE, storage, entries);
+  }
   context.gridPage = page;
 
   int first = (page - 1) * IMAGES_PER_PAGE;
   int written = 0;
-  for (int j = first; j < count && j < first + IMAGES_PER_PAGE; ++j) {
+  for (int j = first; j - first < (int)entries.size(); ++j) {
     GImageMember::Shown shown;
-    if (!member.resolve(context, entries[j], shown)) continue;
+    if (!member.resolve(context, entries[(size_t)(j - first)], shown)) continue;
     if (written % IMAGES_PER_ROW == 0) _out << "<TABLE cellspacing=\"8\"><TR>";
     gridCell(context, shown, j + 1, _out);
     if (++written % IMAGES_PER_ROW == 0) _out << "</TR></TABLE><HR>\n";
@@ -186,12 +204,14 @@ void GImagePages::detail(GImageMember::Group _group, GSession& _session, MTextSt
   _out << member.detailBody;
   MList storage;
   std::vector<MObject*> entries;
-  member.collect(context, storage, entries);
-  int count = (int)entries.size();
-  if (ordinal > lastPage(count, 1)) ordinal = lastPage(count, 1);
+  int count = listPart(context, ordinal - 1, 1, storage, entries);
+  if (ordinal > lastPage(count, 1)) {
+    ordinal = lastPage(count, 1);
+    count = listPart(context, ordinal - 1, 1, storage, entries);
+  }
 
   GImageMember::Shown shown;
-  bool found = ordinal <= count && member.resolve(context, entries[ordinal - 1], shown);
+  bool found = !entries.empty() && member.resolve(context, entries[0], shown);
   bool editable = false;
   if (found) {
     _session.viewState.setObject(member.imageKey, shown.image.id);

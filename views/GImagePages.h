@@ -40,6 +40,10 @@ class GImagePages : public GView {
  private:
   // A page number or ordinal: `pagenum` of the request, else _remembered, else 1; at least 1.
   int requestedNumber(MList& _params, MObject* _remembered);
+  // The entries of the member's list from number _first on, at most _max; returns the number
+  // of all. The member's part of the list when it has one, else a piece of the whole list.
+  int listPart(GImageMember::Context& _context, int _first, int _max, MList& _storage,
+               std::vector<MObject*>& _entries);
   void gridCell(GImageMember::Context& _context, GImageMember::Shown& _shown, int _ordinal,
                 MTextStream& _out);
   void editForm(GSession& _session, GImageMember::Shown& _shown, MTextStream& _out);

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -19,11 +19,6 @@ namespace {
 
 MString storePath(const char* _format, int _number) {
   return MString::format(_format, GApplication::get().getDirectory().getValue(), _number);
-}
-
-bool exists(const MString& _path) {
-  struct stat info;
-  return stat(_path.getValue(), &info) == 0;
 }
 
 bool isDigits(const std::string& _text) {
@@ -42,6 +37,27 @@ std::vector<std::string> listDirectory(const MString& _directory) {
   while (struct dirent* entry = readdir(dir)) names.push_back(entry->d_name);
   closedir(dir);
   return names;
+}
+
+// The number of a name "<digits>.jpg" with at most nine digits (after _skip characters), or
+// -1 for any other name.
+int jpgNumber(const std::string& _name, size_t _skip) {
+  if (_name.size() < _skip + 5 || _name.size() > _skip + 13) return -1;
+  size_t end = _name.size() - 4;
+  if (_name.compare(end, 4, ".jpg") != 0) return -1;
+  int number = 0;
+  for (size_t i = _skip; i < end; ++i) {
+    if (_name[i] < '0' || _name[i] > '9') return -1;
+    number = number * 10 + (_name[i] - '0');
+  }
+  return number;
+}
+
+// The id an image file of the store is named after ("%07d.jpg"), or -1 for any other name.
+int storeId(const std::string& _name) {
+  size_t digits = _name.size() - 4;
+  if (digits < 7 || (digits > 7 && _name[0] == '0')) return -1;
+  return jpgNumber(_name, 0);
 }
 
 bool removeFile(const MString& _directory, const std::string& _name) {
@@ -81,39 +97,54 @@ int GImageStore::sweep() try {
   const char* root = application.getDirectory().getValue();
   int removed = 0;
 
-  std::set<int> kept;
-  int count = database.getNumOfImages();
-  // Ids are record numbers; a file of free records ends the scan early only when all the
-  // images in use have been seen.
-  for (int id = 0, seen = 0; seen < count && id >= 0; ++id) {
-    GImage image;
-    if (database.getImage(id, image) < 0) continue;
-    ++seen;
-    // An upload completes its record last, with the picture's size: a record without any
-    // is one whose upload was cut short. A completed record stays even when a file is
-    // missing (removed from outside): its texts are the users' data.
-    if (image.width != 0 || image.height != 0 || image.size != 0) {
-      kept.insert(id);
-      if (!exists(originalPath(id)) || !exists(preview1Path(id)) || !exists(preview2Path(id))) {
-        fprintf(stderr, "The image (%d) misses a file of the image store!\n", id);
-      }
-      continue;
+  // Each directory of the store is listed once and the images' files are looked up in the
+  // listings: three look-ups on the file system per image would make the start of a large
+  // library slow.
+  const char* directories[] = {"original", "preview1", "preview2"};
+  std::vector<std::string> listings[3];
+  for (int d = 0; d < 3; ++d) {
+    listings[d] = listDirectory(MString::format("%s/images/%s", root, directories[d]));
+  }
+  std::vector<int> complete;
+  std::vector<int> incomplete;
+  database.getImageIds(complete, incomplete);
+  // Whether each directory holds the file of an image, by id (ids are record numbers, so
+  // below the larger of the last ids).
+  size_t ids = (size_t)std::max(complete.empty() ? -1 : complete.back(),
+                                incomplete.empty() ? -1 : incomplete.back()) + 1;
+  std::vector<std::vector<bool>> present(3, std::vector<bool>(ids, false));
+  std::vector<bool> kept(ids, false);
+  for (int id : complete) kept[(size_t)id] = true;
+  for (int d = 0; d < 3; ++d) {
+    for (const std::string& file : listings[d]) {
+      int id = storeId(file);
+      if (id >= 0 && (size_t)id < ids) present[d][(size_t)id] = true;
     }
+  }
+
+  // An upload completes its record last, with the picture's size: a record without any
+  // is one whose upload was cut short. A completed record stays even when a file is
+  // missing (removed from outside): its texts are the users' data.
+  for (int id : complete) {
+    if (!present[0][(size_t)id] || !present[1][(size_t)id] || !present[2][(size_t)id]) {
+      fprintf(stderr, "The image (%d) misses a file of the image store!\n", id);
+    }
+  }
+  for (int id : incomplete) {
     database.deleteImageFolders(id);
     database.deleteImage(id);
     fprintf(stderr, "Removed the incomplete image (%d)!\n", id);
     ++removed;
   }
 
-  const char* directories[] = {"original", "preview1", "preview2"};
-  for (const char* name : directories) {
-    MString directory = MString::format("%s/images/%s", root, name);
-    for (const std::string& file : listDirectory(directory)) {
-      if (file.size() < 5 || file.compare(file.size() - 4, 4, ".jpg") != 0) continue;
-      std::string stem = file.substr(0, file.size() - 4);
-      bool temporary = strcmp(name, "original") == 0 && stem.compare(0, 4, "tmp_") == 0 &&
-                       isDigits(stem.substr(4));
-      bool orphan = isDigits(stem) && stem.size() <= 9 && kept.count(std::stoi(stem)) == 0;
+  for (int d = 0; d < 3; ++d) {
+    MString directory = MString::format("%s/images/%s", root, directories[d]);
+    for (const std::string& file : listings[d]) {
+      int number = jpgNumber(file, 0);
+      bool orphan = number >= 0 && ((size_t)number >= ids || !kept[(size_t)number]);
+      bool jpg = file.size() >= 5 && file.compare(file.size() - 4, 4, ".jpg") == 0;
+      bool temporary = d == 0 && jpg && file.compare(0, 4, "tmp_") == 0 &&
+                       isDigits(file.substr(4, file.size() - 8));
       if ((temporary || orphan) && removeFile(directory, file)) ++removed;
     }
   }

@@ -16,18 +16,18 @@ void makeFile(const std::string& _path, int _size, int _count, int _tail) {
 
 }  // namespace
 
-// Files read through memory windows (several windows) and through pread pieces (small
-// files), each with and without a torn tail: every whole record once, in order, whole.
+// Large and small files, record sizes that do and do not divide the page size, each with and
+// without a torn tail: every whole record once, in order, whole.
 TEST(GRecordScanner, SeesEveryWholeRecordOnceInOrder) {
   struct Case {
     int size;
     int count;
     int tail;
   } cases[] = {
-      {472, 20000, 0},    // 9.4 MB: three windows
+      {472, 20000, 0},    // 9.4 MB
       {472, 20000, 300},
-      {20, 300000, 19},   // windows of a record size that divides the page size
-      {208, 1000, 0},     // small: pread in several pieces
+      {20, 300000, 19},   // a record size that divides the page size
+      {208, 1000, 0},
       {208, 1000, 207},
       {120, 1, 0},
       {120, 0, 50},

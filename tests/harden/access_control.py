@@ -13,8 +13,10 @@ administration to the folder administration right), and nothing but the login pa
 visitors.
 
 Actions: each of the actions 0 to 19 is carried out by each kind on a fresh copy of the
-same data, aimed at objects the kind does not own; the record files may change only where
-the kind is allowed to act, and there they must change (so the aims are real).
+same data (put in place while the server is stopped, since the server holds the records and
+their indexes in memory; then a fresh start and a fresh session), aimed at objects the kind
+does not own; the record files may change only where the kind is allowed to act, and there
+they must change (so the aims are real).
 
 usage: access_control.py <vistrel executable>"""
 
@@ -37,6 +39,9 @@ ADMIN_PAGES = set(range(300, 306)) | {1000} | set(range(1002, 1008))
 FOLDER_ADMIN_PAGES = set(range(900, 906))
 KINDS = ["no session", "guest session", "guest account", "ordinary user", "uploader",
          "folder administrator", "administrator", "administrator as user"]
+LOGINS = {"guest account": ("guest", "plivo"), "ordinary user": ("ordinary", PASSWORD),
+          "uploader": ("uploader", "up"), "folder administrator": ("foldermaster", "fm"),
+          "administrator": kit.ADMIN}
 
 
 class Visitor:
@@ -58,9 +63,27 @@ class Visitor:
                             list(params))
 
 
+def open_session(kind, port, ordinary_id, admin=None):
+    """A session of the kind on the running server (the administrator's own, when given,
+    opens the one acting as the ordinary user)."""
+    if kind == "no session":
+        return Visitor(port)
+    if kind == "guest session":
+        return Visitor(port, GUEST_ID)
+    if kind != "administrator as user":
+        return kit.Session(port, *LOGINS[kind])
+    admin = admin or kit.Session(port, *kit.ADMIN)
+    r = admin.action(16, [("User.id", str(ordinary_id))], page=0)
+    acting = [s for s in re.findall(rb"session=(\d+)", r.body) if s.decode() not in (admin.id, GUEST_ID)]
+    kit.check(acting, "the administrator could not open a session as the user")
+    as_user = kit.Session.__new__(kit.Session)
+    as_user.port, as_user.id, as_user.conn = port, acting[0].decode(), kit.Connection(port)
+    return as_user
+
+
 class Files:
-    """The four record files and the image store, saved and put back in place (the server
-    reads and writes the files directly, so it sees the restored state at once)."""
+    """The four record files and the image store, saved and put back in place while the
+    server is stopped."""
 
     def __init__(self, root):
         self.root = root
@@ -111,21 +134,9 @@ def main():
         subprocess.run([kit.convert_program(), "-size", "80x60", "xc:green", picture], check=True)
         with open(picture, "rb") as f:
             jpeg = f.read()
-        sessions = {
-            "no session": Visitor(port),
-            "guest session": Visitor(port, GUEST_ID),
-            "guest account": kit.Session(port, "guest", "plivo"),
-            "ordinary user": kit.Session(port, "ordinary", PASSWORD),
-            "uploader": kit.Session(port, "uploader", "up"),
-            "folder administrator": kit.Session(port, "foldermaster", "fm"),
-            "administrator": admin,
-        }
-        r = admin.action(16, [("User.id", str(ordinary_id))], page=0)
-        acting = [s for s in re.findall(rb"session=(\d+)", r.body) if s.decode() not in (admin.id, GUEST_ID)]
-        kit.check(acting, "the administrator could not open a session as the user")
-        as_user = kit.Session.__new__(kit.Session)
-        as_user.port, as_user.id, as_user.conn = port, acting[0].decode(), kit.Connection(port)
-        sessions["administrator as user"] = as_user
+        sessions = {kind: open_session(kind, port, ordinary_id, admin) for kind in KINDS
+                    if kind != "administrator"}
+        sessions["administrator"] = admin
 
         # The uploader's two images: one published in the administrator's folder, one
         # waiting for acceptance and named so that its texts can be recognised.
@@ -196,6 +207,7 @@ def main():
             page_rows.append((kind, len(PAGES) * 2, len(set(shown)), ", ".join(sorted(may)) or "-"))
 
         # --- actions ---
+        server.stop()
         files = Files(root)
         files.save()
         image_params = [("Image.id", str(published)), ("Folder.id", str(folder)),
@@ -228,10 +240,11 @@ def main():
             (17, [], set()),
         ]
         for kind in KINDS:
-            s = sessions[kind]
             allowed_count = 0
             for number, params, allowed in actions:
                 files.restore()
+                server.start()
+                s = open_session(kind, port, ordinary_id)
                 if number == 11:
                     r = s.upload("c.jpg", jpeg) if isinstance(s, kit.Session) else s.action(11, params)
                 else:
@@ -247,6 +260,7 @@ def main():
                     others = {x.decode() for x in re.findall(rb"session=(\d+)", r.body)} - {s.id, GUEST_ID}
                     if others and kind != "administrator":
                         failures.append(("%s, action 16" % kind, ["opened another session"]))
+                server.stop()
             files.restore()
             action_rows.append((kind, len(actions), allowed_count, len(actions) - allowed_count))
 
@@ -255,7 +269,6 @@ def main():
         kit.report_table("Access control: actions 0-19 on fresh data",
                          ("session", "actions", "allowed and carried out", "refused, nothing changed"),
                          action_rows)
-        server.stop()
     except kit.KitFailure as e:
         failures.append(("kit", [str(e)]))
     finally:

@@ -148,7 +148,12 @@ TEST(MWorkerPool, DestructorDropsWhatIsQueued) {
     ASSERT_TRUE(gate.waitForWaiting(1));
     ASSERT_TRUE(pool.submit([&] { log.add("queued"); }, [&] { log.add("queued dropped"); }));
     ASSERT_TRUE(pool.submit([&] { log.add("no drop function"); }));
-    opener = std::thread([&] { gate.openGate(); });
+    // The gate opens once the destructor has begun the shutdown (and so taken the queue),
+    // never before: otherwise the worker could run the queued jobs first.
+    opener = std::thread([&] {
+      while (!pool.isShutDown()) std::this_thread::yield();
+      gate.openGate();
+    });
   }
   opener.join();
   EXPECT_EQ((std::vector<std::string>{"queued dropped"}), log.get());
