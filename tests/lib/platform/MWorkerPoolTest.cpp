@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <chrono>
@@ -171,4 +173,23 @@ TEST(MWorkerPool, AThrowingJobIsReportedAndTheWorkerGoesOn) {
   EXPECT_NE(std::string::npos, errors.find("A worker's job failed: broken")) << errors;
   EXPECT_NE(std::string::npos, errors.find("A worker's job failed!")) << errors;
   EXPECT_EQ((std::vector<std::string>{"after"}), log.get());
+}
+
+// A stop signal must reach the thread that waits for it, never a worker, whatever mask the
+// creating thread had.
+TEST(MWorkerPool, WorkersTakeNoSignals) {
+  MWorkerPool pool(2, 4);
+  std::atomic<int> blocked{0};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(pool.submit([&] {
+      sigset_t mask;
+      pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+      if (sigismember(&mask, SIGTERM) == 1 && sigismember(&mask, SIGINT) == 1) ++blocked;
+    }));
+  }
+  pool.shutdown(MWorkerPool::FINISH_QUEUED);
+  EXPECT_EQ(2, blocked.load());
+  sigset_t mine;
+  pthread_sigmask(SIG_BLOCK, nullptr, &mine);
+  EXPECT_EQ(0, sigismember(&mine, SIGTERM));
 }
