@@ -12,13 +12,7 @@ cd "$(dirname "$0")/.."
 rounds="${1:-7}"
 
 bash scripts/setup.sh
-if ! command -v vipsthumbnail >/dev/null; then
-  # Only this comparison needs it, so the project's set-up does not install it.
-  echo "Installing libvips-tools for the comparison"
-  sudo_cmd=""
-  if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends libvips-tools >/dev/null
-fi
+bash scripts/setup-bench.sh >/dev/null
 command -v curl >/dev/null || { echo "curl is needed"; exit 1; }
 
 bash scripts/build.sh build/release >/dev/null
@@ -80,6 +74,41 @@ stored="$(find "$work/root/images/original" -name '0*.jpg' | wc -l)"
 [ "$stored" -eq "$rounds" ] || { echo "expected $rounds stored originals, found $stored"; exit 1; }
 cmp -s "$work/original.jpg" "$work/root/images/original/0000000.jpg" || { echo "stored original differs"; exit 1; }
 
+# Another client's wait for a small static file: alone, then while one client uploads the
+# 12-megapixel picture back to back (the upload's decoding and scaling run on workers; the
+# server loop must keep answering). 300 requests over one keep-alive connection each.
+latency() {  # prints "p50 p99" in ms of /style.css
+  python3 - "$port" <<'PY'
+import http.client, sys, time
+c = http.client.HTTPConnection("127.0.0.1", int(sys.argv[1]), timeout=30)
+times = []
+for _ in range(300):
+    t = time.perf_counter()
+    c.request("GET", "/style.css")
+    c.getresponse().read()
+    times.append((time.perf_counter() - t) * 1000)
+    time.sleep(0.002)
+times.sort()
+print("%.2f %.2f" % (times[len(times) // 2], times[int(len(times) * 0.99) - 1]))
+PY
+}
+read -r alone50 alone99 < <(latency)
+(
+  while :; do
+    next
+    curl -s -o /dev/null -H 'Expect:' -F "Image.user=2" \
+      -F "Image.file=@$work/original.jpg;type=image/jpeg" -F "add_image=Upload" \
+      "$base/bench?session=$user&requestId=$RANDOM$RANDOM&action=11&pagenum=1" || break
+  done
+) &
+uploader_pid=$!
+sleep 0.5
+read -r busy50 busy99 < <(latency)
+kill "$uploader_pid" 2>/dev/null || true
+wait "$uploader_pid" 2>/dev/null || true
+echo "static file for another client, alone:                p50 ${alone50} ms, p99 ${alone99} ms"
+echo "static file for another client, during uploads:       p50 ${busy50} ms, p99 ${busy99} ms"
+
 vips_times=()
 for _ in $(seq "$rounds"); do
   start=$(date +%s%N)
@@ -89,8 +118,19 @@ for _ in $(seq "$rounds"); do
   vips_times+=("$(awk -v n="$(( (end - start) / 1000 ))" 'BEGIN {printf "%.1f", n / 1000}')")
 done
 
+djpeg_times=()
+for _ in $(seq "$rounds"); do
+  start=$(date +%s%N)
+  djpeg -outfile /dev/null "$work/original.jpg"
+  end=$(date +%s%N)
+  djpeg_times+=("$(awk -v n="$(( (end - start) / 1000 ))" 'BEGIN {printf "%.1f", n / 1000}')")
+done
+
 ours="$(printf '%s\n' "${ours_times[@]}" | median)"
 vips="$(printf '%s\n' "${vips_times[@]}" | median)"
 echo "vistrel upload, request to response: ${ours} ms (median of ${rounds})"
 echo "vipsthumbnail, two previews:         ${vips} ms (median of ${rounds}, two processes)"
 awk -v a="$ours" -v b="$vips" 'BEGIN {printf "ratio vistrel / vipsthumbnail: %.2f\n", a / b}'
+djpeg_ms="$(printf '%s\n' "${djpeg_times[@]}" | median)"
+echo "djpeg, whole picture:                ${djpeg_ms} ms (median of ${rounds})"
+awk -v a="$ours" -v b="$djpeg_ms" 'BEGIN {printf "ratio vistrel / djpeg whole: %.2f\n", a / b}'

@@ -4,6 +4,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GRights.h"
 
 namespace {
 
@@ -34,7 +35,6 @@ bool loggedIn(GSession& _session) { return _session.user.id >= 0; }
 
 // The action that logs a visitor in, and the account of the guest button.
 const int loginAction = 16;
-const int guestAccount = 1;
 
 }  // namespace
 
@@ -259,7 +259,7 @@ void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params
   _out << "<TD class=\"loginButton\" bgColor=\"#808080\"" << hover << "onClick=\"login(this)\">"
        << application.translate(_session, "BUTTON_LOGIN") << "</TD>\n";
   GUser guest;
-  if (application.getDatabase().getUser(guestAccount, guest) >= 0 && guest.enabled) {
+  if (application.getDatabase().getUser(GRights::guestAccountId, guest) >= 0 && guest.enabled) {
     // The button is the guest account's key: it names no user and carries no password.
     MString guestUrl =
         MString::format("/?session=%s&page=%d&action=%d&requestId=%d&%s=%d&%s=1",

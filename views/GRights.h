@@ -11,6 +11,8 @@ class GRights {
  public:
   // The value of a user's type for administrators.
   static const int administratorType = 1;
+  // The guest account: an ordinary account that the login page's guest button opens.
+  static const int guestAccountId = 1;
 
   // Somebody is logged in (the shared guest session has nobody, user id -1).
   static bool isLoggedIn(const GSession& _session);

@@ -22,19 +22,32 @@ const int introductionModule = 600;
 GActions::GActions(GSessionManagement& _sessions)
     : sessions(_sessions), imageActions(_sessions) {}
 
-void GActions::process(GSession& _session, MHttpRequest& _request, int _now) try {
+void GActions::process(GSession& _session, MHttpRequest& _request, int _now,
+                       GSlowStep* _slow) try {
   MList& params = _request.params;
   int action = GView::paramInt(params, "action");
   if (action == -1) return;
   int number = GView::paramInt(params, "requestId");
   if (number == _session.lastRequestId) return;
   _session.lastRequestId = number;
-  if (!carryOut(action, _session, _request, _now)) return;
+  if (!carryOut(action, _session, _request, _now, _slow)) return;
+  if (_slow != nullptr && _slow->isPending()) {
+    std::function<bool()> slowResult = _slow->after;
+    MList* later = &params;
+    _slow->after = [slowResult, later]() {
+      if (!slowResult()) return false;
+      later->deleteObject("action");
+      later->deleteObject("requestId");
+      return true;
+    };
+    return;
+  }
   params.deleteObject("action");
   params.deleteObject("requestId");
 } M_RETHROW("void GActions::process(GSession& _session,MHttpRequest& _request,int _now)")
 
-bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request, int _now) try {
+bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request, int _now,
+                        GSlowStep* _slow) try {
   MList& params = _request.params;
   switch (_action) {
     case 0: folderActions.createFolder(_session, params); break;
@@ -48,7 +61,7 @@ bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request,
     case 8: userActions.updateUser(_session, params, true); break;
     case 9: userActions.updateUser(_session, params, false); break;
     case 10: userActions.deleteUser(_session, params); break;
-    case 11: return upload.process(_session, _request);
+    case 11: return upload.process(_session, _request, _slow);
     case 12: imageActions.deleteImage(_session, params); break;
     case 13: imageActions.updateImage(_session, params); break;
     case 14: imageActions.setImageStatus(_session, params, GIMAGE_ACCEPTED); break;

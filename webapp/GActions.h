@@ -41,12 +41,15 @@ class GActions {
   GActions(const GActions&) = delete;
   GActions& operator=(const GActions&) = delete;
 
-  // _now: the dispatch's clock in seconds, for the sessions an action opens.
-  void process(GSession& _session, MHttpRequest& _request, int _now);
+  // _now: the dispatch's clock in seconds, for the sessions an action opens. With _slow, an
+  // action with slow work (the upload) leaves it in _slow; its after step then also ends
+  // the action's frame.
+  void process(GSession& _session, MHttpRequest& _request, int _now, GSlowStep* _slow = nullptr);
 
  private:
   // Runs action _action; false for an early end that keeps the action parameters.
-  bool carryOut(int _action, GSession& _session, MHttpRequest& _request, int _now);
+  bool carryOut(int _action, GSession& _session, MHttpRequest& _request, int _now,
+                GSlowStep* _slow);
   // 16: only administrators; the request goes on in the new session.
   void openSessionAs(GSession& _session, MList& _params, int _now);
   // 17: back to the administrator's own session, or to the guest session; the session

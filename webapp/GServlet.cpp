@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "db/GDatabase.h"
@@ -14,6 +16,7 @@
 #include "lib/core/MTextStream.h"
 #include "lib/net/MHttpRequest.h"
 #include "lib/net/MHttpResponse.h"
+#include "lib/net/MLaterResponse.h"
 #include "lib/platform/MClock.h"
 #include "views/GApplication.h"
 #include "views/GFolderAdminView.h"
@@ -38,6 +41,9 @@ const uint cleanUpInterval = 10;
 
 // Longest request path that can name a file.
 const int maxFilePath = 200;
+
+// Password checks that may wait for a worker; a flood beyond them is checked on the loop.
+const size_t loginQueue = 256;
 
 // Extensions this long or longer have no MIME type.
 const int maxExtension = 50;
@@ -84,10 +90,13 @@ GServlet::GServlet()
       imageAcceptView(new GImageAcceptView()),
       guestSession(nullptr),
       lastCleanUp(0),
-      actions(new GActions(sessions)) {
+      actions(new GActions(sessions)),
+      workers(0, loginQueue) {
 }
 
 GServlet::~GServlet() {
+  // Checks under way end first; their answers are abandoned with their connections.
+  workers.shutdown(MWorkerPool::DROP_QUEUED);
   delete mainView;
   delete userAdminView;
   delete folderAdminView;
@@ -119,9 +128,13 @@ void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _respons
     _response.statusText = "NOT FOUND";
     return;
   }
+  guarded(_response, [&](MTextStream& _out) { handleRequest(_request, _response, _out); });
+}
+
+void GServlet::guarded(MHttpResponse& _response, const std::function<void(MTextStream&)>& _step) {
   MTextStream out(&_response.content);
   try {
-    handleRequest(_request, _response, out);
+    _step(out);
   } catch (const MException& _caught) {
     MException failure(eventSignature, "Operation failed!", &_caught);
     writeFailure(out, failure);
@@ -235,14 +248,19 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
                        params.getObject("username") != nullptr ||
                        params.getObject(GMainView::GUEST_LOGIN) != nullptr);
   if (loginRequest) {
-    login(_request, _response, session);
+    // The password is checked on a worker thread; the rest of the request then goes on
+    // there (finishLogin), and the server loop serves everybody else meanwhile.
+    if (beginLogin(_request, _response, session, identifier)) return;
   } else if (session == nullptr || session == guestSession) {
     params.setObject("session", GSession::guestId);
   }
 
   if (session != nullptr && !loginRequest) {
     if (namesSession) {
-      process_action(*session, _request);
+      GSlowStep slow;
+      process_action(*session, _request, &slow);
+      // Decoding and scaling a picture take long: on a worker, while the loop goes on.
+      if (slow.isPending() && runSlowStep(slow, _request, _response, identifier)) return;
     } else {
       // Removed rather than ignored, so that it cannot travel on into the links of the page
       // and come back with the session in them.
@@ -250,6 +268,14 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
     }
   }
 
+  respond(_request, _response, _out, session, identifier);
+}
+
+void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
+                       GSession* _session, const MString& _identifier) {
+  MList& params = _request.params;
+  GSession* session = _session;
+  const MString& identifier = _identifier;
   GSession* acting = session;
   MString resolved = GView::paramText(params, "session");
   if (resolved.getLength() > 0 && resolved != identifier) {
@@ -307,38 +333,90 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
   }
 }
 
-void GServlet::login(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse) {
+bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse,
+                          const MString& _identifier) {
   // A refused login shows the login page again with one message for every cause (unknown
   // name, disabled account, wrong password), so that names cannot be probed; guessing is
   // throttled per name and per address before any hashing. The guest button names no user
   // and carries no password: it is the guest account's key.
   MList& params = _request.params;
   GDatabase& database = GApplication::get().getDatabase();
-  const int guestAccount = 1;
-  GUser user;
-  const char* refusal = nullptr;
+  LoginAttempt attempt;
+  attempt.inUse = _inUse;
   if (GView::paramText(params, GMainView::GUEST_LOGIN) == "1") {
-    if (database.getUser(guestAccount, user) < 0 || !user.enabled) {
-      refusal = GMainView::LOGIN_FAILED;
+    attempt.guestKey = true;
+    attempt.known = database.getUser(GRights::guestAccountId, attempt.user) >= 0;
+    finishLogin(_request, _response, attempt, attempt.known);
+    return false;
+  }
+  attempt.username = GView::paramText(params, "username");
+  attempt.address = clientAddress(_request);
+  attempt.now = (Int64)currentTime() * 1000;
+  if (loginThrottle.refusedFor(attempt.username.getValue(), attempt.address.getValue(),
+                               attempt.now) > 0) {
+    attempt.throttled = true;
+    finishLogin(_request, _response, attempt, false);
+    return false;
+  }
+  attempt.known = database.getUserByUsername(attempt.username.getValue(), attempt.user) >= 0;
+  // Hashed also for an unknown name, so that the time of the answer does not tell.
+  MString password = GView::paramText(params, "password");
+  MString stored = attempt.known ? attempt.user.password : MString();
+  params.deleteObject("password");
+
+  std::shared_ptr<MLaterResponse> later = _response.defer();
+  MString identifier = _identifier;
+  auto check = [this, later, attempt, password, stored, identifier]() {
+    bool right = GPasswordHash::verify(password, stored);
+    later->complete([this, attempt, right, identifier](MHttpRequest& _req, MHttpResponse& _resp) {
+      guarded(_resp, [&](MTextStream& _out) {
+        finishLogin(_req, _resp, attempt, right);
+        respond(_req, _resp, _out, sessions.getSession(identifier.getValue()), identifier);
+      });
+    });
+  };
+  if (workers.submit(check)) return true;
+  // Every worker busy and the queue full: checked here, slower for everybody, but answered.
+  _response.later.reset();
+  finishLogin(_request, _response, attempt, GPasswordHash::verify(password, stored));
+  return false;
+}
+
+bool GServlet::runSlowStep(GSlowStep& _slow, MHttpRequest& _request, MHttpResponse& _response,
+                           const MString& _identifier) {
+  std::shared_ptr<MLaterResponse> later = _response.defer();
+  GSlowStep slow = _slow;
+  MString identifier = _identifier;
+  auto job = [this, later, slow, identifier]() {
+    slow.work();
+    later->complete([this, slow, identifier](MHttpRequest& _req, MHttpResponse& _resp) {
+      guarded(_resp, [&](MTextStream& _out) {
+        slow.after();
+        respond(_req, _resp, _out, sessions.getSession(identifier.getValue()), identifier);
+      });
+    });
+  };
+  if (workers.submit(job)) return true;
+  // Every worker busy and the queue full: done here, slower for everybody, but done.
+  _response.later.reset();
+  _slow.work();
+  _slow.after();
+  return false;
+}
+
+void GServlet::finishLogin(MHttpRequest& _request, MHttpResponse& _response,
+                           const LoginAttempt& _attempt, bool _right) {
+  MList& params = _request.params;
+  const char* refusal = nullptr;
+  if (_attempt.throttled) {
+    refusal = GMainView::LOGIN_THROTTLED;
+  } else if (!_attempt.known || !_attempt.user.enabled || !_right) {
+    refusal = GMainView::LOGIN_FAILED;
+    if (!_attempt.guestKey) {
+      loginThrottle.failed(_attempt.username.getValue(), _attempt.address.getValue(), _attempt.now);
     }
-  } else {
-    MString username = GView::paramText(params, "username");
-    MString address = clientAddress(_request);
-    Int64 now = (Int64)currentTime() * 1000;
-    if (loginThrottle.refusedFor(username.getValue(), address.getValue(), now) > 0) {
-      refusal = GMainView::LOGIN_THROTTLED;
-    } else {
-      bool known = database.getUserByUsername(username.getValue(), user) >= 0;
-      // Hashed also for an unknown name, so that the time of the answer does not tell.
-      bool right = GPasswordHash::verify(GView::paramText(params, "password"),
-                                         known ? user.password : MString());
-      if (known && user.enabled && right) {
-        loginThrottle.succeeded(username.getValue());
-      } else {
-        loginThrottle.failed(username.getValue(), address.getValue(), now);
-        refusal = GMainView::LOGIN_FAILED;
-      }
-    }
+  } else if (!_attempt.guestKey) {
+    loginThrottle.succeeded(_attempt.username.getValue());
   }
   // Nothing of what was typed goes on into the links of the page: the password never
   // stands in a URL.
@@ -350,9 +428,9 @@ void GServlet::login(MHttpRequest& _request, MHttpResponse& _response, GSession*
     params.setObject(GMainView::LOGIN_STATE, refusal);
     return;
   }
-  GSession* created = sessions.createSession(_inUse);
+  GSession* created = sessions.createSession(_attempt.inUse);
   created->lastAccess = currentTime();
-  created->user = user;
+  created->user = _attempt.user;
   created->viewState.clear();
   created->searchResults.clear();
   _response.headers.setObject("Set-Cookie", sessionCookie(created->id.getValue()).getValue());
@@ -360,8 +438,8 @@ void GServlet::login(MHttpRequest& _request, MHttpResponse& _response, GSession*
   params.setObject("page", 0);
 }
 
-void GServlet::process_action(GSession& _session, MHttpRequest& _request) try {
-  actions->process(_session, _request, currentTime());
+void GServlet::process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow) try {
+  actions->process(_session, _request, currentTime(), _slow);
 } M_RETHROW("void GServlet::process_action(GSession& _session,MHttpRequest& _request)")
 
 bool GServlet::fileRequest(GSession& _session, MHttpRequest& _request,

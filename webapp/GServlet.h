@@ -1,9 +1,14 @@
 #ifndef VISTREL_GSERVLET_H
 #define VISTREL_GSERVLET_H
 
+#include <functional>
+
+#include "db/GUser.h"
 #include "lib/net/MHttpHandler.h"
+#include "lib/platform/MWorkerPool.h"
 #include "webapp/GLoginThrottle.h"
 #include "webapp/GSessionManagement.h"
+#include "webapp/GSlowStep.h"
 
 class GActions;
 class GFolderAdminView;
@@ -39,7 +44,7 @@ class GServlet : public MHttpHandler {
   void init();
   void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response) override;
   // Carries out the action a request names, before the views are asked.
-  void process_action(GSession& _session, MHttpRequest& _request);
+  void process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow = nullptr);
   // Answers the request with a file of the web directory; false when it is not one.
   bool fileRequest(GSession& _session, MHttpRequest& _request, MHttpResponse& _response);
   // Deletes the session (never the guest session).
@@ -68,9 +73,35 @@ class GServlet : public MHttpHandler {
  private:
   // Steps from the session look-up on, inside the failure-page handler.
   void handleRequest(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out);
-  // The login with the request's username and password; _inUse is the session the request
-  // arrived with (it stays in the table).
-  void login(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse);
+  // What a login request asked for, kept while its password is checked on a worker.
+  struct LoginAttempt {
+    GSession* inUse = nullptr;  // the session the request arrived with (compared, never read)
+    bool guestKey = false;      // the guest button
+    bool throttled = false;
+    bool known = false;
+    GUser user;
+    MString username;
+    MString address;
+    Int64 now = 0;
+  };
+  // Starts the login with the request's username and password: true when its password is
+  // being checked on a worker and the answer completes later; false when it was decided at
+  // once (the guest button, a throttled attempt, every worker busy).
+  bool beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse,
+                  const MString& _identifier);
+  // The outcome of a login: a new session and its cookie, or the login page with the
+  // message; the throttle learns of it.
+  void finishLogin(MHttpRequest& _request, MHttpResponse& _response, const LoginAttempt& _attempt,
+                   bool _right);
+  // Hands the slow step of an action to a worker: true when the answer completes later;
+  // false when it was done here at once (every worker busy).
+  bool runSlowStep(GSlowStep& _slow, MHttpRequest& _request, MHttpResponse& _response,
+                   const MString& _identifier);
+  // The steps after the action: the session the request ends in, and its page.
+  void respond(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
+               GSession* _session, const MString& _identifier);
+  // Runs _step with an output over the response's body; a failure becomes the failure page.
+  void guarded(MHttpResponse& _response, const std::function<void(MTextStream&)>& _step);
 
   GMainView* mainView;
   GUserAdminView* userAdminView;
@@ -87,6 +118,8 @@ class GServlet : public MHttpHandler {
   GActions* actions;
   // Failed logins per account name and per address (see login).
   GLoginThrottle loginThrottle;
+  // Password checks (memory-hard hashing, tens of milliseconds each) off the server loop.
+  MWorkerPool workers;
 };
 
 #endif

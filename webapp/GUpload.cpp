@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <exception>
+#include <memory>
 
 #include "db/GDatabase.h"
 #include "db/GImage.h"
@@ -24,7 +26,7 @@ int fileSize(const char* _path) {
 
 }  // namespace
 
-bool GUpload::process(GSession& _session, MHttpRequest& _request) try {
+bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _slow) try {
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
 
@@ -54,26 +56,64 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request) try {
   // start-up repair removes like the original's.
   MString small = GImageStore::temporaryPath(application.nextRequestId());
   MString large = GImageStore::temporaryPath(application.nextRequestId());
+  GImageStatus status = user.imageAccept ? GIMAGE_WAITING : GIMAGE_ACCEPTED;
+  int quality1 = application.getPreview1Quality();
+  int quality2 = application.getPreview2Quality();
+  if (_slow == nullptr) {
+    return makeAndStore(temporary, small, large, user.id, status, quality1, quality2);
+  }
+  struct Outcome {
+    bool stored = false;
+    std::unique_ptr<MException> failure;
+  };
+  std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
+  int userId = user.id;
+  _slow->work = [this, outcome, temporary, small, large, userId, status, quality1, quality2]() {
+    try {
+      outcome->stored = makeAndStore(temporary, small, large, userId, status, quality1, quality2);
+    } catch (const MException& _failure) {
+      outcome->failure.reset(new MException(_failure));
+    } catch (const std::exception& _failure) {
+      outcome->failure.reset(new MException("### SYSTEM ###", _failure.what()));
+    }
+  };
+  _slow->after = [outcome]() {
+    if (outcome->failure) raise(*outcome->failure);
+    return outcome->stored;
+  };
+  return true;
+} M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
+
+bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
+                           const MString& _large, int _user_id, GImageStatus _status,
+                           int _quality1, int _quality2) {
+  MJpegPreviews previews;
   MJpegPreviews::Size size{0, 0};
   try {
-    size = previews.make(temporary.getValue(),
-                         {{preview1Height, small, application.getPreview1Quality()},
-                          {preview2Height, large, application.getPreview2Quality()}},
+    size = previews.make(_temporary.getValue(),
+                         {{preview1Height, _small, _quality1}, {preview2Height, _large, _quality2}},
                          maxSide);
   } catch (const MException&) {
     // Not decodable, or refused: nothing is stored and the upload ends below.
   } catch (...) {
-    // Out of memory and the like fail the request, without leaving the file behind.
-    unlink(temporary.getValue());
+    // Out of memory and the like fail the request, without leaving the files behind.
+    unlink(_temporary.getValue());
+    unlink(_small.getValue());
+    unlink(_large.getValue());
     throw;
   }
   if (size.width <= 0 || size.height <= 0) {
-    unlink(temporary.getValue());
+    unlink(_temporary.getValue());
+    unlink(_small.getValue());
+    unlink(_large.getValue());
     return false;
   }
-  store(size, temporary, small, large, user.id,
-        user.imageAccept ? GIMAGE_WAITING : GIMAGE_ACCEPTED);
+  store(size, _temporary, _small, _large, _user_id, _status);
   return true;
+}
+
+void GUpload::raise(const MException& _failure) try {
+  throw MException(_failure);
 } M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
 
 bool GUpload::writeFile(const MString& _path, MHttpRequest& _request, Int64 _start,

@@ -4,8 +4,10 @@
 #include "db/GImageStatus.h"
 #include "lib/core/MString.h"
 #include "lib/imaging/MJpegPreviews.h"
+#include "webapp/GSlowStep.h"
 
 class GSession;
+class MException;
 class MHttpRequest;
 
 // The upload of one JPEG image (action 11): the file of the upload form's body becomes the
@@ -30,7 +32,9 @@ class GUpload {
   // Carries out the upload for the session. False for the early ends (a body over the size
   // limit, no JPEG file in the body, an unusable temporary file), after which the request
   // keeps its action parameters; true otherwise, also when the session may not upload.
-  bool process(GSession& _session, MHttpRequest& _request);
+  // With _slow, the decoding, the previews and the storing are left to _slow (a worker
+  // thread) when it comes to them, and its after step gives the result instead.
+  bool process(GSession& _session, MHttpRequest& _request, GSlowStep* _slow = nullptr);
 
  private:
   // Writes _length bytes of the request's body from _start on into a new file; false, with a
@@ -43,9 +47,13 @@ class GUpload {
   int store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
             const MString& _large, int _user_id, GImageStatus _status);
   void moveFile(const MString& _from, const MString& _to);
+  // Makes the previews of the temporary original and stores the image; false, with nothing
+  // left behind, for a file that cannot be decoded or is refused.
+  bool makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,
+                    int _user_id, GImageStatus _status, int _quality1, int _quality2);
+  // Passes on the failure of work done on a worker, as process would have raised it.
+  static void raise(const MException& _failure);
 
-  // Makes the previews of every upload; it keeps no state between calls.
-  MJpegPreviews previews;
 };
 
 #endif

@@ -78,7 +78,9 @@ class PreviewSampler : public MJpegDecodeTarget {
   bool begin(int _width, int _height) override {
     decodedHeight = _height;
     for (auto& target : previews) {
-      target->image = MImage(target->width, target->height);
+      // Every row is filled before the preview is used (finish checks).
+      target->image.setData(target->width, target->height,
+                            MImage::allocatePixels(target->width, target->height));
       if (target->image.getData() == nullptr) return false;
       target->columns.resize((size_t)target->width);
       for (int x = 0; x < target->width; ++x)

@@ -131,6 +131,7 @@ class GSearchAcceptFlowTest : public webtest::ActionTest {
     request.remoteAddress.setAddress("127.0.0.1");
     request.remotePort = _port;
     servlet.dispatchRequest(request, e.response);
+    webtest::finishLater(servlet, request, e.response);
     EXPECT_EQ(before + 1, db().getNumOfImages()) << e.body();
     return before;  // nothing was deleted: the next record
   }

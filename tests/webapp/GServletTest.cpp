@@ -357,6 +357,29 @@ TEST_F(GServletTest, OnlyRequestsThatNameTheirSessionMayAct) {
   EXPECT_EQ((size_t)GSessionManagement::idLength, cookieSession(login).size());
 }
 
+TEST_F(GServletTest, PasswordsAreCheckedOffTheDispatchAndTheRestFollowsThere) {
+  int before = servlet.getSessions().getLength();
+  Exchange e;
+  get(e, "/?session=5072913846&page=1&action=16&requestId=1&username=admin&password=tarbo", "",
+      40000, "127.0.0.1", false);
+  // The dispatch returned before the check: nothing decided, nothing written.
+  ASSERT_TRUE((bool)e.response.later);
+  EXPECT_EQ("", e.body());
+  EXPECT_EQ(before, servlet.getSessions().getLength());
+  webtest::finishLater(servlet, e.request, e.response);
+  std::string id = cookieSession(e);
+  ASSERT_EQ((size_t)GSessionManagement::idLength, id.size());
+  EXPECT_NE(std::string::npos, e.body().find("session=" + id));
+  EXPECT_EQ(before + 1, servlet.getSessions().getLength());
+
+  // The guest button checks no password and answers at once.
+  Exchange guest;
+  get(guest, "/?session=5072913846&page=1&action=16&requestId=2&guest=1", "", 40000, "127.0.0.1",
+      false);
+  EXPECT_FALSE((bool)guest.response.later);
+  EXPECT_NE("<none>", cookieSession(guest));
+}
+
 TEST_F(GServletTest, TheBrowsersAddressBehindTheConfiguredProxyOnly) {
   struct Case {
     const char* proxy;

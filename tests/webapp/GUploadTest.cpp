@@ -1,6 +1,9 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -12,6 +15,7 @@
 #include "lib/imaging/MImage.h"
 #include "lib/net/MHttpProcessor.h"
 #include "lib/net/MServer.h"
+#include "lib/platform/MClock.h"
 #include "tests/support/ExifFixture.h"
 #include "tests/support/HttpClient.h"
 #include "tests/webapp/WebappTestSupport.h"
@@ -354,4 +358,45 @@ TEST_F(GUploadTest, WithoutItsTemporaryFileTheUploadStoresNothing) {
   EXPECT_EQ(200, r.status);
   EXPECT_EQ(std::string::npos, r.body.find("Operation failed!"));
   expectNothingStored(0, "no directory for the temporary file");
+}
+
+// The picture is made on a worker: a browser that leaves before the answer loses only the
+// answer; the upload is stored whole all the same, and the server goes on.
+TEST_F(GUploadTest, ABrowserThatLeavesDuringTheWorkLosesOnlyItsAnswer) {
+  uploader("leaves", false);
+  testhttp::Connection browser(port);
+  std::string session = logInOver(browser, "leaves");
+  int before = imageCount();
+  std::string body = formBody(jpeg(1600, 1200));
+  std::string request = "POST /upload?session=" + session + "&requestId=" +
+                        std::to_string(++requestId) + "&action=11&pagenum=1 HTTP/1.1\r\n" +
+                        "Host: t\r\nContent-Type: " + multipartType +
+                        "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons((uint16_t)port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(0, connect(fd, (sockaddr*)&address, sizeof address));
+  ASSERT_EQ((ssize_t)request.size(), send(fd, request.data(), request.size(), MSG_NOSIGNAL));
+  close(fd);
+
+  for (int i = 0; i < 1000 && imageCount() == before; ++i) sleepFor(0, 10);
+  ASSERT_EQ(before + 1, imageCount());
+  for (int i = 0; i < 1000 && storedFiles() < 3; ++i) sleepFor(0, 10);
+  int id = before;
+  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
+    struct stat info;
+    EXPECT_EQ(0, stat(root.file(dir + storeName(id)).c_str(), &info)) << dir;
+  }
+  GImage stored;
+  ASSERT_GE(application.database.getImage(id, stored), 0);
+  EXPECT_EQ(1600, stored.width);
+  EXPECT_GT(stored.size, 0);
+  // No temporary file stays, and the next request is served as usual.
+  for (const std::string& name : filesIn(root.file("images/original"))) {
+    EXPECT_EQ(std::string::npos, name.find("tmp_")) << name;
+  }
+  EXPECT_EQ(200, browser.get("/?session=" + session + "&page=110").status);
 }

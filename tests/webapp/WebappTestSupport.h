@@ -17,6 +17,17 @@
 // Own namespace: the test programs link several support headers into one binary.
 namespace webtest {
 
+// Does what the server loop does for an answer that completes later: waits for its work and
+// runs the last step under the handler's lock.
+inline void finishLater(MHttpHandler& _handler, MHttpRequest& _request, MHttpResponse& _response) {
+  if (!_response.later) return;
+  for (int i = 0; i < 20000 && !_response.later->isReady(); ++i) sleepFor(0, 1);
+  ASSERT_TRUE(_response.later->isReady()) << "the work of a later answer never completed";
+  MLaterResponse::Finish finish = _response.later->take();
+  _response.later.reset();
+  _handler.finishRequest(finish, _request, _response);
+}
+
 // A servlet whose clock the test sets, starting at the real time.
 class ClockedServlet : public GServlet {
  public:
@@ -57,8 +68,9 @@ class ServletTest : public testing::Test {
   }
 
   // Sends GET _target from _address:_port, with a Cookie header when _cookie is not empty.
+  // _finish: also run the last step of an answer that completes later, as the loop would.
   void get(Exchange& _exchange, const std::string& _target, const std::string& _cookie = "",
-           int _port = 40000, const char* _address = "127.0.0.1") {
+           int _port = 40000, const char* _address = "127.0.0.1", bool _finish = true) {
     MHttpRequest& request = _exchange.request;
     request.method = "GET";
     request.version = "HTTP/1.1";
@@ -72,6 +84,7 @@ class ServletTest : public testing::Test {
     request.remotePort = _port;
     if (!_cookie.empty()) request.headers.setObject("Cookie", _cookie.c_str());
     servlet.dispatchRequest(request, _exchange.response);
+    if (_finish) finishLater(servlet, request, _exchange.response);
   }
 
   // Logs the account in from port _port and returns the new session's identifier.

@@ -1,0 +1,19 @@
+#ifndef VISTREL_GSLOWSTEP_H
+#define VISTREL_GSLOWSTEP_H
+
+#include <functional>
+
+// The slow part of an action, handed from the action to the dispatch: work runs on a worker
+// thread and must leave a consistent state by itself (it may use the database, whose own
+// lock makes it the single writer, and the image store, but nothing of the sessions, the
+// views or the request); after runs afterwards on the server loop, under the dispatch's
+// lock, and tells whether the action took effect (false: an early end). When the browser
+// has gone by then, after never runs; work has done its part all the same.
+struct GSlowStep {
+  std::function<void()> work;
+  std::function<bool()> after;
+
+  bool isPending() const { return (bool)work; }
+};
+
+#endif
