@@ -74,10 +74,16 @@ run right "$ours_port" right 127.0.1. /style.css
 run mixed "$ours_port" mixed 127.0.2. /style.css
 run nginx "$nginx_port" mixed 127.0.3. /
 
-# Every right login of the "right" run logged in; anything else would measure something else.
-read -r _ _ _ _ attempts logged_in _ _ other _ <<<"${result[right]}"
+# Every right login of the "right" run logged in, and our server gave every login one of
+# its answers; anything else would measure something else.
+read -r _ _ _ _ attempts logged_in _ _ _ _ <<<"${result[right]}"
 if [ "$logged_in" -ne "$attempts" ] || [ "$attempts" -eq 0 ]; then
   echo "right logins refused: $logged_in of $attempts logged in" >&2
+  exit 1
+fi
+read -r _ _ _ _ attempts _ _ _ other _ <<<"${result[mixed]}"
+if [ "$other" -ne 0 ] || [ "$attempts" -eq 0 ]; then
+  echo "mixed flood: $other of $attempts logins got no login answer" >&2
   exit 1
 fi
 
