@@ -2,6 +2,9 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <exception>
@@ -61,6 +64,9 @@ bool MWorkerPool::isShutDown() {
 }
 
 void MWorkerPool::workerLoop() {
+  // Behind the threads that answer: when every core is busy, the server loop goes first and
+  // the long jobs take what is left (a thread's own priority on Linux).
+  setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), workerNiceness);
   for (;;) {
     Job job;
     {

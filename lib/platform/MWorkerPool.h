@@ -22,6 +22,8 @@
 class MWorkerPool {
  public:
   enum Shutdown { FINISH_QUEUED, DROP_QUEUED };
+  // How much lower than the rest of the process the workers run.
+  static const int workerNiceness = 19;
 
   // _threads workers (0: one per processor core) and room for _capacity waiting jobs.
   MWorkerPool(int _threads, size_t _capacity);
