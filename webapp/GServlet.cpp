@@ -45,6 +45,9 @@ const int maxFilePath = 200;
 // Password checks that may wait for a worker; a flood beyond them is checked on the loop.
 const size_t loginQueue = 256;
 
+// Password checks under way at once from one address.
+const int maxChecksPerAddress = 8;
+
 // Extensions this long or longer have no MIME type.
 const int maxExtension = 50;
 
@@ -357,8 +360,7 @@ bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSes
   attempt.username = GView::paramText(params, "username");
   attempt.address = clientAddress(_request);
   attempt.now = (Int64)currentTime() * 1000;
-  if (loginThrottle.refusedFor(attempt.username.getValue(), attempt.address.getValue(),
-                               attempt.now) > 0) {
+  if (!startCheck(attempt)) {
     attempt.throttled = true;
     finishLogin(_request, _response, attempt, false);
     return false;
@@ -373,6 +375,7 @@ bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSes
   MString identifier = _identifier;
   auto check = [this, later, attempt, password, stored, identifier]() {
     bool right = GPasswordHash::verify(password, stored);
+    endCheck(attempt, right);
     later->complete([this, attempt, right, identifier](MHttpRequest& _req, MHttpResponse& _resp) {
       guarded(_resp, [&](MTextStream& _out) {
         finishLogin(_req, _resp, attempt, right);
@@ -383,8 +386,43 @@ bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSes
   if (workers.submit(check)) return true;
   // Every worker busy and the queue full: checked here, slower for everybody, but answered.
   _response.later.reset();
-  finishLogin(_request, _response, attempt, GPasswordHash::verify(password, stored));
+  bool right = GPasswordHash::verify(password, stored);
+  endCheck(attempt, right);
+  finishLogin(_request, _response, attempt, right);
   return false;
+}
+
+bool GServlet::startCheck(const LoginAttempt& _attempt) {
+  std::lock_guard<std::mutex> lock(throttleMutex);
+  std::string account = "account:" + std::string(_attempt.username.getValue())
+                                         .substr(0, GLoginThrottle::MAX_NAME);
+  std::string address = "address:" + std::string(_attempt.address.getValue());
+  // Guesses sent all at once would otherwise all be checked before the first failure is
+  // counted: one check at a time per account, a few per address.
+  if (loginThrottle.refusedFor(_attempt.username.getValue(), _attempt.address.getValue(),
+                               _attempt.now) > 0 ||
+      checking[account] >= 1 || checking[address] >= maxChecksPerAddress) {
+    if (checking[account] == 0) checking.erase(account);
+    if (checking[address] == 0) checking.erase(address);
+    return false;
+  }
+  checking[account]++;
+  checking[address]++;
+  return true;
+}
+
+void GServlet::endCheck(const LoginAttempt& _attempt, bool _right) {
+  std::lock_guard<std::mutex> lock(throttleMutex);
+  if (_attempt.known && _attempt.user.enabled && _right) {
+    loginThrottle.succeeded(_attempt.username.getValue());
+  } else {
+    loginThrottle.failed(_attempt.username.getValue(), _attempt.address.getValue(), _attempt.now);
+  }
+  for (std::string key : {"account:" + std::string(_attempt.username.getValue())
+                                           .substr(0, GLoginThrottle::MAX_NAME),
+                          "address:" + std::string(_attempt.address.getValue())}) {
+    if (--checking[key] <= 0) checking.erase(key);
+  }
 }
 
 bool GServlet::runSlowStep(GSlowStep& _slow, MHttpRequest& _request, MHttpResponse& _response,
@@ -417,11 +455,6 @@ void GServlet::finishLogin(MHttpRequest& _request, MHttpResponse& _response,
     refusal = GMainView::LOGIN_THROTTLED;
   } else if (!_attempt.known || !_attempt.user.enabled || !_right) {
     refusal = GMainView::LOGIN_FAILED;
-    if (!_attempt.guestKey) {
-      loginThrottle.failed(_attempt.username.getValue(), _attempt.address.getValue(), _attempt.now);
-    }
-  } else if (!_attempt.guestKey) {
-    loginThrottle.succeeded(_attempt.username.getValue());
   }
   // Nothing of what was typed goes on into the links of the page: the password never
   // stands in a URL.

@@ -2,6 +2,9 @@
 #define VISTREL_GSERVLET_H
 
 #include <functional>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 
 #include "db/GUser.h"
 #include "lib/net/MHttpHandler.h"
@@ -92,8 +95,14 @@ class GServlet : public MHttpHandler {
   // once (the guest button, a throttled attempt, every worker busy).
   bool beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse,
                   const MString& _identifier);
+  // Counts a password check as under way, unless the throttle refuses the attempt or a
+  // check for the same account (or too many from the address) is under way already.
+  bool startCheck(const LoginAttempt& _attempt);
+  // The throttle learns the outcome of a check (on the worker that made it, so that it
+  // counts also when the browser has gone), and the check is no longer under way.
+  void endCheck(const LoginAttempt& _attempt, bool _right);
   // The outcome of a login: a new session and its cookie, or the login page with the
-  // message; the throttle learns of it.
+  // message.
   void finishLogin(MHttpRequest& _request, MHttpResponse& _response, const LoginAttempt& _attempt,
                    bool _right);
   // Hands the slow step of an action to a worker: true when the answer completes later;
@@ -121,6 +130,9 @@ class GServlet : public MHttpHandler {
   GActions* actions;
   // Failed logins per account name and per address (see login).
   GLoginThrottle loginThrottle;
+  // Guards the throttle and the checks under way: workers report to them.
+  std::mutex throttleMutex;
+  std::unordered_map<std::string, int> checking;
   // Password checks (memory-hard hashing, tens of milliseconds each) off the server loop.
   MWorkerPool workers;
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/webapp/WebappTestSupport.h"
 #include "views/GSession.h"
@@ -378,6 +380,32 @@ TEST_F(GServletTest, PasswordsAreCheckedOffTheDispatchAndTheRestFollowsThere) {
       false);
   EXPECT_FALSE((bool)guest.response.later);
   EXPECT_NE("<none>", cookieSession(guest));
+}
+
+TEST_F(GServletTest, GuessesSentAllAtOnceAreCheckedOneAtATimePerAccount) {
+  std::vector<std::unique_ptr<Exchange>> guesses;
+  int checked = 0;
+  for (int i = 0; i < 10; ++i) {
+    guesses.emplace_back(new Exchange());
+    get(*guesses.back(),
+        "/?session=5072913846&page=1&action=16&requestId=" + std::to_string(10 + i) +
+            "&username=admin&password=wrong" + std::to_string(i),
+        "", 40000, ("10.0.0." + std::to_string(i + 1)).c_str(), false);
+    if (guesses.back()->response.later) ++checked;
+  }
+  // One check at a time for the account, each counted before the next may start: however
+  // fast the workers are, no more guesses are hashed than the throttle allows in a row.
+  EXPECT_GE(checked, 1);
+  EXPECT_LE(checked, (int)GLoginThrottle::ACCOUNT_FAILURES);
+  for (auto& guess : guesses) {
+    webtest::finishLater(servlet, guess->request, guess->response);
+    EXPECT_EQ("<none>", guess->header("Set-Cookie"));
+  }
+  // After the back-off the account logs in as usual.
+  servlet.now += 60;
+  Exchange right;
+  get(right, "/?session=5072913846&page=1&action=16&requestId=30&username=admin&password=tarbo");
+  EXPECT_NE("<none>", cookieSession(right));
 }
 
 TEST_F(GServletTest, TheBrowsersAddressBehindTheConfiguredProxyOnly) {
