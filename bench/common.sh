@@ -1,5 +1,33 @@
-# Shared by the benchmark scripts (sourced): free loopback ports and the reference nginx.
-# Expects $work (a scratch folder) and sets nginx_port and nginx_pid.
+# Shared by the benchmark scripts (sourced): a scratch folder, a demo root of our own, free
+# loopback ports and the reference nginx.
+
+# Makes the scratch folder $work and ends both servers ($ours_pid, $nginx_pid) and removes
+# it when the script exits.
+bench_scratch() {
+  work="$(mktemp -d)"
+  ours_pid=""
+  nginx_pid=""
+  trap bench_cleanup EXIT
+}
+bench_cleanup() {
+  [ -n "$ours_pid" ] && kill "$ours_pid" 2>/dev/null || true
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+
+# The session identifier of the Set-Cookie in the response headers on standard input.
+session_cookie() {
+  tr -d '\r' | sed -n 's/^[Ss]et-[Cc]ookie: vistrel_session=\([0-9]*\).*/\1/p'
+}
+
+# A demo root at $root ($work/root) served on the free port $ours_port.
+lay_out_root() {
+  root="$work/root"
+  bash scripts/make-root.sh "$root" build/release >/dev/null
+  ours_port="$(free_port)"
+  sed -i "s/^\[server.port\]\[[0-9]*\]/[server.port][$ours_port]/" "$root/config/config.cfg"
+}
 
 free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'

@@ -16,18 +16,8 @@ bash scripts/setup-bench.sh
 cmake -S . -B build/release -G Ninja >/dev/null
 cmake --build build/release --target http_bench >/dev/null
 
-work="$(mktemp -d)"
-ours_pid=""
-nginx_pid=""
-cleanup() {
-  [ -n "$ours_pid" ] && kill "$ours_pid" 2>/dev/null || true
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source bench/common.sh
+bench_scratch
 
 # --- our server ---
 build/release/bench/http_bench 0 >"$work/ours.out" 2>&1 &

@@ -115,7 +115,7 @@ for n in $sizes; do
 
   login() {
     curl -s -D - -o /dev/null "http://127.0.0.1:$port/?page=1&action=16&username=$1&password=$2" |
-      awk -F': ' 'tolower($1)=="set-cookie"{gsub(/\r/,"",$2); sub(/^session=/,"",$2); sub(/;.*/,"",$2); print $2}'
+      session_cookie
   }
   user_session="$(login user3 bench)"
   admin_session="$(login admin tarbo)"

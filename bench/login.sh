@@ -27,24 +27,11 @@ command -v curl >/dev/null || { echo "curl is needed"; exit 1; }
 cmake -S . -B build/release -G Ninja >/dev/null
 cmake --build build/release --target vistrel login_bench >/dev/null
 
-work="$(mktemp -d)"
-ours_pid=""
-nginx_pid=""
-cleanup() {
-  [ -n "$ours_pid" ] && kill "$ours_pid" 2>/dev/null || true
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source bench/common.sh
+bench_scratch
 
 # --- our server, on a root with the flood's accounts ---
-root="$work/root"
-bash scripts/make-root.sh "$root" build/release >/dev/null
-ours_port="$(free_port)"
-sed -i "s/^\[server.port\]\[[0-9]*\]/[server.port][$ours_port]/" "$root/config/config.cfg"
+lay_out_root
 build/release/bench/login_bench fill "$root" 50
 "$root/bin/vistrel" "$root" >"$work/ours.out" 2>&1 &
 ours_pid=$!

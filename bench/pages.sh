@@ -14,24 +14,11 @@ bash scripts/setup-bench.sh
 cmake -S . -B build/release -G Ninja >/dev/null
 cmake --build build/release --target vistrel pages_bench >/dev/null
 
-work="$(mktemp -d)"
-ours_pid=""
-nginx_pid=""
-cleanup() {
-  [ -n "$ours_pid" ] && kill "$ours_pid" 2>/dev/null || true
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source bench/common.sh
+bench_scratch
 
 # --- our server, on a root with the benchmark's data ---
-root="$work/root"
-bash scripts/make-root.sh "$root" build/release >/dev/null
-ours_port="$(free_port)"
-sed -i "s/^\[server.port\]\[[0-9]*\]/[server.port][$ours_port]/" "$root/config/config.cfg"
+lay_out_root
 build/release/bench/pages_bench "$root" 80
 "$root/bin/vistrel" "$root" >"$work/ours.out" 2>&1 &
 ours_pid=$!
@@ -40,7 +27,7 @@ wait_port "$ours_port"
 # The login answers with the session identifier as a cookie.
 session="$(curl -s -D - -o /dev/null \
   "http://127.0.0.1:$ours_port/?page=1&action=16&username=bench&password=bench" |
-  awk -F': ' 'tolower($1)=="set-cookie"{gsub(/\r/,"",$2); print $2}')"
+  session_cookie)"
 [ -n "$session" ] || { echo "the login failed"; cat "$work/ours.out"; exit 1; }
 grid_url="http://127.0.0.1:$ours_port/?session=$session&page=405&Folder.id=1&pagenum=3"
 detail_url="http://127.0.0.1:$ours_port/?session=$session&page=404&Folder.id=1&pagenum=21"

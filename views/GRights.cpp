@@ -30,20 +30,24 @@ bool GRights::mayDownloadImage(const GSession& _session, const GImage& _image) {
   return _session.user.imageDownload && mayViewImage(_session, _image);
 }
 
+namespace {
+
+// The image of the id for a logged-in session; false when there is none to decide on.
+bool lookUp(const GSession& _session, int _imageId, GImage& _image) {
+  return GRights::isLoggedIn(_session) &&
+         GApplication::get().getDatabase().getImage(_imageId, _image) >= 0;
+}
+
+}  // namespace
+
 bool GRights::mayViewImage(const GSession& _session, int _imageId) {
   GImage image;
-  if (!isLoggedIn(_session) || GApplication::get().getDatabase().getImage(_imageId, image) < 0) {
-    return false;
-  }
-  return mayViewImage(_session, image);
+  return lookUp(_session, _imageId, image) && mayViewImage(_session, image);
 }
 
 bool GRights::mayDownloadImage(const GSession& _session, int _imageId) {
   GImage image;
-  if (!isLoggedIn(_session) || GApplication::get().getDatabase().getImage(_imageId, image) < 0) {
-    return false;
-  }
-  return mayDownloadImage(_session, image);
+  return lookUp(_session, _imageId, image) && mayDownloadImage(_session, image);
 }
 
 bool GRights::ownsWaitingFolder(const GSession& _session, const GImage& _image) {

@@ -392,11 +392,22 @@ bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSes
   return false;
 }
 
+namespace {
+
+// The keys of the checks under way: the account name as the throttle keeps it, the address.
+std::string accountCheck(const MString& _username) {
+  return "account:" + std::string(_username.getValue()).substr(0, GLoginThrottle::MAX_NAME);
+}
+std::string addressCheck(const MString& _address) {
+  return "address:" + std::string(_address.getValue());
+}
+
+}  // namespace
+
 bool GServlet::startCheck(const LoginAttempt& _attempt) {
   std::lock_guard<std::mutex> lock(throttleMutex);
-  std::string account = "account:" + std::string(_attempt.username.getValue())
-                                         .substr(0, GLoginThrottle::MAX_NAME);
-  std::string address = "address:" + std::string(_attempt.address.getValue());
+  std::string account = accountCheck(_attempt.username);
+  std::string address = addressCheck(_attempt.address);
   // Guesses sent all at once would otherwise all be checked before the first failure is
   // counted: one check at a time per account, a few per address.
   if (loginThrottle.refusedFor(_attempt.username.getValue(), _attempt.address.getValue(),
@@ -418,9 +429,7 @@ void GServlet::endCheck(const LoginAttempt& _attempt, bool _right) {
   } else {
     loginThrottle.failed(_attempt.username.getValue(), _attempt.address.getValue(), _attempt.now);
   }
-  for (std::string key : {"account:" + std::string(_attempt.username.getValue())
-                                           .substr(0, GLoginThrottle::MAX_NAME),
-                          "address:" + std::string(_attempt.address.getValue())}) {
+  for (const std::string& key : {accountCheck(_attempt.username), addressCheck(_attempt.address)}) {
     if (--checking[key] <= 0) checking.erase(key);
   }
 }
