@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <string>
 
 #include "lib/core/MException.h"
 #include "lib/platform/MClock.h"
@@ -184,8 +185,11 @@ MString* GServer::getMimeType(const char* _extension) {
 }
 
 MString GServer::imageUrl(GSession& _session, int _page, int _image_id) {
-  return MString::format("/?session=%s&page=%d&Image.id=%d",
-                         GHtml::urlEncode(_session.id.getValue()).getValue(), _page, _image_id);
+  // A tile's picture on every grid: made without a format string.
+  std::string url = "/?session=";
+  GHtml::appendUrlEncoded(url, _session.id.getValue());
+  url += "&page=" + std::to_string(_page) + "&Image.id=" + std::to_string(_image_id);
+  return MString(url.data(), (int)url.size());
 }
 
 MString GServer::getImageWindowUrl(GSession& _session, int _image_id) {

@@ -13,7 +13,7 @@ void appendValue(GSession& _session, const std::string& _name, const GUrlPattern
                  std::string& _out) {
   int number;
   if (_name == "session") {
-    _out += GHtml::urlEncode(_session.id.getValue()).getValue();
+    GHtml::appendUrlEncoded(_out, _session.id.getValue());
     return;
   } else if (_name == "request") {
     number = GApplication::get().nextRequestId();
@@ -39,6 +39,7 @@ void appendValue(GSession& _session, const std::string& _name, const GUrlPattern
 
 std::string fillIn(GSession& _session, const char* _pattern, const GUrlPattern::Values& _values) {
   std::string out;
+  out.reserve(strlen(_pattern) + 64);
   for (const char* p = _pattern; *p != 0; ++p) {
     if (*p != '{') {
       out += *p;

@@ -102,7 +102,11 @@ void GView::pageCell(MTextStream& _out, const std::string& _url, size_t _mark, i
   } else {
     _out << _url.substr(0, _mark).c_str() << _page << _url.c_str() + _mark + 3;
   }
-  _out << _text;
+  if (_text != nullptr) {
+    _out << _text;
+  } else {
+    _out << "')\">" << _page << "</TD>";
+  }
 }
 
 void GView::pageNumbers(GSession& _session, MTextStream& _out, int _count, int _pagenum,
@@ -153,8 +157,7 @@ void GView::pageNumbers(GSession& _session, MTextStream& _out, int _count, int _
     } else if (n == _pagenum) {
       _out << "<TD class=\"pageNumSelected\">" << n << "</TD>";
     } else {
-      MString text = MString::format("')\">%d</TD>", n);
-      cell(n, text.getValue());
+      cell(n, nullptr);
     }
   }
   _out << "<TR></TABLE>\n";

@@ -67,7 +67,7 @@ class GView {
 
  private:
   // A cell of the paging bar that leads to page _page, by the link _url whose page number
-  // stands at _mark (see pageNumbers); _text closes it.
+  // stands at _mark (see pageNumbers); _text closes it, or the page number when null.
   void pageCell(MTextStream& _out, const std::string& _url, size_t _mark, int _page,
                 const char* _text);
 };
