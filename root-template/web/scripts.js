@@ -573,8 +573,9 @@ var VistrelPhone = (function () {
     for (var j = 0; j < rows.length; j++) {
       var fixed = /^\s*\d+\s*$/.test(rows[j]);
       var given = parseInt(rows[j], 10);
-      var needed = fixed && frames[j] && frames[j].tagName === "FRAME" ? contentHeight(frames[j]) : 0;
-      if (needed > given && String(frames[j].getAttribute("scrolling")).toLowerCase() !== "no") {
+      var frame = fixed && frames[j] && frames[j].tagName === "FRAME" ? frames[j] : null;
+      var needed = frame ? contentHeight(frame) : 0;
+      if (needed > given && String(frame.getAttribute("scrolling")).toLowerCase() !== "no") {
         needed = given;
       }
       out.push(!fixed ? "*" : String(needed > 0 ? needed : given));
