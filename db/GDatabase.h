@@ -24,10 +24,10 @@ class MList;
 // Common rules: no file header; record i starts at byte i * record size; integers are
 // little-endian (int/uint 32 bits, short 16 bits); a flag is one byte 0 or 1; a text field
 // of n bytes holds a zero-terminated string padded with zero bytes, cut to the stated
-// number of characters; padding is zero. Users, images and folders: the record number is
-// the id and a negative id marks a free record; a deletion frees the record and the next
-// addition takes the first free one. The byte layout is the users' data: existing files
-// must keep opening unchanged.
+// number of bytes after the last whole UTF-8 letter that fits; padding is zero. Users,
+// images and folders: the record number is the id and a negative id marks a free record; a
+// deletion frees the record and the next addition takes the first free one. The byte
+// layout is the users' data: existing files must keep opening unchanged.
 //
 // user.db, 208 bytes per record:
 //   off size  field          type

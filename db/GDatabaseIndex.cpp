@@ -9,6 +9,7 @@
 #include "db/GRecordBytes.h"
 #include "db/GRecordFile.h"
 #include "db/GUserRecord.h"
+#include "lib/core/MUtf8.h"
 
 namespace {
 
@@ -196,10 +197,9 @@ void GDatabaseIndex::addKeywords(int _index, const uchar* _record) {
   keywordsAt[(size_t)_index] = (uint32_t)keywordStore.size();
   textStarts.push_back((uint32_t)keywordStore.size());
   textOwners.push_back(_index);
-  for (size_t i = 0; i < length; ++i) {
-    char ch = field[i];
-    keywordStore.push_back(ch >= 'A' && ch <= 'Z' ? (char)(ch + 32) : ch);
-  }
+  size_t start = keywordStore.size();
+  keywordStore.resize(start + length);
+  keywordStore.resize(start + MUtf8::fold(field, length, keywordStore.data() + start));
   keywordStore.push_back(0);
 }
 
@@ -231,7 +231,7 @@ void GDatabaseIndex::matchKeywords(uchar _status, const GKeywordMatcher& _matche
   if (_matcher.matchesNothing()) return;
   const uchar* store = (const uchar*)keywordStore.data();
   size_t size = keywordStore.size();
-  // The text is lowered already, which the matcher's lowering leaves as it is. The matcher
+  // The text is folded already, which the matcher's folding leaves as it is. The matcher
   // ends the text at its terminator; what follows it in the store (the next texts) may be
   // read in whole blocks but is never matched, as behind the terminator of a field.
   auto matches = [&](uint32_t _at) {

@@ -26,8 +26,8 @@ class GRecordFile;
 //   images by status the records in use of a status, in record order
 //   links by folder  the links of a folder (folder >= 0), in record order
 //   links by image   the links of an image (image >= 0), in record order
-//   keywords         the keywords field of every image record in use, lowered (A-Z) and
-//                    zero-terminated, packed one after the other
+//   keywords         the keywords field of every image record in use, case folded
+//                    (MUtf8::fold) and zero-terminated, packed one after the other
 class GDatabaseIndex : public GRecordObserver {
  public:
   GDatabaseIndex(GRecordFile& _users, GRecordFile& _images, GRecordFile& _folders,

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "lib/core/MUtf8.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -17,12 +19,10 @@ const int kBufferSize = kMaxText + 1 + 16;
 GKeywordMatcher::GKeywordMatcher(const std::vector<std::string>& _words)
     : words(_words), impossible(false) {
   for (const std::string& word : words) {
-    // A short word fails every comparison. A capital letter can never occur in the lowered
+    // A short word fails every comparison. A capital letter can never occur in the folded
     // field, and a word longer than any field cannot fit in one.
     if (word.size() < 2 || word.size() > (size_t)kMaxText) impossible = true;
-    for (char ch : word) {
-      if (ch >= 'A' && ch <= 'Z') impossible = true;
-    }
+    if (!impossible && MUtf8::fold(word) != word) impossible = true;
   }
 }
 
@@ -36,6 +36,8 @@ bool GKeywordMatcher::matches(const uchar* _field, int _maxChars) const {
   // Lower 16 bytes at a time, finding the end of the text on the way: bytes 'A'..'Z' (signed
   // compare, so bytes from 0x80 on never qualify) get the 0x20 bit. Blocks that lie inside
   // the field are loaded from it directly; the last part goes through a zero-padded copy.
+  // From the first block holding a byte beyond ASCII on, the rest is folded letter by letter
+  // (such a block starts a letter: the blocks before it hold ASCII only).
   const __m128i beforeA = _mm_set1_epi8('A' - 1);
   const __m128i afterZ = _mm_set1_epi8('Z' + 1);
   const __m128i caseBit = _mm_set1_epi8(0x20);
@@ -49,6 +51,13 @@ bool GKeywordMatcher::matches(const uchar* _field, int _maxChars) const {
       alignas(16) uchar tail[16] = {0};
       memcpy(tail, _field + at, (size_t)(_maxChars - at));
       v = _mm_load_si128((const __m128i*)tail);
+    }
+    if (_mm_movemask_epi8(v) != 0) {
+      int rest = (int)strnlen((const char*)_field + at, (size_t)(_maxChars - at));
+      length = at + (int)MUtf8::fold((const char*)_field + at, (size_t)rest,
+                                     (char*)lowered + at);
+      memset(lowered + length, 0, 16);  // up to the padding below, nothing left undefined
+      break;
     }
     __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(v, beforeA), _mm_cmplt_epi8(v, afterZ));
     _mm_store_si128((__m128i*)(lowered + at), _mm_or_si128(v, _mm_and_si128(upper, caseBit)));
@@ -90,10 +99,7 @@ bool GKeywordMatcher::matches(const uchar* _field, int _maxChars) const {
   return true;
 #else
   int length = (int)strnlen((const char*)_field, (size_t)_maxChars);
-  for (int i = 0; i < length; ++i) {
-    uchar ch = _field[i];
-    lowered[i] = (uchar)((unsigned)(ch - 'A') < 26u ? ch + 32 : ch);
-  }
+  length = (int)MUtf8::fold((const char*)_field, (size_t)length, (char*)lowered);
   for (const std::string& word : words) {
     if (memmem(lowered, (size_t)length, word.data(), word.size()) == nullptr) return false;
   }

@@ -6,9 +6,10 @@
 
 #include "lib/core/MTypes.h"
 
-// Decides whether an image's keywords field holds every search word. The field is lowered
-// (ASCII A-Z only, every other byte as it is) and each word must occur in it as a substring;
-// a word shorter than two characters matches nothing. No words match every field.
+// Decides whether an image's keywords field holds every search word. The field's case is
+// folded (MUtf8::fold: letters of the Latin, Greek, Cyrillic and Armenian alphabets, every
+// other byte as it is) and each word must occur in it as a substring; a word shorter than two
+// bytes, or one that folding would change, matches nothing. No words match every field.
 class GKeywordMatcher {
  public:
   explicit GKeywordMatcher(const std::vector<std::string>& _words);

@@ -5,6 +5,7 @@
 
 #include "lib/core/MString.h"
 #include "lib/core/MTypes.h"
+#include "lib/core/MUtf8.h"
 
 // Field access inside a database record: little-endian integers assembled byte by byte (so
 // the files read the same on any host) and fixed text fields.
@@ -47,11 +48,12 @@ class GRecordBytes {
     const char* p = (const char*)_record + _offset;
     return MString(p, (int)strnlen(p, (size_t)_maxChars));
   }
-  // The field must be zero already (records are built from zero bytes); longer texts are cut.
+  // The field must be zero already (records are built from zero bytes); longer texts are cut
+  // after the last whole UTF-8 letter that fits.
   static void putText(uchar* _record, int _offset, int _maxChars, const MString& _text) {
-    int length = _text.getLength();
-    if (length > _maxChars) length = _maxChars;
-    memcpy(_record + _offset, _text.getValue(), (size_t)length);
+    size_t length =
+        MUtf8::cutLength(_text.getValue(), (size_t)_text.getLength(), (size_t)_maxChars);
+    memcpy(_record + _offset, _text.getValue(), length);
   }
 };
 

@@ -89,7 +89,8 @@ void GFolderAdminView::frame_folder(GSession& _session, MTextStream& _out, MList
 void GFolderAdminView::frame_folder_list(GSession& _session, MTextStream& _out, MList& _params,
                                          MString& _contentType) try {
   if (!hasRight(_session)) return;
-  _out << "<HTML>\n" << "<FRAMESET rows=\"125,90%,225\" name=\"frame_folder_list\" border=\"0\">\n";
+  headStart(_out);
+  _out << "</HEAD>\n" << "<FRAMESET rows=\"125,90%,225\" name=\"frame_folder_list\" border=\"0\">\n";
   MList param;
   copyForLinks(_params, param);
   param.setObject("page", 903);

@@ -51,7 +51,8 @@ void GImageAcceptView::frame_imageAccept(GSession& _session, MTextStream& _out, 
   MObject* remembered = _session.viewState.getObject("ImageAccept.tab");
   int tab = remembered != nullptr ? validTab(toInt(remembered)) : IMAGES_TAB;
   _session.viewState.setObject("ImageAccept.tab", tab);
-  _out << "<HTML>\n" << "<FRAMESET rows=\"100,90%\" name=\"" << ACCEPT_MODULE
+  headStart(_out);
+  _out << "</HEAD>\n" << "<FRAMESET rows=\"100,90%\" name=\"" << ACCEPT_MODULE
        << "\" border=\"0\">\n";
   _out << "<FRAME name=\"menu\" src=\"" << pageUrl(_session, 1001).getValue()
        << "\" noresize scrolling=\"no\"></frame>\n";

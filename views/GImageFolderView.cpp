@@ -77,7 +77,8 @@ void GImageFolderView::frame_imageFolder(GSession& _session, MTextStream& _out, 
   _session.viewState.setObject("Folder.id", folderId);
   int shown = allowedTab(_session, tab, readable && folder.imageFolder);
 
-  _out << "<HTML>";
+  headStart(_out);
+  _out << "</HEAD>\n";
   if (_session.user.type != 0 || !_session.user.imageUpload) {
     _out << "<FRAMESET rows=\"95,90%\" name=\"";
   } else {

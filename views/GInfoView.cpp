@@ -29,9 +29,9 @@ void GInfoView::frame_introduction(GSession& _session, MTextStream& _out, MList&
 
 void GInfoView::page_imageWindow(GSession& _session, MTextStream& _out, MList& _params,
                                  MString& _contentType) try {
-  _out << "<HTML>\n" << "<HEAD>\n" << "<TITLE>"
-       << GApplication::get().getServerTitle().getValue() << "</TITLE>\n" << "</HEAD>\n"
-       << "<BODY style=\"margin=0\">\n";
+  headStart(_out);
+  _out << "<TITLE>" << GApplication::get().getServerTitle().getValue() << "</TITLE>\n"
+       << "</HEAD>\n" << "<BODY style=\"margin=0\">\n";
   if (_params.getObject("Image.id") != nullptr &&
       GRights::mayDownloadImage(_session, paramInt(_params, "Image.id"))) {
     MString url = MString::format("/?session=%s&page=%d&Image.id=%d",

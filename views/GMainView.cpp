@@ -72,8 +72,8 @@ int GMainView::currentModule(GSession& _session, MList& _params) {
 void GMainView::frame_main(GSession& _session, MTextStream& _out, MList& _params,
                            MString& _contentType) try {
   GApplication& application = GApplication::get();
-  _out << "<HTML>\n" << "<HEAD>\n" << "<TITLE>" << application.getServerTitle().getValue()
-       << "</TITLE>\n" << "</HEAD>\n";
+  // With the script: the top document fits the frames to a phone's screen.
+  standardHead(_session, _out);
   _out << "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\">\n";
   MList param(_params);
   forgetAction(param);
@@ -94,8 +94,8 @@ void GMainView::frame_submain(GSession& _session, MTextStream& _out, MList& _par
   MList param(_params);
   forgetAction(param);
   param.setObject("requestId", application.nextRequestId());
-  _out << "<HTML>\n" << "<HEAD>\n" << "<TITLE>" << application.getServerTitle().getValue()
-       << "</TITLE>\n" << "</HEAD>\n";
+  headStart(_out);
+  _out << "<TITLE>" << application.getServerTitle().getValue() << "</TITLE>\n" << "</HEAD>\n";
   _out << "<FRAMESET rows=\"80,29,70%,29\" name=\"main_frame\" border=\"0\">\n";
   param.setObject("page", 2);
   _out << "<FRAME name=\"title\" src=\"" << getUrl(_session, param).getValue()
@@ -174,7 +174,8 @@ void GMainView::frame_main_area(GSession& _session, MTextStream& _out, MList& _p
   GApplication& application = GApplication::get();
   int current = currentModule(_session, _params);
   _session.viewState.setObject("tab_main", current);
-  _out << "<HTML>\n" << "<FRAMESET cols=\"25%,75%\" border=\"0\">\n";
+  headStart(_out);
+  _out << "</HEAD>\n" << "<FRAMESET cols=\"25%,75%\" border=\"0\">\n";
   MList param(_params);
   forgetAction(param);
   param.setObject("requestId", application.nextRequestId());

@@ -41,7 +41,8 @@ bool GSearchView::process_request(GSession& _session, MTextStream& _out, MList& 
 void GSearchView::frame_search(GSession& _session, MTextStream& _out, MList& _params,
                                MString& _contentType) try {
   _session.viewState.setObject("tab_main", SEARCH_MODULE);
-  _out << "<HTML>\n" << "<FRAMESET rows=\"140,80%\" name=\"" << SEARCH_MODULE
+  headStart(_out);
+  _out << "</HEAD>\n" << "<FRAMESET rows=\"140,80%\" name=\"" << SEARCH_MODULE
        << "\" border=\"0\">\n";
   _out << "<FRAME name=\"menu\" src=\"" << pageUrl(_session, 701).getValue()
        << "\" noresize scrolling=\"no\"></FRAME>\n";

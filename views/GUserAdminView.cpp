@@ -57,7 +57,8 @@ void GUserAdminView::frame_userAdmin(GSession& _session, MTextStream& _out, MLis
 void GUserAdminView::frame_list(GSession& _session, MTextStream& _out, MList& _params,
                                 MString& _contentType) try {
   if (!isAdministrator(_session)) return;
-  _out << "<HTML>\n" << "<FRAMESET rows=\"85,90%,280\" name=\"frame_list\" border=\"0\">\n";
+  headStart(_out);
+  _out << "</HEAD>\n" << "<FRAMESET rows=\"85,90%,280\" name=\"frame_list\" border=\"0\">\n";
   MList param(_params);
   forgetAction(param);
   param.setObject("requestId", GApplication::get().nextRequestId());

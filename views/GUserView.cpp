@@ -54,7 +54,8 @@ void GUserView::frame_user(GSession& _session, MTextStream& _out, MList& _params
   MObject* remembered = _session.viewState.getObject("UserView.tab");
   int tab = remembered != nullptr ? validTab(toInt(remembered)) : ACCOUNT_TAB;
   _session.viewState.setObject("UserView.tab", tab);
-  _out << "<HTML>\n" << "<FRAMESET rows=\"105,90%\" name=\"" << 100 << "\" border=\"0\">\n";
+  headStart(_out);
+  _out << "</HEAD>\n" << "<FRAMESET rows=\"105,90%\" name=\"" << 100 << "\" border=\"0\">\n";
   _out << "<FRAME name=\"menu\" src=\""
        << MString::format("/?session=%s&page=%d&requestId=%d", GView::sessionInUrl(_session).getValue(), 106,
                           application.nextRequestId()).getValue()

@@ -197,8 +197,13 @@ void GView::forgetAction(MList& _params) {
   if (_params.getObject("action") != nullptr) _params.deleteObject("action");
 }
 
+void GView::headStart(MTextStream& _out) {
+  _out << "<HTML>\n" << "<HEAD>\n"
+       << "<META name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+}
+
 void GView::standardHead(GSession& _session, MTextStream& _out) {
-  _out << "<HTML>\n" << "<HEAD>\n";
+  headStart(_out);
   javaScript(_session, _out);
   _out << "</HEAD>\n";
 }

@@ -23,6 +23,9 @@ class GView {
   GView();
   virtual ~GView();
 
+  // "<HTML>", "<HEAD>" and what every page declares first: that it is laid out for the
+  // width of the device (a phone would otherwise shrink a desktop-wide page).
+  static void headStart(MTextStream& _out);
   // The elements of a page head: the title, the style sheet and the script file.
   void javaScript(GSession& _session, MTextStream& _out);
   // "<HTML>", and the page head with javaScript: the start of every document with a head.

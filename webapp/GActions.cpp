@@ -3,6 +3,7 @@
 #include "db/GDatabase.h"
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
+#include "lib/core/MUtf8.h"
 #include "lib/net/MHttpRequest.h"
 #include "views/GApplication.h"
 #include "views/GRights.h"
@@ -120,10 +121,8 @@ void GActions::search(GSession& _session, MList& _params) try {
     words.replaceChar('+', ' ');
     _params.setObject(name, words.getValue());
     _session.viewState.setObject("Search.words", words.getValue());
-    for (char* p = words.getValue(); *p != 0; ++p) {
-      if (*p >= 'A' && *p <= 'Z') *p = (char)(*p - 'A' + 'a');
-    }
-    MList list(words.getValue(), ' ');
+    // Case folded as the index folds the keywords.
+    MList list(MUtf8::fold(std::string(words.getValue())).c_str(), ' ');
     if (list.getLength() > 0) {
       GApplication::get().getDatabase().getImagesByKeywords(list, _session.searchResults);
     }

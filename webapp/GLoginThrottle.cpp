@@ -1,10 +1,12 @@
 #include "webapp/GLoginThrottle.h"
 
+#include "lib/core/MUtf8.h"
+
 GLoginThrottle::GLoginThrottle(int _maxEntries) : maxEntries(_maxEntries < 1 ? 1 : _maxEntries) {}
 
 std::string GLoginThrottle::accountKey(const char* _account) {
   std::string key = _account != nullptr ? _account : "";
-  if (key.size() > (size_t)MAX_NAME) key.resize(MAX_NAME);
+  key.resize(MUtf8::cutLength(key.data(), key.size(), MAX_NAME));
   return key;
 }
 

@@ -38,6 +38,9 @@ class GLoginThrottle {
   void failed(const char* _account, const char* _address, Int64 _now);
   void succeeded(const char* _account);
 
+  // An account name as the throttle keeps it: cut as the user file cuts it.
+  static std::string accountKey(const char* _account);
+
   int getAccountEntries() const { return (int)accounts.size(); }
   int getAddressEntries() const { return (int)addresses.size(); }
 
@@ -57,7 +60,6 @@ class GLoginThrottle {
     Int64 lastSeen = 0;
   };
 
-  static std::string accountKey(const char* _account);
   static Int64 backoff(int _step);
   template <class Entry>
   void makeRoom(std::unordered_map<std::string, Entry>& _table, Int64 _now);

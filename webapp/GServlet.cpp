@@ -398,7 +398,7 @@ namespace {
 
 // The keys of the checks under way: the account name as the throttle keeps it, the address.
 std::string accountCheck(const MString& _username) {
-  return "account:" + std::string(_username.getValue()).substr(0, GLoginThrottle::MAX_NAME);
+  return "account:" + GLoginThrottle::accountKey(_username.getValue());
 }
 std::string addressCheck(const MString& _address) {
   return "address:" + std::string(_address.getValue());

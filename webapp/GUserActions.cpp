@@ -7,6 +7,7 @@
 #include "db/GUserRecord.h"
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
+#include "lib/core/MUtf8.h"
 #include "views/GApplication.h"
 #include "views/GSession.h"
 #include "views/GUserFormMessage.h"
@@ -64,7 +65,9 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
   // The name is judged as the user file will keep it, so that two names that differ only
   // after the stored length cannot both be taken.
   MString username = GView::paramText(_params, "User.username");
-  if (username.getLength() > maxUsername) username = MString(username.getValue(), maxUsername);
+  username = MString(username.getValue(),
+                     (int)MUtf8::cutLength(username.getValue(), (size_t)username.getLength(),
+                                           (size_t)maxUsername));
   GUser other;
   if (username.getLength() == 0 ||
       (database.getUserByUsername(username.getValue(), other) >= 0 && other.id != userId)) {

@@ -457,3 +457,239 @@ function search(cell, target, url) {
     ["words", "Search.words"]
   ]);
 }
+
+/* ---------- Phones ---------- */
+
+/*
+ * Below WIDTH CSS pixels of the browser window the frames are laid out for a phone. Each
+ * frame is a document of its own whose media queries would see the frame's width, not the
+ * screen's (the menu frame of a desktop is narrower than a phone), so the top document
+ * decides: it marks every document of the frame tree with the class "phone" on its root
+ * element, which the style sheet's phone rules hang on, and it changes the rows and columns
+ * of the frame sets: the title bar goes, the top bar and the status bar get the height of a
+ * finger, and the main menu becomes a bar at the top of the area, opened by tapping it.
+ * The frame sets of a module get rows that fit their upper frames' contents.
+ * Every document asks the top document to fit the frames again once it has loaded, since a
+ * frame set the server sends again comes with its desktop rows and columns.
+ */
+var VistrelPhone = (function () {
+  "use strict";
+
+  var WIDTH = 700;
+  var BAR = 44;
+  var menuOpen = false;
+
+  function topWindow() {
+    try {
+      return window.top && window.top.VistrelPhone ? window.top : null;
+    } catch (e) {
+      return null; /* a top document of another origin */
+    }
+  }
+
+  function isPhone() {
+    return window.innerWidth > 0 && window.innerWidth < WIDTH;
+  }
+
+  function mark(doc, phone) {
+    var root = doc && doc.documentElement;
+    if (!root) {
+      return;
+    }
+    if (phone) {
+      VistrelScript.addClass(root, "phone");
+    } else {
+      VistrelScript.removeClass(root, "phone");
+    }
+    if (phone && menuOpen) {
+      VistrelScript.addClass(root, "menuOpen");
+    } else {
+      VistrelScript.removeClass(root, "menuOpen");
+    }
+  }
+
+  /* The frame set's own rows and columns, kept on its first change. */
+  function desktop(set) {
+    if (!set.vistrelDesktop) {
+      set.vistrelDesktop = { rows: set.getAttribute("rows"), cols: set.getAttribute("cols") };
+    }
+    return set.vistrelDesktop;
+  }
+
+  function setLayout(set, rows, cols) {
+    if (rows === null) {
+      set.removeAttribute("rows");
+    } else if (set.getAttribute("rows") !== rows) {
+      set.setAttribute("rows", rows);
+    }
+    if (cols === null) {
+      set.removeAttribute("cols");
+    } else if (set.getAttribute("cols") !== cols) {
+      set.setAttribute("cols", cols);
+    }
+  }
+
+  function frameNamed(set, name) {
+    for (var i = 0; i < set.children.length; i++) {
+      var f = set.children[i];
+      if (f.tagName === "FRAME" && f.getAttribute("name") === name) {
+        return f;
+      }
+    }
+    return null;
+  }
+
+  /* The height a frame's document needs to show all of its content. */
+  function contentHeight(frame) {
+    var doc = frame.contentDocument;
+    if (!doc || !doc.body || doc.readyState === "loading") {
+      return 0;
+    }
+    var bottom = 0;
+    var children = doc.body.children;
+    for (var i = 0; i < children.length; i++) {
+      var r = children[i].getBoundingClientRect();
+      if (r.height > 0 && r.bottom > bottom) {
+        bottom = r.bottom;
+      }
+    }
+    var view = doc.defaultView;
+    var style = view.getComputedStyle(doc.body);
+    return Math.ceil(bottom + (view.pageYOffset || 0) + (parseFloat(style.marginBottom) || 0));
+  }
+
+  /* A module's frame set: a row given in pixels fits its frame's content when the frame
+     cannot scroll (titles and tabs), and otherwise keeps its height or less; the other rows
+     share the rest. */
+  function fitModule(set) {
+    var rows = String(desktop(set).rows || "").split(",");
+    var frames = [];
+    for (var i = 0; i < set.children.length; i++) {
+      if (set.children[i].tagName === "FRAME" || set.children[i].tagName === "FRAMESET") {
+        frames.push(set.children[i]);
+      }
+    }
+    var out = [];
+    for (var j = 0; j < rows.length; j++) {
+      var fixed = /^\s*\d+\s*$/.test(rows[j]);
+      var given = parseInt(rows[j], 10);
+      var frame = fixed && frames[j] && frames[j].tagName === "FRAME" ? frames[j] : null;
+      var needed = frame ? contentHeight(frame) : 0;
+      if (needed > given && String(frame.getAttribute("scrolling")).toLowerCase() !== "no") {
+        needed = given;
+      }
+      out.push(!fixed ? "*" : String(needed > 0 ? needed : given));
+    }
+    setLayout(set, out.join(","), desktop(set).cols);
+  }
+
+  function layout(set, phone, inModule) {
+    var own = desktop(set);
+    if (!phone) {
+      setLayout(set, own.rows, own.cols);
+      return;
+    }
+    if (frameNamed(set, "statusbar") && frameNamed(set, "menu")) {
+      /* The shell: no title bar; top bar and status bar a finger high. */
+      setLayout(set, "0," + BAR + ",*," + BAR, own.cols);
+    } else if (frameNamed(set, "left") && frameNamed(set, "right")) {
+      /* The area: the main menu as a bar above the module, or over all of it when open. */
+      setLayout(set, menuOpen ? "*,0" : BAR + ",*", "*");
+    } else if (inModule && own.rows) {
+      fitModule(set);
+    }
+  }
+
+  function walk(win, phone, inModule) {
+    var doc;
+    try {
+      doc = win.document;
+    } catch (e) {
+      return;
+    }
+    if (!doc) {
+      return;
+    }
+    mark(doc, phone);
+    var sets = doc.getElementsByTagName("frameset");
+    for (var i = 0; i < sets.length; i++) {
+      layout(sets[i], phone, inModule);
+    }
+    for (var j = 0; j < win.frames.length; j++) {
+      var child = win.frames[j];
+      var name = "";
+      try {
+        name = child.name;
+      } catch (e) {
+        continue;
+      }
+      walk(child, phone, inModule || name === "right");
+    }
+  }
+
+  /* Lays out the whole frame tree for the width of the top window. */
+  function fit() {
+    var t = topWindow();
+    if (t && t !== window) {
+      t.VistrelPhone.fit();
+      return;
+    }
+    walk(window, isPhone(), false);
+  }
+
+  function openMenu(open) {
+    var t = topWindow();
+    if (t && t !== window) {
+      t.VistrelPhone.openMenu(open);
+      return;
+    }
+    menuOpen = !!open;
+    fit();
+  }
+
+  function phoneNow() {
+    var t = topWindow();
+    return t ? t.VistrelPhone.isPhone() : isPhone();
+  }
+
+  /* Tapping the selected entry of the main menu opens and closes the menu; choosing another
+     entry loads a new menu page, which closes it. */
+  function onMenuClick(event) {
+    var node = event.target;
+    while (node && node.tagName !== "TR") {
+      node = node.parentNode;
+    }
+    if (!node || !phoneNow() || !/\bmenuSelected\b/.test(node.className)) {
+      return;
+    }
+    var t = topWindow();
+    openMenu(!(t && t.VistrelPhone.isMenuOpen()));
+  }
+
+  function onLoaded() {
+    var body = document.body;
+    if (body && /\bmenu\b/.test(body.className) && document.querySelector("table.menu")) {
+      openMenu(false);
+      document.addEventListener("click", onMenuClick, false);
+    } else {
+      fit();
+    }
+  }
+
+  if (typeof document !== "undefined" && document.addEventListener && window.addEventListener) {
+    /* Marked at once, so that a phone never shows the desktop style first. */
+    mark(document, phoneNow());
+    document.addEventListener("DOMContentLoaded", onLoaded, false);
+    window.addEventListener("load", fit, false);
+    if (window === window.top) {
+      window.addEventListener("resize", fit, false);
+    }
+  }
+
+  return {
+    fit: fit,
+    isPhone: isPhone,
+    openMenu: openMenu,
+    isMenuOpen: function () { return menuOpen; }
+  };
+})();

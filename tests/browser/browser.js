@@ -42,6 +42,9 @@ async function launch(options = {}) {
       headless: true,
       args: ARGS,
       viewport: options.viewport || { width: 1280, height: 800 },
+      // A phone: the page's viewport declaration counts, and taps are touches.
+      isMobile: !!options.mobile,
+      hasTouch: !!options.mobile,
       locale: options.locale || "en-GB",
       acceptDownloads: false,
       // The deployment test's proxy has a certificate of its own making.

@@ -302,6 +302,8 @@ class Walk {
       return m && (entry.selected ? Math.floor(Number(m[1]) / 100) * 100 : Number(m[1])) === module.id;
     };
     if (!entry.selected) {
+      // On a phone the menu is a bar showing the module: tapped, it opens.
+      if (!(await row.isVisible())) await this.openMenuBar(shell);
       await row.hover();
       await until(`the hover mark on ${text}`, async () =>
         (await row.getAttribute("class")).split(/\s+/).includes("hover"));
@@ -320,6 +322,15 @@ class Walk {
     });
     if (module.id === 600) await this.checkIntroduction(now);
     return true;
+  }
+
+  // Opens the main menu that a phone shows as a bar: a tap on the selected entry.
+  async openMenuBar(shell) {
+    await shell.left.locator("tr.menuSelected").click();
+    await until("the open main menu", async () => {
+      const s = this.shell();
+      return s && (await s.left.locator("tr.menu").first().isVisible());
+    });
   }
 
   // Clicks a cell of the shell and waits until the shell or the login page is rebuilt.

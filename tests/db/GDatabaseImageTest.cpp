@@ -169,6 +169,8 @@ TEST_F(GDatabaseImages, KeywordSearch) {
   withName.description = "red car";
   db.addImage(withName);                    // 7: only the keywords are searched
   db.deleteImage(5);
+  addImage(1, 1, "Bodensee, Überlingen");   // 5 again
+  addImage(1, 1, "ΘΕΣΣΑΛΟΝΊΚΗ; Санкт-Петербург; Łódź");  // 8
 
   struct Case {
     std::vector<const char*> words;
@@ -179,7 +181,7 @@ TEST_F(GDatabaseImages, KeywordSearch) {
       {{"red"}, {0, 1, 6}},
       {{"red", "c"}, {}},                // one word too short
       {{"red", ""}, {}},                 // an empty word between two spaces
-      {{}, {0, 1, 4, 6, 7}},             // no words: every accepted image
+      {{}, {0, 1, 4, 5, 6, 7, 8}},       // no words: every accepted image
       {{"cat"}, {4}},                    // inside a longer keyword
       {{"Red"}, {}},                     // words are compared as given
       {{"ed s"}, {0}},                   // a substring across a blank
@@ -187,6 +189,10 @@ TEST_F(GDatabaseImages, KeywordSearch) {
       {{"\xE4hre"}, {}},
       {{"bicycle", "car"}, {}},
       {{"1965", "sports", "red", "car"}, {0}},
+      {{"überlingen"}, {5}},             // letters beyond ASCII are folded too
+      {{"Überlingen"}, {}},              // ...in the keywords; the words come folded
+      {{"θεσσαλονίκη", "петербург"}, {8}},
+      {{"łódź", "санкт"}, {8}},
   };
   for (const Case& c : cases) {
     MList words;

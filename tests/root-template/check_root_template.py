@@ -318,6 +318,7 @@ class WebFilesTest(unittest.TestCase):
                 text = read_text(os.path.join(WEB, code, "introduction.html"))
                 self.assertRegex(text, r"(?is)^\s*<html>.*<body[^>]*>.*</body>\s*</html>\s*$")
                 self.assertIn('href="/style.css"', text)
+                self.assertIn('<META name="viewport" content="width=device-width, initial-scale=1">', text)
 
 
 class MakeRootTest(unittest.TestCase):

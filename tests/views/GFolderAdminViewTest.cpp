@@ -147,7 +147,7 @@ TEST_F(GFolderAdminViewTest, FrameSetCarriesTheRequestsOwnParameters) {
     return "/?session=123456789&page=" + std::to_string(_page) + "&Folder.parent=1&Folder.id=3";
   };
   const std::string expected =
-      "<HTML>\n<FRAMESET rows=\"125,90%,225\" name=\"frame_folder_list\" border=\"0\">\n"
+      viewtest::frameSetHead + "<FRAMESET rows=\"125,90%,225\" name=\"frame_folder_list\" border=\"0\">\n"
       "<FRAME name=\"title\" src=\"" + frame(903) +
       "\" noresize scrolling=\"no\" marginheight=\"0\" marginwidth=\"10\"></frame>\n"
       "<FRAME name=\"list\" src=\"" + frame(902) +

@@ -120,7 +120,7 @@ TEST_F(GImageAcceptViewTest, ClaimsOnlyItsOwnPageIds) {
 TEST_F(GImageAcceptViewTest, FrameSetShowsTheRememberedTab) {
   logIn(0);
   auto expected = [](int _tab) {
-    return "<HTML>\n<FRAMESET rows=\"100,90%\" name=\"1000\" border=\"0\">\n"
+    return viewtest::frameSetHead + "<FRAMESET rows=\"100,90%\" name=\"1000\" border=\"0\">\n"
            "<FRAME name=\"menu\" src=\"/?session=123456789&page=1001&requestId=1\" noresize "
            "scrolling=\"no\"></frame>\n"
            "<FRAME name=\"area\" src=\"/?session=123456789&page=" + std::to_string(_tab) +

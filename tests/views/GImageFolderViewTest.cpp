@@ -36,7 +36,7 @@ TEST_F(GImageFolderViewTest, FirstVisitShowsTheRoot) {
   addFolder(0, "Beta", true);
   addFolder(0, "Alpha", false);
   addFolder(0, "Hidden", false, false);
-  EXPECT_EQ("<HTML><FRAMESET rows=\"95,90%\" name=\"400\" border=\"0\">\n"
+  EXPECT_EQ(viewtest::frameSetHead + "<FRAMESET rows=\"95,90%\" name=\"400\" border=\"0\">\n"
             "<FRAME name=\"menu\" src=\"" + url(401, 1, 0) + "\" noresize scrolling=\"no\"></frame>\n"
             "<FRAME name=\"area\" src=\"" + url(402, 2, 0) + "\" noresize></frame>\n"
             "</FRAMESET>\n</HTML>\n",
@@ -115,7 +115,7 @@ TEST_F(GImageFolderViewTest, TitleBarHeightAndTabsPerUser) {
     std::string folder = folderParam(c.imageFolder ? imageFolder : plainFolder);
     SCOPED_TRACE(std::to_string(c.type) + (c.upload ? " upload " : " ") + folder);
     EXPECT_TRUE(contains(render(400, {{"Folder.id", folder.c_str()}}),
-                         std::string("<HTML><FRAMESET rows=\"") + c.rows + "\" name=\"400\""));
+                         viewtest::frameSetHead + "<FRAMESET rows=\"" + c.rows + "\" name=\"400\""));
     std::string page = render(401, {{"Folder.id", folder.c_str()}});
     EXPECT_EQ(c.folderTab, contains(page, "TAB_FOLDER</TD>"));
     EXPECT_EQ(c.myImagesTab, contains(page, "TAB_MY_IMAGES</TD>"));

@@ -34,7 +34,7 @@ class GInfoViewTest : public viewtest::ViewTest {
 };
 
 const std::string windowHead =
-    "<HTML>\n<HEAD>\n<TITLE>Vistrel 1.0</TITLE>\n</HEAD>\n<BODY style=\"margin=0\">\n";
+    viewtest::headStart + "<TITLE>Vistrel 1.0</TITLE>\n</HEAD>\n<BODY style=\"margin=0\">\n";
 
 }  // namespace
 

@@ -12,7 +12,7 @@ using viewtest::Page;
 
 namespace {
 
-const std::string titleHead = "<HTML>\n<HEAD>\n<TITLE>Vistrel 1.0</TITLE>\n</HEAD>\n";
+const std::string titleHead = viewtest::headStart + "<TITLE>Vistrel 1.0</TITLE>\n</HEAD>\n";
 
 class GMainViewTest : public viewtest::ViewTest {
  protected:
@@ -60,7 +60,7 @@ TEST_F(GMainViewTest, OuterFrameSetLoadsTheShell) {
   MList params;
   params.setObject("tab_main", "400");
   params.setObject("action", "17");
-  EXPECT_EQ(titleHead +
+  EXPECT_EQ(viewtest::head +
                 "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\">\n"
                 "<FRAME name=\"submain\" src=\"/?tab_main=400&session=5072913846&page=1&requestId=1\""
                 " noresize scrolling=\"no\"></frame>\n</FRAMESET>\n</HTML>\n",
@@ -279,7 +279,7 @@ TEST_F(GMainViewTest, MainMenuSelectionFollowsTabMain) {
 
 TEST_F(GMainViewTest, AreaFrameSetPlacesMenuAndModule) {
   logIn(0);
-  EXPECT_EQ("<HTML>\n<FRAMESET cols=\"25%,75%\" border=\"0\">\n"
+  EXPECT_EQ(viewtest::frameSetHead + "<FRAMESET cols=\"25%,75%\" border=\"0\">\n"
             "<FRAME name=\"left\" src=\"/?session=123456789&page=4&requestId=1\" noresize></frame>\n"
             "<FRAME name=\"right\" src=\"/?session=123456789&page=600&requestId=1\" noresize></frame>\n"
             "</FRAMESET>\n</HTML>\n",

@@ -109,7 +109,7 @@ TEST_F(GSearchViewTest, ClaimsOnlyItsOwnPageIds) {
 
 TEST_F(GSearchViewTest, FrameSetInFull) {
   logIn(1);
-  EXPECT_EQ("<HTML>\n<FRAMESET rows=\"140,80%\" name=\"700\" border=\"0\">\n"
+  EXPECT_EQ(viewtest::frameSetHead + "<FRAMESET rows=\"140,80%\" name=\"700\" border=\"0\">\n"
             "<FRAME name=\"menu\" src=\"/?session=123456789&page=701&requestId=1\" noresize "
             "scrolling=\"no\"></FRAME>\n"
             "<FRAME name=\"area\" src=\"/?session=123456789&page=702&requestId=2\" noresize></FRAME>\n"

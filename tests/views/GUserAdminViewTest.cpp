@@ -98,7 +98,7 @@ TEST_F(GUserAdminViewTest, FrameSetPassesTheSelectionToItsFrames) {
     return "/?session=123456789&page=" + std::to_string(_page) + "&User.id=5&requestId=1";
   };
   const std::string expected =
-      "<HTML>\n<FRAMESET rows=\"85,90%,280\" name=\"frame_list\" border=\"0\">\n"
+      viewtest::frameSetHead + "<FRAMESET rows=\"85,90%,280\" name=\"frame_list\" border=\"0\">\n"
       "<FRAME name=\"title\" src=\"" + frame(303) +
       "\" noresize scrolling=\"no\" marginheight=\"0\" marginwidth=\"10\"></frame>\n"
       "<FRAME name=\"list\" src=\"" + frame(302) +

@@ -50,7 +50,7 @@ std::string uploadForm(const std::string& _action, int _user) {
 
 TEST_F(GUserViewTest, FrameSetInFull) {
   logInUploader();
-  EXPECT_EQ("<HTML>\n<FRAMESET rows=\"105,90%\" name=\"100\" border=\"0\">\n"
+  EXPECT_EQ(viewtest::frameSetHead + "<FRAMESET rows=\"105,90%\" name=\"100\" border=\"0\">\n"
             "<FRAME name=\"menu\" src=\"/?session=" + S + "&page=106&requestId=1\" noresize scrolling=\"no\"></frame>\n"
             "<FRAME name=\"area\" src=\"/?session=" + S + "&page=107&requestId=2\" noresize></frame>\n"
             "</FRAMESET>\n</HTML>\n",

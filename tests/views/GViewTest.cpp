@@ -49,7 +49,8 @@ class GViewTest : public ViewTest {
 TEST_F(GViewTest, JavaScriptWritesTheHeadElements) {
   Page page;
   view.javaScript(session, page.out);
-  EXPECT_EQ(viewtest::head.substr(14, viewtest::head.size() - 14 - 8), page.text());
+  const size_t start = viewtest::headStart.size();
+  EXPECT_EQ(viewtest::head.substr(start, viewtest::head.size() - start - 8), page.text());
 }
 
 TEST_F(GViewTest, GetUrlSetsTheSessionAndEncodesTheValues) {

@@ -54,10 +54,16 @@ class ViewTest : public testing::Test {
   MString contentType{"text/html"};
 };
 
+// What every page's head starts with.
+inline const std::string headStart =
+    "<HTML>\n<HEAD>\n<META name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
 inline const std::string head =
-    "<HTML>\n<HEAD>\n<TITLE>Vistrel 1.0</TITLE>\n<LINK rel=\"stylesheet\" href=\"/style.css\">\n"
+    headStart + "<TITLE>Vistrel 1.0</TITLE>\n<LINK rel=\"stylesheet\" href=\"/style.css\">\n"
     "<SCRIPT language=\"JavaScript\" src=\"/scripts.js\" type=\"text/javascript\"></SCRIPT>\n"
     "</HEAD>\n";
+
+// The head of a frame set of a module.
+inline const std::string frameSetHead = headStart + "</HEAD>\n";
 
 inline const std::string hover = " onmouseover=\"mouseOver(this)\" onmouseout=\"mouseOut(this)\" ";
 

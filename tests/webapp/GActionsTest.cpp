@@ -219,6 +219,30 @@ TEST_F(GActionsTest, SearchKeepsTheWordsAndLooksUpLowerCase) {
   EXPECT_EQ(0, s->searchResults.getLength());
 }
 
+TEST_F(GActionsTest, SearchFoldsLettersBeyondAscii) {
+  int owner = addUserWith("olga");
+  int lake = addImage(owner, "Überlingen, Bodensee");
+  int city = addImage(owner, "ΑΘΉΝΑ Москва");
+  std::string id = logIn("olga", "pw");
+  GSession* s = session(id);
+  struct Case {
+    const char* words;  // as the form sends them, UTF-8 in percent form
+    int found;
+  } cases[] = {
+      {"%C3%BCberlingen", lake},                   // überlingen
+      {"%C3%9CBERLINGEN", lake},                   // ÜBERLINGEN
+      {"%CE%B1%CE%B8%CE%AE%CE%BD%CE%B1", city},    // αθήνα
+      {"%D0%9C%D0%9E%D0%A1%D0%9A%D0%92%D0%90", city},  // МОСКВА
+  };
+  for (const Case& c : cases) {
+    act(id, std::string("action=18&Search.words=") + c.words);
+    ASSERT_EQ(1, s->searchResults.getLength()) << c.words;
+    EXPECT_NE(nullptr, s->searchResults.getObject(c.found)) << c.words;
+  }
+  // The form shows the words as typed.
+  EXPECT_STREQ("МОСКВА", GView::paramText(s->viewState, "Search.words").getValue());
+}
+
 TEST_F(GActionsTest, ChangeLanguageTakesAnyText) {
   addUserWith("olga");
   std::string id = logIn("olga", "pw");

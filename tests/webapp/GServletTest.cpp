@@ -12,7 +12,10 @@ using webtest::Exchange;
 namespace {
 
 const std::string guestFrameSet =
-    "<HTML>\n<HEAD>\n<TITLE>Vistrel 1.0</TITLE>\n</HEAD>\n"
+    "<HTML>\n<HEAD>\n<META name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+    "<TITLE>Vistrel 1.0</TITLE>\n<LINK rel=\"stylesheet\" href=\"/style.css\">\n"
+    "<SCRIPT language=\"JavaScript\" src=\"/scripts.js\" type=\"text/javascript\"></SCRIPT>\n"
+    "</HEAD>\n"
     "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\">\n"
     "<FRAME name=\"submain\" src=\"/?session=5072913846&page=1&requestId=%d\" noresize "
     "scrolling=\"no\"></frame>\n</FRAMESET>\n</HTML>\n";

@@ -112,6 +112,10 @@ TEST_F(GUserActionsTest, UserNamesStayUniqueAndNonEmpty) {
   holder.username = longName.c_str();
   int holderId = db().addUser(holder);
   (void)holderId;
+  // A name whose letter across the end of the field is left out whole.
+  GUser shorter;
+  shorter.username = std::string(38, 'k').c_str();
+  db().addUser(shorter);
   struct Case {
     const char* what;
     std::string username;
@@ -120,6 +124,7 @@ TEST_F(GUserActionsTest, UserNamesStayUniqueAndNonEmpty) {
       {"another user's name", "boss"},
       {"empty", ""},
       {"a name that is cut to another user's", longName + "xyz"},
+      {"a name cut before a letter to another user's", std::string(38, 'k') + "\xC3\xBC"},
   };
   for (const Case& c : cases) {
     Exchange e;
@@ -138,6 +143,8 @@ TEST_F(GUserActionsTest, UserNamesStayUniqueAndNonEmpty) {
   EXPECT_STREQ("Last", user(olga).lastname.getValue());
   act(admin, form(olga, std::string(50, 'm')));
   EXPECT_EQ(std::string(39, 'm'), user(olga).username.getValue());
+  act(admin, form(olga, std::string(38, 'm') + "\xC3\xA4\xC3\xA4"));
+  EXPECT_EQ(std::string(38, 'm'), user(olga).username.getValue());
 }
 
 TEST_F(GUserActionsTest, PasswordChangesOnlyWithTwoEqualFields) {
