@@ -54,7 +54,21 @@ def raw(value):
 
 
 def cut(value, n):
-    return raw(value)[:n]
+    """The value as stored in a field of n bytes: cut before a UTF-8 letter that would not
+    fit whole; bytes that are no well-formed UTF-8 where the cut falls are cut at n."""
+    b = raw(value)
+    if len(b) <= n or n == 0 or not 0x80 <= b[n] <= 0xBF:
+        return b[:n]
+    lead = n - 1
+    while lead > 0 and n - lead < 4 and 0x80 <= b[lead] <= 0xBF:
+        lead -= 1
+    first = b[lead]
+    size = 2 if 0xC2 <= first <= 0xDF else 3 if 0xE0 <= first <= 0xEF else 4 if 0xF0 <= first <= 0xF4 else 1
+    if size < 2 or lead + size <= n or lead + size > len(b):
+        return b[:n]
+    if any(not 0x80 <= c <= 0xBF for c in b[lead + 1:lead + size]):
+        return b[:n]
+    return b[:lead]
 
 
 def page_problems(body, content_type):
