@@ -215,9 +215,10 @@ std::string GMultipartForm::fileName(const std::string& _parameter) {
   std::string name;
   if (extended) {
     // charset'language'percent-escaped bytes
-    size_t quote = value.find('\'', value.find('\'') + 1);
-    if (value.find('\'') == std::string::npos || quote == std::string::npos) return "";
-    value = value.substr(quote + 1);
+    size_t first = value.find('\'');
+    size_t second = first == std::string::npos ? first : value.find('\'', first + 1);
+    if (second == std::string::npos) return "";
+    value = value.substr(second + 1);
   } else if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
     value = value.substr(1, value.size() - 2);
   }

@@ -113,10 +113,17 @@ bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
     unlink(_large.getValue());
     return false;
   }
+  // The camera data only suggests values: whatever keeps it from being read, the image is
+  // stored without it.
+  MCameraData camera;
+  try {
+    camera = MCameraData::readFile(_temporary.getValue());
+  } catch (const std::exception&) {
+  }
   GImage record;
   record.user = _user_id;
   record.status = _status;
-  GUploadDefaults::apply(_fileName, MCameraData::readFile(_temporary.getValue()), record);
+  GUploadDefaults::apply(_fileName, camera, record);
   store(size, _temporary, _small, _large, record);
   return true;
 }

@@ -44,10 +44,10 @@ class GUpload {
   // Writes _length bytes of the request's body from _start on into a new file; false, with a
   // message on standard error and nothing left behind, when that fails.
   bool writeFile(const MString& _path, MHttpRequest& _request, Int64 _start, Int64 _length);
-  // Adds the record, moves the temporary file into place as the original and the previews
-  // made from it (_small, _large) beside it, and completes the record with the upright
-  // size; on any failure takes all of it back and passes the failure on. Returns the new
-  // image id.
+  // Adds _record (owner, status and the attributes it starts with), moves the temporary
+  // file into place as the original and the previews made from it (_small, _large) beside
+  // it, and completes the record with the upright size; on any failure takes all of it back
+  // and passes the failure on. Returns the new image id.
   int store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
             const MString& _large, GImage& _record);
   void moveFile(const MString& _from, const MString& _to);
