@@ -21,6 +21,10 @@ class GImageRecord {
     NAME = 32,
     DESCRIPTION = 72,
     KEYWORDS = 272,
+    // The characters (bytes) each text field holds.
+    DATE_MAX = 10,
+    NAME_MAX = 39,
+    DESCRIPTION_MAX = 199,
     KEYWORDS_MAX = 199
   };
 

@@ -28,8 +28,13 @@ for target in "${targets[@]}"; do
   corpus="build/fuzz/corpus/$target"
   mkdir -p "$corpus"
   if [ -d "tests/fuzz/seeds/$target" ]; then cp tests/fuzz/seeds/"$target"/* "$corpus"/; fi
+  # A target's own dictionary (tests/fuzz/<target>.dict), else the HTTP one.
   dict=()
-  [ -f tests/fuzz/http.dict ] && dict=(-dict=../../tests/fuzz/http.dict)
+  if [ -f "tests/fuzz/$target.dict" ]; then
+    dict=(-dict="../../tests/fuzz/$target.dict")
+  elif [ -f tests/fuzz/http.dict ]; then
+    dict=(-dict=../../tests/fuzz/http.dict)
+  fi
   echo "== $target for ${seconds}s"
   log="build/fuzz/$target.log"
   (cd build/fuzz && "tests/fuzz/$target" -max_total_time="$seconds" -max_len=70000 -timeout=20 \

@@ -1,5 +1,7 @@
 #include "webapp/GMultipartForm.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <vector>
 
 #include "lib/net/MHttpRequest.h"
@@ -115,7 +117,8 @@ bool startsWith(const std::string& _text, const std::string& _prefix) {
 // The search of findFilePart over either kind of body.
 template <class Body>
 bool locateFilePart(const std::string& _mark, const Body& _body, size_t& _start, size_t& _length,
-                    bool (*_isFilePart)(const std::string&)) {
+                    std::string& _filename,
+                    bool (*_isFilePart)(const std::string&, std::string&)) {
   const std::string delimiter = "--" + _mark;
   const std::string inner = "\r\n" + delimiter;
 
@@ -148,7 +151,7 @@ bool locateFilePart(const std::string& _mark, const Body& _body, size_t& _start,
     }
     size_t next = _body.find(inner, after + content);
     if (next == std::string::npos) return false;  // cut off before its boundary
-    if (_isFilePart(head.substr(headers, content - headers))) {
+    if (_isFilePart(head.substr(headers, content - headers), _filename)) {
       _start = after + content;
       _length = next - _start;
       return true;
@@ -178,7 +181,7 @@ std::string GMultipartForm::boundary(const char* _contentType) {
   return "";
 }
 
-bool GMultipartForm::isFilePart(const std::string& _headers) {
+bool GMultipartForm::isFilePart(const std::string& _headers, std::string& _filename) {
   size_t start = 0;
   while (start <= _headers.size()) {
     size_t end = _headers.find("\r\n", start);
@@ -187,9 +190,16 @@ bool GMultipartForm::isFilePart(const std::string& _headers) {
     size_t colon = line.find(':');
     if (colon != std::string::npos && lower(trim(line.substr(0, colon))) == "content-disposition") {
       std::vector<std::string> pieces = splitParameters(line.substr(colon + 1));
+      const std::string* plain = nullptr;
+      const std::string* extended = nullptr;
       for (size_t i = 1; i < pieces.size(); ++i) {
         std::string name = parameterName(pieces[i]);
-        if (name == "filename" || name == "filename*") return true;
+        if (name == "filename" && plain == nullptr) plain = &pieces[i];
+        if (name == "filename*" && extended == nullptr) extended = &pieces[i];
+      }
+      if (plain != nullptr || extended != nullptr) {
+        _filename = fileName(plain != nullptr ? *plain : *extended);
+        return true;
       }
     }
     start = end + 2;
@@ -197,20 +207,65 @@ bool GMultipartForm::isFilePart(const std::string& _headers) {
   return false;
 }
 
-bool GMultipartForm::findFilePart(const char* _contentType, const std::string& _body,
-                                  size_t& _start, size_t& _length) {
-  std::string mark = boundary(_contentType);
-  if (mark.empty()) return false;
-  return locateFilePart(mark, TextBody(_body), _start, _length, &isFilePart);
+std::string GMultipartForm::fileName(const std::string& _parameter) {
+  size_t equals = _parameter.find('=');
+  if (equals == std::string::npos) return "";
+  bool extended = parameterName(_parameter) == "filename*";
+  std::string value = trim(_parameter.substr(equals + 1));
+  std::string name;
+  if (extended) {
+    // charset'language'percent-escaped bytes
+    size_t first = value.find('\'');
+    size_t second = first == std::string::npos ? first : value.find('\'', first + 1);
+    if (second == std::string::npos) return "";
+    value = value.substr(second + 1);
+  } else if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+    value = value.substr(1, value.size() - 2);
+  }
+  for (size_t i = 0; i < value.size(); ++i) {
+    char c = value[i];
+    if (!extended && c == '\\' && i + 1 < value.size() && value[i + 1] == '"') {
+      name += '"';
+      ++i;
+    } else if (c == '%' && i + 2 < value.size() && isxdigit((unsigned char)value[i + 1]) &&
+               isxdigit((unsigned char)value[i + 2])) {
+      int byte = (int)strtol(value.substr(i + 1, 2).c_str(), nullptr, 16);
+      // Plain names keep every other percent sign: browsers do not escape them.
+      if (extended || byte == '"' || byte == '\n' || byte == '\r') {
+        name += (char)byte;
+        i += 2;
+      } else {
+        name += c;
+      }
+    } else {
+      name += c;
+    }
+  }
+  return name;
 }
 
-bool GMultipartForm::findFilePart(MHttpRequest& _request, Int64& _start, Int64& _length) {
+bool GMultipartForm::findFilePart(const char* _contentType, const std::string& _body,
+                                  size_t& _start, size_t& _length, std::string* _filename) {
+  std::string mark = boundary(_contentType);
+  if (mark.empty()) return false;
+  std::string filename;
+  if (!locateFilePart(mark, TextBody(_body), _start, _length, filename, &isFilePart)) return false;
+  if (_filename != nullptr) *_filename = filename;
+  return true;
+}
+
+bool GMultipartForm::findFilePart(MHttpRequest& _request, Int64& _start, Int64& _length,
+                                  std::string* _filename) {
   std::string mark = boundary(_request.getHeader("Content-Type").getValue());
   if (mark.empty()) return false;
   size_t start = 0;
   size_t length = 0;
-  if (!locateFilePart(mark, RequestBody(_request), start, length, &isFilePart)) return false;
+  std::string filename;
+  if (!locateFilePart(mark, RequestBody(_request), start, length, filename, &isFilePart)) {
+    return false;
+  }
   _start = (Int64)start;
   _length = (Int64)length;
+  if (_filename != nullptr) *_filename = filename;
   return true;
 }

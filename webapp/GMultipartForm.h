@@ -21,18 +21,26 @@ class GMultipartForm {
   // empty for any other content type or a boundary that is missing or not usable.
   static std::string boundary(const char* _contentType);
   // The first part whose Content-Disposition carries a file name: its content's offset and
-  // length in _body. False when the content type is no multipart form, when no such part
-  // exists, or when the body ends before the boundary that closes the part.
+  // length in _body, and with _filename the file name as the browser gave it (fileName).
+  // False when the content type is no multipart form, when no such part exists, or when the
+  // body ends before the boundary that closes the part.
   static bool findFilePart(const char* _contentType, const std::string& _body, size_t& _start,
-                           size_t& _length);
+                           size_t& _length, std::string* _filename = nullptr);
   // The same in the body of a request, read piece by piece wherever it lies (in memory or
   // in its file), so that a large body is never held in memory as a whole.
-  static bool findFilePart(MHttpRequest& _request, Int64& _start, Int64& _length);
+  static bool findFilePart(MHttpRequest& _request, Int64& _start, Int64& _length,
+                           std::string* _filename = nullptr);
+  // The value of a filename parameter ("filename=..." of a Content-Disposition): unquoted,
+  // with the escapes browsers put into form data taken back (\" and %22 for a quote, %0A
+  // and %0D for line ends), or a filename* value ("UTF-8''" and percent escapes). The bytes
+  // are left as they came; a path in front (old browsers sent one) is kept.
+  static std::string fileName(const std::string& _parameter);
 
  private:
   // Whether a block of part headers (lines separated by CRLF) has a Content-Disposition
-  // with a filename parameter.
-  static bool isFilePart(const std::string& _headers);
+  // with a filename parameter; its value (fileName) into _filename. A plain filename is
+  // preferred to a filename*.
+  static bool isFilePart(const std::string& _headers, std::string& _filename);
 };
 
 #endif

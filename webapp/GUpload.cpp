@@ -10,11 +10,13 @@
 #include "db/GDatabase.h"
 #include "db/GImage.h"
 #include "lib/core/MException.h"
+#include "lib/imaging/MCameraData.h"
 #include "lib/net/MHttpRequest.h"
 #include "views/GApplication.h"
 #include "views/GSession.h"
 #include "webapp/GImageStore.h"
 #include "webapp/GMultipartForm.h"
+#include "webapp/GUploadDefaults.h"
 
 namespace {
 
@@ -84,19 +86,21 @@ bool GUpload::receiveAndStore(MHttpRequest& _request, const MString& _temporary,
                               GImageStatus _status, int _quality1, int _quality2) {
   Int64 start = 0;
   Int64 length = 0;
-  if (!GMultipartForm::findFilePart(_request, start, length)) return false;
+  std::string fileName;
+  if (!GMultipartForm::findFilePart(_request, start, length, &fileName)) return false;
   // Anything but a JPEG start marker is no JPEG file: not even a temporary file for it.
   uchar marker[2] = {0, 0};
   if (length < 2 || _request.readContent(start, marker, 2) != 2 || marker[0] != 0xFF ||
       marker[1] != 0xD8)
     return false;
   if (!writeFile(_temporary, _request, start, length)) return false;
-  return makeAndStore(_temporary, _small, _large, _user_id, _status, _quality1, _quality2);
+  return makeAndStore(_temporary, _small, _large, fileName, _user_id, _status, _quality1,
+                      _quality2);
 }
 
 bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
-                           const MString& _large, int _user_id, GImageStatus _status,
-                           int _quality1, int _quality2) {
+                           const MString& _large, const std::string& _fileName, int _user_id,
+                           GImageStatus _status, int _quality1, int _quality2) {
   MJpegPreviews previews;
   MJpegPreviews::Size size{0, 0};
   try {
@@ -118,7 +122,18 @@ bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
     unlink(_large.getValue());
     return false;
   }
-  store(size, _temporary, _small, _large, _user_id, _status);
+  // The camera data only suggests values: whatever keeps it from being read, the image is
+  // stored without it.
+  MCameraData camera;
+  try {
+    camera = MCameraData::readFile(_temporary.getValue());
+  } catch (const std::exception&) {
+  }
+  GImage record;
+  record.user = _user_id;
+  record.status = _status;
+  GUploadDefaults::apply(_fileName, camera, record);
+  store(size, _temporary, _small, _large, record);
   return true;
 }
 
@@ -151,22 +166,19 @@ bool GUpload::writeFile(const MString& _path, MHttpRequest& _request, Int64 _sta
 } M_RETHROW("bool GUpload::writeFile(MString& _path,MHttpRequest& _request,Int64 _start,Int64 _length)")
 
 int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
-                   const MString& _large, int _user_id, GImageStatus _status) try {
+                   const MString& _large, GImage& _record) try {
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
-  GImage record;
-  record.user = _user_id;
-  record.status = _status;
   int id = -1;
   try {
-    id = database.addImage(record);
+    id = database.addImage(_record);
     moveFile(_temporary, GImageStore::originalPath(id));
-    record.width = (short)_size.width;
-    record.height = (short)_size.height;
-    record.size = fileSize(GImageStore::originalPath(id).getValue());
+    _record.width = (short)_size.width;
+    _record.height = (short)_size.height;
+    _record.size = fileSize(GImageStore::originalPath(id).getValue());
     moveFile(_small, GImageStore::preview1Path(id));
     moveFile(_large, GImageStore::preview2Path(id));
-    if (database.updateImage(id, record) < 0) {
+    if (database.updateImage(id, _record) < 0) {
       throw MException("### DATABASE ###",
                        MString::format("The image record (%d) cannot be updated!", id).getValue());
     }
@@ -190,7 +202,7 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
     throw;
   }
   return id;
-} M_RETHROW("int GUpload::store(MJpegPreviews::Size _size,MString& _temporary,MString& _small,MString& _large,int _user_id,GImageStatus _status)")
+} M_RETHROW("int GUpload::store(MJpegPreviews::Size _size,MString& _temporary,MString& _small,MString& _large,GImage& _record)")
 
 void GUpload::moveFile(const MString& _from, const MString& _to) try {
   if (rename(_from.getValue(), _to.getValue()) != 0) {

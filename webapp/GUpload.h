@@ -1,11 +1,14 @@
 #ifndef VISTREL_GUPLOAD_H
 #define VISTREL_GUPLOAD_H
 
+#include <string>
+
 #include "db/GImageStatus.h"
 #include "lib/core/MString.h"
 #include "lib/imaging/MJpegPreviews.h"
 #include "webapp/GSlowStep.h"
 
+class GImage;
 class GSession;
 class MException;
 class MHttpRequest;
@@ -13,7 +16,8 @@ class MHttpRequest;
 // The upload of one JPEG image (action 11): the file of the upload form's body becomes the
 // original in the image store, two previews 120 and 240 pixels high are made from it (turned
 // upright by its EXIF orientation), and an image record owned by the session's user
-// describes it, with the upright size.
+// describes it, with the upright size. The record's name, date, keywords and description
+// start from the file's name and camera data (GUploadDefaults), read on the worker too.
 //
 // Only a logged-in user with the upload right who is still below the image limit may
 // upload; the rights are read from the stored account, so that a right taken away counts at
@@ -40,22 +44,23 @@ class GUpload {
   // Writes _length bytes of the request's body from _start on into a new file; false, with a
   // message on standard error and nothing left behind, when that fails.
   bool writeFile(const MString& _path, MHttpRequest& _request, Int64 _start, Int64 _length);
-  // Adds the record, moves the temporary file into place as the original and the previews
-  // made from it (_small, _large) beside it, and completes the record with the upright
-  // size; on any failure takes all of it back and passes the failure on. Returns the new
-  // image id.
+  // Adds _record (owner, status and the attributes it starts with), moves the temporary
+  // file into place as the original and the previews made from it (_small, _large) beside
+  // it, and completes the record with the upright size; on any failure takes all of it back
+  // and passes the failure on. Returns the new image id.
   int store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
-            const MString& _large, int _user_id, GImageStatus _status);
+            const MString& _large, GImage& _record);
   void moveFile(const MString& _from, const MString& _to);
   // Finds the JPEG file in the request's body, writes it to _temporary and goes on with
   // makeAndStore; false, with nothing left behind, for a body without a JPEG file.
   bool receiveAndStore(MHttpRequest& _request, const MString& _temporary, const MString& _small,
                        const MString& _large, int _user_id, GImageStatus _status, int _quality1,
                        int _quality2);
-  // Makes the previews of the temporary original and stores the image; false, with nothing
-  // left behind, for a file that cannot be decoded or is refused.
+  // Makes the previews of the temporary original, reads its camera data and stores the
+  // image; false, with nothing left behind, for a file that cannot be decoded or is refused.
   bool makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,
-                    int _user_id, GImageStatus _status, int _quality1, int _quality2);
+                    const std::string& _fileName, int _user_id, GImageStatus _status,
+                    int _quality1, int _quality2);
   // Passes on the failure of work done on a worker, as process would have raised it.
   static void raise(const MException& _failure);
 

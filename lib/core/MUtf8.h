@@ -23,6 +23,20 @@ class MUtf8 {
   // bytes and does not end inside a UTF-8 letter. A text that is not UTF-8 where the cut
   // falls is cut at _max.
   static size_t cutLength(const char* _text, size_t _length, size_t _max);
+
+  // Texts from outside (photo files, file names sent by browsers) as the UTF-8 that the
+  // pages and the record fields hold:
+  // Whether _text is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
+  // U+10FFFF).
+  static bool isValid(const std::string& _text);
+  // _text itself when it is UTF-8, else read as Latin-1 (every byte one letter), which is
+  // what older photo programs wrote.
+  static std::string fromUnknown(const std::string& _text);
+  // Control characters (line ends, tabs, ...) become blanks and blanks at either end go, so
+  // that a value fits a one-line field.
+  static std::string oneLine(const std::string& _text);
+  // At most _maxBytes bytes of _text, cut as cutLength does; blanks left at the end go too.
+  static std::string cut(const std::string& _text, size_t _maxBytes);
 };
 
 #endif

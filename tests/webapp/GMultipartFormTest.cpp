@@ -123,3 +123,29 @@ TEST(GMultipartForm, ABoundaryWhereTheReadingPiecesMeetIsFound) {
   EXPECT_FALSE(findInFile(type, longHead, start, length));
   EXPECT_FALSE(GMultipartForm::findFilePart(type, longHead, start, length));
 }
+
+TEST(GMultipartForm, TheFileNameAsTheBrowserMeantIt) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"filename=\"Harbour at dawn.jpg\"", "Harbour at dawn.jpg"},
+      {"filename=\"\xC3\x9C" "berlingen.jpg\"", "\xC3\x9C" "berlingen.jpg"},  // UTF-8 as sent
+      {"filename=\"say %22hi%22.jpg\"", "say \"hi\".jpg"},                   // today's browsers
+      {"filename=\"say \\\"hi\\\".jpg\"", "say \"hi\".jpg"},                 // older ones
+      {"filename=\"a%0Ab.jpg\"", "a\nb.jpg"},
+      {"filename=\"100%25 sure.jpg\"", "100%25 sure.jpg"},  // percent signs are not escaped
+      {"filename=\"C:\\Users\\anna\\heron.jpg\"", "C:\\Users\\anna\\heron.jpg"},
+      {"FileName=plain.jpg", "plain.jpg"},
+      {"filename*=UTF-8''%C3%9Cber%20See.jpg", "\xC3\x9C" "ber See.jpg"},
+      {"filename*=broken", ""},
+      {"filename=\"\"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.second, GMultipartForm::fileName(c.first)) << c.first;
+  // Found with its part; a plain name wins over a filename* beside it.
+  const std::string body =
+      "--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename*=UTF-8''b.jpg; "
+      "filename=\"a;b.jpg\"\r\n\r\nx\r\n--XyZ--\r\n";
+  size_t start = 0;
+  size_t length = 0;
+  std::string name;
+  ASSERT_TRUE(GMultipartForm::findFilePart("multipart/form-data; boundary=XyZ", body, start, length, &name));
+  EXPECT_EQ("a;b.jpg", name);
+}

@@ -16,6 +16,7 @@
 #include "lib/net/MHttpProcessor.h"
 #include "lib/net/MServer.h"
 #include "lib/platform/MClock.h"
+#include "tests/support/CameraDataFixture.h"
 #include "tests/support/ExifFixture.h"
 #include "tests/support/HttpClient.h"
 #include "tests/webapp/WebappTestSupport.h"
@@ -181,7 +182,8 @@ TEST_F(GUploadTest, StoresTheSentFileAndBothPreviews) {
     EXPECT_EQ(c.width, record.width);
     EXPECT_EQ(c.height, record.height);
     EXPECT_EQ((int)file.size(), record.size);
-    EXPECT_STREQ("", record.name.getValue());
+    EXPECT_STREQ("photo", record.name.getValue()) << "the file name without its extension";
+    EXPECT_STREQ("", record.date.getValue()) << "no camera data";
     // The original is exactly the file that was sent, without form parts around it.
     EXPECT_TRUE(root.read("images/original/" + storeName(expectedId)) == file) << c.width;
     EXPECT_EQ(std::make_pair(c.w1, 120), size("images/preview1/" + storeName(expectedId)));
@@ -239,6 +241,30 @@ TEST_F(GUploadTest, TheRecordHasTheUprightSizeAndABombStoresNothing) {
   upload(browser, id, formBody(bomb));
   EXPECT_EQ(1, imageCount());
   EXPECT_EQ(3u, storedFiles());
+}
+
+TEST_F(GUploadTest, TheRecordStartsWithTheFilesNameAndCameraData) {
+  uploader("u", false);
+  testhttp::Connection browser(port);
+  std::string id = logInOver(browser, "u");
+  const std::string uber = "\xC3\x9C" "berlingen";
+  std::string file = testcamera::withSegment(
+      testcamera::withSegment(jpeg(64, 48), 0xE1,
+                              testcamera::exifSegment(testcamera::exifDates("2024:05:17 06:12:40", ""))),
+      0xED,
+      testcamera::photoshopSegment(testcamera::iptcUtf8Mark() + testcamera::iptcKeyword(uber) +
+                                   testcamera::iptcKeyword("harbour") +
+                                   testcamera::iptcCaption("Boats at dawn")));
+  testhttp::Response r = upload(browser, id, formBody(file, ("Lake " + uber + ".jpg").c_str()));
+  ASSERT_EQ(200, r.status);
+  GImage record;
+  ASSERT_EQ(0, application.database.getImage(0, record));
+  EXPECT_EQ("Lake " + uber, std::string(record.name.getValue()));
+  EXPECT_STREQ("17.05.2024", record.date.getValue());
+  EXPECT_EQ(uber + ", harbour", std::string(record.keywords.getValue()));
+  EXPECT_STREQ("Boats at dawn", record.description.getValue());
+  EXPECT_EQ(64, record.width);
+  EXPECT_TRUE(root.read("images/original/0000000.jpg") == file) << "the original as sent";
 }
 
 TEST_F(GUploadTest, SizeLimitCountsTheWholeBody) {
