@@ -10,9 +10,11 @@
 #include "db/GDatabase.h"
 #include "db/GImage.h"
 #include "lib/core/MException.h"
+#include "lib/core/MList.h"
 #include "lib/net/MHttpRequest.h"
 #include "views/GApplication.h"
 #include "views/GSession.h"
+#include "views/GUploadMessage.h"
 #include "webapp/GImageStore.h"
 #include "webapp/GMultipartForm.h"
 
@@ -29,27 +31,45 @@ int fileSize(const char* _path) {
 bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _slow) try {
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
+  MList& params = _request.params;
 
   GUser user;
-  if (_session.isGuest() || _session.user.id < 0 || database.getUser(_session.user.id, user) < 0) {
+  if (_session.isGuest() || _session.user.id < 0 || database.getUser(_session.user.id, user) < 0 ||
+      !user.imageUpload) {
+    GUploadMessage::set(params, GUploadMessage::NOT_ALLOWED);
     return true;
   }
-  if (!user.imageUpload || database.getNumOfUserImages(user.id) >= user.imageLimit) return true;
+  if (database.getNumOfUserImages(user.id) >= user.imageLimit) {
+    GUploadMessage::set(params, GUploadMessage::AT_LIMIT);
+    return true;
+  }
 
-  if (_request.contentLength > application.getOriginalMaxSize()) return false;
+  if (_request.contentLength > application.getOriginalMaxSize()) {
+    GUploadMessage::set(params, GUploadMessage::TOO_LARGE);
+    return false;
+  }
 
   MString temporary;
   {
     Int64 start = 0;
     Int64 length = 0;
-    if (!GMultipartForm::findFilePart(_request, start, length)) return false;
+    // A form without a file field, or with an empty one (nothing chosen).
+    if (!GMultipartForm::findFilePart(_request, start, length) || length == 0) {
+      GUploadMessage::set(params, GUploadMessage::NO_FILE);
+      return false;
+    }
     // Anything but a JPEG start marker is no JPEG file: not even a temporary file for it.
     uchar marker[2] = {0, 0};
     if (length < 2 || _request.readContent(start, marker, 2) != 2 || marker[0] != 0xFF ||
-        marker[1] != 0xD8)
+        marker[1] != 0xD8) {
+      GUploadMessage::set(params, GUploadMessage::NOT_JPEG);
       return false;
+    }
     temporary = GImageStore::temporaryPath(application.nextRequestId());
-    if (!writeFile(temporary, _request, start, length)) return false;
+    if (!writeFile(temporary, _request, start, length)) {
+      GUploadMessage::set(params, GUploadMessage::FAILED);
+      return false;
+    }
   }
 
   // The previews are made before anything is stored, under temporary names that the
@@ -60,7 +80,7 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   int quality1 = application.getPreview1Quality();
   int quality2 = application.getPreview2Quality();
   if (_slow == nullptr) {
-    return makeAndStore(temporary, small, large, user.id, status, quality1, quality2);
+    return tell(params, status, makeAndStore(temporary, small, large, user.id, status, quality1, quality2));
   }
   struct Outcome {
     bool stored = false;
@@ -77,12 +97,21 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
       outcome->failure.reset(new MException("### SYSTEM ###", _failure.what()));
     }
   };
-  _slow->after = [outcome]() {
+  // The request outlives its slow step: the answer is made from it afterwards.
+  MList* later = &params;
+  _slow->after = [outcome, later, status]() {
     if (outcome->failure) raise(*outcome->failure);
-    return outcome->stored;
+    return tell(*later, status, outcome->stored);
   };
   return true;
 } M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
+
+bool GUpload::tell(MList& _params, GImageStatus _status, bool _stored) {
+  GUploadMessage::set(_params, !_stored ? GUploadMessage::NOT_JPEG
+                               : _status == GIMAGE_WAITING ? GUploadMessage::WAITING
+                                                           : GUploadMessage::STORED);
+  return _stored;
+}
 
 bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
                            const MString& _large, int _user_id, GImageStatus _status,

@@ -9,6 +9,7 @@
 class GSession;
 class MException;
 class MHttpRequest;
+class MList;
 
 // The upload of one JPEG image (action 11): the file of the upload form's body becomes the
 // original in the image store, two previews 120 and 240 pixels high are made from it (turned
@@ -21,7 +22,8 @@ class MHttpRequest;
 // read from the request's body wherever it lies (a large one in a file), piece by piece. An
 // upload either stores the record with all three files or leaves nothing behind: a failure
 // after the record was added removes the record and every file again before it is passed
-// on. The temporary file never outlives the request.
+// on. The temporary file never outlives the request. Every outcome, a refusal too, is left
+// for the page that follows as a GUploadMessage.
 class GUpload {
  public:
   // Images whose sides fit the 16-bit fields of the image record.
@@ -51,6 +53,9 @@ class GUpload {
   // left behind, for a file that cannot be decoded or is refused.
   bool makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,
                     int _user_id, GImageStatus _status, int _quality1, int _quality2);
+  // Leaves the outcome of a file that got as far as the decoding for the page (a
+  // GUploadMessage); returns _stored.
+  static bool tell(MList& _params, GImageStatus _status, bool _stored);
   // Passes on the failure of work done on a worker, as process would have raised it.
   static void raise(const MException& _failure);
 
