@@ -577,4 +577,4 @@ const OFFER_STORY = [
 
 const STEPS = [...UPLOAD_STORY, ...ADMINISTRATION_STORY, ...FOLDER_STORY, ...OFFER_STORY];
 
-module.exports = { STEPS, ANNA, BERT, PICTURES };
+module.exports = { STEPS, ANNA, BERT, PICTURES, picture, logInSecond };
