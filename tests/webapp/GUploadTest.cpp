@@ -79,6 +79,18 @@ class GUploadTest : public webtest::ServletTest {
     user.imageLimit = _imageLimit;
     return application.database.addUser(user);
   }
+  // "full", at its image limit of one image, and "noright", without the upload right.
+  void refusedAccounts() {
+    int full = uploader("full", false, 1);
+    GImage existing;
+    existing.user = full;
+    application.database.addImage(existing);
+    GUser noRight;
+    noRight.username = "noright";
+    noRight.password = GPasswordHash::hash("pw");
+    noRight.enabled = true;
+    application.database.addUser(noRight);
+  }
   std::string logInOver(testhttp::Connection& _browser, const char* _username) {
     testhttp::Response r = _browser.get(std::string("/?session=5072913846&page=1&action=16&requestId=1&username=") +
                                         _username + "&password=pw");
@@ -272,15 +284,7 @@ TEST_F(GUploadTest, BodiesWithoutAJpegFileStoreNothing) {
 }
 
 TEST_F(GUploadTest, OnlyLoggedInUsersWithTheRightAndRoomUpload) {
-  int full = uploader("full", false, 1);
-  GImage existing;
-  existing.user = full;
-  application.database.addImage(existing);
-  GUser noRight;
-  noRight.username = "noright";
-  noRight.password = GPasswordHash::hash("pw");
-  noRight.enabled = true;
-  application.database.addUser(noRight);
+  refusedAccounts();
   int gone = uploader("gone", false);
 
   std::string body = formBody(jpeg(64, 48));
@@ -406,15 +410,7 @@ TEST_F(GUploadTest, ABrowserThatLeavesDuringTheWorkLosesOnlyItsAnswer) {
 TEST_F(GUploadTest, ThePageAfterAnUploadTellsItsOutcome) {
   uploader("direct", false);
   uploader("waits", true);
-  int full = uploader("full", false, 1);
-  GImage existing;
-  existing.user = full;
-  application.database.addImage(existing);
-  GUser noRight;
-  noRight.username = "noright";
-  noRight.password = GPasswordHash::hash("pw");
-  noRight.enabled = true;
-  application.database.addUser(noRight);
+  refusedAccounts();
   MArray* english = static_cast<MArray*>(application.translations.getFirstItem()->object);
   english->addObject("MESSAGE_UPLOAD_TOO_LARGE", "Over %s MB.");
   english->addObject("MESSAGE_UPLOAD_AT_LIMIT", "All %s used.");
