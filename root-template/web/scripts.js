@@ -472,6 +472,7 @@ var VistrelUpload = (function () {
   "use strict";
 
   var SUMMARY = "vistrelUploadSummary";
+  var SUMMARY_LIFE = 60000;
   var ACCEPTED = { stored: true, waiting: true };
 
   function usable(win) {
@@ -616,8 +617,8 @@ var VistrelUpload = (function () {
   /* Keeps the summary for the grid that is shown next, and shows it. */
   function finish(win, grid, texts, results) {
     try {
-      win.sessionStorage.setItem(SUMMARY, JSON.stringify({ url: grid, texts: texts,
-        files: results }));
+      win.sessionStorage.setItem(SUMMARY, JSON.stringify({ url: grid, at: Date.now(),
+        texts: texts, files: results }));
     } catch (e) {
       /* Without storage the grid comes without the summary. */
     }
@@ -641,6 +642,11 @@ var VistrelUpload = (function () {
       return;
     }
     var summary = JSON.parse(saved);
+    /* One left behind (the grid did not come, the session ended) is not shown much later. */
+    if (!(Date.now() - summary.at < SUMMARY_LIFE)) {
+      win.sessionStorage.removeItem(SUMMARY);
+      return;
+    }
     if (summary.url !== win.location.pathname + win.location.search) {
       return;
     }

@@ -94,7 +94,8 @@ const STEPS = [
     if (!(await input.evaluate((e) => e.multiple))) throw new Error("the file field takes one file only");
     await input.setInputFiles(files);
 
-    const restore = await slowUpload(b, 96 * 1024);
+    // About a second for each file, so that a bar is seen part way.
+    const restore = await slowUpload(b, 16 * 1024);
     let seen;
     try {
       await markOld(b, ["area"]);
