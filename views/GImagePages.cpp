@@ -192,7 +192,7 @@ void GImagePages::gridCell(GImageMember::Context& _context, GImageMember::Shown&
 } M_RETHROW("void GImagePages::gridCell(Context& _context,Shown& _shown,int _ordinal,MTextStream& _out)")
 
 void GImagePages::detail(GImageMember::Group _group, GSession& _session, MTextStream& _out,
-                         MList& _params, const Extras& _extras) try {
+                         MList& _params, const Extras& _extras, const Extras& _lead) try {
   const GImageMember& member = GImageMember::get(_group);
   if (!member.allows(_session)) return;
   GImageMember::Context context(_session, member);
@@ -200,8 +200,6 @@ void GImagePages::detail(GImageMember::Group _group, GSession& _session, MTextSt
   int ordinal = requestedNumber(_params, _session.viewState.getObject(member.ordinalKey));
   if (member.storesOrdinal) _session.viewState.setObject(member.ordinalKey, ordinal);
 
-  standardHead(_session, _out);
-  _out << member.detailBody;
   MList storage;
   std::vector<MObject*> entries;
   int count = listPart(context, ordinal - 1, 1, storage, entries);
@@ -212,6 +210,11 @@ void GImagePages::detail(GImageMember::Group _group, GSession& _session, MTextSt
 
   GImageMember::Shown shown;
   bool found = !entries.empty() && member.resolve(context, entries[0], shown);
+  standardHead(_session, _out);
+  // The body of a member that always edits focuses the edit form: without an image there
+  // is no form to focus, and the handler would fail.
+  _out << (found || !member.alwaysEditable ? member.detailBody : "<BODY>\n");
+  if (_lead) _lead();
   bool editable = false;
   if (found) {
     _session.viewState.setObject(member.imageKey, shown.image.id);

@@ -30,8 +30,9 @@ class GImagePages : public GView {
                 MList& _params, const Extras& _extras = Extras());
   void grid(GImageMember::Group _group, GSession& _session, MTextStream& _out, MList& _params,
             const Extras& _extras = Extras());
+  // _lead: what the member writes first in the body (a message line).
   void detail(GImageMember::Group _group, GSession& _session, MTextStream& _out,
-              MList& _params, const Extras& _extras = Extras());
+              MList& _params, const Extras& _extras = Extras(), const Extras& _lead = Extras());
 
   // The folder a page of the folder module works on: `Folder.id` of the request, else the
   // remembered one, else the root; never negative.

@@ -4,6 +4,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GUploadMessage.h"
 #include "views/GUserFormMessage.h"
 
 namespace {
@@ -187,7 +188,24 @@ void GUserView::uploadForm(GSession& _session, MTextStream& _out, int _page) {
                             GView::sessionInUrl(_session).getValue(), 108, application.nextRequestId(), 11,
                             1);
   _out << "<FORM name=\"imageForm\" method=\"POST\" enctype=\"multipart/form-data\" action=\""
-       << url.getValue() << "\">\n";
+       << url.getValue() << "\"";
+  // For the script that sends many files one by one: the grid it shows when all are sent,
+  // and the words of its summary.
+  _out << " data-grid=\""
+       << MString::format("/?session=%s&page=%d&pagenum=%d", GView::sessionInUrl(_session).getValue(),
+                          110, 1).getValue()
+       << "\"";
+  const struct {
+    const char* attribute;
+    const char* key;
+  } words[] = {{"data-text-stored", "LABEL_UPLOAD_STORED"},
+               {"data-text-waiting", "LABEL_UPLOAD_WAITING"},
+               {"data-text-refused", "LABEL_UPLOAD_REFUSED"},
+               {"data-text-failed", "MESSAGE_UPLOAD_FAILED"}};
+  for (const auto& word : words) {
+    _out << " " << word.attribute << "=\"" << application.translate(_session, word.key) << "\"";
+  }
+  _out << ">\n";
   _out << "<INPUT type=\"hidden\" name=\"Image.user\" value=\"" << user.id << "\">\n";
   _out << "<INPUT class=\"browseButton\" type=\"file\" name=\"Image.file\" size=\"80\"></TD>\n";
   _out << "<INPUT class=\"uploadButton\" type=\"submit\" value=\""
@@ -199,7 +217,8 @@ void GUserView::page_single_image(GSession& _session, MTextStream& _out, MList& 
                                   MString& _contentType) try {
   if (!mayUse(_session)) return;
   imagePages.detail(GImageMember::OWN_IMAGES, _session, _out, _params,
-                    [&]() { uploadForm(_session, _out, 108); });
+                    [&]() { uploadForm(_session, _out, 108); },
+                    [&]() { GUploadMessage::write(_session, _out, _params); });
 } M_RETHROW("void GUserView::page_single_image(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GUserView::page_images(GSession& _session, MTextStream& _out, MList& _params,

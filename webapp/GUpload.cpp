@@ -10,10 +10,12 @@
 #include "db/GDatabase.h"
 #include "db/GImage.h"
 #include "lib/core/MException.h"
+#include "lib/core/MList.h"
 #include "lib/imaging/MCameraData.h"
 #include "lib/net/MHttpRequest.h"
 #include "views/GApplication.h"
 #include "views/GSession.h"
+#include "views/GUploadMessage.h"
 #include "webapp/GImageStore.h"
 #include "webapp/GMultipartForm.h"
 #include "webapp/GUploadDefaults.h"
@@ -32,13 +34,23 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
 
+  MList& params = _request.params;
+
   GUser user;
-  if (_session.isGuest() || _session.user.id < 0 || database.getUser(_session.user.id, user) < 0) {
+  if (_session.isGuest() || _session.user.id < 0 || database.getUser(_session.user.id, user) < 0 ||
+      !user.imageUpload) {
+    GUploadMessage::set(params, GUploadMessage::NOT_ALLOWED);
     return true;
   }
-  if (!user.imageUpload || database.getNumOfUserImages(user.id) >= user.imageLimit) return true;
+  if (database.getNumOfUserImages(user.id) >= user.imageLimit) {
+    GUploadMessage::set(params, GUploadMessage::AT_LIMIT);
+    return true;
+  }
 
-  if (_request.contentLength > application.getOriginalMaxSize()) return false;
+  if (_request.contentLength > application.getOriginalMaxSize()) {
+    GUploadMessage::set(params, GUploadMessage::TOO_LARGE);
+    return false;
+  }
 
   // The previews are made before anything is stored, under temporary names that the
   // start-up repair removes like the original's.
@@ -49,8 +61,8 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   int quality1 = application.getPreview1Quality();
   int quality2 = application.getPreview2Quality();
   if (_slow == nullptr) {
-    return receiveAndStore(_request, temporary, small, large, user.id, status, quality1,
-                           quality2);
+    return tell(params, receiveAndStore(_request, temporary, small, large, user.id, status,
+                                        quality1, quality2));
   }
   // Even finding the file in a body of megabytes and copying it out takes the server loop
   // milliseconds: the worker does it, on the body the request hands over, which stays
@@ -58,7 +70,7 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   std::shared_ptr<MHttpRequest> body = std::make_shared<MHttpRequest>();
   _request.handBodyTo(*body);
   struct Outcome {
-    bool stored = false;
+    GUploadMessage::Outcome told = GUploadMessage::FAILED;
     std::unique_ptr<MException> failure;
   };
   std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
@@ -66,36 +78,50 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   _slow->work = [this, outcome, body, temporary, small, large, userId, status, quality1,
                  quality2]() {
     try {
-      outcome->stored = receiveAndStore(*body, temporary, small, large, userId, status,
-                                        quality1, quality2);
+      outcome->told = receiveAndStore(*body, temporary, small, large, userId, status,
+                                      quality1, quality2);
     } catch (const MException& _failure) {
       outcome->failure.reset(new MException(_failure));
     } catch (const std::exception& _failure) {
       outcome->failure.reset(new MException("### SYSTEM ###", _failure.what()));
     }
   };
-  _slow->after = [outcome]() {
+  // The request outlives its slow step: the answer is made from it afterwards.
+  MList* later = &params;
+  _slow->after = [outcome, later]() {
     if (outcome->failure) raise(*outcome->failure);
-    return outcome->stored;
+    return tell(*later, outcome->told);
   };
   return true;
 } M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
 
-bool GUpload::receiveAndStore(MHttpRequest& _request, const MString& _temporary,
-                              const MString& _small, const MString& _large, int _user_id,
-                              GImageStatus _status, int _quality1, int _quality2) {
+bool GUpload::tell(MList& _params, GUploadMessage::Outcome _outcome) {
+  GUploadMessage::set(_params, _outcome);
+  return _outcome == GUploadMessage::STORED || _outcome == GUploadMessage::WAITING;
+}
+
+GUploadMessage::Outcome GUpload::receiveAndStore(MHttpRequest& _request,
+                                                 const MString& _temporary, const MString& _small,
+                                                 const MString& _large, int _user_id,
+                                                 GImageStatus _status, int _quality1,
+                                                 int _quality2) {
   Int64 start = 0;
   Int64 length = 0;
   std::string fileName;
-  if (!GMultipartForm::findFilePart(_request, start, length, &fileName)) return false;
+  // A form without a file field, or with an empty one (nothing chosen).
+  if (!GMultipartForm::findFilePart(_request, start, length, &fileName) || length == 0) {
+    return GUploadMessage::NO_FILE;
+  }
   // Anything but a JPEG start marker is no JPEG file: not even a temporary file for it.
   uchar marker[2] = {0, 0};
   if (length < 2 || _request.readContent(start, marker, 2) != 2 || marker[0] != 0xFF ||
       marker[1] != 0xD8)
-    return false;
-  if (!writeFile(_temporary, _request, start, length)) return false;
-  return makeAndStore(_temporary, _small, _large, fileName, _user_id, _status, _quality1,
-                      _quality2);
+    return GUploadMessage::NOT_JPEG;
+  if (!writeFile(_temporary, _request, start, length)) return GUploadMessage::FAILED;
+  if (!makeAndStore(_temporary, _small, _large, fileName, _user_id, _status, _quality1,
+                    _quality2))
+    return GUploadMessage::NOT_JPEG;
+  return _status == GIMAGE_WAITING ? GUploadMessage::WAITING : GUploadMessage::STORED;
 }
 
 bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,

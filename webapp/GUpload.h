@@ -6,12 +6,14 @@
 #include "db/GImageStatus.h"
 #include "lib/core/MString.h"
 #include "lib/imaging/MJpegPreviews.h"
+#include "views/GUploadMessage.h"
 #include "webapp/GSlowStep.h"
 
 class GImage;
 class GSession;
 class MException;
 class MHttpRequest;
+class MList;
 
 // The upload of one JPEG image (action 11): the file of the upload form's body becomes the
 // original in the image store, two previews 120 and 240 pixels high are made from it (turned
@@ -25,7 +27,8 @@ class MHttpRequest;
 // read from the request's body wherever it lies (a large one in a file), piece by piece. An
 // upload either stores the record with all three files or leaves nothing behind: a failure
 // after the record was added removes the record and every file again before it is passed
-// on. The temporary file never outlives the request.
+// on. The temporary file never outlives the request. Every outcome, a refusal too, is left
+// for the page that follows as a GUploadMessage.
 class GUpload {
  public:
   // Images whose sides fit the 16-bit fields of the image record.
@@ -52,10 +55,13 @@ class GUpload {
             const MString& _large, GImage& _record);
   void moveFile(const MString& _from, const MString& _to);
   // Finds the JPEG file in the request's body, writes it to _temporary and goes on with
-  // makeAndStore; false, with nothing left behind, for a body without a JPEG file.
-  bool receiveAndStore(MHttpRequest& _request, const MString& _temporary, const MString& _small,
-                       const MString& _large, int _user_id, GImageStatus _status, int _quality1,
-                       int _quality2);
+  // makeAndStore; tells what became of it, with nothing left behind unless it was stored.
+  GUploadMessage::Outcome receiveAndStore(MHttpRequest& _request, const MString& _temporary,
+                                          const MString& _small, const MString& _large,
+                                          int _user_id, GImageStatus _status, int _quality1,
+                                          int _quality2);
+  // Leaves the outcome for the page (a GUploadMessage); true when the image was stored.
+  static bool tell(MList& _params, GUploadMessage::Outcome _outcome);
   // Makes the previews of the temporary original, reads its camera data and stores the
   // image; false, with nothing left behind, for a file that cannot be decoded or is refused.
   bool makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,

@@ -693,3 +693,263 @@ var VistrelPhone = (function () {
     isMenuOpen: function () { return menuOpen; }
   };
 })();
+
+/* ---------- Many files at once (the own-images pages) ----------
+
+   The upload form takes several files, and files dropped anywhere on its page. One file
+   chosen in the form goes the plain way: the form is posted and the page that follows
+   shows the new image for naming. Several files, or dropped ones, are sent from here one
+   after the other, each as an upload of its own, with a progress bar per file. Each answer
+   is the page the server shows after an upload: its line with data-upload-outcome tells
+   what became of the file, and its upload form holds the address for the next one. When
+   all are sent, the grid of the own images is shown once, with the summary above it.
+   Without this script the form stays the plain form for one file. */
+var VistrelUpload = (function () {
+  "use strict";
+
+  var SUMMARY = "vistrelUploadSummary";
+  var SUMMARY_LIFE = 60000;
+  var ACCEPTED = { stored: true, waiting: true };
+
+  function usable(win) {
+    return !!(win && win.XMLHttpRequest && win.FormData && win.DOMParser && win.JSON);
+  }
+
+  function uploadForm(doc) {
+    return doc && doc.forms ? doc.forms.imageForm || null : null;
+  }
+
+  function attribute(element, name) {
+    var value = element.getAttribute(name);
+    return value === null ? "" : value;
+  }
+
+  function make(doc, tag, className, text) {
+    var element = doc.createElement(tag);
+    if (className) {
+      element.className = className;
+    }
+    if (text !== undefined) {
+      element.textContent = text;
+    }
+    return element;
+  }
+
+  /* The address of the next upload when an answer brings no upload form (at the image
+     limit, or a failure): the last one with a request number of its own. The server hands
+     out positive numbers only, so a negative one never repeats the action of a link. */
+  function withRequestId(url, id) {
+    return url.replace(/([?&]requestId=)-?[0-9]*/, "$1" + id);
+  }
+
+  /* A row of the progress table: the file's name, its bar and, once answered, the outcome. */
+  function fileRow(doc, table, name, size) {
+    var row = table.insertRow(-1);
+    row.className = "uploadFile";
+    row.insertCell(-1).textContent = name;
+    var bar = make(doc, "PROGRESS");
+    bar.max = size > 0 ? size : 1;
+    bar.value = 0;
+    row.insertCell(-1).appendChild(bar);
+    var outcome = row.insertCell(-1);
+    return {
+      row: row,
+      bar: bar,
+      done: function (kind, message) {
+        row.setAttribute("data-upload-outcome", kind);
+        outcome.textContent = message;
+        outcome.className = ACCEPTED[kind] ? "uploadOutcome" : "uploadOutcome uploadRefused";
+        bar.value = bar.max;
+      }
+    };
+  }
+
+  /* What the answer to one upload says: its outcome and message, and the next address. */
+  function readAnswer(win, xhr, texts) {
+    var result = { outcome: "failed", message: texts.failed, next: null };
+    if (xhr.status !== 200) {
+      return result;
+    }
+    var answer = new win.DOMParser().parseFromString(xhr.responseText, "text/html");
+    var line = answer.querySelector("[data-upload-outcome]");
+    if (line) {
+      result.outcome = attribute(line, "data-upload-outcome");
+      result.message = line.textContent;
+    }
+    var next = uploadForm(answer);
+    if (next) {
+      result.next = attribute(next, "action");
+    }
+    return result;
+  }
+
+  function sendAll(form, fileList) {
+    var doc = form.ownerDocument;
+    var win = doc.defaultView;
+    if (form.getAttribute("data-sending") || !fileList || fileList.length === 0) {
+      return;
+    }
+    form.setAttribute("data-sending", "true");
+    var files = Array.prototype.slice.call(fileList);
+    var texts = {
+      stored: attribute(form, "data-text-stored"),
+      waiting: attribute(form, "data-text-waiting"),
+      refused: attribute(form, "data-text-refused"),
+      failed: attribute(form, "data-text-failed")
+    };
+    var button = form.querySelector("input[type=submit]");
+    if (button) {
+      button.disabled = true;
+    }
+    var panel = make(doc, "TABLE", "uploadProgress");
+    form.parentNode.insertBefore(panel, form.nextSibling);
+    var rows = files.map(function (file) {
+      return fileRow(doc, panel, file.name, file.size);
+    });
+    var user = form.elements["Image.user"] ? form.elements["Image.user"].value : "";
+    var url = attribute(form, "action");
+    var ownNumber = -1;
+    var results = [];
+
+    function next(i) {
+      if (i >= files.length) {
+        finish(win, attribute(form, "data-grid"), texts, results);
+        return;
+      }
+      var file = files[i];
+      var row = rows[i];
+      var xhr = new win.XMLHttpRequest();
+      var answered = false;
+      function answer() {
+        if (answered) {
+          return;
+        }
+        answered = true;
+        var result = readAnswer(win, xhr, texts);
+        url = result.next || withRequestId(url, --ownNumber);
+        row.done(result.outcome, result.message);
+        results.push({ name: file.name, size: file.size, outcome: result.outcome,
+          message: result.message });
+        next(i + 1);
+      }
+      xhr.upload.onprogress = function (event) {
+        if (event.lengthComputable) {
+          row.bar.max = event.total;
+          row.bar.value = event.loaded;
+        }
+      };
+      xhr.onload = answer;
+      xhr.onerror = answer;
+      xhr.onabort = answer;
+      xhr.open("POST", url);
+      var data = new win.FormData();
+      data.append("Image.user", user);
+      data.append("Image.file", file, file.name);
+      xhr.send(data);
+    }
+    next(0);
+  }
+
+  /* Keeps the summary for the grid that is shown next, and shows it. */
+  function finish(win, grid, texts, results) {
+    try {
+      win.sessionStorage.setItem(SUMMARY, JSON.stringify({ url: grid, at: Date.now(),
+        texts: texts, files: results }));
+    } catch (e) {
+      /* Without storage the grid comes without the summary. */
+    }
+    if (grid) {
+      win.location.replace(grid);
+    } else {
+      win.location.reload();
+    }
+  }
+
+  /* The summary of the last files sent, above the grid they were sent for. */
+  function showSummary(doc) {
+    var win = doc.defaultView;
+    var saved = null;
+    try {
+      saved = win.sessionStorage.getItem(SUMMARY);
+    } catch (e) {
+      return;
+    }
+    if (!saved || !doc.body) {
+      return;
+    }
+    var summary = JSON.parse(saved);
+    /* One left behind (the grid did not come, the session ended) is not shown much later. */
+    if (!(Date.now() - summary.at < SUMMARY_LIFE)) {
+      win.sessionStorage.removeItem(SUMMARY);
+      return;
+    }
+    if (summary.url !== win.location.pathname + win.location.search) {
+      return;
+    }
+    win.sessionStorage.removeItem(SUMMARY);
+    var counts = { stored: 0, waiting: 0, refused: 0 };
+    summary.files.forEach(function (file) {
+      counts[ACCEPTED[file.outcome] ? file.outcome : "refused"]++;
+    });
+    var box = make(doc, "DIV", "uploadSummary");
+    box.setAttribute("data-stored", counts.stored);
+    box.setAttribute("data-waiting", counts.waiting);
+    box.setAttribute("data-refused", counts.refused);
+    box.appendChild(make(doc, "P", "uploadMessage", [
+      summary.texts.stored + ": " + counts.stored,
+      summary.texts.waiting + ": " + counts.waiting,
+      summary.texts.refused + ": " + counts.refused
+    ].join(" \u00B7 ")));
+    var table = make(doc, "TABLE", "uploadProgress");
+    box.appendChild(table);
+    summary.files.forEach(function (file) {
+      fileRow(doc, table, file.name, file.size).done(file.outcome, file.message);
+    });
+    doc.body.insertBefore(box, doc.body.firstChild);
+  }
+
+  function hasFiles(event) {
+    var types = event.dataTransfer ? event.dataTransfer.types : null;
+    return !!types && Array.prototype.indexOf.call(types, "Files") >= 0;
+  }
+
+  function start(doc) {
+    showSummary(doc);
+    var form = uploadForm(doc);
+    var input = form ? form.elements["Image.file"] : null;
+    if (!input) {
+      return;
+    }
+    input.multiple = true;
+    doc.addEventListener("submit", function (event) {
+      if (event.target === form && input.files && input.files.length > 1) {
+        event.preventDefault();
+        sendAll(form, input.files);
+      }
+    }, false);
+    doc.addEventListener("dragover", function (event) {
+      if (hasFiles(event)) {
+        event.preventDefault();
+        doc.body.classList.add("dropTarget");
+      }
+    }, false);
+    doc.addEventListener("dragleave", function (event) {
+      if (!event.relatedTarget) {
+        doc.body.classList.remove("dropTarget");
+      }
+    }, false);
+    doc.addEventListener("drop", function (event) {
+      doc.body.classList.remove("dropTarget");
+      if (event.dataTransfer && event.dataTransfer.files && event.dataTransfer.files.length > 0) {
+        event.preventDefault();
+        sendAll(form, event.dataTransfer.files);
+      }
+    }, false);
+  }
+
+  if (typeof document !== "undefined" && document.addEventListener && usable(document.defaultView)) {
+    document.addEventListener("DOMContentLoaded", function () { start(document); }, false);
+  }
+
+  return { withRequestId: withRequestId, sendAll: sendAll };
+})();

@@ -421,6 +421,6 @@ async function upload(w, file) {
   return frames.area;
 }
 
-module.exports = { moduleById, frameOf, framesNow, actReloading, clickReloading, newDocuments, button, texts,
+module.exports = { moduleById, frameOf, framesNow, markOld, actReloading, clickReloading, newDocuments, button, texts,
   expectEqual, expectForm, fillForm, pressUpdate, userAdmin, folderAdmin, images, folders,
   chooseTab, upload };

@@ -577,4 +577,6 @@ const OFFER_STORY = [
 
 const STEPS = [...UPLOAD_STORY, ...ADMINISTRATION_STORY, ...FOLDER_STORY, ...OFFER_STORY];
 
-module.exports = { STEPS, ANNA, BERT, PICTURES, account, createAccount, uploadPicture, state };
+module.exports = {
+  STEPS, ANNA, BERT, PICTURES, account, createAccount, uploadPicture, state, picture, logInSecond,
+};

@@ -463,8 +463,9 @@ const TOUR = [
   step("guest-logout", "The guest logs out", (w) => w.logOut()),
 ];
 
-// The tour of every module, then the stories of two people at two browsers.
-const STEPS = [...TOUR, ...require("./stories.js").STEPS];
+// The tour of every module, then the stories of two people at two browsers and their
+// uploads of many files at once.
+const STEPS = [...TOUR, ...require("./stories.js").STEPS, ...require("./uploads.js").STEPS];
 // The manual finds its pictures by step name.
 for (const [i, s] of STEPS.entries()) {
   if (STEPS.findIndex((o) => o.name === s.name) !== i) throw new Error(`two steps are named ${s.name}`);

@@ -40,7 +40,9 @@ class GUserViewTest : public imagetest::ImageViewTest {
 
 std::string uploadForm(const std::string& _action, int _user) {
   return "<FORM name=\"imageForm\" method=\"POST\" enctype=\"multipart/form-data\" action=\"" + _action +
-         "\">\n<INPUT type=\"hidden\" name=\"Image.user\" value=\"" + std::to_string(_user) +
+         "\" data-grid=\"/?session=" + S + "&page=110&pagenum=1\" data-text-stored=\"LABEL_UPLOAD_STORED\""
+         " data-text-waiting=\"LABEL_UPLOAD_WAITING\" data-text-refused=\"LABEL_UPLOAD_REFUSED\""
+         " data-text-failed=\"MESSAGE_UPLOAD_FAILED\">\n<INPUT type=\"hidden\" name=\"Image.user\" value=\"" + std::to_string(_user) +
          "\">\n<INPUT class=\"browseButton\" type=\"file\" name=\"Image.file\" size=\"80\"></TD>\n"
          "<INPUT class=\"uploadButton\" type=\"submit\" value=\"BUTTON_UPLOAD\" name=\"add_image\">\n"
          "</FORM>\n";

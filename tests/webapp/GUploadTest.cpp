@@ -80,6 +80,18 @@ class GUploadTest : public webtest::ServletTest {
     user.imageLimit = _imageLimit;
     return application.database.addUser(user);
   }
+  // "full", at its image limit of one image, and "noright", without the upload right.
+  void refusedAccounts() {
+    int full = uploader("full", false, 1);
+    GImage existing;
+    existing.user = full;
+    application.database.addImage(existing);
+    GUser noRight;
+    noRight.username = "noright";
+    noRight.password = GPasswordHash::hash("pw");
+    noRight.enabled = true;
+    application.database.addUser(noRight);
+  }
   std::string logInOver(testhttp::Connection& _browser, const char* _username) {
     testhttp::Response r = _browser.get(std::string("/?session=5072913846&page=1&action=16&requestId=1&username=") +
                                         _username + "&password=pw");
@@ -316,15 +328,7 @@ TEST_F(GUploadTest, BodiesWithoutAJpegFileStoreNothing) {
 }
 
 TEST_F(GUploadTest, OnlyLoggedInUsersWithTheRightAndRoomUpload) {
-  int full = uploader("full", false, 1);
-  GImage existing;
-  existing.user = full;
-  application.database.addImage(existing);
-  GUser noRight;
-  noRight.username = "noright";
-  noRight.password = GPasswordHash::hash("pw");
-  noRight.enabled = true;
-  application.database.addUser(noRight);
+  refusedAccounts();
   int gone = uploader("gone", false);
 
   std::string body = formBody(jpeg(64, 48));
@@ -493,3 +497,64 @@ TEST_F(GUploadTest, UploadsInFlightAtShutdownLeaveWholeImagesOrNothing) {
   }
   EXPECT_TRUE(filesIn(root.file("tmp")).empty());
 }
+
+// The page after an upload tells what became of the file, in words and, for the script that
+// sends many files, by name in data-upload-outcome.
+TEST_F(GUploadTest, ThePageAfterAnUploadTellsItsOutcome) {
+  uploader("direct", false);
+  uploader("waits", true);
+  refusedAccounts();
+  MArray* english = static_cast<MArray*>(application.translations.getFirstItem()->object);
+  english->addObject("MESSAGE_UPLOAD_TOO_LARGE", "Over %s MB.");
+  english->addObject("MESSAGE_UPLOAD_AT_LIMIT", "All %s used.");
+
+  std::string file = jpeg(64, 48);
+  const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x40\0\0\0\x30", 24);
+  struct Case {
+    const char* what;
+    const char* who;
+    std::string body;
+    int maxSize;  // 0: the fixture's limit
+    const char* outcome;
+    const char* line;
+    bool stored;
+  };
+  const Case cases[] = {
+      {"no file chosen", "direct", formBody("", ""), 0, "no-file", "MESSAGE_UPLOAD_NO_FILE", false},
+      {"no file field", "direct",
+       "--" + std::string(boundary) + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nb\r\n--" +
+           boundary + "--\r\n", 0, "no-file", "MESSAGE_UPLOAD_NO_FILE", false},
+      {"a PNG named .jpg", "direct", formBody(png, "photo.jpg"), 0, "not-jpeg",
+       "MESSAGE_UPLOAD_NOT_JPEG", false},
+      {"a JPEG start, then no picture", "direct", formBody("\xFF\xD8 not an image"), 0, "not-jpeg",
+       "MESSAGE_UPLOAD_NOT_JPEG", false},
+      {"over the size limit", "direct", formBody(file), 2500000, "too-large", "Over 2.5 MB.", false},
+      {"at the image limit", "full", formBody(file), 0, "at-limit", "All 1 used.", false},
+      {"without the upload right", "noright", formBody(file), 0, "not-allowed",
+       "MESSAGE_UPLOAD_NOT_ALLOWED", false},
+      {"waits for acceptance", "waits", formBody(file), 0, "waiting", "MESSAGE_UPLOAD_WAITING", true},
+      {"stored", "direct", formBody(file), 0, "stored", "MESSAGE_UPLOAD_STORED", true},
+  };
+  for (const Case& c : cases) {
+    std::string body = c.body;
+    // Over the limit: the body is padded past it, as a large photo would be.
+    if (c.maxSize > 0) body.insert(body.size() - 4, std::string((size_t)c.maxSize, 'x'));
+    application.originalMaxSize = c.maxSize > 0 ? c.maxSize : 19000000;
+    testhttp::Connection browser(port);
+    std::string session = logInOver(browser, c.who);
+    int before = imageCount();
+    testhttp::Response r = browser.post("/?session=" + session + "&page=108&requestId=" +
+                                            std::to_string(++requestId) + "&action=11&pagenum=1",
+                                        multipartType, body);
+    ASSERT_EQ(200, r.status) << c.what;
+    EXPECT_EQ(before + (c.stored ? 1 : 0), imageCount()) << c.what;
+    std::string refused = c.stored ? "" : " uploadRefused";
+    std::string line = "<P class=\"uploadMessage" + refused + "\" data-upload-outcome=\"" +
+                       c.outcome + "\">" + c.line + "</P>\n";
+    // The line opens the page, before the image it may concern.
+    size_t body_at = r.body.find("<BODY");
+    ASSERT_NE(std::string::npos, body_at) << c.what << r.body;
+    EXPECT_EQ(r.body.find('\n', body_at) + 1, r.body.find(line)) << c.what << "\n" << r.body;
+  }
+}
+
