@@ -14,6 +14,9 @@ class GMainView : public GView {
   static const char* const LOGIN_STATE;
   static const char* const LOGIN_FAILED;
   static const char* const LOGIN_THROTTLED;
+  // After a log-out, and after a session ended by itself.
+  static const char* const LOGGED_OUT;
+  static const char* const EXPIRED;
   // The parameter of the guest button's login (value 1): the guest account, no password.
   static const char* const GUEST_LOGIN;
 
@@ -37,6 +40,10 @@ class GMainView : public GView {
   void page_main_statusbar(GSession& _session, MTextStream& _out, MList& _params,
                            MString& _contentType);
   void page_login(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
+
+  // The document that any frame of an ended session receives: it replaces the whole window
+  // with the login page, which tells why (_state, a LOGIN_STATE value).
+  static void breakOut(MTextStream& _out, const char* _state);
 
  private:
   // The module shown in the right-hand frame: `tab_main` of the request, else of the

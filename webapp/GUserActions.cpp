@@ -9,6 +9,7 @@
 #include "lib/core/MList.h"
 #include "views/GApplication.h"
 #include "views/GSession.h"
+#include "views/GMessage.h"
 #include "views/GUserFormMessage.h"
 #include "views/GView.h"
 #include "webapp/GImageStore.h"
@@ -113,6 +114,7 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
     }
   }
   database.updateUser(userId, user);
+  GMessage::set(_params, GMessage::SAVED);
   if (userId == _session.user.id) database.getUser(userId, _session.user);
   removeFormFields(_params);
 } M_RETHROW("void GUserActions::updateUser(GSession& _session,MList& _params,bool _administration)")
@@ -137,6 +139,7 @@ void GUserActions::deleteUser(GSession& _session, MList& _params) try {
       GImageStore::removeFiles(static_cast<GImage*>(item->object)->id);
     }
     database.deleteUser(userId);
+    GMessage::set(_params, GMessage::DELETED);
   }
   _params.deleteObject("User.id");
 } M_RETHROW("void GUserActions::deleteUser(GSession& _session,MList& _params)")

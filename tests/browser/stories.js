@@ -18,7 +18,7 @@ const path = require("node:path");
 const { until } = require("./browser.js");
 const { ADMIN, exactly, step } = require("./common.js");
 const { moduleById, framesNow, actReloading, clickReloading, expectEqual, expectForm, userAdmin, folderAdmin,
-  images, folders, chooseTab, upload } = require("./modules.js");
+  images, folders, chooseTab, upload, texts } = require("./modules.js");
 
 const USERS = 300;
 const FOLDER_ADMIN = 900;
@@ -179,6 +179,8 @@ const UPLOAD_STORY = [
     await b.openModule(moduleById(ACCOUNT));
     const { area } = await chooseTab(b, "TAB_IMAGES");
     expectEqual("the own images before the upload", await images.cells(area), []);
+    expectEqual("the empty own images say so", await texts(area, "div.message_empty"),
+      [b.t("EMPTY_OWN_IMAGES")]);
     const uploadButton = await area.locator("form[name=imageForm] input.uploadButton").getAttribute("value");
     if (uploadButton !== b.t("BUTTON_UPLOAD")) throw new Error(`the upload button reads "${uploadButton}"`);
     return b;
@@ -206,7 +208,8 @@ const UPLOAD_STORY = [
       buttons: [b.t("BUTTON_PUBLISH")] }, "the image before publishing");
     const after = await images.press(b, "area", id, b.t("BUTTON_PUBLISH"));
     await expectCell(after, id, { title: b.t("LABEL_PUBLISHED"), titleClass: "imageTitle_accepted",
-      buttons: [b.t("BUTTON_DELETE")] }, "the image after publishing");
+      buttons: [b.t("BUTTON_UNPUBLISH")] }, "the image after publishing");
+    expectEqual("the message after publishing", await texts(after, "div.message"), [b.t("MESSAGE_PUBLISHED")]);
     return b;
   }),
 
@@ -291,7 +294,7 @@ const ADMINISTRATION_STORY = [
 
   step("accept-queue-decide", "The administrator accepts the heron; the gull waits on", async (w) => {
     const { heron, gull } = state(w).images;
-    const after = await images.press(w, "area", heron, w.t("BUTTON_ACCEPT"));
+    const after = await images.decide(w, "area", heron, w.t("BUTTON_ACCEPT"));
     expectEqual("the queue after accepting the heron", (await images.cells(after)).map((c) => c.id), [gull]);
   }, [ACCEPTANCE]),
 
@@ -309,7 +312,7 @@ const ADMINISTRATION_STORY = [
     const { area } = await chooseTab(w, "TAB_IMAGES");
     await expectCell(area, gull, { title: w.t("LABEL_WAIT"),
       buttons: [w.t("BUTTON_ACCEPT"), w.t("BUTTON_DENY")] }, "the waiting gull in the opened session");
-    const after = await images.press(w, "area", gull, w.t("BUTTON_ACCEPT"));
+    const after = await images.decide(w, "area", gull, w.t("BUTTON_ACCEPT"));
     await expectCell(after, gull, { title: w.t("LABEL_ACCEPTED"),
       buttons: [w.t("BUTTON_DENY"), w.t("BUTTON_DELETE")] }, "the accepted gull");
   }),
@@ -502,7 +505,9 @@ const OFFER_STORY = [
       for (const id of offered) {
         const after = await images.press(b, "area", id, b.t("BUTTON_PUBLISH"));
         await expectCell(after, id, { title: b.t("LABEL_WAIT"), titleClass: "imageTitle_wait",
-          buttons: [b.t("BUTTON_DELETE")] }, `image ${id} offered to ${folder}`);
+          buttons: [b.t("BUTTON_UNPUBLISH")] }, `image ${id} offered to ${folder}`);
+        expectEqual("the message after offering", await texts(after, "div.message"),
+          [b.t("MESSAGE_PUBLISHED_WAITING")]);
       }
     }
     return b;
@@ -515,7 +520,7 @@ const OFFER_STORY = [
     const { area } = await framesNow(w, ["area"]);
     await expectCell(area, gull, { title: fullName(BERT), titleClass: "imageTitle_wait",
       buttons: [w.t("BUTTON_ACCEPT"), w.t("BUTTON_DENY")] }, "the offer in the folder");
-    const after = await images.press(w, "area", gull, w.t("BUTTON_DENY"));
+    const after = await images.decide(w, "area", gull, w.t("BUTTON_DENY"));
     await expectCell(after, gull, { titleClass: "imageTitle_denied", status: w.t("LABEL_DENIED"),
       buttons: [w.t("BUTTON_ACCEPT")] }, "the denied offer");
   }),
@@ -541,10 +546,12 @@ const OFFER_STORY = [
 
   step("offer-queue-decide", "The administrator accepts one offer and denies the other", async (w) => {
     const { heron, gull } = state(w).images;
-    const after = await images.press(w, "area", gull, w.t("BUTTON_ACCEPT"));
+    const after = await images.decide(w, "area", gull, w.t("BUTTON_ACCEPT"));
     expectEqual("the offers after accepting the gull", (await images.cells(after)).map((c) => c.id), [heron]);
-    const empty = await images.press(w, "area", heron, w.t("BUTTON_DENY"));
+    const empty = await images.decide(w, "area", heron, w.t("BUTTON_DENY"));
     expectEqual("the offers after denying the heron", await images.cells(empty), []);
+    expectEqual("the empty queue says so", await texts(empty, "div.message_empty"),
+      [w.t("EMPTY_WAITING_PUBLICATIONS")]);
   }, [ACCEPTANCE]),
 
   step("offer-decided", "The user sees one offer published and the other denied", async (w) => {

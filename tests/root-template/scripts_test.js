@@ -24,7 +24,7 @@ class ClassList {
 }
 
 function makeLocation() {
-  return { href: "" };
+  return { href: "", replace(url) { this.href = url; this.replaced = true; } };
 }
 
 function makeWindow(name) {
@@ -156,6 +156,9 @@ test("mouseClick2 loads the page into the frame and the menu into the document",
   js.mouseClick2(makeCell(doc), right, "/?page=400", doc, "/?page=4&tab_main=400");
   assert.strictEqual(right.location.href, "/?page=400");
   assert.strictEqual(win.location.href, "/?page=4&tab_main=400");
+  // The page is a step of the history; the menu, which follows it, is not.
+  assert.ok(!right.location.replaced);
+  assert.ok(win.location.replaced);
 });
 
 test("mouseOver highlights and mouseOut restores; an unused update button stays plain", () => {
