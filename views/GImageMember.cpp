@@ -371,18 +371,23 @@ void buttonsWaitingImage(GImageMember::Context& _context, GImageMember::Shown& _
   decideButton(_context, _shown, _out, false, 15, url);
 }
 
-// The detail pages of the two queues decide too, and go back to the grid, where the decided
-// entry has left the queue.
+// The detail pages of the two queues decide too, and go back to the grid (_pattern), where
+// the decided entry has left the queue.
+void decideOnDetail(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                    MString& _buttons, const char* _pattern, int _accept, int _deny) {
+  for (int action : {_accept, _deny}) {
+    _buttons += GImageMember::decisionButton(
+        _context, action == _accept,
+        GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, action)), false);
+  }
+}
+
 void decideWaitingImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
                         MString& _buttons) {
-  const char* const url =
-      "/?session={session}&page=1004&requestId={request}&action={action}&pagenum={gridPage}"
-      "&User.id={owner}&Image.id={image}";
-  for (int action : {14, 15}) {
-    _buttons += GImageMember::decisionButton(
-        _context, action == 14,
-        GUrlPattern::expand(_context.session, url, valuesOf(_context, _shown, action)), false);
-  }
+  decideOnDetail(_context, _shown, _buttons,
+                 "/?session={session}&page=1004&requestId={request}&action={action}"
+                 "&pagenum={gridPage}&User.id={owner}&Image.id={image}",
+                 14, 15);
 }
 
 void buttonsWaitingPublication(GImageMember::Context& _context, GImageMember::Shown& _shown,
@@ -396,14 +401,10 @@ void buttonsWaitingPublication(GImageMember::Context& _context, GImageMember::Sh
 
 void decideWaitingPublication(GImageMember::Context& _context, GImageMember::Shown& _shown,
                               MString& _buttons) {
-  const char* const url =
-      "/?session={session}&page=1007&action={action}&requestId={request}&pagenum={gridPage}"
-      "&Image.id={image}&Folder.id={folder}";
-  for (int action : {5, 6}) {
-    _buttons += GImageMember::decisionButton(
-        _context, action == 5,
-        GUrlPattern::expand(_context.session, url, valuesOf(_context, _shown, action)), false);
-  }
+  decideOnDetail(_context, _shown, _buttons,
+                 "/?session={session}&page=1007&action={action}&requestId={request}"
+                 "&pagenum={gridPage}&Image.id={image}&Folder.id={folder}",
+                 5, 6);
 }
 
 // ---------------------------------------------------------------------------------------

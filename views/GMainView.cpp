@@ -47,6 +47,7 @@ const char* const GMainView::LOGIN_THROTTLED = "throttled";
 const char* const GMainView::LOGGED_OUT = "loggedout";
 const char* const GMainView::EXPIRED = "expired";
 const char* const GMainView::GUEST_LOGIN = "guest";
+const char* const GMainView::ENTERED = "entered";
 
 GMainView::GMainView() {}
 
@@ -79,9 +80,17 @@ void GMainView::frame_main(GSession& _session, MTextStream& _out, MList& _params
   GApplication& application = GApplication::get();
   _out << "<HTML>\n" << "<HEAD>\n" << "<TITLE>" << application.getServerTitle().getValue()
        << "</TITLE>\n" << "</HEAD>\n";
-  _out << "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\">\n";
+  _out << "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\"";
   MList param(_params);
   forgetAction(param);
+  if (param.getObject(ENTERED) != nullptr) {
+    param.deleteObject(ENTERED);
+    MList plain;
+    plain.setObject("page", 0);
+    _out << " onLoad=\"history.replaceState(null,'','" << getUrl(_session, plain).getValue()
+         << "')\"";
+  }
+  _out << ">\n";
   param.setObject("page", 1);
   param.setObject("requestId", application.nextRequestId());
   _out << "<FRAME name=\"submain\" src=\"" << getUrl(_session, param).getValue()

@@ -19,6 +19,10 @@ class GMainView : public GView {
   static const char* const EXPIRED;
   // The parameter of the guest button's login (value 1): the guest account, no password.
   static const char* const GUEST_LOGIN;
+  // Set by the dispatch on the page that answers a login: the browser's history then keeps
+  // the plain address of the new session's frame set, never the login request itself (a
+  // form sent again, or a guest login repeated by Back after a log-out).
+  static const char* const ENTERED;
 
   GMainView();
   ~GMainView() override;

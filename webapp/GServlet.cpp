@@ -509,6 +509,7 @@ void GServlet::finishLogin(MHttpRequest& _request, MHttpResponse& _response,
   _response.headers.setObject("Set-Cookie", sessionCookie(created->id.getValue()).getValue());
   params.setObject("session", created->id.getValue());
   params.setObject("page", 0);
+  params.setObject(GMainView::ENTERED, 1);
 }
 
 void GServlet::process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow) try {

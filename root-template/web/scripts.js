@@ -641,7 +641,12 @@ var VistrelPages = (function () {
     if (win.parent === win.top && win.name === "submain") {
       return;
     }
+    /* Why the page is shown travels along: named in the URL, or said by the page itself (the
+       log-out's page names its session, not its state). */
     var state = param(win.location.href, "login");
+    if (!state && doc.querySelector && doc.querySelector("td.loginMessage div.message_note")) {
+      state = "loggedout";
+    }
     win.top.location.replace("/" + (state ? "?login=" + encodeURIComponent(state) : ""));
   }
 

@@ -70,6 +70,18 @@ class GImagePagesTest : public imagetest::ImageViewTest {
     }
   }
 
+  // Back to the database before populate: no images 0 to 8, no folder 1, nothing
+  // remembered or found.
+  void freshDatabase() {
+    for (int id = 0; id < 9; ++id) {
+      db().deleteImageFolders(id);
+      db().deleteImage(id);
+    }
+    db().deleteFolder(1);
+    session.searchResults.clear();
+    session.viewState.clear();
+  }
+
   GImagePages pages;
 };
 
@@ -364,13 +376,7 @@ TEST_F(GImagePagesTest, EachMembersLinksAndBodies) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.group);
     // A fresh database for each member.
-    for (int id = 0; id < 9; ++id) {
-      db().deleteImageFolders(id);
-      db().deleteImage(id);
-    }
-    db().deleteFolder(1);
-    session.searchResults.clear();
-    session.viewState.clear();
+    freshDatabase();
     populate(c.group, 9);
 
     std::string page = withoutRequestNumbers(grid(c.group, {{"Folder.id", "1"}}));
@@ -706,12 +712,7 @@ TEST_F(GImagePagesTest, QueueDetailPagesDecideAndGoBackToTheGrid) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.group);
-    for (int id = 0; id < 9; ++id) {
-      db().deleteImageFolders(id);
-      db().deleteImage(id);
-    }
-    db().deleteFolder(1);
-    session.viewState.clear();
+    freshDatabase();
     populate(c.group, 9);
     std::string page = withoutRequestNumbers(detail(c.group, {{"pagenum", "9"}}));
     EXPECT_TRUE(contains(page, "BUTTON_UPDATE</TD>\n<TD width=\"20\"></TD>\n" + c.accept + c.deny));
