@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 
 #include "lib/core/MException.h"
 #include "lib/platform/MClock.h"
@@ -59,9 +60,14 @@ void GServer::configure(const char* _dir) try {
   GServlet::forEachSecurityHeader(
       [this](const char* _name, const char* _value) { httpProcessor.addStandingHeader(_name, _value); });
   server.configure(port.getValue(), &httpProcessor, bindAddress.getValue());
+  // Listing the image store takes most of a large library's start; it runs while the
+  // database opens and builds its indexes.
+  MString root = directory;
+  std::future<GImageStore::Listings> listing =
+      std::async(std::launch::async, [root]() { return GImageStore::list(root); });
   database.init(directory.getValue());
   // What a crash may have left half-done in the image store goes before the first request.
-  GImageStore::sweep();
+  GImageStore::sweep(listing.get());
 } M_RETHROW("void GServer::configure(char *_dir)")
 
 void GServer::takeConfigurationValues() try {

@@ -51,18 +51,21 @@ MString GHtml::escapeScript(const char* _text) {
 
 MString GHtml::urlEncode(const char* _text) {
   std::string out;
-  if (_text != nullptr) {
-    for (const char* p = _text; *p != 0; ++p) {
-      unsigned char ch = (unsigned char)*p;
-      if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
-          ch == '-' || ch == '_' || ch == '.' || ch == '~') {
-        out += (char)ch;
-      } else {
-        out += '%';
-        out += hexDigits[ch >> 4];
-        out += hexDigits[ch & 15];
-      }
+  appendUrlEncoded(out, _text);
+  return toMString(out);
+}
+
+void GHtml::appendUrlEncoded(std::string& _out, const char* _text) {
+  if (_text == nullptr) return;
+  for (const char* p = _text; *p != 0; ++p) {
+    unsigned char ch = (unsigned char)*p;
+    if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
+        ch == '-' || ch == '_' || ch == '.' || ch == '~') {
+      _out += (char)ch;
+    } else {
+      _out += '%';
+      _out += hexDigits[ch >> 4];
+      _out += hexDigits[ch & 15];
     }
   }
-  return toMString(out);
 }

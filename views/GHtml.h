@@ -1,6 +1,8 @@
 #ifndef VISTREL_GHTML_H
 #define VISTREL_GHTML_H
 
+#include <string>
+
 #include "lib/core/MString.h"
 
 // The escaping of values that come from users or requests on their way into a page. Every
@@ -20,6 +22,8 @@ class GHtml {
   // For a name or value in a URL's query: everything except letters, digits and - _ . ~
   // becomes %XX, which the request parser decodes again.
   static MString urlEncode(const char* _text);
+  // The same, appended to _out.
+  static void appendUrlEncoded(std::string& _out, const char* _text);
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
@@ -61,18 +62,34 @@ void GView::writeHtmlFile(GSession& _session, MTextStream& _out, const char* _fi
   writeFile(_out, path.getValue());
 } M_RETHROW("void GView::writeHtmlFile(GSession& _session,MTextStream& _out,char *_filename)")
 
+namespace {
+
+// The object's text, URL-encoded, appended to _url.
+void appendText(std::string& _url, MObject* _object) {
+  if (const MString* text = dynamic_cast<const MString*>(_object)) {
+    GHtml::appendUrlEncoded(_url, text->getValue());
+  } else {
+    GHtml::appendUrlEncoded(_url, _object->toString().getValue());
+  }
+}
+
+}  // namespace
+
 void GView::getUrl(GSession& _session, MList& _param, MString& _url) try {
   _param.setObject("session", _session.id.getValue());
-  MString url("/?");
+  // Pages carry dozens of links: one growing buffer, texts read in place where they are
+  // texts already.
+  std::string url("/?");
+  url.reserve(256);
   bool first = true;
   for (MItem* item = _param.getFirstItem(); item != nullptr; item = _param.getNextItem(item)) {
-    if (!first) url += "&";
+    if (!first) url += '&';
     first = false;
-    url += GHtml::urlEncode(item->key->toString().getValue());
-    url += "=";
-    url += GHtml::urlEncode(item->object->toString().getValue());
+    appendText(url, item->key);
+    url += '=';
+    appendText(url, item->object);
   }
-  _url = url;
+  _url = MString(url.data(), (int)url.size());
 } M_RETHROW("void GView::getUrl(GSession& _session,MList& _param,char *_url)")
 
 MString GView::getUrl(GSession& _session, MList& _param) try {
@@ -81,12 +98,15 @@ MString GView::getUrl(GSession& _session, MList& _param) try {
   return url;
 } M_RETHROW("MString GView::getUrl(GSession& _session,MList& _param)")
 
-void GView::pageCell(GSession& _session, MTextStream& _out, MList& _param, int _page,
+void GView::pageCell(MTextStream& _out, const std::string& _url, size_t _mark, int _page,
                      const char* _text) {
-  _param.setObject("pagenum", _page);
-  MString url = getUrl(_session, _param);
-  _out << "<TD" << activeCell << hover << "onClick=\"mouseClick(this,document,'"
-       << url.getValue() << _text;
+  _out << "<TD" << activeCell << hover << "onClick=\"mouseClick(this,document,'";
+  if (_mark == std::string::npos) {
+    _out << _url.c_str();
+  } else {
+    _out << _url.substr(0, _mark).c_str() << _page << _url.c_str() + _mark + 3;
+  }
+  _out << _text;
 }
 
 void GView::pageNumbers(GSession& _session, MTextStream& _out, int _count, int _pagenum,
@@ -98,18 +118,33 @@ void GView::pageNumbers(GSession& _session, MTextStream& _out, int _count, int _
   int block = (_pagenum - 1) / 10;
   int lastBlock = (pages - 1) / 10;
 
+  // The links differ only in their page number: the URL is made once, with a mark where the
+  // number goes ("%01", which no encoded value holds after "pagenum=").
+  MObject* given = _param.getObject("pagenum");
+  bool hadNumber = given != nullptr;
+  MString before = hadNumber ? given->toString() : MString();
+  _param.setObject("pagenum", "\x01");
+  std::string url = getUrl(_session, _param).getValue();
+  size_t mark = url.find("pagenum=%01");
+  if (mark != std::string::npos) mark += 8;
+  // The list keeps the number of the last link, as if each link had been made from it.
+  int linked = -1;
+  auto cell = [&](int _page, const char* _text) {
+    pageCell(_out, url, mark, _page, _text);
+    linked = _page;
+  };
+
   _out << "<TABLE  width=\"100%\"><TR>\n";
   if (_pagenum <= 1) {
     _out << "<TD" << inactiveCell << "> << </TD>";
     _out << "<TD" << inactiveCell << "> < </TD>";
   } else {
-    pageCell(_session, _out, _param, block >= 1 ? (block - 1) * 10 + 1 : 1, "')\"> << </TD>\n");
-    pageCell(_session, _out, _param, _pagenum - 1, "')\"> < </TD>\n");
+    cell(block >= 1 ? (block - 1) * 10 + 1 : 1, "')\"> << </TD>\n");
+    cell(_pagenum - 1, "')\"> < </TD>\n");
   }
   if (_pagenum < pages) {
-    pageCell(_session, _out, _param, _pagenum + 1, "')\"> > </TD>\n");
-    pageCell(_session, _out, _param, block < lastBlock ? (block + 1) * 10 + 1 : pages,
-             "')\"> >> </TD>\n");
+    cell(_pagenum + 1, "')\"> > </TD>\n");
+    cell(block < lastBlock ? (block + 1) * 10 + 1 : pages, "')\"> >> </TD>\n");
   } else {
     _out << "<TD" << inactiveCell << "> > </TD>\n";
     _out << "<TD" << inactiveCell << "> >> </TD>\n";
@@ -123,10 +158,17 @@ void GView::pageNumbers(GSession& _session, MTextStream& _out, int _count, int _
       _out << "<TD class=\"pageNumSelected\">" << n << "</TD>";
     } else {
       MString text = MString::format("')\">%d</TD>", n);
-      pageCell(_session, _out, _param, n, text.getValue());
+      cell(n, text.getValue());
     }
   }
   _out << "<TR></TABLE>\n";
+  if (linked >= 0) {
+    _param.setObject("pagenum", linked);
+  } else if (hadNumber) {
+    _param.setObject("pagenum", before.getValue());
+  } else {
+    _param.deleteObject("pagenum");
+  }
 } M_RETHROW("void GView::pageNumbers(GSession& _session,MTextStream& _out,int _count,int _pagenum,int _imagesPerPage,MList& _param,char *_buttons)")
 
 int GView::toInt(MObject* _value) {

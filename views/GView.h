@@ -1,6 +1,8 @@
 #ifndef VISTREL_GVIEW_H
 #define VISTREL_GVIEW_H
 
+#include <string>
+
 #include "lib/core/MList.h"
 #include "lib/core/MString.h"
 #include "lib/core/MTextStream.h"
@@ -66,8 +68,9 @@ class GView {
   static const char* const hover;
 
  private:
-  // A cell of the paging bar that leads to page _page; _text closes it.
-  void pageCell(GSession& _session, MTextStream& _out, MList& _param, int _page,
+  // A cell of the paging bar that leads to page _page, by the link _url whose page number
+  // stands at _mark (see pageNumbers); _text closes it.
+  void pageCell(MTextStream& _out, const std::string& _url, size_t _mark, int _page,
                 const char* _text);
 };
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -91,7 +92,28 @@ void GImageStore::removeFiles(int _image_id) try {
   unlink(preview2Path(_image_id).getValue());
 } M_RETHROW("void GImageStore::removeFiles(int _image_id)")
 
+namespace {
+
+const char* const storeDirectories[] = {"original", "preview1", "preview2"};
+
+}  // namespace
+
+GImageStore::Listings GImageStore::list(const MString& _root) try {
+  std::future<std::vector<std::string>> listing[3];
+  for (int d = 0; d < 3; ++d) {
+    MString directory = MString::format("%s/images/%s", _root.getValue(), storeDirectories[d]);
+    listing[d] = std::async(std::launch::async, [directory]() { return listDirectory(directory); });
+  }
+  Listings listings;
+  for (int d = 0; d < 3; ++d) listings[d] = listing[d].get();
+  return listings;
+} M_RETHROW("GImageStore::Listings GImageStore::list(const MString& _root)")
+
 int GImageStore::sweep() try {
+  return sweep(list(GApplication::get().getDirectory()));
+} M_RETHROW("int GImageStore::sweep()")
+
+int GImageStore::sweep(const Listings& _listings) try {
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
   const char* root = application.getDirectory().getValue();
@@ -100,11 +122,7 @@ int GImageStore::sweep() try {
   // Each directory of the store is listed once and the images' files are looked up in the
   // listings: three look-ups on the file system per image would make the start of a large
   // library slow.
-  const char* directories[] = {"original", "preview1", "preview2"};
-  std::vector<std::string> listings[3];
-  for (int d = 0; d < 3; ++d) {
-    listings[d] = listDirectory(MString::format("%s/images/%s", root, directories[d]));
-  }
+  const Listings& listings = _listings;
   std::vector<int> complete;
   std::vector<int> incomplete;
   database.getImageIds(complete, incomplete);
@@ -138,7 +156,7 @@ int GImageStore::sweep() try {
   }
 
   for (int d = 0; d < 3; ++d) {
-    MString directory = MString::format("%s/images/%s", root, directories[d]);
+    MString directory = MString::format("%s/images/%s", root, storeDirectories[d]);
     for (const std::string& file : listings[d]) {
       int number = jpgNumber(file, 0);
       bool orphan = number >= 0 && ((size_t)number >= ids || !kept[(size_t)number]);
@@ -149,4 +167,4 @@ int GImageStore::sweep() try {
     }
   }
   return removed;
-} M_RETHROW("int GImageStore::sweep()")
+} M_RETHROW("int GImageStore::sweep(const Listings& _listings)")

@@ -1,6 +1,10 @@
 #ifndef VISTREL_GIMAGESTORE_H
 #define VISTREL_GIMAGESTORE_H
 
+#include <array>
+#include <string>
+#include <vector>
+
 #include "lib/core/MString.h"
 
 // The files of the image store under the root directory: for every image the original and
@@ -23,6 +27,16 @@ class GImageStore {
   // are ordered so that a crash at any moment leaves only these three leftovers. Returns
   // the number of files and records removed.
   static int sweep();
+
+  // The names in the store's three directories (original, preview1, preview2).
+  using Listings = std::array<std::vector<std::string>, 3>;
+  // Lists the three directories of the store under _root, each on a thread of its own:
+  // for a large library the listing is most of the start, and it needs no database, so it
+  // may run while the database opens.
+  static Listings list(const MString& _root);
+  // The sweep over listings taken after the last change of the store (before the first
+  // request).
+  static int sweep(const Listings& _listings);
 };
 
 #endif

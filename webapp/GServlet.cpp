@@ -42,9 +42,6 @@ const uint cleanUpInterval = 10;
 // Longest request path that can name a file.
 const int maxFilePath = 200;
 
-// Password checks that may wait for a worker; a flood beyond them is checked on the loop.
-const size_t loginQueue = 256;
-
 // Password checks under way at once from one address.
 const int maxChecksPerAddress = 8;
 
@@ -82,7 +79,7 @@ void writeFailure(MTextStream& _out, MException& _failure) {
 
 }  // namespace
 
-GServlet::GServlet()
+GServlet::GServlet(size_t _workQueue)
     : mainView(new GMainView()),
       userAdminView(new GUserAdminView()),
       folderAdminView(new GFolderAdminView()),
@@ -94,12 +91,12 @@ GServlet::GServlet()
       guestSession(nullptr),
       lastCleanUp(0),
       actions(new GActions(sessions)),
-      workers(0, loginQueue) {
+      workers(0, _workQueue) {
 }
 
 GServlet::~GServlet() {
-  // Checks under way end first; their answers are abandoned with their connections.
-  workers.shutdown(MWorkerPool::DROP_QUEUED);
+  // Work under way ends first; its answers are abandoned with their connections.
+  stopWork();
   delete mainView;
   delete userAdminView;
   delete folderAdminView;
@@ -112,6 +109,8 @@ GServlet::~GServlet() {
 }
 
 int GServlet::currentTime() { return (int)getTime(); }
+
+void GServlet::stopWork() { workers.shutdown(MWorkerPool::DROP_QUEUED); }
 
 void GServlet::init() try {
   GApplication& application = GApplication::get();
@@ -289,7 +288,10 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
       GSlowStep slow;
       process_action(*session, _request, &slow);
       // Decoding and scaling a picture take long: on a worker, while the loop goes on.
-      if (slow.isPending() && runSlowStep(slow, _request, _response, identifier)) return;
+      if (slow.isPending()) {
+        runSlowStep(slow, _response, identifier);
+        return;
+      }
     } else {
       // Removed rather than ignored, so that it cannot travel on into the links of the page
       // and come back with the session in them.
@@ -460,7 +462,7 @@ void GServlet::endCheck(const LoginAttempt& _attempt, bool _right) {
   }
 }
 
-bool GServlet::runSlowStep(GSlowStep& _slow, MHttpRequest& _request, MHttpResponse& _response,
+void GServlet::runSlowStep(GSlowStep& _slow, MHttpResponse& _response,
                            const MString& _identifier) {
   std::shared_ptr<MLaterResponse> later = _response.defer();
   GSlowStep slow = _slow;
@@ -474,12 +476,20 @@ bool GServlet::runSlowStep(GSlowStep& _slow, MHttpRequest& _request, MHttpRespon
       });
     });
   };
-  if (workers.submit(job)) return true;
-  // Every worker busy and the queue full: done here, slower for everybody, but done.
+  if (workers.submit(job)) return;
+  // Every worker busy and the queue full: work of this weight on the loop would stall every
+  // other client, so the browser is asked to send it again; nothing of it took effect (the
+  // work never ran, the body goes with the request), and the same request may come again.
   _response.later.reset();
-  _slow.work();
-  _slow.after();
-  return false;
+  GSession* session = sessions.getSession(identifier.getValue());
+  if (session != nullptr) session->lastRequestId = -1;
+  _response.statusCode = 503;
+  _response.statusText = "Service Unavailable";
+  _response.contentType = "text/plain";
+  _response.headers.setObject("Retry-After", "5");
+  _response.headers.setObject("Cache-Control", "no-store");
+  MTextStream out(&_response.content);
+  out << "The server is busy. Please send it again in a few seconds.\n";
 }
 
 void GServlet::finishLogin(MHttpRequest& _request, MHttpResponse& _response,

@@ -40,11 +40,17 @@ class MTextStream;
 // and demanding the guest identifier, which every page shows, would protect nothing.
 class GServlet : public MHttpHandler {
  public:
-  GServlet();
+  // Jobs that may wait for a worker (password checks, the work of uploads).
+  static const size_t defaultWorkQueue = 256;
+
+  explicit GServlet(size_t _workQueue = defaultWorkQueue);
   ~GServlet() override;
 
   // Takes the guest session from the table and gives it the default language.
   void init();
+  // Ends the work handed to workers: what runs finishes (an upload is stored whole), what
+  // waits is dropped with nothing of it done; answers still due are abandoned.
+  void stopWork();
   void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response) override;
   // Carries out the action a request names, before the views are asked.
   void process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow = nullptr);
@@ -105,10 +111,9 @@ class GServlet : public MHttpHandler {
   // message.
   void finishLogin(MHttpRequest& _request, MHttpResponse& _response, const LoginAttempt& _attempt,
                    bool _right);
-  // Hands the slow step of an action to a worker: true when the answer completes later;
-  // false when it was done here at once (every worker busy).
-  bool runSlowStep(GSlowStep& _slow, MHttpRequest& _request, MHttpResponse& _response,
-                   const MString& _identifier);
+  // Hands the slow step of an action to a worker, whose answer completes later; with every
+  // worker busy and the queue full, answers 503 at once instead.
+  void runSlowStep(GSlowStep& _slow, MHttpResponse& _response, const MString& _identifier);
   // The steps after the action: the session the request ends in, and its page.
   void respond(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
                GSession* _session, const MString& _identifier);

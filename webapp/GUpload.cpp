@@ -38,39 +38,34 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
 
   if (_request.contentLength > application.getOriginalMaxSize()) return false;
 
-  MString temporary;
-  {
-    Int64 start = 0;
-    Int64 length = 0;
-    if (!GMultipartForm::findFilePart(_request, start, length)) return false;
-    // Anything but a JPEG start marker is no JPEG file: not even a temporary file for it.
-    uchar marker[2] = {0, 0};
-    if (length < 2 || _request.readContent(start, marker, 2) != 2 || marker[0] != 0xFF ||
-        marker[1] != 0xD8)
-      return false;
-    temporary = GImageStore::temporaryPath(application.nextRequestId());
-    if (!writeFile(temporary, _request, start, length)) return false;
-  }
-
   // The previews are made before anything is stored, under temporary names that the
   // start-up repair removes like the original's.
+  MString temporary = GImageStore::temporaryPath(application.nextRequestId());
   MString small = GImageStore::temporaryPath(application.nextRequestId());
   MString large = GImageStore::temporaryPath(application.nextRequestId());
   GImageStatus status = user.imageAccept ? GIMAGE_WAITING : GIMAGE_ACCEPTED;
   int quality1 = application.getPreview1Quality();
   int quality2 = application.getPreview2Quality();
   if (_slow == nullptr) {
-    return makeAndStore(temporary, small, large, user.id, status, quality1, quality2);
+    return receiveAndStore(_request, temporary, small, large, user.id, status, quality1,
+                           quality2);
   }
+  // Even finding the file in a body of megabytes and copying it out takes the server loop
+  // milliseconds: the worker does it, on the body the request hands over, which stays
+  // readable when the connection is gone.
+  std::shared_ptr<MHttpRequest> body = std::make_shared<MHttpRequest>();
+  _request.handBodyTo(*body);
   struct Outcome {
     bool stored = false;
     std::unique_ptr<MException> failure;
   };
   std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
   int userId = user.id;
-  _slow->work = [this, outcome, temporary, small, large, userId, status, quality1, quality2]() {
+  _slow->work = [this, outcome, body, temporary, small, large, userId, status, quality1,
+                 quality2]() {
     try {
-      outcome->stored = makeAndStore(temporary, small, large, userId, status, quality1, quality2);
+      outcome->stored = receiveAndStore(*body, temporary, small, large, userId, status,
+                                        quality1, quality2);
     } catch (const MException& _failure) {
       outcome->failure.reset(new MException(_failure));
     } catch (const std::exception& _failure) {
@@ -83,6 +78,21 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   };
   return true;
 } M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
+
+bool GUpload::receiveAndStore(MHttpRequest& _request, const MString& _temporary,
+                              const MString& _small, const MString& _large, int _user_id,
+                              GImageStatus _status, int _quality1, int _quality2) {
+  Int64 start = 0;
+  Int64 length = 0;
+  if (!GMultipartForm::findFilePart(_request, start, length)) return false;
+  // Anything but a JPEG start marker is no JPEG file: not even a temporary file for it.
+  uchar marker[2] = {0, 0};
+  if (length < 2 || _request.readContent(start, marker, 2) != 2 || marker[0] != 0xFF ||
+      marker[1] != 0xD8)
+    return false;
+  if (!writeFile(_temporary, _request, start, length)) return false;
+  return makeAndStore(_temporary, _small, _large, _user_id, _status, _quality1, _quality2);
+}
 
 bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
                            const MString& _large, int _user_id, GImageStatus _status,

@@ -47,6 +47,11 @@ class GUpload {
   int store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
             const MString& _large, int _user_id, GImageStatus _status);
   void moveFile(const MString& _from, const MString& _to);
+  // Finds the JPEG file in the request's body, writes it to _temporary and goes on with
+  // makeAndStore; false, with nothing left behind, for a body without a JPEG file.
+  bool receiveAndStore(MHttpRequest& _request, const MString& _temporary, const MString& _small,
+                       const MString& _large, int _user_id, GImageStatus _status, int _quality1,
+                       int _quality2);
   // Makes the previews of the temporary original and stores the image; false, with nothing
   // left behind, for a file that cannot be decoded or is refused.
   bool makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,

@@ -121,6 +121,9 @@ void MStorage::setPair(MObject* _key, bool _madeKey, MObject* _object, bool _mad
 
 void MStorage::deleteByKey(MObject* _key) {
   MItem* item = _getItem(_key);
+  // Without exceptions a missing key is no failure: said at once, not by a throw that the
+  // guard would swallow (callers clear keys that are mostly absent, on every page).
+  if (item == nullptr && !exceptions) return;
   M_WRAP(deleteItemSignature, "Operation failed!", doDeleteItem(item));
 }
 

@@ -267,6 +267,14 @@ bool MString::isKindOf(const char* _name) {
 
 bool MString::isKindOf(uchar _type) { return _type == 11 || MObject::isKindOf(_type); }
 
+int MString::compare(MObject* _object) {
+  if (_object == nullptr || _object->getType() != getType()) return MObject::compare(_object);
+  const unsigned char* a = (const unsigned char*)static_cast<MString*>(_object)->value;
+  const unsigned char* b = (const unsigned char*)value;
+  while (*a && *a == *b) ++a, ++b;
+  return *a > *b ? 1 : (*a < *b ? -1 : 0);
+}
+
 MString MString::toString() { return MString(*this); }
 
 bool MString::isNumeric() { return false; }

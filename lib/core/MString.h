@@ -70,6 +70,8 @@ class MString : public MObject {
   bool isKindOf(const char* _name) override;
   bool isKindOf(uchar _type) override;
   MString toString() override;
+  // As MObject's, without copying either text.
+  int compare(MObject* _object) override;
   bool isNumeric() override;
   int getStreamSize() override;
   void readStream(MInputStream* _stream) override;

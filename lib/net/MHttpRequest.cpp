@@ -19,6 +19,14 @@ void MHttpRequest::setContentFile(int _handle) {
   contentFile = _handle;
 }
 
+void MHttpRequest::handBodyTo(MHttpRequest& _to) {
+  _to.contentLength = contentLength;
+  _to.headers.setObject("Content-Type", getHeader("Content-Type").getValue());
+  _to.content.moveDataFrom(content);
+  _to.setContentFile(contentFile);
+  contentFile = -1;
+}
+
 Int64 MHttpRequest::getContentSize() {
   if (contentFile < 0) return content.getWritePos();
   struct stat info;

@@ -29,6 +29,10 @@ class MHttpRequest : public MObject {
   // Takes over an open file holding the body; the request closes it.
   void setContentFile(int _handle);
   int getContentFile() const { return contentFile; }
+  // Hands the body, with the Content-Type and Content-Length that describe it, over to _to,
+  // which reads it from then on; this request is left without one. Lets a worker thread
+  // read a body after the connection that received it has gone.
+  void handBodyTo(MHttpRequest& _to);
 
   // GET, POST or HEAD.
   MString method;

@@ -104,6 +104,24 @@ class GUploadTest : public webtest::ServletTest {
     root.remove("made.jpg");
     return bytes;
   }
+  // Sends the upload on a connection of its own without waiting for the answer; returns
+  // the open socket.
+  int sendUpload(int _port, const std::string& _session, const std::string& _body) {
+    std::string request = "POST /upload?session=" + _session + "&requestId=" +
+                          std::to_string(++requestId) + "&action=11&pagenum=1 HTTP/1.1\r\n" +
+                          "Host: t\r\nContent-Type: " + multipartType +
+                          "\r\nContent-Length: " + std::to_string(_body.size()) + "\r\n\r\n" +
+                          _body;
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    EXPECT_GE(fd, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons((uint16_t)_port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(0, connect(fd, (sockaddr*)&address, sizeof address));
+    EXPECT_EQ((ssize_t)request.size(), send(fd, request.data(), request.size(), MSG_NOSIGNAL));
+    return fd;
+  }
   int imageCount() { return application.database.getNumOfImages(); }
   // Every file in the three image directories.
   size_t storedFiles() {
@@ -367,19 +385,7 @@ TEST_F(GUploadTest, ABrowserThatLeavesDuringTheWorkLosesOnlyItsAnswer) {
   testhttp::Connection browser(port);
   std::string session = logInOver(browser, "leaves");
   int before = imageCount();
-  std::string body = formBody(jpeg(1600, 1200));
-  std::string request = "POST /upload?session=" + session + "&requestId=" +
-                        std::to_string(++requestId) + "&action=11&pagenum=1 HTTP/1.1\r\n" +
-                        "Host: t\r\nContent-Type: " + multipartType +
-                        "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_port = htons((uint16_t)port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(0, connect(fd, (sockaddr*)&address, sizeof address));
-  ASSERT_EQ((ssize_t)request.size(), send(fd, request.data(), request.size(), MSG_NOSIGNAL));
+  int fd = sendUpload(port, session, formBody(jpeg(1600, 1200)));
   close(fd);
 
   for (int i = 0; i < 1000 && imageCount() == before; ++i) sleepFor(0, 10);
@@ -399,4 +405,65 @@ TEST_F(GUploadTest, ABrowserThatLeavesDuringTheWorkLosesOnlyItsAnswer) {
     EXPECT_EQ(std::string::npos, name.find("tmp_")) << name;
   }
   EXPECT_EQ(200, browser.get("/?session=" + session + "&page=110").status);
+}
+
+// With every worker busy and the queue full, an upload is not done on the server loop,
+// where it would stall everybody: the browser is told to send it again, and nothing of it
+// stays. The same request, sent again when there is room, is carried out.
+TEST_F(GUploadTest, AFullQueueAsksForTheUploadAgainAndStoresNothing) {
+  GServlet full(0);
+  full.init();
+  MHttpProcessor fullPrototype;
+  fullPrototype.setHandler(&full);
+  MServer fullServer(0, &fullPrototype);
+  fullServer.start();
+  uploader("crowded", false);
+  testhttp::Connection browser(fullServer.getPort());
+  std::string session = logInOver(browser, "crowded");
+  ASSERT_FALSE(session.empty());
+
+  std::string body = formBody(jpeg(320, 240));
+  testhttp::Response busy = upload(browser, session, body);
+  EXPECT_EQ(503, busy.status);
+  EXPECT_EQ("5", busy.header("Retry-After"));
+  expectNothingStored(0, "queue full");
+  EXPECT_TRUE(filesIn(root.file("tmp")).empty());
+
+  // The same request id again, now where a worker takes it.
+  --requestId;
+  testhttp::Connection other(port);
+  std::string again = logInOver(other, "crowded");
+  EXPECT_EQ(200, upload(other, again, body).status);
+  EXPECT_EQ(1, imageCount());
+}
+
+// Stopping the server while uploads are under way or queued: each either is stored whole
+// (record and three files) or leaves nothing, and no temporary file stays.
+TEST_F(GUploadTest, UploadsInFlightAtShutdownLeaveWholeImagesOrNothing) {
+  uploader("late", false);
+  std::string session;
+  {
+    testhttp::Connection browser(port);
+    session = logInOver(browser, "late");
+  }
+  std::string body = formBody(jpeg(1600, 1200));
+  std::vector<int> sockets;
+  for (int i = 0; i < 6; ++i) sockets.push_back(sendUpload(port, session, body));
+  // Until the first is stored, so that the others are under way or waiting.
+  for (int i = 0; i < 1000 && imageCount() == 0; ++i) sleepFor(0, 5);
+  server.reset();
+  servlet.stopWork();
+  for (int fd : sockets) close(fd);
+
+  int stored = imageCount();
+  EXPECT_GE(stored, 1);
+  EXPECT_LE(stored, 6);
+  EXPECT_EQ((size_t)stored * 3, storedFiles());
+  for (int id = 0; id < stored; ++id) {
+    for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
+      struct stat info;
+      EXPECT_EQ(0, stat(root.file(dir + storeName(id)).c_str(), &info)) << dir << id;
+    }
+  }
+  EXPECT_TRUE(filesIn(root.file("tmp")).empty());
 }
