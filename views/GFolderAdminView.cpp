@@ -11,6 +11,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GMessage.h"
 
 namespace {
 
@@ -200,6 +201,8 @@ void GFolderAdminView::childRow(GSession& _session, MTextStream& _out, MList& _p
   } else {
     MList param;
     copyForLinks(_params, param);
+    // The outcome that came with the list is told once, not again by each row.
+    if (param.getObject(GMessage::PARAM) != nullptr) param.deleteObject(GMessage::PARAM);
     param.setObject("session", _session.id.getValue());
     param.setObject("Folder.id", _child.id);
     param.setObject("Folder.parent", _child.parentId);
@@ -222,6 +225,7 @@ void GFolderAdminView::page_folder_info(GSession& _session, MTextStream& _out, M
   standardHead(_session, _out);
   _out << "<BODY onLoad=\"if (document.Folder != null) document.Folder.enabled.focus();\">\n"
        << "<HR>\n";
+  GMessage::write(_session, _out, _params);
   int selected = selectedFolder(_session, _params);
   int parent = listedParent(_session, _params);
   _session.viewState.setObject("FolderAdminView.folder", selected);

@@ -4,6 +4,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GRights.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ bool GImageFolderView::isImageFolder(int _folder_id) {
 }
 
 int GImageFolderView::allowedTab(GSession& _session, int _tab, bool _imageFolder) {
-  return _tab == MY_IMAGES_TAB && _imageFolder && _session.user.type == 0 ? MY_IMAGES_TAB
+  return _tab == MY_IMAGES_TAB && _imageFolder && GRights::mayPublish(_session) ? MY_IMAGES_TAB
                                                                           : FOLDER_TAB;
 }
 
@@ -164,7 +165,7 @@ void GImageFolderView::page_menu(GSession& _session, MTextStream& _out, MList& _
   if (_session.user.type == 0) {
     _out << "<TABLE>" << "<TR>";
     writeTab(_session, _out, FOLDER_TAB, current, folder.id, "TAB_FOLDER", "</TD>\n");
-    if (imageFolder) {
+    if (imageFolder && GRights::mayPublish(_session)) {
       writeTab(_session, _out, MY_IMAGES_TAB, current, folder.id, "TAB_MY_IMAGES", "</TD>");
     }
     _out << "</TR>\n" << "</TABLE>\n";

@@ -5,6 +5,8 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GMessage.h"
+#include "views/GRights.h"
 #include "views/GUrlPattern.h"
 
 namespace {
@@ -49,6 +51,14 @@ void actionButton(GImageMember::Context& _context, GImageMember::Shown& _shown,
   MString url =
       GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, _action));
   GImageMember::button(_context, _out, _textKey, "document", url);
+}
+
+// The accept or deny button of a grid cell: action _action through _pattern, decided in place.
+void decideButton(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                  MTextStream& _out, bool _accept, int _action, const char* _pattern) {
+  MString url =
+      GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, _action));
+  _out << GImageMember::decisionButton(_context, _accept, url, true).getValue();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -276,15 +286,15 @@ void buttonsFolderImage(GImageMember::Context& _context, GImageMember::Shown& _s
   }
   switch (_shown.linkStatus) {
     case GIMAGE_WAITING:
-      actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 5, folderActionUrl);
-      actionButton(_context, _shown, _out, "BUTTON_DENY", 6, folderActionUrl);
+      decideButton(_context, _shown, _out, true, 5, folderActionUrl);
+      decideButton(_context, _shown, _out, false, 6, folderActionUrl);
       break;
     case GIMAGE_ACCEPTED:
-      actionButton(_context, _shown, _out, "BUTTON_DENY", 6, folderActionUrl);
+      decideButton(_context, _shown, _out, false, 6, folderActionUrl);
       GImageMember::statusCell(_out, "_accepted", text(_context, "LABEL_ACCEPTED"));
       break;
     case GIMAGE_DENIED:
-      actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 5, folderActionUrl);
+      decideButton(_context, _shown, _out, true, 5, folderActionUrl);
       GImageMember::statusCell(_out, "_denied", text(_context, "LABEL_DENIED"));
       break;
   }
@@ -298,7 +308,14 @@ void buttonsPublishing(GImageMember::Context& _context, GImageMember::Shown& _sh
   if (_shown.state == NOT_PUBLISHED) {
     actionButton(_context, _shown, _out, "BUTTON_PUBLISH", 3, url);
   } else {
-    actionButton(_context, _shown, _out, "BUTTON_DELETE", 4, url);
+    // Withdrawing asks first: the button stands where Publish stood a moment before.
+    MString target = GUrlPattern::expand(_context.session, url, valuesOf(_context, _shown, 4));
+    MString question = text(_context, "QUESTION_UNPUBLISH_IMAGE");
+    question += "?";
+    _out << "<TD class=\"imageButton\" bgColor=\"#808080\"" << hover
+         << "onClick=\"askFirst(this,document,'" << target.getValue() << "','"
+         << GHtml::escapeScript(question.getValue()).getValue() << "')\">"
+         << text(_context, "BUTTON_UNPUBLISH") << "</TD>\n";
   }
   const char* suffix = _shown.state == NOT_PUBLISHED ? "_unpublished"
                                                       : GImageMember::statusSuffix(_shown.state);
@@ -326,15 +343,15 @@ void buttonsOwnImage(GImageMember::Context& _context, GImageMember::Shown& _show
       "&User.id={owner}&Image.id={image}";
   switch (_shown.image.status) {
     case GIMAGE_WAITING:
-      actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 14, url);
-      actionButton(_context, _shown, _out, "BUTTON_DENY", 15, url);
+      decideButton(_context, _shown, _out, true, 14, url);
+      decideButton(_context, _shown, _out, false, 15, url);
       break;
     case GIMAGE_ACCEPTED:
-      actionButton(_context, _shown, _out, "BUTTON_DENY", 15, url);
+      decideButton(_context, _shown, _out, false, 15, url);
       deleteButton();
       break;
     case GIMAGE_DENIED:
-      actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 14, url);
+      decideButton(_context, _shown, _out, true, 14, url);
       deleteButton();
       break;
   }
@@ -350,8 +367,27 @@ void buttonsWaitingImage(GImageMember::Context& _context, GImageMember::Shown& _
   const char* const url =
       "/?session={session}&page=1002&requestId={request}&action={action}&pagenum={gridPage}"
       "&User.id={owner}&Image.id={image}";
-  actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 14, url);
-  actionButton(_context, _shown, _out, "BUTTON_DENY", 15, url);
+  decideButton(_context, _shown, _out, true, 14, url);
+  decideButton(_context, _shown, _out, false, 15, url);
+}
+
+// The detail pages of the two queues decide too, and go back to the grid (_pattern), where
+// the decided entry has left the queue.
+void decideOnDetail(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                    MString& _buttons, const char* _pattern, int _accept, int _deny) {
+  for (int action : {_accept, _deny}) {
+    _buttons += GImageMember::decisionButton(
+        _context, action == _accept,
+        GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, action)), false);
+  }
+}
+
+void decideWaitingImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                        MString& _buttons) {
+  decideOnDetail(_context, _shown, _buttons,
+                 "/?session={session}&page=1004&requestId={request}&action={action}"
+                 "&pagenum={gridPage}&User.id={owner}&Image.id={image}",
+                 14, 15);
 }
 
 void buttonsWaitingPublication(GImageMember::Context& _context, GImageMember::Shown& _shown,
@@ -359,8 +395,52 @@ void buttonsWaitingPublication(GImageMember::Context& _context, GImageMember::Sh
   const char* const url =
       "/?session={session}&page=1005&action={action}&requestId={request}&pagenum={gridPage}"
       "&Image.id={image}&Folder.id={folder}";
-  actionButton(_context, _shown, _out, "BUTTON_ACCEPT", 5, url);
-  actionButton(_context, _shown, _out, "BUTTON_DENY", 6, url);
+  decideButton(_context, _shown, _out, true, 5, url);
+  decideButton(_context, _shown, _out, false, 6, url);
+}
+
+void decideWaitingPublication(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                              MString& _buttons) {
+  decideOnDetail(_context, _shown, _buttons,
+                 "/?session={session}&page=1007&action={action}&requestId={request}"
+                 "&pagenum={gridPage}&Image.id={image}&Folder.id={folder}",
+                 5, 6);
+}
+
+// ---------------------------------------------------------------------------------------
+// Empty lists
+
+// An empty folder points those who may publish to the tab where they do.
+void emptyFolder(GImageMember::Context& _context, MTextStream& _out) {
+  MString hint;
+  if (GRights::mayPublish(_context.session)) {
+    hint = " ";
+    hint += text(_context, "EMPTY_FOLDER_PUBLISH");
+  }
+  GMessage::line(_context.session, _out, GMessage::EMPTY, "EMPTY_FOLDER", hint.getValue());
+}
+
+void emptyOwnImages(GImageMember::Context& _context, MTextStream& _out) {
+  GMessage::line(_context.session, _out, GMessage::EMPTY, "EMPTY_OWN_IMAGES");
+}
+
+// Only after a search: before the first one there is nothing to report. The words are
+// repeated as they were searched for.
+void emptySearchResult(GImageMember::Context& _context, MTextStream& _out) {
+  MObject* words = _context.session.viewState.getObject("Search.words");
+  if (words == nullptr || words->toString().getLength() == 0) return;
+  MString repeated = " <SPAN class=\"searchWords\">";
+  repeated += GHtml::escape(words->toString().getValue());
+  repeated += "</SPAN>";
+  GMessage::line(_context.session, _out, GMessage::EMPTY, "EMPTY_SEARCH", repeated.getValue());
+}
+
+void emptyWaitingImages(GImageMember::Context& _context, MTextStream& _out) {
+  GMessage::line(_context.session, _out, GMessage::EMPTY, "EMPTY_WAITING_IMAGES");
+}
+
+void emptyWaitingPublications(GImageMember::Context& _context, MTextStream& _out) {
+  GMessage::line(_context.session, _out, GMessage::EMPTY, "EMPTY_WAITING_PUBLICATIONS");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -381,7 +461,8 @@ const GImageMember members[] = {
      "/?session={session}&page=404&requestId={request}&action=13&pagenum={ordinal}"
      "&Image.id={image}&Folder.id={folder}",
      "Folder.id={folder}&requestId={request}&page=404",
-     collectFolderImages, partOfFolderImages, resolvePublished, titleFolderImage, buttonsFolderImage},
+     collectFolderImages, partOfFolderImages, resolvePublished, titleFolderImage, buttonsFolderImage,
+     emptyFolder, nullptr},
     // PUBLISHING
     {406, 408, 407, GImageMember::LOGGED_IN,
      "ImageFolderView.myImages.page", "ImageFolderView.myImages.image",
@@ -394,7 +475,8 @@ const GImageMember members[] = {
      "/?session={session}&page=407&requestId={request}&action=13&pagenum={ordinal}"
      "&Image.id={image}",
      "Folder.id={folder}&requestId={request}&page=407",
-     collectPublishing, nullptr, resolvePublishing, titlePublishing, buttonsPublishing},
+     collectPublishing, nullptr, resolvePublishing, titlePublishing, buttonsPublishing,
+     emptyOwnImages, nullptr},
     // OWN_IMAGES
     {109, 110, 108, GImageMember::LOGGED_IN,
      "UserView.page", "UserView.image", "UserView.page", true, nullptr, false, true,
@@ -406,7 +488,8 @@ const GImageMember members[] = {
      "/?session={session}&page=108&requestId={request}&action=13&pagenum={ordinal}"
      "&Image.id={image}",
      "requestId={request}&page=108",
-     collectOwnImages, partOfOwnImages, resolveOwn, titleOwnImage, buttonsOwnImage},
+     collectOwnImages, partOfOwnImages, resolveOwn, titleOwnImage, buttonsOwnImage,
+     emptyOwnImages, nullptr},
     // SEARCH_RESULT
     {702, 703, 704, GImageMember::LOGGED_IN,
      "SearchView.page", "SearchView.image", "SearchView.page", true, nullptr, false, false,
@@ -418,7 +501,8 @@ const GImageMember members[] = {
      "/?session={session}&page=704&requestId={request}&action=13&pagenum={ordinal}"
      "&Image.id={image}",
      "requestId={request}&page=704",
-     collectSearchResult, nullptr, resolveFound, titleFound, buttonsFound},
+     collectSearchResult, nullptr, resolveFound, titleFound, buttonsFound, emptySearchResult,
+     nullptr},
     // WAITING_IMAGES
     {1002, 1004, 1003, GImageMember::ADMINISTRATOR,
      "ImageAccept.pageNum", "ImageAccept.image", "ImageAccept.pageNum", false, nullptr, false,
@@ -431,7 +515,8 @@ const GImageMember members[] = {
      "/?session={session}&page=1003&action=13&requestId={request}&pagenum={ordinal}"
      "&Image.id={image}",
      "page=1003&requestId={request}&pagenum={ordinal}&Image.id={image}",
-     collectWaitingImages, partOfWaitingImages, resolveWaitingImage, titleWaitingImage, buttonsWaitingImage},
+     collectWaitingImages, partOfWaitingImages, resolveWaitingImage, titleWaitingImage,
+     buttonsWaitingImage, emptyWaitingImages, decideWaitingImage},
     // WAITING_PUBLICATIONS
     {1005, 1007, 1006, GImageMember::ADMINISTRATOR,
      "FolderAccept.pageNum", "FolderAccept.image", "FolderAccept.pageNum", true, nullptr, false,
@@ -446,7 +531,7 @@ const GImageMember members[] = {
      "&Image.id={image}",
      "requestId={request}&page=1006&pagenum={ordinal}",
      collectWaitingPublications, nullptr, resolveWaitingPublication, titleWaitingPublication,
-     buttonsWaitingPublication},
+     buttonsWaitingPublication, emptyWaitingPublications, decideWaitingPublication},
 };
 
 }  // namespace
@@ -459,6 +544,15 @@ GImageMember::Context::Context(GSession& _session, const GImageMember& _member)
       gridPage(1) {}
 
 const GImageMember& GImageMember::get(Group _group) { return members[_group]; }
+
+bool GImageMember::byDetailPage(int _page, Group& _group) {
+  for (size_t i = 0; i < sizeof members / sizeof members[0]; ++i) {
+    if (members[i].detailPage != _page) continue;
+    _group = (Group)i;
+    return true;
+  }
+  return false;
+}
 
 bool GImageMember::allows(GSession& _session) const {
   switch (access) {
@@ -477,6 +571,25 @@ void GImageMember::button(Context& _context, MTextStream& _out, const char* _tex
 void GImageMember::statusCell(MTextStream& _out, const char* _suffix, const char* _text) try {
   _out << "<TD class=\"imageStatusbar" << _suffix << "\">" << _text << "</TD>\n";
 } M_RETHROW("void GImageMember::statusCell(MTextStream& _out,char *_suffix,char *_text)")
+
+MString GImageMember::decisionButton(Context& _context, bool _accept, const MString& _url,
+                                     bool _inPlace) {
+  MString cell = _accept ? "<TD class=\"acceptButton\"" : "<TD class=\"denyButton\"";
+  cell += " bgColor=\"#808080\"";
+  cell += hover;
+  if (_inPlace) {
+    cell += "onClick=\"decide(this,'";
+    cell += _url;
+    cell += _accept ? "','_accepted')\">" : "','_denied')\">";
+  } else {
+    cell += "onClick=\"mouseClick(this,document,'";
+    cell += _url;
+    cell += "')\">";
+  }
+  cell += text(_context, _accept ? "BUTTON_ACCEPT" : "BUTTON_DENY");
+  cell += "</TD>\n";
+  return cell;
+}
 
 const char* GImageMember::statusSuffix(int _status) {
   switch (_status) {

@@ -56,6 +56,8 @@ class GImageMember {
   };
 
   static const GImageMember& get(Group _group);
+  // The group whose detail page is _page; false when it is none.
+  static bool byDetailPage(int _page, Group& _group);
 
   int selectorPage;
   int gridPage;
@@ -100,6 +102,11 @@ class GImageMember {
                 int& _span);
   // The grid cell's buttons and status cell.
   void (*buttons)(Context& _context, Shown& _shown, MTextStream& _out);
+  // What the grid says instead of cells when the list is empty.
+  void (*empty)(Context& _context, MTextStream& _out);
+  // The accept and deny buttons of the detail page (null where it decides nothing); they
+  // lead back to the grid.
+  void (*decisions)(Context& _context, Shown& _shown, MString& _buttons);
 
   // Whether the session may see the member's pages.
   bool allows(GSession& _session) const;
@@ -108,6 +115,12 @@ class GImageMember {
   static void button(Context& _context, MTextStream& _out, const char* _textKey,
                      const char* _target, const MString& _url);
   static void statusCell(MTextStream& _out, const char* _suffix, const char* _text);
+  // An accept (_accept) or deny button, each in its own look. In a grid (_inPlace) the
+  // decision is sent in the background and the tile stays where it is, showing the outcome
+  // instead of its buttons, so that no other tile's button moves under the pointer; the
+  // grid is new only when it is loaded again. Otherwise the button loads _url.
+  static MString decisionButton(Context& _context, bool _accept, const MString& _url,
+                                bool _inPlace);
   // The class suffix of an image or link status, "" for an unknown one.
   static const char* statusSuffix(int _status);
 };

@@ -7,6 +7,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GMessage.h"
 #include "views/GUrlPattern.h"
 
 namespace {
@@ -58,6 +59,8 @@ void textAreaRow(GSession& _session, MTextStream& _out, const char* _label, cons
 }
 
 }  // namespace
+
+const char* const GImagePages::LIST_PARAM = "list";
 
 GImagePages::GImagePages() {}
 
@@ -129,6 +132,7 @@ void GImagePages::grid(GImageMember::Group _group, GSession& _session, MTextStre
 
   standardHead(_session, _out);
   _out << member.gridBody;
+  GMessage::write(_session, _out, _params);
   MList storage;
   std::vector<MObject*> entries;
   // A page far beyond any list is asked for as the last one that can be counted.
@@ -140,6 +144,7 @@ void GImagePages::grid(GImageMember::Group _group, GSession& _session, MTextStre
     count = listPart(context, (page - 1) * IMAGES_PER_PAGE, IMAGES_PER_PAGE, storage, entries);
   }
   context.gridPage = page;
+  if (count == 0) member.empty(context, _out);
 
   int first = (page - 1) * IMAGES_PER_PAGE;
   int written = 0;
@@ -215,15 +220,21 @@ void GImagePages::detail(GImageMember::Group _group, GSession& _session, MTextSt
   // is no form to focus, and the handler would fail.
   _out << (found || !member.alwaysEditable ? member.detailBody : "<BODY>\n");
   if (_lead) _lead();
+  GMessage::write(_session, _out, _params);
   bool editable = false;
   if (found) {
     _session.viewState.setObject(member.imageKey, shown.image.id);
+    // Its owner learns why nobody else sees it yet; in the queue itself it goes unsaid.
+    if (shown.image.status == GIMAGE_WAITING && _group != GImageMember::WAITING_IMAGES) {
+      GMessage::line(_session, _out, GMessage::NOTE, "MESSAGE_IMAGE_WAITING");
+    }
     editable = member.alwaysEditable || context.administrator ||
                shown.image.user == _session.user.id;
+    MString window = windowUrl(context, shown.image.id, ordinal);
     if (editable) {
-      editForm(_session, shown, _out);
+      editForm(_session, shown, window, _out);
     } else {
-      readOnlyTable(_session, shown, _out);
+      readOnlyTable(_session, shown, window, _out);
     }
   }
 
@@ -248,6 +259,11 @@ void GImagePages::detail(GImageMember::Group _group, GSession& _session, MTextSt
     buttons += text(_session, "BUTTON_UPDATE");
     buttons += "</TD>\n";
   }
+  if (found && member.decisions != nullptr) {
+    context.gridPage = values.gridPage;
+    buttons += "<TD width=\"20\"></TD>\n";
+    member.decisions(context, shown, buttons);
+  }
   MList paging;
   GUrlPattern::fill(_session, member.detailPaging, values, paging);
   pageNumbers(_session, _out, count, ordinal, 1, paging, buttons.getValue());
@@ -256,13 +272,45 @@ void GImagePages::detail(GImageMember::Group _group, GSession& _session, MTextSt
   _out << "</BODY>\n" << "</HTML>\n";
 } M_RETHROW("void GImagePages::detail(Group _group,GSession& _session,MTextStream& _out,MList& _params,Extras& _extras)")
 
-void GImagePages::imageCell(GSession& _session, GImageMember::Shown& _shown, bool _clickable,
-                            const char* _clickEnd, MTextStream& _out) {
+MString GImagePages::windowUrl(GImageMember::Context& _context, int _imageId, int _ordinal) {
+  MString url = GApplication::get().getImageWindowUrl(_context.session, _imageId);
+  url += MString::format("&%s=%d&pagenum=%d", LIST_PARAM, _context.member.detailPage, _ordinal);
+  if (_context.member.readsFolder) url += MString::format("&Folder.id=%d", _context.folder);
+  return url;
+}
+
+void GImagePages::neighbourUrls(GSession& _session, MList& _params, MString& _previous,
+                                MString& _next) try {
+  _previous = MString();
+  _next = MString();
+  GImageMember::Group group;
+  if (!GImageMember::byDetailPage(paramInt(_params, LIST_PARAM), group)) return;
+  const GImageMember& member = GImageMember::get(group);
+  if (!member.allows(_session)) return;
+  GImageMember::Context context(_session, member);
+  if (member.readsFolder) context.folder = requestedFolder(_session, _params);
+  int ordinal = requestedNumber(_params, nullptr);
+  if (ordinal >= INT_MAX - 1) return;
+  int first = ordinal >= 2 ? ordinal - 2 : 0;
+  MList storage;
+  std::vector<MObject*> entries;
+  listPart(context, first, 3, storage, entries);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    int at = first + (int)i + 1;
+    if (at != ordinal - 1 && at != ordinal + 1) continue;
+    GImageMember::Shown shown;
+    if (!member.resolve(context, entries[i], shown)) continue;
+    (at < ordinal ? _previous : _next) = windowUrl(context, shown.image.id, at);
+  }
+} M_RETHROW("void GImagePages::neighbourUrls(GSession& _session,MList& _params,MString& _previous,MString& _next)")
+
+void GImagePages::imageCell(GSession& _session, GImageMember::Shown& _shown,
+                            const MString& _window, bool _clickable, const char* _clickEnd,
+                            MTextStream& _out) {
   GApplication& application = GApplication::get();
   _out << "<TD width=\"10%\" align=\"center\"";
   if (_clickable) {
-    _out << " onClick=\"openImageWindow('"
-         << application.getImageWindowUrl(_session, _shown.image.id).getValue() << _clickEnd;
+    _out << " onClick=\"openImageWindow('" << _window.getValue() << _clickEnd;
   } else {
     _out << ">";
   }
@@ -271,10 +319,10 @@ void GImagePages::imageCell(GSession& _session, GImageMember::Shown& _shown, boo
 }
 
 void GImagePages::editForm(GSession& _session, GImageMember::Shown& _shown,
-                           MTextStream& _out) try {
+                           const MString& _window, MTextStream& _out) try {
   GImage& image = _shown.image;
   _out << "<FORM name=\"Image\" class=\"input\"><TABLE width=\"100%\" cellspacing=\"8\"><TR>\n";
-  imageCell(_session, _shown, true, "');\">", _out);
+  imageCell(_session, _shown, _window, true, "');\">", _out);
   _out << "<TD valign=\"top\"><TABLE width=\"100%\">\n";
   valueRow(_session, _out, "LABEL_IMAGE_NUMBER", MString::format("%d", image.id).getValue());
   valueRow(_session, _out, "LABEL_IMAGE_SIZE", sizeText(image).getValue());
@@ -286,11 +334,11 @@ void GImagePages::editForm(GSession& _session, GImageMember::Shown& _shown,
 } M_RETHROW("void GImagePages::editForm(GSession& _session,Shown& _shown,MTextStream& _out)")
 
 void GImagePages::readOnlyTable(GSession& _session, GImageMember::Shown& _shown,
-                                MTextStream& _out) try {
+                                const MString& _window, MTextStream& _out) try {
   GImage& image = _shown.image;
   bool download = _session.user.id >= 0 && _session.user.imageDownload;
   _out << "<TABLE width=\"100%\" cellspacing=\"8\"><TR>\n";
-  imageCell(_session, _shown, download, "')\">", _out);
+  imageCell(_session, _shown, _window, download, "')\">", _out);
   _out << "<TD valign=\"top\"><TABLE width=\"100%\">\n";
   MString owner = GHtml::escape(_shown.owner.firstname.getValue());
   owner += " ";

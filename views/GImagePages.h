@@ -38,6 +38,15 @@ class GImagePages : public GView {
   // remembered one, else the root; never negative.
   static int requestedFolder(GSession& _session, MList& _params);
 
+  // The image window of a detail page steps through the list it was opened from: its URL
+  // names the list by the member's detail page (LIST_PARAM), the image's ordinal in it
+  // (`pagenum`) and, for the folder groups, the folder.
+  static const char* const LIST_PARAM;
+  MString windowUrl(GImageMember::Context& _context, int _imageId, int _ordinal);
+  // The window URLs of the images before and after the one that the request's list and
+  // ordinal name; empty where there is none (or the request names no list).
+  void neighbourUrls(GSession& _session, MList& _params, MString& _previous, MString& _next);
+
  private:
   // A page number or ordinal: `pagenum` of the request, else _remembered, else 1; at least 1.
   int requestedNumber(MList& _params, MObject* _remembered);
@@ -47,10 +56,12 @@ class GImagePages : public GView {
                std::vector<MObject*>& _entries);
   void gridCell(GImageMember::Context& _context, GImageMember::Shown& _shown, int _ordinal,
                 MTextStream& _out);
-  void editForm(GSession& _session, GImageMember::Shown& _shown, MTextStream& _out);
-  void readOnlyTable(GSession& _session, GImageMember::Shown& _shown, MTextStream& _out);
-  void imageCell(GSession& _session, GImageMember::Shown& _shown, bool _clickable,
-                 const char* _clickEnd, MTextStream& _out);
+  void editForm(GSession& _session, GImageMember::Shown& _shown, const MString& _window,
+                MTextStream& _out);
+  void readOnlyTable(GSession& _session, GImageMember::Shown& _shown, const MString& _window,
+                     MTextStream& _out);
+  void imageCell(GSession& _session, GImageMember::Shown& _shown, const MString& _window,
+                 bool _clickable, const char* _clickEnd, MTextStream& _out);
 };
 
 #endif

@@ -2,7 +2,10 @@
 
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
+#include "db/GDatabase.h"
+#include "db/GImage.h"
 #include "views/GHtml.h"
+#include "views/GImagePages.h"
 #include "views/GRights.h"
 
 GInfoView::GInfoView() {}
@@ -29,16 +32,40 @@ void GInfoView::frame_introduction(GSession& _session, MTextStream& _out, MList&
 
 void GInfoView::page_imageWindow(GSession& _session, MTextStream& _out, MList& _params,
                                  MString& _contentType) try {
+  GApplication& application = GApplication::get();
+  int id = paramInt(_params, "Image.id");
+  bool shown = _params.getObject("Image.id") != nullptr && GRights::mayDownloadImage(_session, id);
+  GImage image;
+  if (shown) application.getDatabase().getImage(id, image);
+  // The window is named after the picture; the browser shows it in the task bar.
+  MString title = shown && image.name.getLength() > 0 ? GHtml::escape(image.name.getValue())
+                                                      : application.getServerTitle();
   headStart(_out);
-  _out << "<TITLE>" << GApplication::get().getServerTitle().getValue() << "</TITLE>\n"
-       << "</HEAD>\n" << "<BODY style=\"margin=0\">\n";
-  if (_params.getObject("Image.id") != nullptr &&
-      GRights::mayDownloadImage(_session, paramInt(_params, "Image.id"))) {
-    MString url = MString::format("/?session=%s&page=%d&Image.id=%d",
-                                  GHtml::urlEncode(_session.id.getValue()).getValue(), PAGE_ORIGINAL,
-                                  paramInt(_params, "Image.id"));
-    _out << "<IMG src=\"" << url.getValue() << "\">\n";
+  headElements(_out, title);
+  _out << "</HEAD>\n";
+  if (!shown) {
+    _out << "<BODY class=\"viewer\">\n" << "</BODY>\n" << "</HTML>\n";
+    return;
   }
+  // The viewer: the picture fitted to the window, at 100% on a click or Z; the arrow keys
+  // step through the list the window was opened from, Space runs a slideshow, Esc closes.
+  // The script reads the neighbours from the body.
+  MString previous;
+  MString next;
+  GImagePages().neighbourUrls(_session, _params, previous, next);
+  MString url = MString::format("/?session=%s&page=%d&Image.id=%d",
+                                GHtml::urlEncode(_session.id.getValue()).getValue(), PAGE_ORIGINAL,
+                                id);
+  MString file = image.name.getLength() > 0 ? image.name : MString::format("%07d", id);
+  _out << "<BODY class=\"viewer\" id=\"viewer\" data-previous=\"" << previous.getValue()
+       << "\" data-next=\"" << next.getValue() << "\">\n";
+  _out << "<IMG id=\"viewerImage\" class=\"fitted\" src=\"" << url.getValue() << "\" alt=\""
+       << title.getValue() << "\">\n";
+  _out << "<DIV class=\"viewerBar\"><A class=\"viewerButton\" id=\"downloadButton\" href=\""
+       << url.getValue() << "\" download=\"" << GHtml::escape(file.getValue()).getValue()
+       << ".jpg\">" << application.translate(_session, "BUTTON_DOWNLOAD") << "</A>"
+       << "<SPAN class=\"viewerHelp\">" << application.translate(_session, "VIEWER_HELP")
+       << "</SPAN></DIV>\n";
   _out << "</BODY>\n" << "</HTML>\n";
 } M_RETHROW("void GInfoView::page_imageWindow(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 

@@ -1,9 +1,12 @@
 #include "views/GMainView.h"
 
+#include <cstring>
+
 #include "db/GDatabase.h"
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GMessage.h"
 #include "views/GRights.h"
 
 namespace {
@@ -21,12 +24,12 @@ const MenuEntry menuEntries[] = {
     {900, "MENU_FOLDER_ADMINISTRATION"},
 };
 
-bool showsEntry(GUser& _user, int _module) {
+bool showsEntry(GSession& _session, int _module) {
   switch (_module) {
-    case 100: return _user.id >= 0 && _user.id != 1;  // not for the guest account
+    case 100: return GRights::isLoggedIn(_session) && !GRights::isGuestAccount(_session);
     case 1000:
-    case 300: return _user.type == 1;
-    case 900: return _user.folderAdmin;
+    case 300: return GRights::isAdministrator(_session);
+    case 900: return _session.user.folderAdmin;
     default: return true;
   }
 }
@@ -41,7 +44,10 @@ const int loginAction = 16;
 const char* const GMainView::LOGIN_STATE = "login";
 const char* const GMainView::LOGIN_FAILED = "failed";
 const char* const GMainView::LOGIN_THROTTLED = "throttled";
+const char* const GMainView::LOGGED_OUT = "loggedout";
+const char* const GMainView::EXPIRED = "expired";
 const char* const GMainView::GUEST_LOGIN = "guest";
+const char* const GMainView::ENTERED = "entered";
 
 GMainView::GMainView() {}
 
@@ -74,9 +80,17 @@ void GMainView::frame_main(GSession& _session, MTextStream& _out, MList& _params
   GApplication& application = GApplication::get();
   // With the script: the top document fits the frames to a phone's screen.
   standardHead(_session, _out);
-  _out << "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\">\n";
+  _out << "<FRAMESET rows=\"100%\" name=\"main\" border=\"0\"";
   MList param(_params);
   forgetAction(param);
+  if (param.getObject(ENTERED) != nullptr) {
+    param.deleteObject(ENTERED);
+    MList plain;
+    plain.setObject("page", 0);
+    _out << " onLoad=\"history.replaceState(null,'','" << getUrl(_session, plain).getValue()
+         << "')\"";
+  }
+  _out << ">\n";
   param.setObject("page", 1);
   param.setObject("requestId", application.nextRequestId());
   _out << "<FRAME name=\"submain\" src=\"" << getUrl(_session, param).getValue()
@@ -115,7 +129,29 @@ void GMainView::page_main_title(GSession& _session, MTextStream& _out, MList& _p
                                 MString& _contentType) try {
   if (!loggedIn(_session)) return;
   standardHead(_session, _out);
-  _out << "<BODY class=\"title\">\n" << "</BODY>\n" << "</HTML>\n";
+  _out << "<BODY class=\"title\">\n";
+  // While an administrator works as another user, every page says so and offers the way
+  // back; the log-out of such a session returns to the administrator's own.
+  if (_session.returnSessionId.getLength() > 0) {
+    GApplication& application = GApplication::get();
+    MString name = GHtml::escape(_session.user.firstname.getValue());
+    name += " ";
+    name += GHtml::escape(_session.user.lastname.getValue());
+    name += " (";
+    name += GHtml::escape(_session.user.username.getValue());
+    name += ")";
+    MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d",
+                                  sessionInUrl(_session).getValue(), 1, 17,
+                                  application.nextRequestId());
+    _out << "<TABLE class=\"actingBanner\" id=\"actingBanner\"><TR>\n<TD>"
+         << application.translate(_session, "MESSAGE_ACTING_AS") << " <B>" << name.getValue()
+         << "</B></TD>\n"
+         << "<TD class=\"pageButton\" id=\"backToAccount\"" << hover
+         << "onClick=\"mouseClick(this,parent,'" << url.getValue() << "')\">"
+         << application.translate(_session, "BUTTON_BACK_TO_MY_ACCOUNT") << "</TD>\n"
+         << "</TR></TABLE>\n";
+  }
+  _out << "</BODY>\n" << "</HTML>\n";
 } M_RETHROW("void GMainView::page_main_title(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GMainView::page_top_menu(GSession& _session, MTextStream& _out, MList& _params,
@@ -150,7 +186,7 @@ void GMainView::page_main_menu(GSession& _session, MTextStream& _out, MList& _pa
   _out << "<BODY class=\"menu\">\n" << "<TABLE class=\"menu\" cellspacing=\"0\">\n";
   _params.setObject("requestId", application.nextRequestId());
   for (const MenuEntry& entry : menuEntries) {
-    if (!showsEntry(_session.user, entry.module)) continue;
+    if (!showsEntry(_session, entry.module)) continue;
     if (entry.module == current) {
       _out << "<TR class=\"menuSelected\">\n";
     } else {
@@ -246,13 +282,25 @@ void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params
        << "</TR>\n";
   // Why the page is shown again: one text for every refused login (unknown name, disabled
   // account, wrong password), so that the answer does not tell which names exist.
+  // After a log-out or an expired session, it says so, so that nobody takes the empty form
+  // for a fault.
+  struct State {
+    const char* name;
+    const char* key;
+    const char* kind;
+  };
+  const State states[] = {
+      {LOGIN_FAILED, "MESSAGE_LOGIN_FAILED", GMessage::REFUSED},
+      {LOGIN_THROTTLED, "MESSAGE_LOGIN_THROTTLED", GMessage::REFUSED},
+      {LOGGED_OUT, "MESSAGE_LOGGED_OUT", GMessage::NOTE},
+      {EXPIRED, "MESSAGE_SESSION_EXPIRED", GMessage::NOTE},
+  };
   MString state = paramText(_params, LOGIN_STATE);
-  const char* message = state == LOGIN_FAILED      ? "MESSAGE_LOGIN_FAILED"
-                        : state == LOGIN_THROTTLED ? "MESSAGE_LOGIN_THROTTLED"
-                                                   : nullptr;
-  if (message != nullptr) {
-    _out << "<TR height=\"25\">\n" << "<TD class=\"loginMessage\">"
-         << application.translate(_session, message) << "</TD>\n" << "</TR>\n";
+  for (const State& known : states) {
+    if (state != known.name) continue;
+    _out << "<TR height=\"25\">\n" << "<TD class=\"loginMessage\">";
+    GMessage::line(_session, _out, known.kind, known.key);
+    _out << "</TD>\n" << "</TR>\n";
   }
   _out << "</TABLE>\n" << "</TD><TD width=\"10\"> </TD></TR>\n";
   _out << "<TR height=\"40\"  class=\"loginCanvas\"><TD width=\"10\"> </TD><TD>\n"
@@ -273,3 +321,10 @@ void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params
   _out << "</TR>\n" << "</TABLE></TD><TD width=\"10\"> </TD><TR>\n" << "<TR><TD> <TD></TR>\n"
        << "</TABLE>\n" << "</FORM>\n" << "</BODY>\n" << "</HTML>\n";
 } M_RETHROW("void GMainView::page_login(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
+
+void GMainView::breakOut(MTextStream& _out, const char* _state) {
+  // Only a known state goes into the script, never a text from the request.
+  const char* state = strcmp(_state, EXPIRED) == 0 ? EXPIRED : LOGGED_OUT;
+  _out << "<HTML><BODY onLoad=\"top.location.replace('/?" << LOGIN_STATE << "=" << state
+       << "');\"></BODY></HTML>\n";
+}

@@ -14,8 +14,15 @@ class GMainView : public GView {
   static const char* const LOGIN_STATE;
   static const char* const LOGIN_FAILED;
   static const char* const LOGIN_THROTTLED;
+  // After a log-out, and after a session ended by itself.
+  static const char* const LOGGED_OUT;
+  static const char* const EXPIRED;
   // The parameter of the guest button's login (value 1): the guest account, no password.
   static const char* const GUEST_LOGIN;
+  // Set by the dispatch on the page that answers a login: the browser's history then keeps
+  // the plain address of the new session's frame set, never the login request itself (a
+  // form sent again, or a guest login repeated by Back after a log-out).
+  static const char* const ENTERED;
 
   GMainView();
   ~GMainView() override;
@@ -37,6 +44,10 @@ class GMainView : public GView {
   void page_main_statusbar(GSession& _session, MTextStream& _out, MList& _params,
                            MString& _contentType);
   void page_login(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
+
+  // The document that any frame of an ended session receives: it replaces the whole window
+  // with the login page, which tells why (_state, a LOGIN_STATE value).
+  static void breakOut(MTextStream& _out, const char* _state);
 
  private:
   // The module shown in the right-hand frame: `tab_main` of the request, else of the

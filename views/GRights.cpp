@@ -18,6 +18,14 @@ bool GRights::ownsImage(const GSession& _session, const GImage& _image) {
   return isLoggedIn(_session) && _image.user == _session.user.id;
 }
 
+bool GRights::isGuestAccount(const GSession& _session) {
+  return isLoggedIn(_session) && _session.user.id == guestAccountId;
+}
+
+bool GRights::mayPublish(const GSession& _session) {
+  return isLoggedIn(_session) && _session.user.type == ordinaryType && !isGuestAccount(_session);
+}
+
 bool GRights::mayViewImage(const GSession& _session, const GImage& _image) {
   if (!isLoggedIn(_session)) return false;
   if (isAdministrator(_session) || ownsImage(_session, _image)) return true;

@@ -11,6 +11,8 @@ class GRights {
  public:
   // The value of a user's type for administrators.
   static const int administratorType = 1;
+  // The value of a user's type for ordinary users.
+  static const int ordinaryType = 0;
   // The guest account: an ordinary account that the login page's guest button opens.
   static const int guestAccountId = 1;
 
@@ -18,6 +20,11 @@ class GRights {
   static bool isLoggedIn(const GSession& _session);
   static bool isAdministrator(const GSession& _session);
   static bool ownsImage(const GSession& _session, const GImage& _image);
+  // The shared guest account: it owns no images and has no account of its own to keep.
+  static bool isGuestAccount(const GSession& _session);
+  // Offering one's own images to folders (the folder module's publishing tab): ordinary
+  // users; administrators decide instead, and the guest account has nothing to offer.
+  static bool mayPublish(const GSession& _session);
 
   // The previews of an image: its owner, administrators, anybody logged in once the image is
   // accepted, and the owner of a folder where its publication waits for a decision.

@@ -4,6 +4,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GMessage.h"
 #include "views/GUserFormMessage.h"
 
 namespace {
@@ -143,6 +144,7 @@ void GUserAdminView::page_info(GSession& _session, MTextStream& _out, MList& _pa
   if (!found) user = GUser();
   standardHead(_session, _out);
   _out << "<BODY onLoad=\"document.User.type.focus();\">\n" << "<HR>\n";
+  GMessage::write(_session, _out, _params);
   GUserFormMessage::write(_session, _out, _params);
   _out << "<FORM name=\"User\" class=\"input\" method=\"GET\" action=\"/\">\n";
   MString continuation = MString::format("%s&page=%d&requestId=%d&User.id=%d",

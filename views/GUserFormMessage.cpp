@@ -1,6 +1,6 @@
 #include "views/GUserFormMessage.h"
 
-#include "views/GApplication.h"
+#include "views/GMessage.h"
 #include "views/GView.h"
 
 namespace {
@@ -32,7 +32,6 @@ void GUserFormMessage::write(GSession& _session, MTextStream& _out, MList& _para
   int given = codes(_params);
   for (const Message& message : messages) {
     if ((given & message.code) == 0) continue;
-    _out << "<P class=\"formMessage\">" << GApplication::get().translate(_session, message.key)
-         << "</P>\n";
+    GMessage::line(_session, _out, GMessage::REFUSED, message.key);
   }
 }

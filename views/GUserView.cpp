@@ -4,6 +4,8 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GMessage.h"
+#include "views/GRights.h"
 #include "views/GUploadMessage.h"
 #include "views/GUserFormMessage.h"
 
@@ -11,7 +13,6 @@ namespace {
 
 const int ACCOUNT_TAB = 107;
 const int IMAGES_TAB = 109;
-const int GUEST_ACCOUNT = 1;
 
 int validTab(int _tab) { return _tab == IMAGES_TAB ? IMAGES_TAB : ACCOUNT_TAB; }
 
@@ -36,7 +37,7 @@ bool GUserView::process_request(GSession& _session, MTextStream& _out, MList& _p
 } M_RETHROW("bool GUserView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 bool GUserView::mayUse(GSession& _session) {
-  return _session.user.id >= 0 && _session.user.id != GUEST_ACCOUNT;
+  return GRights::isLoggedIn(_session) && !GRights::isGuestAccount(_session);
 }
 
 bool GUserView::hasImages(GSession& _session) {
@@ -61,9 +62,15 @@ void GUserView::frame_user(GSession& _session, MTextStream& _out, MList& _params
        << MString::format("/?session=%s&page=%d&requestId=%d", GView::sessionInUrl(_session).getValue(), 106,
                           application.nextRequestId()).getValue()
        << "\" noresize scrolling=\"no\"></frame>\n";
+  // The outcome of the action that reloaded the module (a deletion) is told by its content.
+  MString outcome;
+  if (_params.getObject(GMessage::PARAM) != nullptr) {
+    outcome = MString::format("&%s=%d", GMessage::PARAM, paramInt(_params, GMessage::PARAM));
+  }
   _out << "<FRAME name=\"area\" src=\""
-       << MString::format("/?session=%s&page=%d&requestId=%d", GView::sessionInUrl(_session).getValue(),
-                          allowedTab(_session, tab), application.nextRequestId()).getValue()
+       << MString::format("/?session=%s&page=%d&requestId=%d%s", GView::sessionInUrl(_session).getValue(),
+                          allowedTab(_session, tab), application.nextRequestId(),
+                          outcome.getValue()).getValue()
        << "\" noresize></frame>\n";
   _out << "</FRAMESET>\n" << "</HTML>\n";
 } M_RETHROW("void GUserView::frame_user(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
@@ -137,6 +144,7 @@ void GUserView::page_info(GSession& _session, MTextStream& _out, MList& _params,
   standardHead(_session, _out);
   _out << "<BODY bgcolor=white style=\"font-family: Arial;\" "
           "onLoad=\"document.User.lastname.focus();\">\n";
+  GMessage::write(_session, _out, _params);
   GUserFormMessage::write(_session, _out, _params);
   _out << "<FORM name=\"User\" class=\"input\">\n" << "<TABLE width=\"100%\">\n" << "<TR>\n";
   accountInput(_session, _out, "LABEL_LAST_NAME", "text", "lastname", "  ", user.lastname);

@@ -24,10 +24,14 @@ GView::GView() {}
 GView::~GView() {}
 
 void GView::javaScript(GSession& _session, MTextStream& _out) try {
-  _out << "<TITLE>" << GApplication::get().getServerTitle().getValue() << "</TITLE>\n";
+  headElements(_out, GApplication::get().getServerTitle());
+} M_RETHROW("void GView::javaScript(GSession& _session,MTextStream& _out)")
+
+void GView::headElements(MTextStream& _out, const MString& _title) {
+  _out << "<TITLE>" << _title.getValue() << "</TITLE>\n";
   _out << "<LINK rel=\"stylesheet\" href=\"/style.css\">\n";
   _out << "<SCRIPT language=\"JavaScript\" src=\"/scripts.js\" type=\"text/javascript\"></SCRIPT>\n";
-} M_RETHROW("void GView::javaScript(GSession& _session,MTextStream& _out)")
+}
 
 void GView::writeFile(MTextStream& _out, const char* _filename) try {
   FILE* file = _filename != nullptr ? fopen(_filename, "rb") : nullptr;

@@ -30,6 +30,8 @@ class GView {
   void javaScript(GSession& _session, MTextStream& _out);
   // "<HTML>", and the page head with javaScript: the start of every document with a head.
   void standardHead(GSession& _session, MTextStream& _out);
+  // The elements of javaScript under another title (HTML, escaped by the caller).
+  void headElements(MTextStream& _out, const MString& _title);
   // Copies a file byte for byte into the page; a file that cannot be opened is reported on
   // standard error and leaves the page as it is.
   void writeFile(MTextStream& _out, const char* _filename);

@@ -6,6 +6,7 @@
 #include "lib/core/MUtf8.h"
 #include "lib/net/MHttpRequest.h"
 #include "views/GApplication.h"
+#include "views/GMainView.h"
 #include "views/GRights.h"
 #include "views/GSession.h"
 #include "views/GView.h"
@@ -106,6 +107,7 @@ void GActions::logOut(GSession& _session, MList& _params) try {
   }
   _params.setObject("session", GSession::guestId);
   _params.setObject("tab_main", introductionModule);
+  _params.setObject(GMainView::LOGIN_STATE, GMainView::LOGGED_OUT);
 } M_RETHROW("void GActions::logOut(GSession& _session,MList& _params)")
 
 void GActions::search(GSession& _session, MList& _params) try {

@@ -5,6 +5,7 @@
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
 #include "views/GApplication.h"
+#include "views/GMessage.h"
 #include "views/GSession.h"
 #include "views/GView.h"
 
@@ -85,6 +86,7 @@ void GFolderActions::updateFolder(GSession& _session, MList& _params) try {
   folder.imageFolder = imageFolder;
   folder.enabled = flag(_params, "Folder.enabled");
   database.updateFolder(folder.id, folder);
+  GMessage::set(_params, GMessage::SAVED);
 } M_RETHROW("void GFolderActions::updateFolder(GSession& _session,MList& _params)")
 
 void GFolderActions::deleteFolder(GSession& _session, MList& _params) try {
@@ -101,6 +103,7 @@ void GFolderActions::deleteFolder(GSession& _session, MList& _params) try {
   }
   database.deleteFolderImages(folder.id);
   database.deleteFolder(folder.id);
+  GMessage::set(_params, GMessage::DELETED);
   _params.setObject("Folder.imageFolder", 0);
   _params.setObject("Folder.id", 0);
   _params.setObject("Folder.parent", folder.parentId);

@@ -6,6 +6,7 @@
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
 #include "views/GApplication.h"
+#include "views/GMessage.h"
 #include "views/GSession.h"
 #include "views/GView.h"
 #include "webapp/GImageStore.h"
@@ -33,6 +34,7 @@ void GImageActions::publishImage(GSession& _session, MList& _params) try {
   if (!owns(_session, image)) return;
   bool accepted = !_session.user.folderAccept || folder.ownerId == _session.user.id;
   database.addFolderImage(folderId, imageId, accepted ? GIMAGE_ACCEPTED : GIMAGE_WAITING);
+  GMessage::set(_params, accepted ? GMessage::PUBLISHED : GMessage::PUBLISHED_WAITING);
 } M_RETHROW("void GImageActions::publishImage(GSession& _session,MList& _params)")
 
 void GImageActions::removeImageFromFolder(GSession& _session, MList& _params) try {
@@ -41,6 +43,7 @@ void GImageActions::removeImageFromFolder(GSession& _session, MList& _params) tr
   GImage image;
   if (database.getImage(imageId, image) < 0 || !owns(_session, image)) return;
   database.deleteFolderImage(GView::paramInt(_params, "Folder.id"), imageId);
+  GMessage::set(_params, GMessage::UNPUBLISHED);
 } M_RETHROW("void GImageActions::removeImageFromFolder(GSession& _session,MList& _params)")
 
 void GImageActions::setFolderImageStatus(GSession& _session, MList& _params,
@@ -54,6 +57,7 @@ void GImageActions::setFolderImageStatus(GSession& _session, MList& _params,
   } else {
     database.denyFolderImage(folderId, imageId);
   }
+  GMessage::set(_params, _status == GIMAGE_ACCEPTED ? GMessage::ACCEPTED : GMessage::DENIED);
 } M_RETHROW("void GImageActions::setFolderImageStatus(GSession& _session,MList& _params,GImageStatus _status)")
 
 void GImageActions::deleteImage(GSession& _session, MList& _params) try {
@@ -67,6 +71,7 @@ void GImageActions::deleteImage(GSession& _session, MList& _params) try {
   database.deleteImage(imageId);
   GImageStore::removeFiles(imageId);
   for (GSession* session : sessions.getAll()) session->searchResults.deleteObject(imageId);
+  GMessage::set(_params, GMessage::DELETED);
 } M_RETHROW("void GImageActions::deleteImage(GSession& _session,MList& _params)")
 
 void GImageActions::updateImage(GSession& _session, MList& _params) try {
@@ -80,6 +85,7 @@ void GImageActions::updateImage(GSession& _session, MList& _params) try {
   image.description = GView::paramText(_params, "Image.description");
   image.date = GView::paramText(_params, "Image.imageDate");
   database.updateImage(imageId, image);
+  GMessage::set(_params, GMessage::SAVED);
 } M_RETHROW("void GImageActions::updateImage(GSession& _session,MList& _params)")
 
 void GImageActions::setImageStatus(GSession& _session, MList& _params, GImageStatus _status) try {
@@ -97,4 +103,5 @@ void GImageActions::setImageStatus(GSession& _session, MList& _params, GImageSta
   } else {
     database.denyImage(imageId);
   }
+  GMessage::set(_params, _status == GIMAGE_ACCEPTED ? GMessage::ACCEPTED : GMessage::DENIED);
 } M_RETHROW("void GImageActions::setImageStatus(GSession& _session,MList& _params,GImageStatus _status)")

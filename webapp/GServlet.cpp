@@ -126,8 +126,16 @@ void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _respons
     _response.headers.setObject(header.name, header.value);
   }
   if (_request.path == "/favicon.ico") {
-    _response.statusCode = 404;
-    _response.statusText = "NOT FOUND";
+    // The browser's tab icon, asked for by every new browser without a session: served from
+    // the web directory like any static file, and only that.
+    guarded(_response, [&](MTextStream&) {
+      if (guestSession != nullptr && fileRequest(*guestSession, _request, _response)) {
+        _response.headers.setObject("Cache-Control", "max-age=1000000");
+      } else {
+        _response.statusCode = 404;
+        _response.statusText = "NOT FOUND";
+      }
+    });
     return;
   }
   guarded(_response, [&](MTextStream& _out) { handleRequest(_request, _response, _out); });
@@ -236,7 +244,7 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
       if (session != guestSession) {
         uint idle = (uint)now - (uint)session->lastAccess;
         if (idle > (uint)GApplication::get().getSessionTimeout()) {
-          _out << "<HTML><BODY onLoad=\"top.location.href='/';\"></BODY></HTML>\n";
+          GMainView::breakOut(_out, GMainView::EXPIRED);
           _response.headers.setObject("Set-Cookie", clearedSessionCookie().getValue());
           removeSession(identifier.getValue());
           return;
@@ -247,6 +255,19 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
   }
 
   if ((uint)now - (uint)lastCleanUp > cleanUpInterval) expireSessions();
+
+  // A page of a session that has ended (logged out, or removed while the browser kept its
+  // pages): the login page replaces the whole window, instead of appearing inside one frame
+  // beside the pages of the user who has left.
+  if (namesSession && session == nullptr && identifier != GSession::guestId &&
+      _request.path == "/" && GView::paramInt(params, "action") != GActions::LOGIN) {
+    int page = GView::paramInt(params, "page");
+    if (page != 0 && page != 1) {
+      GMainView::breakOut(_out, GMainView::LOGGED_OUT);
+      return;
+    }
+    params.setObject(GMainView::LOGIN_STATE, GMainView::LOGGED_OUT);
+  }
 
   // A login is carried out as a login whatever session the request arrives with: the
   // credentials it carries decide, never a session its connection or browser had before.
@@ -302,7 +323,10 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
   }
   if (session == nullptr) return;
 
-  _response.headers.setObject("Cache-Control", "no-cache");
+  // The pages of a logged-in session are not kept by the browser, so that Back after a
+  // log-out cannot show them again; the guest's login page only has to be asked for again.
+  const char* pageCaching = GRights::isLoggedIn(*session) ? "no-store" : "no-cache";
+  _response.headers.setObject("Cache-Control", pageCaching);
   if (mainView->process_request(*session, _out, params, _response.contentType)) return;
 
   if (session != guestSession) {
@@ -320,6 +344,8 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
         _response.headers.setObject("Cache-Control", "private, max-age=1000000");
       } else if (GInfoView::isImageFile(GView::paramInt(params, "page"))) {
         _response.headers.setObject("Cache-Control", "no-cache");
+      } else {
+        _response.headers.setObject("Cache-Control", pageCaching);
       }
       return;
     }
@@ -336,7 +362,7 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
   if (fileRequest(*session, _request, _response)) return;
 
   if (_request.path == "/") {
-    _response.headers.setObject("Cache-Control", "no-cache");
+    _response.headers.setObject("Cache-Control", pageCaching);
     // Also a page id that no view has: the outer frame set starts the interface afresh.
     params.setObject("page", 0);
     mainView->process_request(*session, _out, params, _response.contentType);
@@ -493,6 +519,7 @@ void GServlet::finishLogin(MHttpRequest& _request, MHttpResponse& _response,
   _response.headers.setObject("Set-Cookie", sessionCookie(created->id.getValue()).getValue());
   params.setObject("session", created->id.getValue());
   params.setObject("page", 0);
+  params.setObject(GMainView::ENTERED, 1);
 }
 
 void GServlet::process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow) try {

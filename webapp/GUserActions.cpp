@@ -10,6 +10,7 @@
 #include "lib/core/MUtf8.h"
 #include "views/GApplication.h"
 #include "views/GSession.h"
+#include "views/GMessage.h"
 #include "views/GUserFormMessage.h"
 #include "views/GView.h"
 #include "webapp/GImageStore.h"
@@ -116,6 +117,7 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
     }
   }
   database.updateUser(userId, user);
+  GMessage::set(_params, GMessage::SAVED);
   if (userId == _session.user.id) database.getUser(userId, _session.user);
   removeFormFields(_params);
 } M_RETHROW("void GUserActions::updateUser(GSession& _session,MList& _params,bool _administration)")
@@ -140,6 +142,7 @@ void GUserActions::deleteUser(GSession& _session, MList& _params) try {
       GImageStore::removeFiles(static_cast<GImage*>(item->object)->id);
     }
     database.deleteUser(userId);
+    GMessage::set(_params, GMessage::DELETED);
   }
   _params.deleteObject("User.id");
 } M_RETHROW("void GUserActions::deleteUser(GSession& _session,MList& _params)")

@@ -375,10 +375,17 @@ function mouseClick(cell, target, url) {
   VistrelScript.load(target, url);
 }
 
-/* Loads url into target and url2 into target2: a page and the menu that selects it. */
+/* Loads url into target and url2 into target2: a page and the menu that selects it. A menu
+   that reloads itself does so without a history entry of its own, so that one Back takes
+   the choice back; the menu then follows its frame (see VistrelPages). */
 function mouseClick2(cell, target, url, target2, url2) {
   VistrelScript.load(target, url);
-  VistrelScript.load(target2, url2);
+  if (target2 && cell && target2 === cell.ownerDocument && target2.location &&
+      typeof target2.location.replace === "function") {
+    target2.location.replace(url2);
+  } else {
+    VistrelScript.load(target2, url2);
+  }
 }
 
 /* Opens url (the user manual) in a new browser window. */
@@ -458,6 +465,319 @@ function search(cell, target, url) {
   ]);
 }
 
+/* ---------- Feedback, keyboard, frames and the image viewer ---------- */
+
+var VistrelPages = (function () {
+  "use strict";
+
+  function documentOf(cell) {
+    return (cell && cell.ownerDocument) || document;
+  }
+
+  function windowOf(doc) {
+    return (doc && doc.defaultView) || window;
+  }
+
+  /* The value of a parameter in a URL's query, or null. */
+  function param(url, name) {
+    var match = new RegExp("[?&]" + name + "=([^&]*)").exec(String(url));
+    return match ? decodeURIComponent(match[1]) : null;
+  }
+
+  /* Shows a message line (an element of another document) at the top of the page. */
+  function showMessage(doc, message) {
+    var copy = doc.importNode(message, true);
+    var old = doc.body ? doc.body.querySelector("div.message") : null;
+    if (old && old.parentNode === doc.body) {
+      doc.body.replaceChild(copy, old);
+    } else if (doc.body) {
+      doc.body.insertBefore(copy, doc.body.firstChild);
+    }
+  }
+
+  /*
+   * An accept or deny button of a grid: the decision goes to the server in the background,
+   * and the tile keeps its place, showing the outcome where its buttons were. So no other
+   * tile moves under the pointer; the grid changes when it is loaded again. Whatever else
+   * comes back (the session ended) is shown as it is.
+   */
+  function decide(cell, url, suffix) {
+    var row = cell && cell.parentNode;
+    var doc = documentOf(cell);
+    var win = windowOf(doc);
+    if (!row || row.getAttribute("data-decided")) {
+      return;
+    }
+    row.setAttribute("data-decided", "1");
+    if (typeof win.fetch !== "function" || typeof win.DOMParser !== "function") {
+      VistrelScript.load(doc, url);
+      return;
+    }
+    win.fetch(url, { credentials: "same-origin" }).then(function (response) {
+      return response.text();
+    }).then(function (html) {
+      var page = new win.DOMParser().parseFromString(html, "text/html");
+      var message = page.querySelector("div.message_done");
+      if (!message) {
+        VistrelScript.load(doc, url);
+        return;
+      }
+      while (row.firstChild) {
+        row.removeChild(row.firstChild);
+      }
+      var status = doc.createElement("TD");
+      status.className = "imageStatusbar" + suffix;
+      status.colSpan = 2;
+      status.textContent = message.textContent;
+      row.appendChild(status);
+      showMessage(doc, message);
+    }, function () {
+      VistrelScript.load(doc, url);
+    });
+  }
+
+  /* Loads url into target once the question is answered with yes. */
+  function askFirst(cell, target, url, question) {
+    var win = windowOf(documentOf(cell));
+    if (win.confirm(question)) {
+      VistrelScript.load(target, url);
+    }
+  }
+
+  /* ----- Keyboard: the clickable cells and rows act as buttons ----- */
+
+  var FIELDS = { INPUT: true, TEXTAREA: true, SELECT: true, BUTTON: true, A: true };
+
+  function clickable(element) {
+    return !!element && !!element.getAttribute && element.getAttribute("onclick") !== null &&
+      !FIELDS[element.tagName];
+  }
+
+  /* Every cell or row with a click handler can be reached with Tab. */
+  function makeFocusable(doc) {
+    var all = doc.querySelectorAll ? doc.querySelectorAll("[onclick]") : [];
+    for (var i = 0; i < all.length; i++) {
+      if (clickable(all[i]) && all[i].getAttribute("tabindex") === null) {
+        all[i].setAttribute("tabindex", "0");
+        all[i].setAttribute("role", "button");
+      }
+    }
+  }
+
+  /* Enter or Space on a focused cell or row presses it. */
+  function onKey(event) {
+    var element = event.target;
+    if (event.defaultPrevented || !clickable(element) || event.altKey || event.ctrlKey ||
+        event.metaKey || (event.key !== "Enter" && event.key !== " ")) {
+      return;
+    }
+    event.preventDefault();
+    element.click();
+  }
+
+  /* ----- Frames: a menu follows the frame it chooses the content of ----- */
+
+  var MODULE_OF = { 301: 300, 901: 900 };
+
+  /* The entries of a menu or tab bar that load a sibling frame and reload the menu itself:
+     [frame name, page shown, menu URL]. */
+  function entries(doc) {
+    var found = [];
+    var all = doc.querySelectorAll ? doc.querySelectorAll("[onclick]") : [];
+    for (var i = 0; i < all.length; i++) {
+      var handler = all[i].getAttribute("onclick");
+      var match = /^mouseClick2\(this,parent\.([A-Za-z]+),'([^']*)',document,'([^']*)'\)/.exec(handler);
+      if (match) {
+        found.push([match[1], parseInt(param(match[2], "page"), 10), match[3]]);
+      }
+    }
+    return found;
+  }
+
+  /*
+   * A menu that shows which module (or tab) its sibling frame holds watches that frame:
+   * when the frame comes to show another entry's page (also by the browser's Back), the
+   * menu is replaced by its own page with that entry chosen, without a history entry of
+   * its own. So one Back keeps menu and content in step.
+   */
+  function follow(doc) {
+    var win = windowOf(doc);
+    var list = entries(doc);
+    if (list.length === 0 || !win.parent || win.parent === win) {
+      return;
+    }
+    var frames = win.parent.document.getElementsByName(list[0][0]);
+    var frame = frames && frames[0];
+    if (!frame) {
+      return;
+    }
+    frame.onload = function () {
+      var shown;
+      try {
+        shown = parseInt(param(frame.contentWindow.location.href, "page"), 10);
+      } catch (e) {
+        return;
+      }
+      if (MODULE_OF.hasOwnProperty(shown)) {
+        shown = MODULE_OF[shown];
+      }
+      for (var i = 0; i < list.length; i++) {
+        if (list[i][1] === shown) {
+          win.location.replace(list[i][2]);
+          return;
+        }
+      }
+    };
+  }
+
+  /* ----- The login page belongs to the whole window ----- */
+
+  function breakOut(doc) {
+    var win = windowOf(doc);
+    var body = doc.body;
+    if (!body || body.className !== "login" || win.top === win) {
+      return;
+    }
+    if (win.parent === win.top && win.name === "submain") {
+      return;
+    }
+    /* Why the page is shown travels along: named in the URL, or said by the page itself (the
+       log-out's page names its session, not its state). */
+    var state = param(win.location.href, "login");
+    if (!state && doc.querySelector && doc.querySelector("td.loginMessage div.message_note")) {
+      state = "loggedout";
+    }
+    win.top.location.replace("/" + (state ? "?login=" + encodeURIComponent(state) : ""));
+  }
+
+  /* ----- The image window ----- */
+
+  var SLIDE_SECONDS = 4;
+  var slideTimer = null;
+
+  function viewerStep(doc, which, slideshow) {
+    var url = doc.body.getAttribute(which === "next" ? "data-next" : "data-previous");
+    if (!url) {
+      return false;
+    }
+    windowOf(doc).location.replace(url + (slideshow ? "&slideshow=1" : ""));
+    return true;
+  }
+
+  function toggleZoom(doc) {
+    var image = doc.getElementById("viewerImage");
+    if (!image) {
+      return;
+    }
+    image.classList.toggle("fitted");
+    doc.body.classList.toggle("actual");
+  }
+
+  function startSlideshow(doc) {
+    doc.body.classList.add("slideshow");
+    slideTimer = windowOf(doc).setTimeout(function () {
+      if (!viewerStep(doc, "next", true)) {
+        stopSlideshow(doc);
+      }
+    }, SLIDE_SECONDS * 1000);
+  }
+
+  function stopSlideshow(doc) {
+    if (slideTimer !== null) {
+      windowOf(doc).clearTimeout(slideTimer);
+      slideTimer = null;
+    }
+    doc.body.classList.remove("slideshow");
+  }
+
+  function onViewerKey(event) {
+    var doc = event.target.ownerDocument || document;
+    if (event.altKey || event.ctrlKey || event.metaKey) {
+      return;
+    }
+    switch (event.key) {
+      case "z":
+      case "Z":
+        toggleZoom(doc);
+        break;
+      case "ArrowLeft":
+        viewerStep(doc, "previous", slideTimer !== null);
+        break;
+      case "ArrowRight":
+        viewerStep(doc, "next", slideTimer !== null);
+        break;
+      case "Escape":
+        windowOf(doc).close();
+        break;
+      case " ":
+        if (slideTimer !== null) {
+          stopSlideshow(doc);
+        } else {
+          startSlideshow(doc);
+        }
+        break;
+      default:
+        return;
+    }
+    event.preventDefault();
+  }
+
+  function viewer(doc) {
+    var image = doc.getElementById("viewerImage");
+    if (!image) {
+      return;
+    }
+    image.addEventListener("click", function () {
+      toggleZoom(doc);
+    });
+    doc.addEventListener("keydown", onViewerKey, false);
+    if (param(windowOf(doc).location.href, "slideshow") === "1") {
+      startSlideshow(doc);
+    }
+  }
+
+  function onLoad() {
+    breakOut(document);
+    if (document.body && document.body.id === "viewer") {
+      viewer(document);
+      return;
+    }
+    makeFocusable(document);
+    follow(document);
+  }
+
+  if (typeof window !== "undefined" && window.addEventListener) {
+    /* On the window, after the document's own key handlers (the login form's Enter). */
+    window.addEventListener("keydown", onKey, false);
+  }
+  if (typeof document !== "undefined" && document.addEventListener) {
+    if (document.readyState === "loading") {
+      document.addEventListener("DOMContentLoaded", onLoad, false);
+    } else {
+      onLoad();
+    }
+  }
+
+  return {
+    decide: decide,
+    askFirst: askFirst,
+    makeFocusable: makeFocusable,
+    onKey: onKey,
+    entries: entries,
+    param: param
+  };
+})();
+
+/* Accepts or denies from a grid tile in the background; suffix is the status class suffix
+   of the outcome ("_accepted", "_denied"). */
+function decide(cell, url, suffix) {
+  VistrelPages.decide(cell, url, suffix);
+}
+
+/* Loads url into target after the question has been answered with yes. */
+function askFirst(cell, target, url, question) {
+  VistrelPages.askFirst(cell, target, url, question);
+}
 /* ---------- Phones ---------- */
 
 /*

@@ -291,7 +291,8 @@ const images = {
       return { id: id ? Number(id[1]) : null,
         title: title ? title.innerText.replace(/\s+/g, " ").trim() : null,
         titleClass: title ? title.className : null,
-        buttons: Array.from(t.querySelectorAll("td.imageButton")).map((b) => b.innerText.trim()),
+        buttons: Array.from(t.querySelectorAll("td.imageButton, td.acceptButton, td.denyButton"))
+          .map((b) => b.innerText.trim()),
         status: status ? status.innerText.replace(/\s+/g, " ").trim() : null,
         loaded: !!img && img.complete && img.naturalWidth > 0 };
     }));
@@ -313,6 +314,27 @@ const images = {
     const frame = frameOf(w, frameName);
     const target = images.cellLocator(frame, id).locator("td.imageButton", { hasText: exactly(text) });
     const frames = await clickReloading(w, target, [frameName], `the grid after ${text} on image ${id}`);
+    return frames[frameName];
+  },
+
+  // Accepts or denies under the picture of an image: the decision goes in the background,
+  // the tile keeps its place and shows the outcome, and the page's message line tells it;
+  // no other tile moves. Then the grid is loaded again, and returned.
+  async decide(w, frameName, id, text) {
+    const frame = frameOf(w, frameName);
+    const before = (await images.cells(frame)).map((c) => c.id);
+    const accept = text === w.t("BUTTON_ACCEPT");
+    const target = images.cellLocator(frame, id).locator(accept ? "td.acceptButton" : "td.denyButton");
+    await target.click();
+    const outcome = w.t(accept ? "MESSAGE_ACCEPTED" : "MESSAGE_DENIED");
+    await until(`the tile of image ${id} to show ${outcome}`, async () => {
+      const cell = (await images.cells(frame)).find((c) => c.id === id);
+      return cell && cell.buttons.length === 0 && cell.status === outcome;
+    });
+    expectEqual(`the message after ${text}`, await texts(frame, "div.message_done"), [outcome]);
+    expectEqual(`the tiles after ${text} on image ${id}`, (await images.cells(frame)).map((c) => c.id), before);
+    const frames = await actReloading(w, () => frame.evaluate(() => location.reload()), [frameName],
+      `the grid loaded again after ${text} on image ${id}`);
     return frames[frameName];
   },
 

@@ -18,7 +18,7 @@ const path = require("node:path");
 const { until } = require("./browser.js");
 const { ADMIN, exactly, step } = require("./common.js");
 const { moduleById, framesNow, actReloading, clickReloading, expectEqual, expectForm, userAdmin, folderAdmin,
-  images, folders, chooseTab, upload } = require("./modules.js");
+  images, folders, chooseTab, upload, texts } = require("./modules.js");
 
 const USERS = 300;
 const FOLDER_ADMIN = 900;
@@ -179,6 +179,8 @@ const UPLOAD_STORY = [
     await b.openModule(moduleById(ACCOUNT));
     const { area } = await chooseTab(b, "TAB_IMAGES");
     expectEqual("the own images before the upload", await images.cells(area), []);
+    expectEqual("the empty own images say so", await texts(area, "div.message_empty"),
+      [b.t("EMPTY_OWN_IMAGES")]);
     const uploadButton = await area.locator("form[name=imageForm] input.uploadButton").getAttribute("value");
     if (uploadButton !== b.t("BUTTON_UPLOAD")) throw new Error(`the upload button reads "${uploadButton}"`);
     return b;
@@ -201,12 +203,33 @@ const UPLOAD_STORY = [
   step("upload-publish", "The user publishes the image in Harbour", async (w) => {
     const b = await w.second();
     const id = state(w).images.harbour;
+    // The empty folder points to the tab where the user publishes.
+    await b.openModule(moduleById(FOLDERS));
+    await folders.go(b, "Harbour");
+    const empty = await framesNow(b, ["area"]);
+    expectEqual("the empty folder", await texts(empty.area, "div.message_empty"),
+      [`${b.t("EMPTY_FOLDER")} ${b.t("EMPTY_FOLDER_PUBLISH")}`]);
     const area = await publishingTab(b, "Harbour");
     await expectCell(area, id, { title: b.t("LABEL_NOT_PUBLISHED"),
       buttons: [b.t("BUTTON_PUBLISH")] }, "the image before publishing");
     const after = await images.press(b, "area", id, b.t("BUTTON_PUBLISH"));
     await expectCell(after, id, { title: b.t("LABEL_PUBLISHED"), titleClass: "imageTitle_accepted",
-      buttons: [b.t("BUTTON_DELETE")] }, "the image after publishing");
+      buttons: [b.t("BUTTON_UNPUBLISH")] }, "the image after publishing");
+    expectEqual("the message after publishing", await texts(after, "div.message"), [b.t("MESSAGE_PUBLISHED")]);
+    // Unpublishing asks first; No keeps it, Yes removes it; then it is published again.
+    const questions = [];
+    const answer = (yes) => (dialog) => { questions.push(dialog.message()); return yes ? dialog.accept() : dialog.dismiss(); };
+    const unpublish = images.cellLocator(after, id).locator("td.imageButton", { hasText: exactly(b.t("BUTTON_UNPUBLISH")) });
+    b.page.once("dialog", answer(false));
+    await unpublish.click();
+    await until("the question before unpublishing", () => questions.length === 1);
+    expectEqual("the question", questions[0], `${b.t("QUESTION_UNPUBLISH_IMAGE")}?`);
+    b.page.once("dialog", answer(true));
+    const removed = (await actReloading(b, () => unpublish.click(), ["area"], "the grid after Unpublish")).area;
+    await expectCell(removed, id, { title: b.t("LABEL_NOT_PUBLISHED"), buttons: [b.t("BUTTON_PUBLISH")] },
+      "the image after unpublishing");
+    expectEqual("the message after unpublishing", await texts(removed, "div.message"), [b.t("MESSAGE_UNPUBLISHED")]);
+    await images.press(b, "area", id, b.t("BUTTON_PUBLISH"));
     return b;
   }),
 
@@ -270,6 +293,10 @@ const ADMINISTRATION_STORY = [
     const b = await w.second();
     await uploadPicture(w, b, "heron");
     await uploadPicture(w, b, "gull");
+    // The detail page of the last upload says that it waits.
+    const { area } = await framesNow(b, ["area"]);
+    expectEqual("the note on the waiting gull", await texts(area, "div.message_note"),
+      [b.t("MESSAGE_IMAGE_WAITING")]);
     const grid = await images.backToGrid(b, "area");
     for (const key of ["heron", "gull"]) {
       await expectCell(grid, state(w).images[key], { title: b.t("LABEL_WAIT"),
@@ -291,7 +318,7 @@ const ADMINISTRATION_STORY = [
 
   step("accept-queue-decide", "The administrator accepts the heron; the gull waits on", async (w) => {
     const { heron, gull } = state(w).images;
-    const after = await images.press(w, "area", heron, w.t("BUTTON_ACCEPT"));
+    const after = await images.decide(w, "area", heron, w.t("BUTTON_ACCEPT"));
     expectEqual("the queue after accepting the heron", (await images.cells(after)).map((c) => c.id), [gull]);
   }, [ACCEPTANCE]),
 
@@ -305,21 +332,28 @@ const ADMINISTRATION_STORY = [
     const shell = await w.waitForShell(before);
     w.user = account(w, BERT);
     await w.checkShell(shell, w.user, "MENU_INTRODUCTION");
+    // Every page says whom the administrator is working as.
+    const banner = await w.innerText(shell.title, "#actingBanner");
+    if (!banner.includes(`${w.t("MESSAGE_ACTING_AS")} ${fullName(BERT)} (${BERT.username})`) ||
+        !banner.includes(w.t("BUTTON_BACK_TO_MY_ACCOUNT"))) {
+      throw new Error(`the banner reads "${banner}"`);
+    }
     await w.openModule(moduleById(ACCOUNT));
     const { area } = await chooseTab(w, "TAB_IMAGES");
     await expectCell(area, gull, { title: w.t("LABEL_WAIT"),
       buttons: [w.t("BUTTON_ACCEPT"), w.t("BUTTON_DENY")] }, "the waiting gull in the opened session");
-    const after = await images.press(w, "area", gull, w.t("BUTTON_ACCEPT"));
+    const after = await images.decide(w, "area", gull, w.t("BUTTON_ACCEPT"));
     await expectCell(after, gull, { title: w.t("LABEL_ACCEPTED"),
       buttons: [w.t("BUTTON_DENY"), w.t("BUTTON_DELETE")] }, "the accepted gull");
   }),
 
-  step("accept-as-user-return", "Logging out of that session returns to the user administration", async (w) => {
+  step("accept-as-user-return", "The banner's button returns to the user administration", async (w) => {
     const before = w.shell().statusbar.url();
-    await w.shell().menu.locator("td.topBar", { hasText: exactly(w.t("MENU_LOGOUT")) }).click();
+    await w.shell().title.locator("#backToAccount").click();
     const shell = await w.waitForShell(before);
     w.user = ADMIN;
     await w.checkShell(shell, ADMIN, "MENU_USER_ADMINISTRATION");
+    if (await shell.title.locator("#actingBanner").count() !== 0) throw new Error("the banner stayed");
     await framesNow(w, ["title", "list", "info"]);
   }),
 
@@ -340,6 +374,12 @@ const ADMINISTRATION_STORY = [
     const heronOnly = await search("Heron", false);
     expectEqual("found by Heron", heronOnly.map((c) => [c.id, c.title, c.status]),
       [[heron, fullName(BERT), pictureSize("heron")]]);
+    // Nothing found says so, repeating the words (as text, never as markup).
+    const nothing = await search("<b>albatross</b>", true);
+    expectEqual("found by <b>albatross</b>", nothing, []);
+    const { area } = await framesNow(w, ["area"]);
+    expectEqual("the empty search result", await texts(area, "div.message_empty"),
+      [`${w.t("EMPTY_SEARCH")} <b>albatross</b>`]);
     const birds = await search("bird", true);
     expectEqual("found by bird", birds.map((c) => c.id).sort(), [heron, gull].sort());
   }, [ACCEPTANCE, SEARCH]),
@@ -351,6 +391,65 @@ const ADMINISTRATION_STORY = [
     if (shown[w.t("LABEL_IMAGE_NAME")] !== PICTURES.heron.name || !shown.pictureLoaded) {
       throw new Error(`the search's detail page shows ${JSON.stringify(shown)}`);
     }
+  }, [ACCEPTANCE, SEARCH]),
+
+  step("search-viewer", "The image window shows the picture fitted; keys zoom, step, run a slideshow and close", async (w) => {
+    const { area } = await framesNow(w, ["area"]);
+    const [viewer] = await Promise.all([
+      w.page.context().waitForEvent("page"),
+      area.locator("img[src*='page=604&']").click(),
+    ]);
+    const shows = (name) => until(`the image window showing ${name}`, async () => {
+      try {
+        return await viewer.evaluate(() => {
+          const img = document.getElementById("viewerImage");
+          return img && img.complete && img.naturalWidth > 0 ? document.title : null;
+        }) === name;
+      } catch (e) {
+        return false;  // between two pages
+      }
+    });
+    await shows(PICTURES.heron.name);
+    // Fitted into the window by default; Z (or a click) shows 100%, and back.
+    const size = () => viewer.evaluate(() => {
+      const img = document.getElementById("viewerImage");
+      return { fitted: img.classList.contains("fitted"), width: img.getBoundingClientRect().width,
+        natural: img.naturalWidth, window: window.innerWidth };
+    });
+    const fitted = await size();
+    if (!fitted.fitted || fitted.width > fitted.window) throw new Error(`not fitted: ${JSON.stringify(fitted)}`);
+    await viewer.keyboard.press("z");
+    const actual = await size();
+    if (actual.fitted || actual.width !== actual.natural) throw new Error(`not at 100%: ${JSON.stringify(actual)}`);
+    await viewer.locator("#viewerImage").click();
+    if (!(await size()).fitted) throw new Error("a click did not fit the picture again");
+    // The download button, as the session has the right.
+    const download = await viewer.locator("#downloadButton").getAttribute("download");
+    expectEqual("the download's file name", download, `${PICTURES.heron.name}.jpg`);
+    // The arrows step through the search result the window was opened from (two images).
+    const heronFirst = await viewer.evaluate(() => !!document.body.getAttribute("data-next"));
+    const [forward, backward] = heronFirst ? ["ArrowRight", "ArrowLeft"] : ["ArrowLeft", "ArrowRight"];
+    await viewer.keyboard.press(forward);
+    await shows(PICTURES.gull.name);
+    await viewer.keyboard.press(backward);
+    await shows(PICTURES.heron.name);
+    // Space starts the slideshow on the first image, which moves on by itself, and stops it.
+    if (!heronFirst) {
+      await viewer.keyboard.press("ArrowLeft");
+      await shows(PICTURES.gull.name);
+    }
+    const second = heronFirst ? PICTURES.gull.name : PICTURES.heron.name;
+    await viewer.keyboard.press(" ");
+    await shows(second);
+    await until("the slideshow mark", async () => viewer.evaluate(() =>
+      document.body.classList.contains("slideshow")));
+    await viewer.keyboard.press(" ");
+    if (await viewer.evaluate(() => document.body.classList.contains("slideshow"))) {
+      throw new Error("Space did not stop the slideshow");
+    }
+    await viewer.screenshot({ path: path.join(w.server.dir, "viewer.png") });
+    // Esc closes the window (the press may end with it).
+    await Promise.all([viewer.waitForEvent("close"), viewer.keyboard.press("Escape").catch(() => {})]);
   }, [ACCEPTANCE, SEARCH]),
 ];
 
@@ -415,9 +514,10 @@ const FOLDER_STORY = [
 
   step("folders-admin-delete", "Yes deletes the folder", async (w) => {
     const { info } = await framesNow(w, ["info"]);
-    await clickReloading(w, info.locator("td.pageButton", { hasText: exactly(w.t("BUTTON_YES")) }),
+    const after = await clickReloading(w, info.locator("td.pageButton", { hasText: exactly(w.t("BUTTON_YES")) }),
       ["title", "list", "info"], "the folder administration after deleting");
     expectEqual("Archive after the deletion", await folderAdmin.names(w), []);
+    expectEqual("the message after deleting", await texts(after.info, "div.message_done"), [w.t("MESSAGE_DELETED")]);
   }),
 
   step("folders-admin-owner", "The administrator gives a new folder to the folder administrator", async (w) => {
@@ -502,7 +602,9 @@ const OFFER_STORY = [
       for (const id of offered) {
         const after = await images.press(b, "area", id, b.t("BUTTON_PUBLISH"));
         await expectCell(after, id, { title: b.t("LABEL_WAIT"), titleClass: "imageTitle_wait",
-          buttons: [b.t("BUTTON_DELETE")] }, `image ${id} offered to ${folder}`);
+          buttons: [b.t("BUTTON_UNPUBLISH")] }, `image ${id} offered to ${folder}`);
+        expectEqual("the message after offering", await texts(after, "div.message"),
+          [b.t("MESSAGE_PUBLISHED_WAITING")]);
       }
     }
     return b;
@@ -515,7 +617,7 @@ const OFFER_STORY = [
     const { area } = await framesNow(w, ["area"]);
     await expectCell(area, gull, { title: fullName(BERT), titleClass: "imageTitle_wait",
       buttons: [w.t("BUTTON_ACCEPT"), w.t("BUTTON_DENY")] }, "the offer in the folder");
-    const after = await images.press(w, "area", gull, w.t("BUTTON_DENY"));
+    const after = await images.decide(w, "area", gull, w.t("BUTTON_DENY"));
     await expectCell(after, gull, { titleClass: "imageTitle_denied", status: w.t("LABEL_DENIED"),
       buttons: [w.t("BUTTON_ACCEPT")] }, "the denied offer");
   }),
@@ -541,10 +643,12 @@ const OFFER_STORY = [
 
   step("offer-queue-decide", "The administrator accepts one offer and denies the other", async (w) => {
     const { heron, gull } = state(w).images;
-    const after = await images.press(w, "area", gull, w.t("BUTTON_ACCEPT"));
+    const after = await images.decide(w, "area", gull, w.t("BUTTON_ACCEPT"));
     expectEqual("the offers after accepting the gull", (await images.cells(after)).map((c) => c.id), [heron]);
-    const empty = await images.press(w, "area", heron, w.t("BUTTON_DENY"));
+    const empty = await images.decide(w, "area", heron, w.t("BUTTON_DENY"));
     expectEqual("the offers after denying the heron", await images.cells(empty), []);
+    expectEqual("the empty queue says so", await texts(empty, "div.message_empty"),
+      [w.t("EMPTY_WAITING_PUBLICATIONS")]);
   }, [ACCEPTANCE]),
 
   step("offer-decided", "The user sees one offer published and the other denied", async (w) => {

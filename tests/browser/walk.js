@@ -355,7 +355,36 @@ class Walk {
       await this.relaunch();
       await this.page.goto(this.server.url + "/");
     }
+    await this.checkLoginMessage("MESSAGE_LOGGED_OUT");
     await this.checkLoginPage();
+  }
+
+  // The login page fills the whole window (no frame of the shell around it) and its message
+  // line says the text of _key.
+  async checkLoginMessage(key) {
+    let shown = null;
+    await until(`the login page of the whole window saying "${this.t(key)}"`, async () => {
+      const login = await this.loginReady();
+      if (!login || login.parentFrame() !== this.page.mainFrame()) return false;
+      shown = (await login.locator("td.loginMessage").allInnerTexts()).map(squash);
+      return JSON.stringify(shown) === JSON.stringify([this.t(key)]);
+    }).catch((e) => {
+      throw new Error(`${e.message}; it says ${JSON.stringify(shown)}`);
+    });
+  }
+
+  // Presses Tab until the focus rests on an element for which test (run in each frame with
+  // arg) is true; returns that frame.
+  async tabTo(what, test, arg, presses = 80) {
+    for (let i = 0; i < presses; i++) {
+      await this.page.keyboard.press("Tab");
+      for (const f of this.page.frames()) {
+        if (f.isDetached()) continue;
+        const hit = await f.evaluate(test, arg).catch(() => false);
+        if (hit) return f;
+      }
+    }
+    throw new Error(`${presses} presses of Tab did not reach ${what}`);
   }
 
   async checkLoginPage() {
@@ -454,7 +483,79 @@ const TOUR = [
     await w.checkIntroduction(shell);
   }),
 
+  step("back-module", "One Back after a module change takes menu and module back together", async (w) => {
+    const folders = MODULES.find((m) => m.id === 400);
+    const search = MODULES.find((m) => m.id === 700);
+    await w.openModule(folders);
+    await w.openModule(search);
+    await w.page.evaluate(() => history.back());
+    const inStep = async () => {
+      const s = w.shell();
+      if (!s || !/[?&]page=400(&|$)/.test(s.right.url())) return false;
+      const selected = (await w.menu(s)).filter((e) => e.selected).map((e) => e.text);
+      return JSON.stringify(selected) === JSON.stringify([w.t(folders.key)]);
+    };
+    await until("the folder module and its menu entry after one Back", inStep);
+    // And they stay in step.
+    await new Promise((resolve) => setTimeout(resolve, 700));
+    if (!(await inStep())) throw new Error("menu and module parted after Back");
+  }),
+
   step("logout", "Logging out leads back to the login page", (w) => w.logOut()),
+
+  step("back-after-logout", "Back after the log-out shows no page of the user who left", async (w) => {
+    await w.page.evaluate(() => history.back());
+    await new Promise((resolve) => setTimeout(resolve, 1000));
+    await until("the login page after Back", async () => !w.shell() && await w.loginReady());
+    for (const f of w.page.frames()) {
+      const text = await f.evaluate(() => document.body ? document.body.innerText : "").catch(() => "");
+      if (text.includes(ADMIN.name)) throw new Error(`after Back a frame shows ${ADMIN.name}: ${f.url()}`);
+    }
+    await w.checkLoginPage();
+  }),
+
+  step("keyboard", "Login, main menu and a module work with the keyboard alone", async (w) => {
+    await w.waitForLogin();
+    // The login page puts the focus into the user name.
+    await w.page.keyboard.type(ADMIN.username);
+    await w.page.keyboard.press("Tab");
+    await w.page.keyboard.type(ADMIN.password);
+    const login = await w.tabTo("the login button", () =>
+      !!document.activeElement && document.activeElement.classList.contains("loginButton"));
+    // The focus is plain to see.
+    const ring = await login.evaluate(() => getComputedStyle(document.activeElement).outlineStyle);
+    if (ring === "none") throw new Error("the focused login button shows no focus ring");
+    await w.page.keyboard.press("Enter");
+    const shell = await w.waitForShell();
+    w.user = ADMIN;
+    await w.checkShell(shell, ADMIN, "MENU_INTRODUCTION");
+
+    // Enter on a menu entry opens its module.
+    const users = MODULES.find((m) => m.id === 300);
+    await w.tabTo(`the menu entry ${w.t(users.key)}`, (text) => !!document.activeElement &&
+      document.activeElement.tagName === "TR" && document.activeElement.innerText.trim() === text,
+    w.t(users.key));
+    await w.page.keyboard.press("Enter");
+    await until("the user administration after Enter", async () => {
+      const s = w.shell();
+      if (!s || !/[?&]page=300(&|$)/.test(s.right.url())) return false;
+      const names = s.right.childFrames().map((f) => f.name());
+      return names.includes("list") && names.includes("info") &&
+        (await w.menu(s)).some((e) => e.selected && e.text === w.t(users.key));
+    });
+    // Space on a row of the list shows that account's form.
+    await w.tabTo("the row of the guest account", (name) => !!document.activeElement &&
+      document.activeElement.classList.contains("userList") &&
+      document.activeElement.innerText.includes(name), "Guest, User");
+    await w.page.keyboard.press(" ");
+    await until("the guest account's form after Space", async () => {
+      const info = child(w.shell().right, "info");
+      return info && await info.evaluate(() => !!document.forms.User &&
+        document.forms.User.elements.lastname.value === "Guest").catch(() => false);
+    });
+  }),
+
+  step("keyboard-logout", "The administrator logs out again", (w) => w.logOut()),
 
   step("guest-login", "The guest button logs in the guest account", (w) => w.logIn(GUEST, true)),
 

@@ -24,7 +24,7 @@ class ClassList {
 }
 
 function makeLocation() {
-  return { href: "" };
+  return { href: "", replace(url) { this.href = url; this.replaced = true; } };
 }
 
 function makeWindow(name) {
@@ -156,6 +156,9 @@ test("mouseClick2 loads the page into the frame and the menu into the document",
   js.mouseClick2(makeCell(doc), right, "/?page=400", doc, "/?page=4&tab_main=400");
   assert.strictEqual(right.location.href, "/?page=400");
   assert.strictEqual(win.location.href, "/?page=4&tab_main=400");
+  // The page is a step of the history; the menu, which follows it, is not.
+  assert.ok(!right.location.replaced);
+  assert.ok(win.location.replaced);
 });
 
 test("mouseOver highlights and mouseOut restores; an unused update button stays plain", () => {
@@ -388,4 +391,49 @@ test("openWindow and openImageWindow open new windows", () => {
   assert.deepStrictEqual(win.opened[0].slice(0, 2), ["/eng/User_manual_1_0.pdf", "_blank"]);
   assert.strictEqual(win.opened[1][1], win.opened[2][1], "the image window is reused");
   assert.match(win.opened[1][2], /resizable=yes/);
+});
+
+test("askFirst loads only after yes", () => {
+  const { doc, js } = page();
+  const target = makeWindow("area");
+  const asked = [];
+  for (const answer of [false, true]) {
+    doc.defaultView.confirm = (question) => { asked.push(question); return answer; };
+    js.askFirst(makeCell(doc), target, "/?page=406&action=4", "Remove?");
+    assert.strictEqual(target.location.href, answer ? "/?page=406&action=4" : "");
+  }
+  assert.deepStrictEqual(asked, ["Remove?", "Remove?"]);
+});
+
+test("Enter and Space press a cell or row with a click handler, nothing else", () => {
+  const { doc, js } = page();
+  const cases = [
+    { tag: "TD", onclick: "mouseClick(this,document,'/x')", key: "Enter", pressed: true },
+    { tag: "TR", onclick: "mouseClick2(this,parent.right,'/a',document,'/b')", key: " ", pressed: true },
+    { tag: "TD", onclick: "x()", key: "a", pressed: false },
+    { tag: "TD", onclick: null, key: "Enter", pressed: false },
+    { tag: "INPUT", onclick: "x()", key: " ", pressed: false },
+  ];
+  for (const c of cases) {
+    const element = makeCell(doc);
+    element.tagName = c.tag;
+    element.getAttribute = (name) => (name === "onclick" ? c.onclick : null);
+    let prevented = 0;
+    js.VistrelPages.onKey({ key: c.key, target: element, preventDefault() { prevented++; } });
+    assert.strictEqual(element.clicks, c.pressed ? 1 : 0, `${c.tag} ${c.key}`);
+    assert.strictEqual(prevented, c.pressed ? 1 : 0, `${c.tag} ${c.key}`);
+  }
+});
+
+test("a menu knows which entries load which page of its sibling frame", () => {
+  const { doc, js } = page();
+  const rows = [
+    "mouseClick2(this,parent.right,'/?session=1&page=400&tab_main=400&requestId=9',document,'/?session=1&page=4&tab_main=400')",
+    "mouseClick2(this,parent.list,'/?page=302',parent.info,'/?page=304')",
+    "mouseClick(this,document,'/?page=700')",
+  ].map((handler) => ({ getAttribute: () => handler }));
+  doc.querySelectorAll = () => rows;
+  const found = js.VistrelPages.entries(doc);
+  assert.strictEqual(found.length, 1);
+  assert.deepStrictEqual(Array.from(found[0]), ["right", 400, "/?session=1&page=4&tab_main=400"]);
 });

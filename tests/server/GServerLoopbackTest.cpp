@@ -11,6 +11,8 @@
 // The configured server in this process, over a real socket: started, used and stopped.
 TEST(GServerLoopback, StartServeAndStop) {
   testroot::TestRoot root(0);
+  root.write("config/mime.cfg", "[css][text/css]\n[ico][image/x-icon]\n");
+  root.write("web/favicon.ico", std::string("\0\0\1\0icon", 8));
   GServer server;
   server.configure(root.path.c_str());
   int port = server.getBoundPort();
@@ -37,9 +39,11 @@ TEST(GServerLoopback, StartServeAndStop) {
     EXPECT_NE(std::string::npos, frames.body.find("/?page=2&requestId="));
     EXPECT_NE(std::string::npos, frames.body.find("&session=" + id));
 
+    // The browser's tab icon.
     testhttp::Response favicon = browser.get("/favicon.ico");
-    EXPECT_EQ("HTTP/1.1 404 NOT FOUND", favicon.statusLine);
-    EXPECT_EQ("0", favicon.header("Content-Length"));
+    EXPECT_EQ("HTTP/1.1 200 OK", favicon.statusLine);
+    EXPECT_EQ("image/x-icon", favicon.header("Content-Type"));
+    EXPECT_EQ("8", favicon.header("Content-Length"));
   }
   server.stop();
   for (int i = 0; i < 50 && !server.isFinished(); ++i) sleepFor(0, 100);

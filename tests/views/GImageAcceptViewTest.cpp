@@ -189,7 +189,7 @@ TEST_F(GImageAcceptViewTest, TitleBarWithItsTwoTabs) {
   }
 }
 
-TEST_F(GImageAcceptViewTest, EmptyQueuesShowAnInactivePagingBar) {
+TEST_F(GImageAcceptViewTest, EmptyQueuesSaySoAboveAnInactivePagingBar) {
   logIn(0);
   // Accepted and denied images and publications are in neither queue.
   int owner = addUser(0, "An", "Owner");
@@ -197,9 +197,12 @@ TEST_F(GImageAcceptViewTest, EmptyQueuesShowAnInactivePagingBar) {
   addImage(owner, GIMAGE_DENIED);
   int folder = addFolder("Holiday", 0);
   offer(folder, accepted, GIMAGE_ACCEPTED);
-  const std::string expected =
-      viewtest::head + "<BODY>\n" + singlePageBar(true) + "<HR>\n</BODY>\n</HTML>\n";
-  for (int p : {1002, 1004, 1005, 1007}) EXPECT_EQ(expected, render(p)) << p;
+  auto expected = [](const char* _empty) {
+    return viewtest::head + "<BODY>\n<DIV class=\"message message_empty\" role=\"status\">" +
+           _empty + "</DIV>\n" + singlePageBar(true) + "<HR>\n</BODY>\n</HTML>\n";
+  };
+  for (int p : {1002, 1004}) EXPECT_EQ(expected("EMPTY_WAITING_IMAGES"), render(p)) << p;
+  for (int p : {1005, 1007}) EXPECT_EQ(expected("EMPTY_WAITING_PUBLICATIONS"), render(p)) << p;
 }
 
 TEST_F(GImageAcceptViewTest, WaitingImageCellInFull) {
@@ -209,11 +212,15 @@ TEST_F(GImageAcceptViewTest, WaitingImageCellInFull) {
   logIn(0);
   std::string id = std::to_string(image);
   std::string user = std::to_string(owner);
+  // Decided in the background: the tile keeps its place (see the browser script).
   auto button = [&](const char* _text, int _action, int _request) {
-    return "<TD class=\"imageButton\" bgColor=\"#808080\"" + hover +
-           "onClick=\"mouseClick(this,document,'/?session=123456789&page=1002&requestId=" +
+    bool accept = _action == 14;
+    return std::string("<TD class=\"") + (accept ? "acceptButton" : "denyButton") +
+           "\" bgColor=\"#808080\"" + hover +
+           "onClick=\"decide(this,'/?session=123456789&page=1002&requestId=" +
            std::to_string(_request) + "&action=" + std::to_string(_action) +
-           "&pagenum=1&User.id=" + user + "&Image.id=" + id + "')\">" + _text + "</TD>\n";
+           "&pagenum=1&User.id=" + user + "&Image.id=" + id + "','" +
+           (accept ? "_accepted" : "_denied") + "')\">" + _text + "</TD>\n";
   };
   const std::string expected =
       viewtest::head + "<BODY>\n"
@@ -240,10 +247,12 @@ TEST_F(GImageAcceptViewTest, WaitingPublicationCellInFull) {
   logIn(0);
   std::string ids = "&Image.id=" + std::to_string(image) + "&Folder.id=" + std::to_string(folder);
   auto button = [&](const char* _text, int _action, int _request) {
-    return "<TD class=\"imageButton\" bgColor=\"#808080\"" + hover +
-           "onClick=\"mouseClick(this,document,'/?session=123456789&page=1005&action=" +
+    bool accept = _action == 5;
+    return std::string("<TD class=\"") + (accept ? "acceptButton" : "denyButton") +
+           "\" bgColor=\"#808080\"" + hover +
+           "onClick=\"decide(this,'/?session=123456789&page=1005&action=" +
            std::to_string(_action) + "&requestId=" + std::to_string(_request) + "&pagenum=1" +
-           ids + "')\">" + _text + "</TD>\n";
+           ids + "','" + (accept ? "_accepted" : "_denied") + "')\">" + _text + "</TD>\n";
   };
   const std::string expected =
       viewtest::head + "<BODY>\n"
@@ -281,7 +290,8 @@ TEST_F(GImageAcceptViewTest, QueuesPageThroughTheirEntries) {
   for (const Case& c : cases) {
     std::string page = renderWith(c.grid, "pagenum", c.pagenum);
     EXPECT_EQ(c.cells, countOf(page, "imageTitle_wait")) << c.grid << " " << c.pagenum;
-    EXPECT_EQ(2 * c.cells, countOf(page, "class=\"imageButton\"")) << c.grid << " " << c.pagenum;
+    EXPECT_EQ(c.cells, countOf(page, "class=\"acceptButton\"")) << c.grid << " " << c.pagenum;
+    EXPECT_EQ(c.cells, countOf(page, "class=\"denyButton\"")) << c.grid << " " << c.pagenum;
   }
   // The waiting images come in the order of their ids, the oldest first.
   std::string first = render(1004);

@@ -4,6 +4,7 @@
 
 #include "tests/views/ImageViewTestSupport.h"
 #include "views/GImageFolderView.h"
+#include "views/GRights.h"
 
 using imagetest::contains;
 using imagetest::Params;
@@ -120,6 +121,18 @@ TEST_F(GImageFolderViewTest, TitleBarHeightAndTabsPerUser) {
     EXPECT_EQ(c.folderTab, contains(page, "TAB_FOLDER</TD>"));
     EXPECT_EQ(c.myImagesTab, contains(page, "TAB_MY_IMAGES</TD>"));
   }
+}
+
+TEST_F(GImageFolderViewTest, TheGuestAccountHasNoPublishingTab) {
+  const int guest = GRights::guestAccountId;
+  std::string folder = folderParam(addFolder(0, "Images", true));
+  logIn(guest);
+  std::string page = render(401, {{"Folder.id", folder.c_str()}, {"ImageFolderView.tab", "406"}});
+  EXPECT_TRUE(contains(page, "<TD class=\"tabSelected\">\nTAB_FOLDER</TD>\n"));
+  EXPECT_FALSE(contains(page, "TAB_MY_IMAGES"));
+  // A remembered publishing tab does not bring it back.
+  session.viewState.setObject("ImageFolderView.tab", 406);
+  EXPECT_TRUE(contains(render(400, {{"Folder.id", folder.c_str()}}), "&page=402&"));
 }
 
 TEST_F(GImageFolderViewTest, TheChosenTabIsRememberedPerFolder) {

@@ -7,6 +7,7 @@
 
 #include "tests/views/ImageViewTestSupport.h"
 #include "views/GImagePages.h"
+#include "views/GRights.h"
 
 using imagetest::contains;
 using imagetest::countOf;
@@ -69,6 +70,18 @@ class GImagePagesTest : public imagetest::ImageViewTest {
     }
   }
 
+  // Back to the database before populate: no images 0 to 8, no folder 1, nothing
+  // remembered or found.
+  void freshDatabase() {
+    for (int id = 0; id < 9; ++id) {
+      db().deleteImageFolders(id);
+      db().deleteImage(id);
+    }
+    db().deleteFolder(1);
+    session.searchResults.clear();
+    session.viewState.clear();
+  }
+
   GImagePages pages;
 };
 
@@ -105,10 +118,13 @@ TEST_F(GImagePagesTest, FolderGridOfAnOrdinaryUserInFull) {
 TEST_F(GImagePagesTest, EmptyGridsWithAndWithoutPagingBar) {
   logIn(0);
   addFolder(0, "Sea", true);
-  EXPECT_EQ(head + "<BODY>\n" + singlePageBar(true) + "<HR>\n</BODY>\n</HTML>\n",
+  const std::string empty = "<DIV class=\"message message_empty\" role=\"status\">";
+  EXPECT_EQ(head + "<BODY>\n" + empty + "EMPTY_FOLDER</DIV>\n" + singlePageBar(true) +
+                "<HR>\n</BODY>\n</HTML>\n",
             grid(GImageMember::FOLDER_IMAGES, {{"Folder.id", "1"}, {"pagenum", "4"}}));
   EXPECT_EQ(head + "<BODY bgcolor=white>\n</BODY>\n</HTML>\n", grid(GImageMember::SEARCH_RESULT));
-  EXPECT_EQ(head + "<BODY>\n" + singlePageBar(true) + "<HR>\n</BODY>\n</HTML>\n",
+  EXPECT_EQ(head + "<BODY>\n" + empty + "EMPTY_WAITING_IMAGES</DIV>\n" + singlePageBar(true) +
+                "<HR>\n</BODY>\n</HTML>\n",
             grid(GImageMember::WAITING_IMAGES));
   // A detail page without image keeps its buttons and paging bar.
   std::string page = detail(GImageMember::WAITING_PUBLICATIONS);
@@ -149,11 +165,14 @@ TEST_F(GImagePagesTest, AdministratorsButtonsFollowThePublicationsStatus) {
     int status;
     std::string cells;
   };
+  // Accept and deny look different and are decided in the background.
   auto button = [](int _request, int _action, const char* _text) {
-    return "<TD class=\"imageButton\" bgColor=\"#808080\"" + hover +
-           "onClick=\"mouseClick(this,document,'/?session=" + S + "&page=402&requestId=" +
-           std::to_string(_request) + "&action=" + std::to_string(_action) +
-           "&Folder.id=1&Image.id=0&pagenum=1')\">" + _text + "</TD>\n";
+    bool accept = _action == 5;
+    return std::string("<TD class=\"") + (accept ? "acceptButton" : "denyButton") +
+           "\" bgColor=\"#808080\"" + hover + "onClick=\"decide(this,'/?session=" + S +
+           "&page=402&requestId=" + std::to_string(_request) + "&action=" + std::to_string(_action) +
+           "&Folder.id=1&Image.id=0&pagenum=1','" + (accept ? "_accepted" : "_denied") + "')\">" +
+           _text + "</TD>\n";
   };
   const Case cases[] = {
       {0, button(2, 5, "BUTTON_ACCEPT") + button(3, 6, "BUTTON_DENY")},
@@ -270,7 +289,7 @@ TEST_F(GImagePagesTest, ReadOnlyDetailPageInFull) {
   session.user.imageDownload = true;
   EXPECT_TRUE(contains(detail(GImageMember::FOLDER_IMAGES, {{"Folder.id", "1"}}),
                        "<TD width=\"10%\" align=\"center\" onClick=\"openImageWindow('/?session=" +
-                           S + "&page=601&Image.id=" + id + "')\"><IMG src=\""));
+                           S + "&page=601&Image.id=" + id + "&list=404&pagenum=1&Folder.id=1')\"><IMG src=\""));
 }
 
 TEST_F(GImagePagesTest, OwnersAndAdministratorsEditOthersRead) {
@@ -315,7 +334,7 @@ TEST_F(GImagePagesTest, EachMembersLinksAndBodies) {
   const Case cases[] = {
       {GImageMember::FOLDER_IMAGES, "<BODY>\n",
        s + "404&requestId=R&Folder.id=1&pagenum=1'",
-       "mouseClick(this,document,'" + s + "402&requestId=R&action=6&Folder.id=1&Image.id=8&pagenum=1')\">BUTTON_DENY",
+       "decide(this,'" + s + "402&requestId=R&action=6&Folder.id=1&Image.id=8&pagenum=1','_denied')\">BUTTON_DENY",
        "'/?requestId=R&Folder.id=1&page=402&pagenum=2&session=" + S,
        "<BODY>\n", s + "405&requestId=R&Folder.id=1&pagenum=1'",
        s + "404&requestId=R&action=13&pagenum=1&Image.id=8&Folder.id=1'",
@@ -343,14 +362,14 @@ TEST_F(GImagePagesTest, EachMembersLinksAndBodies) {
        "'/?requestId=R&page=704&pagenum=2&session=" + S},
       {GImageMember::WAITING_IMAGES, "<BODY>\n",
        s + "1003&requestId=R&pagenum=1&Image.id=0'",
-       "mouseClick(this,document,'" + s + "1002&requestId=R&action=14&pagenum=1&User.id=0&Image.id=0')\">BUTTON_ACCEPT",
+       "decide(this,'" + s + "1002&requestId=R&action=14&pagenum=1&User.id=0&Image.id=0','_accepted')\">BUTTON_ACCEPT",
        "'/?requestId=R&page=1002&pagenum=2&session=" + S,
        focus, s + "1004&requestId=R&pagenum=1&Image.id=0'",
        s + "1003&action=13&requestId=R&pagenum=1&Image.id=0'",
        "'/?page=1003&requestId=R&pagenum=2&Image.id=0&session=" + S},
       {GImageMember::WAITING_PUBLICATIONS, "<BODY>\n",
        s + "1006&requestId=R&pagenum=1&Image.id=0&Folder.id=1'",
-       "mouseClick(this,document,'" + s + "1005&action=5&requestId=R&pagenum=1&Image.id=0&Folder.id=1')\">BUTTON_ACCEPT",
+       "decide(this,'" + s + "1005&action=5&requestId=R&pagenum=1&Image.id=0&Folder.id=1','_accepted')\">BUTTON_ACCEPT",
        "'/?requestId=R&page=1005&pagenum=2&session=" + S,
        focus, s + "1007&requestId=R&pagenum=1'",
        s + "1006&action=13&requestId=R&pagenum=1&Image.id=0'",
@@ -359,13 +378,7 @@ TEST_F(GImagePagesTest, EachMembersLinksAndBodies) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.group);
     // A fresh database for each member.
-    for (int id = 0; id < 9; ++id) {
-      db().deleteImageFolders(id);
-      db().deleteImage(id);
-    }
-    db().deleteFolder(1);
-    session.searchResults.clear();
-    session.viewState.clear();
+    freshDatabase();
     populate(c.group, 9);
 
     std::string page = withoutRequestNumbers(grid(c.group, {{"Folder.id", "1"}}));
@@ -542,7 +555,7 @@ TEST_F(GImagePagesTest, WaitingQueuesShowOwnerOrFolder) {
   std::string page = grid(GImageMember::WAITING_IMAGES);
   EXPECT_TRUE(contains(page, "<TD class=\"imageTitle_wait\" colspan=\"2\">&lt;i&gt;Ann&lt;/i&gt; "
                              "O&#39;Neil &amp; &quot;Co&quot;</TD>\n"));
-  EXPECT_TRUE(contains(page, "&User.id=" + std::to_string(owner) + "&Image.id=0')\">BUTTON_DENY"));
+  EXPECT_TRUE(contains(page, "&User.id=" + std::to_string(owner) + "&Image.id=0','_denied')\">BUTTON_DENY"));
   page = grid(GImageMember::WAITING_PUBLICATIONS);
   EXPECT_TRUE(contains(page, "<TD class=\"imageTitle_wait\" colspan=\"2\">&lt;b&gt;F&amp;F&lt;/b&gt;</TD>\n"));
   EXPECT_FALSE(contains(page, "<b>"));
@@ -595,4 +608,162 @@ TEST_F(GImagePagesTest, HostileAttributesAreEscapedEverywhere) {
     EXPECT_TRUE(contains(page, "&lt;i&gt;Ann&lt;/i&gt; O&#39;Neil &amp; &quot;Co&quot;</TD>\n")) << group;
     EXPECT_FALSE(contains(page, "<i>")) << group;
   }
+}
+
+namespace {
+
+std::string messageLine(const std::string& _kind, const std::string& _text) {
+  return "<DIV class=\"message message_" + _kind + "\" role=\"status\">" + _text + "</DIV>\n";
+}
+
+// What a page writes right after its BODY tag, _length characters of it.
+std::string afterBody(const std::string& _page, size_t _length) {
+  size_t body = _page.find("<BODY");
+  if (body == std::string::npos) return "";
+  body = _page.find('\n', body) + 1;
+  return _page.substr(body, _length);
+}
+
+}  // namespace
+
+TEST_F(GImagePagesTest, EmptyListsSayWhy) {
+  addFolder(0, "Sea", true);
+  const int guest = GRights::guestAccountId;
+  int user = addUser(0, true);
+  struct Case {
+    Group group;
+    int viewer;
+    const char* words;  // the remembered search words, null for none
+    std::string line;   // empty: no line at all
+  };
+  const std::string searchWords =
+      "EMPTY_SEARCH <SPAN class=\"searchWords\">&lt;b&gt;sea&lt;/b&gt; &amp; &quot;sky&quot;</SPAN>";
+  const Case cases[] = {
+      // Those who may publish are pointed to the tab where they do.
+      {GImageMember::FOLDER_IMAGES, user, nullptr, "EMPTY_FOLDER EMPTY_FOLDER_PUBLISH"},
+      {GImageMember::FOLDER_IMAGES, 0, nullptr, "EMPTY_FOLDER"},
+      {GImageMember::FOLDER_IMAGES, guest, nullptr, "EMPTY_FOLDER"},
+      {GImageMember::PUBLISHING, user, nullptr, "EMPTY_OWN_IMAGES"},
+      {GImageMember::OWN_IMAGES, user, nullptr, "EMPTY_OWN_IMAGES"},
+      // Before the first search there is nothing to report.
+      {GImageMember::SEARCH_RESULT, user, nullptr, ""},
+      {GImageMember::SEARCH_RESULT, user, "", ""},
+      {GImageMember::SEARCH_RESULT, user, "<b>sea</b> & \"sky\"", searchWords},
+      {GImageMember::WAITING_IMAGES, 0, nullptr, "EMPTY_WAITING_IMAGES"},
+      {GImageMember::WAITING_PUBLICATIONS, 0, nullptr, "EMPTY_WAITING_PUBLICATIONS"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.group) + " viewer " + std::to_string(c.viewer));
+    logIn(c.viewer);
+    session.viewState.clear();
+    if (c.words != nullptr) session.viewState.setObject("Search.words", c.words);
+    std::string page = grid(c.group, {{"Folder.id", "1"}});
+    if (c.line.empty()) {
+      EXPECT_FALSE(contains(page, "message"));
+    } else {
+      std::string expected = messageLine("empty", c.line);
+      EXPECT_EQ(expected, afterBody(page, expected.size()));
+    }
+  }
+  // A list with entries says nothing of the kind.
+  logIn(user);
+  addImage(user, 1);
+  EXPECT_FALSE(contains(grid(GImageMember::OWN_IMAGES), "message"));
+}
+
+TEST_F(GImagePagesTest, OutcomesAndTheWaitingNoteStandAtTheTop) {
+  int user = addUser(0, true);
+  logIn(user);
+  int waiting = addImage(user, 0);
+  const std::string focus = "<BODY onLoad=\"document.Image.imageDate.focus();\">\n";
+  // The owner learns why nobody else sees the image yet, after the outcome of the save.
+  std::string page = detail(GImageMember::OWN_IMAGES, {{"message", "1"}});
+  EXPECT_EQ(head + focus + messageLine("done", "MESSAGE_SAVED") +
+                messageLine("note", "MESSAGE_IMAGE_WAITING") + "<FORM",
+            page.substr(0, page.find("<FORM") + 5));
+  page = grid(GImageMember::OWN_IMAGES, {{"message", "2"}});
+  const std::string deleted = messageLine("done", "MESSAGE_DELETED");
+  EXPECT_EQ(deleted, afterBody(page, deleted.size()));
+
+  // An accepted image has no note; in the queue the waiting goes without saying.
+  db().acceptImage(waiting);
+  EXPECT_FALSE(contains(detail(GImageMember::OWN_IMAGES), "message"));
+  db().denyImage(waiting);
+  addImage(user, 0);
+  logIn(0);
+  EXPECT_FALSE(contains(detail(GImageMember::WAITING_IMAGES), "message"));
+}
+
+TEST_F(GImagePagesTest, QueueDetailPagesDecideAndGoBackToTheGrid) {
+  struct Case {
+    Group group;
+    std::string accept, deny;
+  };
+  const std::string s = "/?session=" + S + "&page=";
+  auto cell = [](const char* _class, const std::string& _url, const char* _text) {
+    return std::string("<TD class=\"") + _class + "\" bgColor=\"#808080\"" + hover +
+           "onClick=\"mouseClick(this,document,'" + _url + "')\">" + _text + "</TD>\n";
+  };
+  const Case cases[] = {
+      {GImageMember::WAITING_IMAGES,
+       cell("acceptButton", s + "1004&requestId=R&action=14&pagenum=2&User.id=0&Image.id=8", "BUTTON_ACCEPT"),
+       cell("denyButton", s + "1004&requestId=R&action=15&pagenum=2&User.id=0&Image.id=8", "BUTTON_DENY")},
+      {GImageMember::WAITING_PUBLICATIONS,
+       cell("acceptButton", s + "1007&action=5&requestId=R&pagenum=2&Image.id=8&Folder.id=1", "BUTTON_ACCEPT"),
+       cell("denyButton", s + "1007&action=6&requestId=R&pagenum=2&Image.id=8&Folder.id=1", "BUTTON_DENY")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.group);
+    freshDatabase();
+    populate(c.group, 9);
+    std::string page = withoutRequestNumbers(detail(c.group, {{"pagenum", "9"}}));
+    EXPECT_TRUE(contains(page, "BUTTON_UPDATE</TD>\n<TD width=\"20\"></TD>\n" + c.accept + c.deny));
+  }
+  // The other detail pages decide nothing.
+  for (Group group : {GImageMember::FOLDER_IMAGES, GImageMember::OWN_IMAGES}) {
+    EXPECT_FALSE(contains(detail(group, {{"Folder.id", "1"}}), "acceptButton")) << group;
+  }
+}
+
+TEST_F(GImagePagesTest, TheImageWindowStepsThroughTheListItWasOpenedFrom) {
+  populate(GImageMember::SEARCH_RESULT, 3);
+  // The search result is walked from its last entry: ordinals 1, 2, 3 are images 2, 1, 0.
+  std::string page = detail(GImageMember::SEARCH_RESULT, {{"pagenum", "2"}});
+  EXPECT_TRUE(contains(page, "onClick=\"openImageWindow('/?session=" + S +
+                                 "&page=601&Image.id=1&list=704&pagenum=2');\">"));
+  struct Case {
+    Params params;
+    std::string previous, next;
+  };
+  const std::string w = "/?session=" + S + "&page=601&Image.id=";
+  const Case cases[] = {
+      {{{"list", "704"}, {"pagenum", "2"}}, w + "2&list=704&pagenum=1", w + "0&list=704&pagenum=3"},
+      {{{"list", "704"}, {"pagenum", "1"}}, "", w + "1&list=704&pagenum=2"},
+      {{{"list", "704"}, {"pagenum", "3"}}, w + "1&list=704&pagenum=2", ""},
+      {{{"list", "704"}, {"pagenum", "2147483647"}}, "", ""},
+      // No list, or one that is no detail page, or one the session may not see: no steps.
+      {{{"pagenum", "2"}}, "", ""},
+      {{{"list", "601"}, {"pagenum", "2"}}, "", ""},
+      {{{"list", "1003"}, {"pagenum", "1"}}, "", ""},
+  };
+  logIn(addUser(0, true));
+  for (const Case& c : cases) {
+    MList params;
+    for (const auto& param : c.params) params.setObject(param.first, param.second);
+    MString previous("x"), next("x");
+    pages.neighbourUrls(session, params, previous, next);
+    EXPECT_EQ(c.previous, previous.getValue()) << c.params.size();
+    EXPECT_EQ(c.next, next.getValue()) << c.params.size();
+  }
+  // The folder groups name their folder.
+  logIn(0);
+  int folder = addFolder(0, "Harbour", true);
+  publish(folder, 0, 2);
+  MList params;
+  params.setObject("list", "404");
+  params.setObject("pagenum", "1");
+  params.setObject("Folder.id", std::to_string(folder).c_str());
+  MString previous, next;
+  pages.neighbourUrls(session, params, previous, next);
+  EXPECT_EQ(w + "3&list=404&pagenum=2&Folder.id=" + std::to_string(folder), next.getValue());
 }

@@ -33,9 +33,6 @@ class GInfoViewTest : public viewtest::ViewTest {
   GInfoView view;
 };
 
-const std::string windowHead =
-    viewtest::headStart + "<TITLE>Vistrel 1.0</TITLE>\n</HEAD>\n<BODY style=\"margin=0\">\n";
-
 }  // namespace
 
 TEST_F(GInfoViewTest, IntroductionCopiesTheLanguagesFile) {
@@ -153,4 +150,38 @@ TEST_F(GImageRightsTest, FilesOnlyToThoseWhoMaySeeThem) {
     EXPECT_EQ(c.original, fetch(GInfoView::PAGE_IMAGE_WINDOW, c.picture).find("<IMG") != std::string::npos)
         << c.viewer << " " << c.picture;
   }
+}
+
+TEST_F(GImageRightsTest, TheImageWindowIsAViewerNamedAfterThePicture) {
+  GImage image;
+  db().getImage(images[ACCEPTED], image);
+  image.name = "Pier <at> \"dusk\"";
+  db().updateImage(image.id, image);
+  int next = images[DENIED];
+  become(OWNER);
+  std::string id = std::to_string(image.id);
+  std::string s = "/?session=" + std::string(session.id.getValue());
+  // Opened from the own images' detail page: the arrows step through that list, the newest
+  // first (the own images are WAITS_IN_FOLDER, DENIED, ACCEPTED, WAITING).
+  std::string page = render(view, GInfoView::PAGE_IMAGE_WINDOW,
+                            {{"Image.id", id.c_str()}, {"list", "108"}, {"pagenum", "3"}});
+  const std::string name = "Pier &lt;at&gt; &quot;dusk&quot;";
+  const std::string original = s + "&page=602&Image.id=" + id;
+  EXPECT_EQ(viewtest::headStart + "<TITLE>" + name + "</TITLE>\n" +
+                "<LINK rel=\"stylesheet\" href=\"/style.css\">\n"
+                "<SCRIPT language=\"JavaScript\" src=\"/scripts.js\" type=\"text/javascript\"></SCRIPT>\n"
+                "</HEAD>\n<BODY class=\"viewer\" id=\"viewer\" data-previous=\"" + s +
+                "&page=601&Image.id=" + std::to_string(next) + "&list=108&pagenum=2\" data-next=\"" + s +
+                "&page=601&Image.id=" + std::to_string(images[WAITING]) + "&list=108&pagenum=4\">\n"
+                "<IMG id=\"viewerImage\" class=\"fitted\" src=\"" + original + "\" alt=\"" + name + "\">\n"
+                "<DIV class=\"viewerBar\"><A class=\"viewerButton\" id=\"downloadButton\" href=\"" +
+                original + "\" download=\"" + name + ".jpg\">BUTTON_DOWNLOAD</A>"
+                "<SPAN class=\"viewerHelp\">VIEWER_HELP</SPAN></DIV>\n</BODY>\n</HTML>\n",
+            page);
+  // Without the download right: the server's title and nothing to see or to download.
+  become(NO_DOWNLOAD);
+  page = fetch(GInfoView::PAGE_IMAGE_WINDOW, ACCEPTED);
+  EXPECT_TRUE(page.find("<TITLE>Vistrel 1.0</TITLE>") != std::string::npos);
+  EXPECT_TRUE(page.find("<BODY class=\"viewer\">\n</BODY>") != std::string::npos);
+  EXPECT_EQ(std::string::npos, page.find("downloadButton"));
 }

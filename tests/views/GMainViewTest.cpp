@@ -122,16 +122,20 @@ TEST_F(GMainViewTest, LoginPageWithAndWithoutTheGuestButton) {
   EXPECT_EQ(top + buttons + bottom, render(1, &params));
 }
 
-TEST_F(GMainViewTest, ARefusedLoginIsSaidOnTheLoginPage) {
+TEST_F(GMainViewTest, WhyTheLoginPageIsShownIsSaidOnIt) {
   struct Case {
     const char* state;
     std::string message;
   };
+  auto row = [](const char* _kind, const char* _key) {
+    return std::string("<TR height=\"25\">\n<TD class=\"loginMessage\"><DIV class=\"message message_") +
+           _kind + "\" role=\"status\">" + _key + "</DIV>\n</TD>\n</TR>\n";
+  };
   const Case cases[] = {
-      {"failed",
-       "<TR height=\"25\">\n<TD class=\"loginMessage\">MESSAGE_LOGIN_FAILED</TD>\n</TR>\n"},
-      {"throttled",
-       "<TR height=\"25\">\n<TD class=\"loginMessage\">MESSAGE_LOGIN_THROTTLED</TD>\n</TR>\n"},
+      {"failed", row("refused", "MESSAGE_LOGIN_FAILED")},
+      {"throttled", row("refused", "MESSAGE_LOGIN_THROTTLED")},
+      {"loggedout", row("note", "MESSAGE_LOGGED_OUT")},
+      {"expired", row("note", "MESSAGE_SESSION_EXPIRED")},
       {"other", ""},
       {"", ""},
   };
@@ -334,4 +338,37 @@ TEST_F(GMainViewTest, ClaimsOnlyItsOwnPageIds) {
   MList none;
   Page page;
   EXPECT_FALSE(view.process_request(session, page.out, none, contentType));
+}
+
+TEST_F(GMainViewTest, ABannerWhileAnAdministratorWorksAsAnotherUser) {
+  logInAs(0, false);
+  session.user.firstname = "<i>Eva</i>";
+  EXPECT_EQ(viewtest::head + "<BODY class=\"title\">\n</BODY>\n</HTML>\n", render(2));
+  session.returnSessionId = "555";
+  application.requestCounter = 0;
+  // The way back is the log-out of the opened session, which returns to the administrator's.
+  EXPECT_EQ(viewtest::head + "<BODY class=\"title\">\n"
+                "<TABLE class=\"actingBanner\" id=\"actingBanner\"><TR>\n"
+                "<TD>MESSAGE_ACTING_AS <B>&lt;i&gt;Eva&lt;/i&gt; One (someone)</B></TD>\n"
+                "<TD class=\"pageButton\" id=\"backToAccount\"" + hover +
+                "onClick=\"mouseClick(this,parent,'/?session=" + session.id.getValue() +
+                "&page=1&action=17&requestId=1')\">BUTTON_BACK_TO_MY_ACCOUNT</TD>\n"
+                "</TR></TABLE>\n</BODY>\n</HTML>\n",
+            render(2));
+}
+
+TEST_F(GMainViewTest, AnEndedSessionsFramesBreakOutToTheLoginPage) {
+  struct Case {
+    const char* state;
+    const char* shown;
+  };
+  // Only a known state goes into the script.
+  const Case cases[] = {{"loggedout", "loggedout"}, {"expired", "expired"}, {"');alert(1);('", "loggedout"}};
+  for (const Case& c : cases) {
+    Page page;
+    GMainView::breakOut(page.out, c.state);
+    EXPECT_EQ(std::string("<HTML><BODY onLoad=\"top.location.replace('/?login=") + c.shown +
+                  "');\"></BODY></HTML>\n",
+              page.text());
+  }
 }

@@ -173,10 +173,13 @@ TEST_F(GSearchViewTest, BeforeAnySearchTheResultIsEmptyWithoutPagingBar) {
   const std::string empty = viewtest::head + "<BODY bgcolor=white>\n</BODY>\n</HTML>\n";
   EXPECT_EQ(empty, render(702));
   EXPECT_EQ(empty, render(703));
-  // A search that found nothing looks the same.
+  // A search that found nothing says so, with the words searched for.
   addImage(0, "sea");
   searched("mountain");
-  EXPECT_EQ(empty, render(702));
+  EXPECT_EQ(viewtest::head + "<BODY bgcolor=white>\n"
+                "<DIV class=\"message message_empty\" role=\"status\">EMPTY_SEARCH "
+                "<SPAN class=\"searchWords\">mountain</SPAN></DIV>\n</BODY>\n</HTML>\n",
+            render(702));
 }
 
 TEST_F(GSearchViewTest, GridOfOneFoundImageInFull) {

@@ -242,8 +242,10 @@ TEST_F(GUserAdminViewTest, WhatASaveDidNotStoreIsSaidAboveTheForm) {
     const char* codes;
     std::string messages;
   };
-  const std::string differ = "<P class=\"formMessage\">MESSAGE_PASSWORDS_DIFFER</P>\n";
-  const std::string missing = "<P class=\"formMessage\">MESSAGE_PASSWORD_MISSING</P>\n";
+  const std::string differ =
+      "<DIV class=\"message message_refused\" role=\"status\">MESSAGE_PASSWORDS_DIFFER</DIV>\n";
+  const std::string missing =
+      "<DIV class=\"message message_refused\" role=\"status\">MESSAGE_PASSWORD_MISSING</DIV>\n";
   const Case cases[] = {
       {"1", differ}, {"2", missing}, {"3", differ + missing},
       {"0", ""}, {"-1", ""}, {"<b>x</b>", ""}, {"MESSAGE_LOGIN_FAILED", ""},

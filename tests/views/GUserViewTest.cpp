@@ -155,7 +155,7 @@ TEST_F(GUserViewTest, AccountFormInFull) {
 
   // What a save did not store stands above the form.
   EXPECT_TRUE(contains(render(107, {{"User.message", "1"}}),
-                       "focus();\">\n<P class=\"formMessage\">MESSAGE_PASSWORDS_DIFFER</P>\n"
+                       "focus();\">\n<DIV class=\"message message_refused\" role=\"status\">MESSAGE_PASSWORDS_DIFFER</DIV>\n"
                        "<FORM name=\"User\""));
 
   // Without the upload right there is no image limit to show.
@@ -211,7 +211,7 @@ TEST_F(GUserViewTest, OwnImageDetailPageInFull) {
   EXPECT_EQ(head + "<BODY onLoad=\"document.Image.imageDate.focus();\">\n"
                    "<FORM name=\"Image\" class=\"input\"><TABLE width=\"100%\" cellspacing=\"8\"><TR>\n"
                    "<TD width=\"10%\" align=\"center\" onClick=\"openImageWindow('" + s + "&page=601&Image.id=" + i +
-                "');\"><IMG src=\"" + s + "&page=604&Image.id=" + i + "\" height=\"240\"></TD>\n"
+                "&list=108&pagenum=1');\"><IMG src=\"" + s + "&page=604&Image.id=" + i + "\" height=\"240\"></TD>\n"
                 "<TD valign=\"top\"><TABLE width=\"100%\">\n" +
                 value("LABEL_IMAGE_NUMBER", i) + value("LABEL_IMAGE_SIZE", "640 x 480 / 12345 bytes") +
                 input("LABEL_IMAGE_DATE", "size=\"10\"", "imageDate", "2004-05-06") +
@@ -264,10 +264,14 @@ TEST_F(GUserViewTest, OwnImageButtonsInTheOwnersAndInAnAdministratorsSession) {
   auto del = [&](int _request) {
     return button("parent", "111&requestId=" + std::to_string(_request) + "&Image.id=0", "BUTTON_DELETE");
   };
+  // Decided in the background, the tile keeping its place.
   auto decide = [&](int _request, int _action, const char* _text) {
-    return button("document", "109&requestId=" + std::to_string(_request) + "&action=" + std::to_string(_action) +
-                                  "&pagenum=1&User.id=2&Image.id=0",
-                  _text);
+    bool accept = _action == 14;
+    return std::string("<TD class=\"") + (accept ? "acceptButton" : "denyButton") +
+           "\" bgColor=\"#808080\"" + hover + "onClick=\"decide(this,'/?session=" + S +
+           "&page=109&requestId=" + std::to_string(_request) + "&action=" + std::to_string(_action) +
+           "&pagenum=1&User.id=2&Image.id=0','" + (accept ? "_accepted" : "_denied") + "')\">" + _text +
+           "</TD>\n";
   };
   const Case cases[] = {
       {0, false, del(1) + "<TD class=\"imageStatusbar_wait\" bgColor=\"#C0C0C0\"></TD>\n"},

@@ -161,9 +161,12 @@ TEST_F(GActionsTest, LogOutOfAnOrdinarySessionEndsIt) {
   EXPECT_EQ("vistrel_session=; Path=/; HttpOnly; SameSite=Lax; Max-Age=0", e.header("Set-Cookie"));
   // The page is the guest's login page, and so is every later one of that identifier.
   EXPECT_NE(std::string::npos, e.body().find("<BODY class=\"login\""));
+  EXPECT_NE(std::string::npos, e.body().find("MESSAGE_LOGGED_OUT"));
+  // A page of that identifier replaces the whole window with the login page.
   Exchange later;
   get(later, "/?session=" + id + "&page=3");
-  EXPECT_EQ("", later.body());
+  EXPECT_EQ("<HTML><BODY onLoad=\"top.location.replace('/?login=loggedout');\"></BODY></HTML>\n",
+            later.body());
   // The guest session itself has nobody to log out and stays.
   Exchange guest;
   get(guest, "/?session=5072913846&page=1&action=17&requestId=4");

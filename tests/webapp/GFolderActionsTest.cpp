@@ -165,6 +165,7 @@ TEST_F(GFolderActionsTest, DeleteFolder) {
   EXPECT_EQ(parent, folder(parent).id);
   EXPECT_EQ(std::to_string(parent), param(kept, "Folder.id"));
   EXPECT_EQ("0", param(kept, "Folder.parent"));
+  EXPECT_EQ("<none>", param(kept, "message"));
 
   // Nobody without the right deletes.
   act(plainSession, "action=2&Folder.id=" + std::to_string(child));
@@ -180,6 +181,7 @@ TEST_F(GFolderActionsTest, DeleteFolder) {
   EXPECT_EQ("0", param(gone, "Folder.id"));
   EXPECT_EQ("0", param(gone, "Folder.imageFolder"));
   EXPECT_EQ(std::to_string(parent), param(gone, "Folder.parent"));
+  EXPECT_EQ("2", param(gone, "message"));  // deleted
   EXPECT_EQ(parent, GView::toInt(session(fadminSession)->viewState.getObject("Folder.id")));
 
   // Then the parent can go; the root never.

@@ -203,3 +203,38 @@ TEST_F(GImageActionsTest, IdsOutOfEveryRangeChangeNothing) {
   EXPECT_STREQ("picture", image(id).name.getValue());
   EXPECT_EQ(0, linkStatus(f, id));
 }
+
+TEST_F(GImageActionsTest, EachDoneActionNamesItsOutcomeForThePage) {
+  int own = addFolder("Own", 0, strict);
+  int other = addFolder("Other", 0, 0);
+  int strictImage = addImage(strict);
+  int freeImage = addImage(free);
+  std::string si = std::to_string(strictImage);
+  struct Case {
+    const char* what;
+    std::string session;
+    std::string query;
+    const char* message;  // the code the page is given, "<none>" for none
+  };
+  const Case cases[] = {
+      {"published at once", strictSession, "action=3" + ids(own, strictImage), "3"},
+      {"offered, waiting", strictSession, "action=3" + ids(other, strictImage), "4"},
+      {"unpublished", strictSession, "action=4" + ids(own, strictImage), "5"},
+      {"accepted in the folder", admin, "action=5" + ids(other, strictImage), "6"},
+      {"denied in the folder", admin, "action=6" + ids(other, strictImage), "7"},
+      {"image accepted", admin, "action=14&User.id=" + std::to_string(strict) + "&Image.id=" + si, "6"},
+      {"image denied", admin, "action=15&User.id=" + std::to_string(strict) + "&Image.id=" + si, "7"},
+      {"saved", strictSession, "action=13&Image.id=" + si + "&Image.name=n", "1"},
+      {"deleted", freeSession, "action=12&Image.id=" + std::to_string(freeImage), "2"},
+      // What is refused says nothing of the kind.
+      {"a stranger's save", freeSession, "action=13&Image.id=" + si + "&Image.name=x", "<none>"},
+      {"a stranger's publication", freeSession, "action=3" + ids(own, strictImage), "<none>"},
+      {"a user's acceptance", strictSession, "action=5" + ids(other, strictImage), "<none>"},
+      {"a missing image", freeSession, "action=12&Image.id=999", "<none>"},
+  };
+  for (const Case& c : cases) {
+    Exchange e;
+    act(e, c.session, c.query);
+    EXPECT_EQ(c.message, param(e, "message")) << c.what;
+  }
+}

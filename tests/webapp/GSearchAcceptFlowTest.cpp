@@ -49,14 +49,20 @@ size_t count(const std::string& _text, const std::string& _part) {
   return n;
 }
 
-// The URL of the first button of a page whose text is _button: what a click loads.
+// The URL of the first button of a page whose text is _button: what a click loads, or what
+// an accept or deny button sends in the background.
 std::string buttonUrl(const std::string& _page, const std::string& _button, size_t _from = 0) {
   size_t text = _page.find("')\">" + _button + "</TD>", _from);
   if (text == std::string::npos) return "";
-  size_t start = _page.rfind("mouseClick(this,document,'", text);
-  if (start == std::string::npos) return "";
-  start += strlen("mouseClick(this,document,'");
-  return _page.substr(start, text - start);
+  size_t cell = _page.rfind("<TD", text);
+  for (const char* call : {"mouseClick(this,document,'", "decide(this,'"}) {
+    size_t start = _page.find(call, cell);
+    if (start == std::string::npos || start > text) continue;
+    start += strlen(call);
+    std::string url = _page.substr(start, text - start);
+    return url.substr(0, url.find("'"));
+  }
+  return "";
 }
 
 // The users, sessions and images of the acceptance flows, made through the actions and

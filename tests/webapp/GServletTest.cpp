@@ -27,7 +27,10 @@ std::string frameSet(const std::string& _session, int _requestId) {
   return text;
 }
 
-const std::string expiredPage = "<HTML><BODY onLoad=\"top.location.href='/';\"></BODY></HTML>\n";
+const std::string expiredPage =
+    "<HTML><BODY onLoad=\"top.location.replace('/?login=expired');\"></BODY></HTML>\n";
+const std::string loggedOutPage =
+    "<HTML><BODY onLoad=\"top.location.replace('/?login=loggedout');\"></BODY></HTML>\n";
 
 class GServletTest : public webtest::ServletTest {};
 
@@ -36,15 +39,26 @@ const std::string clearedCookie =
 
 }  // namespace
 
-TEST_F(GServletTest, FaviconIsNotFoundForEverybody) {
+TEST_F(GServletTest, TheFaviconIsTheWebDirectorysFileForEverybody) {
   std::string id = logIn("admin", "tarbo");
+  // Without the file: not found, and nothing else.
+  Exchange missing;
+  get(missing, "/favicon.ico", "", 40001);
+  EXPECT_EQ(404, missing.response.statusCode);
+  EXPECT_STREQ("NOT FOUND", missing.response.statusText.getValue());
+  EXPECT_EQ("", missing.body());
+  EXPECT_EQ("<none>", missing.header("Cache-Control"));
+
+  application.mimeTypes.addObject("ico", "image/x-icon");
+  root.write("web/favicon.ico", std::string("\0\0\1\0icon", 8));
   for (std::string target : {std::string("/favicon.ico"), "/favicon.ico?session=" + id}) {
     Exchange e;
     get(e, target, "", 40001);
-    EXPECT_EQ(404, e.response.statusCode);
-    EXPECT_STREQ("NOT FOUND", e.response.statusText.getValue());
-    EXPECT_EQ("", e.body());
-    EXPECT_EQ("<none>", e.header("Cache-Control"));
+    EXPECT_EQ(200, e.response.statusCode) << target;
+    EXPECT_EQ(std::string("\0\0\1\0icon", 8), e.body());
+    EXPECT_STREQ("image/x-icon", e.response.contentType.getValue());
+    EXPECT_EQ("max-age=1000000", e.header("Cache-Control"));
+    EXPECT_EQ("<none>", e.header("Set-Cookie"));
   }
 }
 
@@ -81,7 +95,11 @@ TEST_F(GServletTest, LoginOpensASessionThatOnlyItsCookieOrItsIdentifierReaches) 
   std::string id = cookieSession(e);
   ASSERT_EQ((size_t)GSessionManagement::idLength, id.size());
   EXPECT_EQ("vistrel_session=" + id + "; Path=/; HttpOnly; SameSite=Lax", e.header("Set-Cookie"));
-  EXPECT_EQ(frameSet(id, 1), e.body());
+  // The browser's history keeps the plain address of the frame set, not the login request.
+  std::string expected = frameSet(id, 1);
+  expected.insert(expected.find("<FRAMESET rows=\"100%\" name=\"main\" border=\"0\"") + 44,
+                  " onLoad=\"history.replaceState(null,'','/?page=0&session=" + id + "')\"");
+  EXPECT_EQ(expected, e.body());
   GSession* session = servlet.getSessions().getSession(id.c_str());
   ASSERT_NE(nullptr, session);
   EXPECT_EQ(0, session->user.id);
@@ -133,8 +151,8 @@ bool refusedWith(Exchange& _e, const char* _message) {
   std::string body = _e.body();
   return _e.header("Set-Cookie") == "<none>" &&
          body.find("<BODY class=\"login\"") != std::string::npos &&
-         body.find(std::string("<TD class=\"loginMessage\">") + _message + "</TD>") !=
-             std::string::npos &&
+         body.find(std::string("<TD class=\"loginMessage\"><DIV class=\"message message_refused\" "
+                               "role=\"status\">") + _message + "</DIV>\n</TD>") != std::string::npos &&
          body.find("action=\"/?session=5072913846&page=1&action=16&") != std::string::npos;
 }
 
@@ -240,7 +258,21 @@ TEST_F(GServletTest, UnknownSessionFallsBackToTheGuest) {
     Exchange e;
     get(e, target);
     EXPECT_NE(std::string::npos, e.body().find("<BODY class=\"login\"")) << target;
+    // A page of an ended session says why the login page is shown.
+    EXPECT_NE(std::string::npos, e.body().find("MESSAGE_LOGGED_OUT")) << target;
   }
+  // Any other page of it replaces the whole window with the login page, rather than putting
+  // the login page into one frame beside the pages of the user who left.
+  for (const char* target : {"/?session=999&page=4", "/?session=999&page=400&Folder.id=2",
+                             "/?session=999", "/?session=999&page=403"}) {
+    Exchange e;
+    get(e, target);
+    EXPECT_EQ(loggedOutPage, e.body()) << target;
+  }
+  // The guest's own pages and files are not affected.
+  Exchange guest;
+  get(guest, "/?session=5072913846&page=4");
+  EXPECT_EQ("", guest.body());
   Exchange cookie;
   get(cookie, "/?page=1", "not-a-session", 40009);
   EXPECT_NE(std::string::npos, cookie.body().find("<BODY class=\"login\""));
@@ -319,10 +351,12 @@ TEST_F(GServletTest, CacheControlByKindOfAnswer) {
     const char* cacheControl;
   };
   const Case cases[] = {
-      {"/?page=1", true, "no-cache"},
-      {"/?page=600", true, "max-age=1000000"},
+      // The pages of a logged-in session are not kept: Back after a log-out cannot show them.
+      {"/?page=1", true, "no-store"},
+      {"/?page=600", true, "no-store"},
+      {"/?page=107", true, "no-store"},
       {"/style.css", true, "max-age=1000000"},
-      {"/?page=403", true, "no-cache"},  // no view, no file: "/" shows page 0 again
+      {"/?page=403", true, "no-store"},  // no view, no file: "/" shows page 0 again
       {"/nosuch.txt", true, "max-age=1000000"},
       {"/style.css", false, "no-cache"},
       {"/?page=600", false, "no-cache"},

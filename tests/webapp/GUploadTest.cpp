@@ -418,10 +418,14 @@ TEST_F(GUploadTest, ABrowserThatLeavesDuringTheWorkLosesOnlyItsAnswer) {
   int fd = sendUpload(port, session, formBody(jpeg(1600, 1200)));
   close(fd);
 
-  for (int i = 0; i < 1000 && imageCount() == before; ++i) sleepFor(0, 10);
-  ASSERT_EQ(before + 1, imageCount());
-  for (int i = 0; i < 1000 && storedFiles() < 3; ++i) sleepFor(0, 10);
+  // The record is completed last, with the picture's size, after every file is in place.
   int id = before;
+  auto complete = [&]() {
+    GImage image;
+    return application.database.getImage(id, image) >= 0 && image.size > 0;
+  };
+  for (int i = 0; i < 1000 && !complete(); ++i) sleepFor(0, 10);
+  ASSERT_EQ(before + 1, imageCount());
   for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
     struct stat info;
     EXPECT_EQ(0, stat(root.file(dir + storeName(id)).c_str(), &info)) << dir;

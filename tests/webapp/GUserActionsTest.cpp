@@ -250,6 +250,7 @@ TEST_F(GUserActionsTest, UpdateOwnAccount) {
   EXPECT_FALSE(u.imageUpload);
   EXPECT_STREQ("New", session(olgaSession)->user.lastname.getValue());
   EXPECT_EQ("<none>", param(e, "User.password1"));
+  EXPECT_EQ("1", param(e, "message"));  // saved
 
   // The guest account is everybody's: nobody renames it or changes its password.
   std::string guest = logIn("guest", "plivo", 40003);
@@ -283,6 +284,7 @@ TEST_F(GUserActionsTest, DeleteUser) {
     Exchange e;
     act(e, admin, std::string("action=10&User.id=") + id);
     EXPECT_EQ("<none>", param(e, "User.id")) << id;
+    EXPECT_EQ("<none>", param(e, "message")) << id;
   }
   EXPECT_EQ(before, userCount());
   // The owner -1 of an absent id selected nothing.
@@ -292,6 +294,7 @@ TEST_F(GUserActionsTest, DeleteUser) {
   act(e, admin, "action=10&User.id=" + std::to_string(olga));
   EXPECT_EQ(before - 1, userCount());
   EXPECT_EQ("<none>", param(e, "User.id"));
+  EXPECT_EQ("2", param(e, "message"));  // deleted
   GUser none;
   EXPECT_EQ(-1, db().getUser(olga, none));
   GImage gone;
