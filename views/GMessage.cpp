@@ -1,5 +1,7 @@
 #include "views/GMessage.h"
 
+#include <string>
+
 #include "views/GApplication.h"
 #include "views/GView.h"
 
@@ -41,7 +43,13 @@ void GMessage::write(GSession& _session, MTextStream& _out, MList& _params) {
 
 void GMessage::line(GSession& _session, MTextStream& _out, const char* _kind, const char* _key,
                     const char* _extra) {
-  _out << "<DIV class=\"message message_" << _kind << "\" role=\"status\">"
-       << GApplication::get().translate(_session, _key) << (_extra != nullptr ? _extra : "")
-       << "</DIV>\n";
+  std::string text = GApplication::get().translate(_session, _key);
+  text += _extra != nullptr ? _extra : "";
+  html(_out, _kind, text.c_str());
+}
+
+void GMessage::html(MTextStream& _out, const char* _kind, const char* _html,
+                    const char* _attributes) {
+  _out << "<DIV class=\"message message_" << _kind << "\" role=\"status\""
+       << (_attributes != nullptr ? _attributes : "") << ">" << _html << "</DIV>\n";
 }

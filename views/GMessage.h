@@ -41,6 +41,10 @@ class GMessage {
   // _extra (HTML, escaped by the caller).
   static void line(GSession& _session, MTextStream& _out, const char* _kind, const char* _key,
                    const char* _extra = "");
+  // The same line with the HTML _html as its text, and _attributes (HTML, with a blank in
+  // front) added to the element.
+  static void html(MTextStream& _out, const char* _kind, const char* _html,
+                   const char* _attributes = "");
 };
 
 #endif

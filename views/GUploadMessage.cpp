@@ -4,6 +4,7 @@
 
 #include "db/GDatabase.h"
 #include "views/GApplication.h"
+#include "views/GMessage.h"
 #include "views/GView.h"
 
 namespace {
@@ -63,6 +64,7 @@ void GUploadMessage::write(GSession& _session, MTextStream& _out, MList& _params
   if (message->limit != NONE && at != std::string::npos) {
     text.replace(at, 2, limitText(_session, message->limit).getValue());
   }
-  _out << "<P class=\"uploadMessage" << (message->refused ? " uploadRefused" : "")
-       << "\" data-upload-outcome=\"" << message->name << "\">" << text.c_str() << "</P>\n";
+  std::string attributes = std::string(" data-upload-outcome=\"") + message->name + "\"";
+  GMessage::html(_out, message->refused ? GMessage::REFUSED : GMessage::DONE, text.c_str(),
+                 attributes.c_str());
 }

@@ -1215,7 +1215,7 @@ var VistrelUpload = (function () {
     box.setAttribute("data-stored", counts.stored);
     box.setAttribute("data-waiting", counts.waiting);
     box.setAttribute("data-refused", counts.refused);
-    box.appendChild(make(doc, "P", "uploadMessage", [
+    box.appendChild(make(doc, "DIV", "message message_done", [
       summary.texts.stored + ": " + counts.stored,
       summary.texts.waiting + ": " + counts.waiting,
       summary.texts.refused + ": " + counts.refused

@@ -63,7 +63,7 @@ async function summary(area) {
     if (!box) return null;
     return {
       counts: ["stored", "waiting", "refused"].map((k) => Number(box.getAttribute(`data-${k}`))),
-      line: box.querySelector("p.uploadMessage").innerText,
+      line: box.querySelector("div.message").innerText,
       rows: Array.from(box.querySelectorAll("tr.uploadFile")).map((tr) => ({
         name: tr.cells[0].innerText.trim(), outcome: tr.getAttribute("data-upload-outcome"),
         text: tr.cells[2].innerText.replace(/\s+/g, " ").trim(),
@@ -131,7 +131,7 @@ const STEPS = [
     await markOld(b, ["area"]);
     await area.locator("form[name=imageForm] input.uploadButton").click();
     const { area: after } = await newDocuments(b, ["area"], "the page after a refused upload");
-    const line = after.locator("p.uploadMessage");
+    const line = after.locator("div.message[data-upload-outcome]");
     expectEqual("the message after the refused upload",
       [await line.getAttribute("data-upload-outcome"), squash(await line.innerText())],
       ["not-jpeg", b.t("MESSAGE_UPLOAD_NOT_JPEG")]);

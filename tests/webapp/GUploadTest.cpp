@@ -552,9 +552,10 @@ TEST_F(GUploadTest, ThePageAfterAnUploadTellsItsOutcome) {
                                         multipartType, body);
     ASSERT_EQ(200, r.status) << c.what;
     EXPECT_EQ(before + (c.stored ? 1 : 0), imageCount()) << c.what;
-    std::string refused = c.stored ? "" : " uploadRefused";
-    std::string line = "<P class=\"uploadMessage" + refused + "\" data-upload-outcome=\"" +
-                       c.outcome + "\">" + c.line + "</P>\n";
+    std::string kind = c.stored ? "done" : "refused";
+    std::string line = "<DIV class=\"message message_" + kind +
+                       "\" role=\"status\" data-upload-outcome=\"" + c.outcome + "\">" + c.line +
+                       "</DIV>\n";
     // The line opens the page, before the image it may concern.
     size_t body_at = r.body.find("<BODY");
     ASSERT_NE(std::string::npos, body_at) << c.what << r.body;
