@@ -1,6 +1,7 @@
 #ifndef VISTREL_MINTEGERVALUE_H
 #define VISTREL_MINTEGERVALUE_H
 
+#include <charconv>
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
@@ -41,9 +42,10 @@ class MIntegerValue : public MObject {
   uchar getType() override { return Code; }
   bool isKindOf(uchar _type) override { return _type == Code || MObject::isKindOf(_type); }
   MString toString() override {
-    if (sizeof(T) == 8 && std::is_signed<T>::value) return MString::int64ToText((Int64)value);
-    if (std::is_signed<T>::value) return MString::format("%" PRId64, (int64_t)value);
-    return MString::format("%" PRIu64, (uint64_t)value);
+    // Every link of a page prints numbers: no format string for them.
+    char text[24];
+    std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+    return MString(text, (int)(end.ptr - text));
   }
   // Unsigned values give their bits as an int; signed ones are sign-extended to 64 bits.
   int toInt() override { return (int)value; }

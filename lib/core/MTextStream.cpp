@@ -1,5 +1,7 @@
 #include "lib/core/MTextStream.h"
 
+#include <charconv>
+
 #include <cstdio>
 #include <cstring>
 
@@ -42,7 +44,9 @@ MTextStream& MTextStream::operator<<(uchar _value) try {
 
 namespace {
 // Decimal text of an int into a small local buffer; returns its length.
-int formatInt(char* _buffer, int _value) { return snprintf(_buffer, 16, "%d", _value); }
+int formatInt(char* _buffer, int _value) {
+  return (int)(std::to_chars(_buffer, _buffer + 16, _value).ptr - _buffer);
+}
 }  // namespace
 
 MTextStream& MTextStream::operator<<(short _value) try {
