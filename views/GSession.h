@@ -1,6 +1,9 @@
 #ifndef VISTREL_GSESSION_H
 #define VISTREL_GSESSION_H
 
+#include <cstddef>
+#include <deque>
+
 #include "db/GUser.h"
 #include "lib/core/MList.h"
 #include "lib/core/MObject.h"
@@ -27,6 +30,15 @@ class GSession : public MObject {
   // Whether the session is the shared guest session.
   bool isGuest() const { return id == guestId; }
 
+  // How many action numbers a session remembers as used.
+  static const size_t rememberedRequestIds = 256;
+  // Takes _number as the number of an action about to be carried out; false when it was
+  // taken before: the same number as the last action, or one of the last numbers used
+  // (a frame reloaded after later actions must not carry out its older action again).
+  bool takeRequestId(int _number);
+  // Gives the last action's number back: the action did not take effect and may come again.
+  void releaseRequestId();
+
   // Decimal digits.
   MString id;
   // Seconds since 1970 of the last request that used the session.
@@ -41,6 +53,8 @@ class GSession : public MObject {
   MList searchResults;
   // The requestId of the last action carried out.
   int lastRequestId;
+  // The numbers (zero or more) of the last actions carried out, oldest first.
+  std::deque<int> usedRequestIds;
   // For a session an administrator opened as another user: the administrator's own session.
   MString returnSessionId;
   // Set by the log-out: the dispatch removes the session once the request has left it.

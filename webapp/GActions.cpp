@@ -30,8 +30,7 @@ void GActions::process(GSession& _session, MHttpRequest& _request, int _now,
   int action = GView::paramInt(params, "action");
   if (action == -1) return;
   int number = GView::paramInt(params, "requestId");
-  if (number == _session.lastRequestId) return;
-  _session.lastRequestId = number;
+  if (!_session.takeRequestId(number)) return;
   if (!carryOut(action, _session, _request, _now, _slow)) return;
   if (_slow != nullptr && _slow->isPending()) {
     std::function<bool()> slowResult = _slow->after;

@@ -482,7 +482,7 @@ void GServlet::runSlowStep(GSlowStep& _slow, MHttpResponse& _response,
   // work never ran, the body goes with the request), and the same request may come again.
   _response.later.reset();
   GSession* session = sessions.getSession(identifier.getValue());
-  if (session != nullptr) session->lastRequestId = -1;
+  if (session != nullptr) session->releaseRequestId();
   _response.statusCode = 503;
   _response.statusText = "Service Unavailable";
   _response.contentType = "text/plain";

@@ -39,6 +39,23 @@ TEST_F(GActionsTest, AnActionRunsOncePerRequestId) {
   EXPECT_EQ(before + 2, folderCount());
 }
 
+// A frame reloaded after later actions asks for its older action again: it is not carried
+// out a second time.
+TEST_F(GActionsTest, AnOlderActionIsNotCarriedOutAgainAfterLaterOnes) {
+  std::string admin = logIn("admin", "tarbo");
+  int before = folderCount();
+  const std::string older = "/act?session=" + admin + "&action=0&requestId=600&Folder.parent=0&Folder.name=C";
+  Exchange first;
+  get(first, older);
+  Exchange later;
+  get(later, "/act?session=" + admin + "&action=0&requestId=601&Folder.parent=0&Folder.name=D");
+  EXPECT_EQ(before + 2, folderCount());
+  Exchange reload;
+  get(reload, older);
+  EXPECT_EQ(before + 2, folderCount());
+  EXPECT_EQ("600", param(reload, "requestId"));
+}
+
 TEST_F(GActionsTest, ActionNumbersThatNameNoAction) {
   std::string admin = logIn("admin", "tarbo");
   struct Case {
