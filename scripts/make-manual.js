@@ -3,6 +3,8 @@
 // For each language a fresh demo root is served whose sessions start in that language, the
 // browser walk (tests/browser/walk.js) photographs the interface, and docs/manual/<lang>.html
 // is printed with those screenshots to root-template/web/<lang>/User_manual_1_0.pdf.
+// The phone tour (tests/browser/phone_test.js) runs the same way on a root of its own; its
+// steps are named phone-..., so their pictures never take the name of a desktop one.
 // A figure whose screenshot the walk did not take (a part not built yet) is left out.
 "use strict";
 
@@ -15,22 +17,29 @@ const build = path.resolve(process.argv[3] || path.join(source, "build", "releas
 const browserDir = path.join(source, "tests", "browser");
 const { VistrelServer, readPairs } = require(path.join(browserDir, "vistrel.js"));
 const { launch } = require(path.join(browserDir, "browser.js"));
-const { Walk, runWalk } = require(path.join(browserDir, "walk.js"));
+const { Walk, STEPS, runWalk } = require(path.join(browserDir, "walk.js"));
+const phone = require(path.join(browserDir, "phone_test.js"));
 
 // The help step opens the manual itself, which may not exist yet.
 const SKIPPED_STEPS = ["help"];
 
-async function screenshots(language, shots) {
+// The tours whose pictures the manual shows: the steps, and how the browser is launched.
+const TOURS = [
+  { name: "desktop", steps: STEPS, browserOptions: undefined },
+  { name: "phone", steps: phone.STEPS, browserOptions: phone.PHONE },
+];
+
+async function screenshots(language, shots, { steps, browserOptions }) {
   fs.rmSync(shots, { recursive: true, force: true });
   const server = new VistrelServer(source, build, { language });
   let walk = null;
   try {
     await server.start();
-    walk = new Walk(server, await launch(), async () => {
+    walk = new Walk(server, await launch(browserOptions), async () => {
       await walk.browser.close();
-      walk.browser = await launch();
-    });
-    await runWalk(walk, shots, SKIPPED_STEPS);
+      walk.browser = await launch(browserOptions);
+    }, { browserOptions });
+    await runWalk(walk, shots, SKIPPED_STEPS, steps);
   } catch (error) {
     console.error(server.log());
     throw error;
@@ -106,7 +115,10 @@ async function print(language, shots, target) {
 (async () => {
   const languages = readPairs(path.join(source, "root-template", "config", "languages.cfg"));
   for (const [code, name] of languages) {
-    const shots = await screenshots(code, path.join(build, "manual", code));
+    const shots = {};
+    for (const tour of TOURS) {
+      Object.assign(shots, await screenshots(code, path.join(build, "manual", code, tour.name), tour));
+    }
     const target = path.join(source, "root-template", "web", code, "User_manual_1_0.pdf");
     const missing = await print(code, shots, target);
     const size = fs.statSync(target).size;

@@ -5,10 +5,10 @@
 // walk's tour of the modules, then a user who uploads pictures and searches them. After
 // every step each frame is checked: no element reaches beyond the screen's width and every
 // element that can be tapped is at least 44 pixels high. The screenshots of the steps go
-// to <build-dir>/screenshots-phone.
+// to <build-dir>/screenshots-phone. The user manual takes its phone pictures from the same
+// steps (scripts/make-manual.js requires this file for them).
 "use strict";
 
-const test = require("node:test");
 const assert = require("node:assert");
 const path = require("node:path");
 const { until } = require("./browser.js");
@@ -16,10 +16,6 @@ const { walkSteps } = require("./harness.js");
 const { MODULES, ADMIN, step } = require("./common.js");
 const { moduleById, framesNow, actReloading, images } = require("./modules.js");
 const { ANNA, account, createAccount, uploadPicture, state } = require("./stories.js");
-
-const source = path.resolve(process.argv[2] || path.join(__dirname, "..", ".."));
-const build = path.resolve(process.argv[3] || path.join(source, "build", "release"));
-const shots = path.join(build, "screenshots-phone");
 
 const PHONE = { viewport: { width: 390, height: 844 }, mobile: true };
 const TAP = 44;
@@ -163,6 +159,14 @@ const STEPS = [
   }),
 ];
 
-test("the interface on a phone", { timeout: 280000 }, async (t) => {
-  await walkSteps(t, { source, build, shots, steps: STEPS, browserOptions: PHONE });
-});
+module.exports = { PHONE, STEPS };
+
+if (require.main === module) {
+  const test = require("node:test");
+  const source = path.resolve(process.argv[2] || path.join(__dirname, "..", ".."));
+  const build = path.resolve(process.argv[3] || path.join(source, "build", "release"));
+  const shots = path.join(build, "screenshots-phone");
+  test("the interface on a phone", { timeout: 280000 }, async (t) => {
+    await walkSteps(t, { source, build, shots, steps: STEPS, browserOptions: PHONE });
+  });
+}

@@ -604,11 +604,12 @@ async function runStep(walk, s, index, shots) {
   }
 }
 
-// Runs all steps in order but those named in skip; the first failure ends the walk.
-async function runWalk(walk, shots, skip = []) {
+// Runs all steps (the walk's unless others are given) in order but those named in skip;
+// the first failure ends the walk.
+async function runWalk(walk, shots, skip = [], steps = STEPS) {
   fs.mkdirSync(shots, { recursive: true });
   let index = 0;
-  for (const s of STEPS) {
+  for (const s of steps) {
     index++;
     if (!skip.includes(s.name)) await runStep(walk, s, index, shots);
   }
