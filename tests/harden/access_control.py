@@ -116,14 +116,10 @@ class Files:
 
 def main():
     binary = sys.argv[1]
-    port = kit.free_port()
-    root = kit.Root(port)
-    server = kit.Server(binary, root, port)
     failures = []
     page_rows = []
     action_rows = []
-    work = tempfile.mkdtemp(prefix="vistrel-access-")
-    try:
+    with kit.served(binary, failures, scratch="vistrel-access-") as (port, root, server, work):
         server.start()
         admin = kit.Session(port, *kit.ADMIN)
         ordinary_id = kit.make_user(admin, root, "ordinary", PASSWORD, upload=False, download=False)
@@ -269,13 +265,6 @@ def main():
         kit.report_table("Access control: actions 0-19 on fresh data",
                          ("session", "actions", "allowed and carried out", "refused, nothing changed"),
                          action_rows)
-    except kit.KitFailure as e:
-        failures.append(("kit", [str(e)]))
-    finally:
-        if server.alive():
-            server.kill()
-        root.remove()
-        kit.shutil.rmtree(work, ignore_errors=True)
     for name, problems in failures[:40]:
         print("FAIL %s: %s" % (name, "; ".join(problems)))
     total = len(KINDS) * (len(PAGES) * 2 + 20)

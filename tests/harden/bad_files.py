@@ -70,13 +70,10 @@ def store_state(root):
 
 def main():
     binary = sys.argv[1]
-    port = kit.free_port()
-    root = kit.Root(port, {"images.original.maxSize": str(MAX_SIZE)})
-    server = kit.Server(binary, root, port)
-    work = tempfile.mkdtemp(prefix="vistrel-files-")
+    values = {"images.original.maxSize": str(MAX_SIZE)}
     table = []
     failures = []
-    try:
+    with kit.served(binary, failures, values, "vistrel-files-") as (port, root, server, work):
         fixtures = make_fixtures(work)
         server.start()
         admin = kit.Session(port, *kit.ADMIN)
@@ -141,13 +138,6 @@ def main():
         user.close()
         admin.close()
         server.stop()
-    except kit.KitFailure as e:
-        failures.append(("kit", [str(e)]))
-    finally:
-        if server.alive():
-            server.kill()
-        root.remove()
-        kit.shutil.rmtree(work, ignore_errors=True)
     for name, problems in failures:
         print("FAIL %s: %s" % (name, "; ".join(problems)))
     print("%d passed, %d failed" % (len(table) - len(failures), len(failures)))

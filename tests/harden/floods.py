@@ -188,12 +188,9 @@ def main():
     binary = sys.argv[1]
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 20
     raise_file_limit(4096)
-    port = kit.free_port()
-    root = kit.Root(port)
-    server = kit.Server(binary, root, port)
     failures = []
     rows = []
-    try:
+    with kit.served(binary, failures) as (port, root, server, _):
         server.start()
         for _ in range(20):
             kit.normal_request_ok(port)
@@ -228,12 +225,6 @@ def main():
                          ("flood", "normal answered <1 s", "slowest", "gave way/kept",
                           "RSS before", "RSS peak", "RSS after", "files before/after", ""), rows)
         server.stop()
-    except kit.KitFailure as e:
-        failures.append(("kit", [str(e)]))
-    finally:
-        if server.alive():
-            server.kill()
-        root.remove()
     return kit.summary(len(rows), failures)
 
 

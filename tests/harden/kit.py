@@ -2,6 +2,7 @@
 child process, raw sockets and a small HTTP client, sessions, and readers of the four record
 files. Only the standard library is used."""
 
+import contextlib
 import os
 import re
 import shutil
@@ -528,6 +529,27 @@ def check_database(root):
     stray = sorted(set(root.store_files()) - expected)
     check(not stray, "files in the image store without an image: %s" % stray[:10])
     return {"users": len(us), "images": len(ims), "folders": len(fos), "links": len(lis)}
+
+
+@contextlib.contextmanager
+def served(binary, failures, values=None, scratch=None):
+    """A check's server on a fresh root (with configuration values) and, when scratch names a
+    prefix, a scratch folder: yields (port, root, server, work). A KitFailure inside ends the
+    check as one of its failures; the server and the folders always go."""
+    port = free_port()
+    root = Root(port, values)
+    server = Server(binary, root, port)
+    work = tempfile.mkdtemp(prefix=scratch) if scratch else None
+    try:
+        yield port, root, server, work
+    except KitFailure as e:
+        failures.append(("kit", [str(e)]))
+    finally:
+        if server.alive():
+            server.kill()
+        root.remove()
+        if work:
+            shutil.rmtree(work, ignore_errors=True)
 
 
 def summary(count, failures):

@@ -78,13 +78,9 @@ def upload_request(session, boundary, size):
 def main():
     binary = sys.argv[1]
     sanitizer = is_sanitizer_build(binary)
-    port = kit.free_port()
-    root = kit.Root(port)
-    server = kit.Server(binary, root, port)
-    work = tempfile.mkdtemp(prefix="vistrel-bodies-")
     rows = []
     failures = []
-    try:
+    with kit.served(binary, failures, scratch="vistrel-bodies-") as (port, root, server, work):
         jpeg = make_jpeg(work)
         server.start()
         admin = kit.Session(port, *kit.ADMIN)
@@ -187,13 +183,6 @@ def main():
             failures.append(("kill", problems))
         kit.report_table("Large bodies", ("case", "RSS before", "RSS peak", "outcome", ""), rows)
         server.stop()
-    except kit.KitFailure as e:
-        failures.append(("kit", [str(e)]))
-    finally:
-        if server.alive():
-            server.kill()
-        root.remove()
-        kit.shutil.rmtree(work, ignore_errors=True)
     return kit.summary(len(rows), failures)
 
 

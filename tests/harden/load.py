@@ -41,13 +41,9 @@ def main():
     if shutil.which("wrk") is None:
         print("wrk is missing: run scripts/setup-bench.sh")
         return 1
-    port = kit.free_port()
-    root = kit.Root(port)
-    server = kit.Server(binary, root, port)
     failures = []
     rows = []
-    work = tempfile.mkdtemp(prefix="vistrel-load-")
-    try:
+    with kit.served(binary, failures, scratch="vistrel-load-") as (port, root, server, work):
         server.start()
         admin = kit.Session(port, *kit.ADMIN)
         uid = kit.make_user(admin, root, "loader", "l")
@@ -117,13 +113,6 @@ def main():
         user.close()
         admin.close()
         server.stop()
-    except kit.KitFailure as e:
-        failures.append(("kit", [str(e)]))
-    finally:
-        if server.alive():
-            server.kill()
-        root.remove()
-        shutil.rmtree(work, ignore_errors=True)
     for name, problems in failures:
         print("FAIL %s: %s" % (name, "; ".join(problems)))
     print("%d passed, %d failed" % (len(rows) - len(failures), len(failures)))
