@@ -15,9 +15,19 @@ GResultList::GResultList(MList& _list, bool _clear) : list(_list), uniqueKeys(_l
 
 GResultList::~GResultList() { list.setUniqueKeys(uniqueKeys); }
 
-// Keys of different classes never match, so the class is part of a key's identity.
+// Keys of different classes never match, so the class is part of a key's identity. The
+// 32-bit numbers most results are keyed by are written without the object's text, which
+// would cost two allocations per entry.
 std::string GResultList::identity(MObject* _key) {
-  return std::to_string((int)_key->getType()) + ":" + _key->toString().getValue();
+  std::string id = std::to_string((int)_key->getType()) + ":";
+  if (MInt32* number = dynamic_cast<MInt32*>(_key)) {
+    id += std::to_string(number->getValue());
+  } else if (MUInt32* unsignedNumber = dynamic_cast<MUInt32*>(_key)) {
+    id += std::to_string(unsignedNumber->getValue());
+  } else {
+    id += _key->toString().getValue();
+  }
+  return id;
 }
 
 void GResultList::add(int _key, MObject* _object) { add(new MInt32(_key), _object); }

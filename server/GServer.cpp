@@ -186,9 +186,14 @@ MString* GServer::getMimeType(const char* _extension) {
 
 MString GServer::imageUrl(GSession& _session, int _page, int _image_id) {
   // A tile's picture on every grid: made without a format string.
-  std::string url = "/?session=";
+  std::string url;
+  url.reserve(80);
+  url += "/?session=";
   GHtml::appendUrlEncoded(url, _session.id.getValue());
-  url += "&page=" + std::to_string(_page) + "&Image.id=" + std::to_string(_image_id);
+  url += "&page=";
+  url += std::to_string(_page);
+  url += "&Image.id=";
+  url += std::to_string(_image_id);
   return MString(url.data(), (int)url.size());
 }
 

@@ -57,15 +57,20 @@ MString GHtml::urlEncode(const char* _text) {
 
 void GHtml::appendUrlEncoded(std::string& _out, const char* _text) {
   if (_text == nullptr) return;
-  for (const char* p = _text; *p != 0; ++p) {
-    unsigned char ch = (unsigned char)*p;
-    if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
-        ch == '-' || ch == '_' || ch == '.' || ch == '~') {
-      _out += (char)ch;
-    } else {
-      _out += '%';
-      _out += hexDigits[ch >> 4];
-      _out += hexDigits[ch & 15];
-    }
+  auto plain = [](unsigned char ch) {
+    return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
+           ch == '-' || ch == '_' || ch == '.' || ch == '~';
+  };
+  const char* p = _text;
+  while (*p != 0) {
+    // Session identifiers and numbers are plain through and through: copied as one run.
+    const char* run = p;
+    while (*p != 0 && plain((unsigned char)*p)) ++p;
+    _out.append(run, (size_t)(p - run));
+    if (*p == 0) break;
+    unsigned char ch = (unsigned char)*p++;
+    _out += '%';
+    _out += hexDigits[ch >> 4];
+    _out += hexDigits[ch & 15];
   }
 }

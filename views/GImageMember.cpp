@@ -22,11 +22,24 @@ const char* text(GImageMember::Context& _context, const char* _key) {
   return GApplication::get().translate(_context.session, _key);
 }
 
-MString ownerName(GImageMember::Shown& _shown) {
-  MString name = GHtml::escape(_shown.owner.firstname.getValue());
+MString ownerName(GUser& _owner) {
+  MString name = GHtml::escape(_owner.firstname.getValue());
   name += " ";
-  name += GHtml::escape(_shown.owner.lastname.getValue());
+  name += GHtml::escape(_owner.lastname.getValue());
   return name;
+}
+
+// The name of the image's owner into _shown; false when the owner cannot be read.
+bool readOwner(GImageMember::Context& _context, GImageMember::Shown& _shown) {
+  int user = _shown.image.user;
+  auto known = _context.ownerNames.find(user);
+  if (known == _context.ownerNames.end()) {
+    GUser owner;
+    if (database().getUser(user, owner) < 0) return false;
+    known = _context.ownerNames.emplace(user, ownerName(owner)).first;
+  }
+  _shown.ownerName = known->second;
+  return true;
 }
 
 MString pixelSize(GImage& _image) {
@@ -157,7 +170,7 @@ bool resolvePublished(GImageMember::Context& _context, MObject* _entry,
                       GImageMember::Shown& _shown) {
   GImageFolder* link = dynamic_cast<GImageFolder*>(_entry);
   if (link == nullptr || database().getImage(link->image, _shown.image) < 0) return false;
-  if (database().getUser(_shown.image.user, _shown.owner) < 0) return false;
+  if (!readOwner(_context, _shown)) return false;
   _shown.folderId = _context.folder;
   _shown.linkStatus = link->status;
   return true;
@@ -167,7 +180,12 @@ bool resolveOwn(GImageMember::Context& _context, MObject* _entry, GImageMember::
   GImage* image = dynamic_cast<GImage*>(_entry);
   if (image == nullptr) return false;
   _shown.image = *image;
-  _shown.owner = _context.session.user;
+  GUser& user = _context.session.user;
+  auto known = _context.ownerNames.find(user.id);
+  if (known == _context.ownerNames.end()) {
+    known = _context.ownerNames.emplace(user.id, ownerName(user)).first;
+  }
+  _shown.ownerName = known->second;
   _shown.folderId = _context.folder;
   return true;
 }
@@ -192,7 +210,7 @@ bool resolvePublishing(GImageMember::Context& _context, MObject* _entry,
 bool resolveFound(GImageMember::Context& _context, MObject* _entry, GImageMember::Shown& _shown) {
   GImage* image = dynamic_cast<GImage*>(_entry);
   if (image == nullptr || database().getImage(image->id, _shown.image) < 0) return false;
-  return database().getUser(_shown.image.user, _shown.owner) >= 0;
+  return readOwner(_context, _shown);
 }
 
 bool resolveWaitingImage(GImageMember::Context& _context, MObject* _entry,
@@ -200,7 +218,7 @@ bool resolveWaitingImage(GImageMember::Context& _context, MObject* _entry,
   GImage* image = dynamic_cast<GImage*>(_entry);
   if (image == nullptr) return false;
   _shown.image = *image;
-  return database().getUser(_shown.image.user, _shown.owner) >= 0;
+  return readOwner(_context, _shown);
 }
 
 // The publication's title is its folder's name; the owner is read but not needed.
@@ -209,7 +227,7 @@ bool resolveWaitingPublication(GImageMember::Context& _context, MObject* _entry,
   GImageFolder* link = dynamic_cast<GImageFolder*>(_entry);
   if (link == nullptr || database().getImage(link->image, _shown.image) < 0) return false;
   if (database().getFolder(link->folder, _shown.folder) < 0) return false;
-  database().getUser(_shown.image.user, _shown.owner);
+  readOwner(_context, _shown);
   _shown.folderId = link->folder;
   _shown.linkStatus = link->status;
   return true;
@@ -229,7 +247,7 @@ const char* label(GImageMember::Context& _context, const char* const* _labels, i
 
 void titleFolderImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
                       MString& _text, const char*& _suffix, int& _span) {
-  _text = ownerName(_shown);
+  _text = _shown.ownerName;
   _suffix = _context.administrator ? GImageMember::statusSuffix(_shown.linkStatus) : "";
   _span = _context.administrator ? 2 : 1;
 }
@@ -251,14 +269,14 @@ void titleOwnImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
 
 void titleFound(GImageMember::Context& _context, GImageMember::Shown& _shown, MString& _text,
                 const char*& _suffix, int& _span) {
-  _text = ownerName(_shown);
+  _text = _shown.ownerName;
   _suffix = "";
   _span = 2;
 }
 
 void titleWaitingImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
                        MString& _text, const char*& _suffix, int& _span) {
-  _text = ownerName(_shown);
+  _text = _shown.ownerName;
   _suffix = "_wait";
   _span = 2;
 }

@@ -2,6 +2,7 @@
 #define VISTREL_GIMAGEMEMBER_H
 
 #include <map>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -43,12 +44,15 @@ class GImageMember {
     // The statuses of the user's publications by (folder, image): the publishing group's
     // states. (The database keys them by coordinate objects, which compare by identity.)
     std::map<std::pair<int, int>, int> links;
+    // The owners' names as shown, by user id: read once per page, since a grid shows few
+    // owners many times.
+    std::unordered_map<int, MString> ownerNames;
   };
 
   // One entry of the list, with what the pages show of it.
   struct Shown {
     GImage image;
-    GUser owner;
+    MString ownerName;  // "first last", escaped for HTML
     GFolder folder;   // the folder of a publication
     int folderId = -1;
     int linkStatus = -1;  // the publication's status, -1 without one

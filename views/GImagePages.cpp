@@ -1,6 +1,7 @@
 #include "views/GImagePages.h"
 
 #include <climits>
+#include <string>
 #include <vector>
 
 #include "db/GDatabase.h"
@@ -181,17 +182,26 @@ void GImagePages::gridCell(GImageMember::Context& _context, GImageMember::Shown&
   values.folder = _shown.folderId;
   values.image = _shown.image.id;
   values.ordinal = _ordinal;
-  MString detailUrl = GUrlPattern::expand(_context.session, member.detailUrl, values);
   MString preview = GApplication::get().getPreview1Url(_context.session, _shown.image.id);
 
-  _out << "<TD><TABLE width=\"160\" cellspacing=\"0\" cellpadding=\"0\">" << "<TR>";
-  _out << "<TD class=\"imageTitle" << suffix << "\" colspan=\"" << span << "\">"
-       << title.getValue() << "</TD>\n";
-  _out << "</TR><TR>" << "<TD colspan=\"" << span
-       << "\" align=\"center\" onClick=\"mouseClick(this,document,'" << detailUrl.getValue()
-       << "')\">" << "<IMG src=\"" << preview.getValue() << "\" height=\"" << 120
-       << "\"></TD>\n";
-  _out << "</TR><TR>";
+  // The tile is put together in one piece and written at once.
+  std::string cell;
+  cell.reserve(512);
+  cell += "<TD><TABLE width=\"160\" cellspacing=\"0\" cellpadding=\"0\"><TR>";
+  cell += "<TD class=\"imageTitle";
+  cell += suffix;
+  cell += "\" colspan=\"";
+  cell += std::to_string(span);
+  cell += "\">";
+  cell += title.getValue();
+  cell += "</TD>\n</TR><TR><TD colspan=\"";
+  cell += std::to_string(span);
+  cell += "\" align=\"center\" onClick=\"mouseClick(this,document,'";
+  GUrlPattern::append(cell, _context.session, member.detailUrl, values);
+  cell += "')\"><IMG src=\"";
+  cell += preview.getValue();
+  cell += "\" height=\"120\"></TD>\n</TR><TR>";
+  _out << cell;
   member.buttons(_context, _shown, _out);
   _out << "</TR></TABLE></TD>\n";
 } M_RETHROW("void GImagePages::gridCell(Context& _context,Shown& _shown,int _ordinal,MTextStream& _out)")
@@ -340,12 +350,9 @@ void GImagePages::readOnlyTable(GSession& _session, GImageMember::Shown& _shown,
   _out << "<TABLE width=\"100%\" cellspacing=\"8\"><TR>\n";
   imageCell(_session, _shown, _window, download, "')\">", _out);
   _out << "<TD valign=\"top\"><TABLE width=\"100%\">\n";
-  MString owner = GHtml::escape(_shown.owner.firstname.getValue());
-  owner += " ";
-  owner += GHtml::escape(_shown.owner.lastname.getValue());
   valueRow(_session, _out, "LABEL_IMAGE_NUMBER", MString::format("%d", image.id).getValue());
   valueRow(_session, _out, "LABEL_IMAGE_SIZE", sizeText(image).getValue());
-  valueRow(_session, _out, "LABEL_IMAGE_OWNER", owner.getValue());
+  valueRow(_session, _out, "LABEL_IMAGE_OWNER", _shown.ownerName.getValue());
   valueRow(_session, _out, "LABEL_IMAGE_DATE", GHtml::escape(image.date.getValue()).getValue());
   valueRow(_session, _out, "LABEL_IMAGE_NAME", GHtml::escape(image.name.getValue()).getValue());
   valueRow(_session, _out, "LABEL_IMAGE_KEYWORDS",

@@ -1,5 +1,6 @@
 #include "views/GUrlPattern.h"
 
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -9,60 +10,69 @@
 
 namespace {
 
-void appendValue(GSession& _session, const std::string& _name, const GUrlPattern::Values& _values,
-                 std::string& _out) {
+bool named(const char* _name, size_t _length, const char* _placeholder) {
+  return strlen(_placeholder) == _length && memcmp(_name, _placeholder, _length) == 0;
+}
+
+void appendValue(GSession& _session, const char* _name, size_t _length,
+                 const GUrlPattern::Values& _values, std::string& _out) {
   int number;
-  if (_name == "session") {
+  if (named(_name, _length, "session")) {
     GHtml::appendUrlEncoded(_out, _session.id.getValue());
     return;
-  } else if (_name == "request") {
+  } else if (named(_name, _length, "request")) {
     number = GApplication::get().nextRequestId();
-  } else if (_name == "folder") {
+  } else if (named(_name, _length, "folder")) {
     number = _values.folder;
-  } else if (_name == "image") {
+  } else if (named(_name, _length, "image")) {
     number = _values.image;
-  } else if (_name == "ordinal") {
+  } else if (named(_name, _length, "ordinal")) {
     number = _values.ordinal;
-  } else if (_name == "gridPage") {
+  } else if (named(_name, _length, "gridPage")) {
     number = _values.gridPage;
-  } else if (_name == "action") {
+  } else if (named(_name, _length, "action")) {
     number = _values.action;
-  } else if (_name == "user") {
+  } else if (named(_name, _length, "user")) {
     number = _values.user;
-  } else if (_name == "owner") {
+  } else if (named(_name, _length, "owner")) {
     number = _values.owner;
   } else {
     throw MException("### URL ###", "The URL pattern names an unknown value!");
   }
-  _out += std::to_string(number);
-}
-
-std::string fillIn(GSession& _session, const char* _pattern, const GUrlPattern::Values& _values) {
-  std::string out;
-  out.reserve(strlen(_pattern) + 64);
-  for (const char* p = _pattern; *p != 0; ++p) {
-    if (*p != '{') {
-      out += *p;
-      continue;
-    }
-    const char* end = strchr(p, '}');
-    if (end == nullptr) throw MException("### URL ###", "The URL pattern is not closed!");
-    appendValue(_session, std::string(p + 1, end), _values, out);
-    p = end;
-  }
-  return out;
+  char digits[16];
+  _out.append(digits, (size_t)(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
 }
 
 }  // namespace
 
+void GUrlPattern::append(std::string& _url, GSession& _session, const char* _pattern,
+                         const Values& _values) try {
+  // Grids write a few of these per tile: the fixed parts are copied as runs.
+  const char* p = _pattern != nullptr ? _pattern : "";
+  while (*p != 0) {
+    const char* open = strchr(p, '{');
+    if (open == nullptr) {
+      _url.append(p);
+      return;
+    }
+    _url.append(p, (size_t)(open - p));
+    const char* close = strchr(open, '}');
+    if (close == nullptr) throw MException("### URL ###", "The URL pattern is not closed!");
+    appendValue(_session, open + 1, (size_t)(close - open - 1), _values, _url);
+    p = close + 1;
+  }
+} M_RETHROW("void GUrlPattern::append(std::string& _url,GSession& _session,char *_pattern,Values& _values)")
+
 MString GUrlPattern::expand(GSession& _session, const char* _pattern, const Values& _values) try {
-  std::string url = fillIn(_session, _pattern != nullptr ? _pattern : "", _values);
+  std::string url;
+  append(url, _session, _pattern, _values);
   return MString(url.data(), (int)url.size());
 } M_RETHROW("MString GUrlPattern::expand(GSession& _session,char *_pattern,Values& _values)")
 
 void GUrlPattern::fill(GSession& _session, const char* _pattern, const Values& _values,
                        MList& _list) try {
-  std::string pairs = fillIn(_session, _pattern != nullptr ? _pattern : "", _values);
+  std::string pairs;
+  append(pairs, _session, _pattern, _values);
   size_t start = 0;
   while (start < pairs.size()) {
     size_t end = pairs.find('&', start);

@@ -1,6 +1,8 @@
 #ifndef VISTREL_GURLPATTERN_H
 #define VISTREL_GURLPATTERN_H
 
+#include <string>
+
 #include "lib/core/MList.h"
 #include "lib/core/MString.h"
 #include "views/GSession.h"
@@ -28,6 +30,9 @@ class GUrlPattern {
   };
 
   static MString expand(GSession& _session, const char* _pattern, const Values& _values);
+  // The same URL appended to _url.
+  static void append(std::string& _url, GSession& _session, const char* _pattern,
+                     const Values& _values);
   // Fills _list with the name=value pairs of a pattern without "/?", such as
   // "requestId={request}&Folder.id={folder}&page=402", in their order (values as text).
   static void fill(GSession& _session, const char* _pattern, const Values& _values,

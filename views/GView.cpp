@@ -104,7 +104,8 @@ void GView::pageCell(MTextStream& _out, const std::string& _url, size_t _mark, i
   if (_mark == std::string::npos) {
     _out << _url.c_str();
   } else {
-    _out << _url.substr(0, _mark).c_str() << _page << _url.c_str() + _mark + 3;
+    _out.writeData((void*)_url.data(), (int)_mark);
+    _out << _page << _url.c_str() + _mark + 3;
   }
   if (_text != nullptr) {
     _out << _text;

@@ -84,6 +84,11 @@ MTextStream& MTextStream::operator<<(const char* _value) try {
   return *this;
 } M_RETHROW("MTextStream& MTextStream::operator<<(char *_value)")
 
+MTextStream& MTextStream::operator<<(const std::string& _value) try {
+  writeText(_value.data(), (int)_value.size());
+  return *this;
+} M_RETHROW("MTextStream& MTextStream::operator<<(const std::string& _value)")
+
 MTextStream& MTextStream::operator<<(MObject* _value) try {
   if (_value == nullptr) throw MException("### NULL ###", "The object parameter is null!");
   MString text = _value->toString();

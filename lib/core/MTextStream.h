@@ -1,6 +1,8 @@
 #ifndef VISTREL_MTEXTSTREAM_H
 #define VISTREL_MTEXTSTREAM_H
 
+#include <string>
+
 #include "lib/core/MStream.h"
 
 // Writes values as text into another stream; every page and header block goes through one.
@@ -32,6 +34,8 @@ class MTextStream : public MStream {
   MTextStream& operator<<(uint _value) override;
   MTextStream& operator<<(Int64 _value) override;
   MTextStream& operator<<(const char* _value) override;
+  // Texts put together in a std::string are written without measuring them again.
+  MTextStream& operator<<(const std::string& _value);
   MTextStream& operator<<(MObject* _value) override;
   MTextStream& operator<<(MObject& _value) override;
 
