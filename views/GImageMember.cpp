@@ -1,5 +1,7 @@
 #include "views/GImageMember.h"
 
+#include <string>
+
 #include "db/GDatabase.h"
 #include "db/GImageFolder.h"
 #include "lib/core/MException.h"
@@ -43,7 +45,8 @@ bool readOwner(GImageMember::Context& _context, GImageMember::Shown& _shown) {
 }
 
 MString pixelSize(GImage& _image) {
-  return MString::format("%d x %d", _image.width, _image.height);
+  std::string text = std::to_string(_image.width) + " x " + std::to_string(_image.height);
+  return MString(text.data(), (int)text.size());
 }
 
 GUrlPattern::Values valuesOf(GImageMember::Context& _context, GImageMember::Shown& _shown,

@@ -98,19 +98,25 @@ MString GView::getUrl(GSession& _session, MList& _param) try {
   return url;
 } M_RETHROW("MString GView::getUrl(GSession& _session,MList& _param)")
 
-void GView::pageCell(MTextStream& _out, const std::string& _url, size_t _mark, int _page,
+void GView::pageCell(std::string& _bar, const std::string& _url, size_t _mark, int _page,
                      const char* _text) {
-  _out << "<TD" << activeCell << hover << "onClick=\"mouseClick(this,document,'";
+  _bar += "<TD";
+  _bar += activeCell;
+  _bar += hover;
+  _bar += "onClick=\"mouseClick(this,document,'";
   if (_mark == std::string::npos) {
-    _out << _url.c_str();
+    _bar += _url;
   } else {
-    _out.writeData((void*)_url.data(), (int)_mark);
-    _out << _page << _url.c_str() + _mark + 3;
+    _bar.append(_url, 0, _mark);
+    _bar += std::to_string(_page);
+    _bar.append(_url, _mark + 3, std::string::npos);
   }
   if (_text != nullptr) {
-    _out << _text;
+    _bar += _text;
   } else {
-    _out << "')\">" << _page << "</TD>";
+    _bar += "')\">";
+    _bar += std::to_string(_page);
+    _bar += "</TD>";
   }
 }
 
@@ -134,15 +140,23 @@ void GView::pageNumbers(GSession& _session, MTextStream& _out, int _count, int _
   if (mark != std::string::npos) mark += 8;
   // The list keeps the number of the last link, as if each link had been made from it.
   int linked = -1;
+  // The bar is put together in one piece and written at once.
+  std::string bar;
+  bar.reserve(14 * (url.size() + 120));
   auto cell = [&](int _page, const char* _text) {
-    pageCell(_out, url, mark, _page, _text);
+    pageCell(bar, url, mark, _page, _text);
     linked = _page;
   };
+  auto still = [&](const char* _text) {
+    bar += "<TD";
+    bar += inactiveCell;
+    bar += _text;
+  };
 
-  _out << "<TABLE  width=\"100%\"><TR>\n";
+  bar += "<TABLE  width=\"100%\"><TR>\n";
   if (_pagenum <= 1) {
-    _out << "<TD" << inactiveCell << "> << </TD>";
-    _out << "<TD" << inactiveCell << "> < </TD>";
+    still("> << </TD>");
+    still("> < </TD>");
   } else {
     cell(block >= 1 ? (block - 1) * 10 + 1 : 1, "')\"> << </TD>\n");
     cell(_pagenum - 1, "')\"> < </TD>\n");
@@ -151,21 +165,26 @@ void GView::pageNumbers(GSession& _session, MTextStream& _out, int _count, int _
     cell(_pagenum + 1, "')\"> > </TD>\n");
     cell(block < lastBlock ? (block + 1) * 10 + 1 : pages, "')\"> >> </TD>\n");
   } else {
-    _out << "<TD" << inactiveCell << "> > </TD>\n";
-    _out << "<TD" << inactiveCell << "> >> </TD>\n";
+    still("> > </TD>\n");
+    still("> >> </TD>\n");
   }
-  _out << "<TD></TD>" << (_buttons != nullptr ? _buttons : "") << "<TD></TD>";
+  bar += "<TD></TD>";
+  bar += _buttons != nullptr ? _buttons : "";
+  bar += "<TD></TD>";
   for (int i = 0; i < 10; ++i) {
     int n = block * 10 + i + 1;
     if (n > pages) {
-      _out << "<TD" << inactiveCell << "> </TD>";
+      still("> </TD>");
     } else if (n == _pagenum) {
-      _out << "<TD class=\"pageNumSelected\">" << n << "</TD>";
+      bar += "<TD class=\"pageNumSelected\">";
+      bar += std::to_string(n);
+      bar += "</TD>";
     } else {
       cell(n, nullptr);
     }
   }
-  _out << "<TR></TABLE>\n";
+  bar += "<TR></TABLE>\n";
+  _out << bar;
   if (linked >= 0) {
     _param.setObject("pagenum", linked);
   } else if (hadNumber) {

@@ -71,9 +71,10 @@ class GView {
   static const char* const hover;
 
  private:
-  // A cell of the paging bar that leads to page _page, by the link _url whose page number
-  // stands at _mark (see pageNumbers); _text closes it, or the page number when null.
-  void pageCell(MTextStream& _out, const std::string& _url, size_t _mark, int _page,
+  // A cell of the paging bar, appended to _bar, that leads to page _page by the link _url
+  // whose page number stands at _mark (see pageNumbers); _text closes it, or the page
+  // number when null.
+  void pageCell(std::string& _bar, const std::string& _url, size_t _mark, int _page,
                 const char* _text);
 };
 

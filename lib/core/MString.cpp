@@ -33,6 +33,10 @@ MString::MString() : value(emptyText) {}
 MString::MString(const MString& _other)
     : MObject(_other), value(copyText(_other.value, (int)strlen(_other.value))) {}
 
+MString::MString(MString&& _other) noexcept : MObject(_other), value(_other.value) {
+  _other.value = emptyText;
+}
+
 MString::MString(const char* _text)
     : value(_text ? copyText(_text, (int)strlen(_text)) : emptyText) {}
 
@@ -84,6 +88,14 @@ MString& MString::operator=(const char* _text) {
 
 MString& MString::operator=(const MString& _other) {
   if (this != &_other) setValue(_other.value);
+  return *this;
+}
+
+MString& MString::operator=(MString&& _other) noexcept {
+  if (this != &_other) {
+    adopt(_other.value);
+    _other.value = emptyText;
+  }
   return *this;
 }
 

@@ -12,6 +12,8 @@ class MString : public MObject {
  public:
   MString();
   MString(const MString& _other);
+  // Takes the other's text without copying it; the other is left empty.
+  MString(MString&& _other) noexcept;
   MString(const char* _text);
   MString(const char* _text, int _length);
   MString(const char* _first, const char* _second);
@@ -27,6 +29,7 @@ class MString : public MObject {
   void setValue(MObject* _object) override;
   MString& operator=(const char* _text);
   MString& operator=(const MString& _other);
+  MString& operator=(MString&& _other) noexcept;
   MString& operator=(MObject* _object);
 
   bool operator==(const MString& _other) const;
