@@ -479,7 +479,7 @@ int GDatabase::imagesPage(const std::vector<int>& _records, int _first, int _max
   for (int j = first; j < count && j - first < _max; ++j) {
     GImage* image = new GImage();
     GImageRecord::decode(imageFile.record(_records[(size_t)j]), *image);
-    result.add(j, image);
+    result.addRising(j, image);
   }
   return count;
 }
@@ -515,7 +515,7 @@ int GDatabase::getFolderImagesPage(int _folder_id, bool _acceptedOnly, int _firs
     if (count >= _first && count - _first < _max) {
       GImageFolder* imageFolder = new GImageFolder();
       copyLink(link, *imageFolder);
-      result.add(count, imageFolder);
+      result.addRising(count, imageFolder);
     }
     count++;
   }

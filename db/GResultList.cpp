@@ -36,7 +36,31 @@ void GResultList::add(uint _key, MObject* _object) { add(new MUInt32(_key), _obj
 
 void GResultList::add(const char* _key, MObject* _object) { add(new MString(_key), _object); }
 
+void GResultList::addRising(int _key, MObject* _object) {
+  if (!rising || _key <= highest || !taken.empty()) {
+    add(_key, _object);
+    return;
+  }
+  highest = _key;
+  recorded = false;
+  MInt32* key = new MInt32(_key);
+  try {
+    list.addObject(key, _object);
+  } catch (...) {
+    if (key->getOwner() == nullptr) delete key;
+    if (_object->getOwner() == nullptr) delete _object;
+    throw;
+  }
+}
+
 void GResultList::add(MObject* _key, MObject* _object) {
+  rising = false;
+  if (!recorded) {
+    for (MItem* item = list.getFirstItem(); item != nullptr; item = list.getNextItem(item)) {
+      taken.insert(identity(item->key));
+    }
+    recorded = true;
+  }
   try {
     if (uniqueKeys && !taken.insert(identity(_key)).second) {
       // A repeated key: the list's own check raises its usual failure.

@@ -27,12 +27,21 @@ class GResultList {
   void add(const char* _key, MObject* _object);
   // The key object is taken over.
   void add(MObject* _key, MObject* _object);
+  // A key from a count that only rises (the positions of a page of results): one above
+  // every key added this way cannot be taken yet, so it goes in unchecked. Any other key
+  // is checked as add checks it.
+  void addRising(int _key, MObject* _object);
 
  private:
   static std::string identity(MObject* _key);
 
   MList& list;
   bool uniqueKeys;
+  // The highest key addRising put in unchecked, while no other key was added; such keys
+  // are not in taken until add needs them there (recorded false).
+  bool rising = true;
+  bool recorded = true;
+  Int64 highest = -((Int64)1 << 40);
   std::unordered_set<std::string> taken;
 };
 

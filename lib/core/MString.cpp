@@ -42,9 +42,8 @@ MString::MString(const char* _text)
 
 MString::MString(const char* _text, int _length) : value(emptyText) {
   if (_text == nullptr || _length <= 0) return;
-  int n = 0;
-  while (n < _length && _text[n]) ++n;
-  value = copyText(_text, n);
+  const void* end = memchr(_text, 0, (size_t)_length);
+  value = copyText(_text, end != nullptr ? (int)((const char*)end - _text) : _length);
 }
 
 MString::MString(const char* _first, const char* _second) : value(emptyText) {
