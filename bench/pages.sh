@@ -31,8 +31,15 @@ session="$(curl -s -D - -o /dev/null \
 [ -n "$session" ] || { echo "the login failed"; cat "$work/ours.out"; exit 1; }
 grid_url="http://127.0.0.1:$ours_port/?session=$session&page=405&Folder.id=1&pagenum=3"
 detail_url="http://127.0.0.1:$ours_port/?session=$session&page=404&Folder.id=1&pagenum=21"
-curl -s "$grid_url" | grep -q 'class="imageTitle"' || { echo "page 405 shows no images"; exit 1; }
-curl -s "$detail_url" | grep -q 'class="imageAttribute"' || { echo "page 404 shows no image"; exit 1; }
+shows() {  # url pattern -> fails with the answer shown when the page lacks the pattern
+  local answer
+  answer="$(curl -s -i "$1")"
+  grep -q "$2" <<<"$answer" && return 0
+  echo "session $session: $1 answered:"; head -c 1500 <<<"$answer"; echo
+  return 1
+}
+shows "$grid_url" 'class="imageTitle"' || { echo "page 405 shows no images"; exit 1; }
+shows "$detail_url" 'class="imageAttribute"' || { echo "page 404 shows no image"; exit 1; }
 
 # --- nginx ---
 start_nginx

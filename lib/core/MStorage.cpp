@@ -26,6 +26,16 @@ const int loadLineSize = 10000;
 const int maxRecordDepth = 100;
 thread_local int recordDepth = 0;
 
+// A key for finding an item by a text, borrowing the caller's text: names are looked up on
+// every page, and copying each one cost an allocation.
+class TextKey : public MString {
+ public:
+  explicit TextKey(const char* _text) : MString(Borrowed(), _text) {}
+  TextKey(const TextKey&) = delete;
+  TextKey& operator=(const TextKey&) = delete;
+  ~TextKey() override { giveBack(); }
+};
+
 class RecordDepth {
  public:
   RecordDepth() {
@@ -116,6 +126,17 @@ void MStorage::setPair(MObject* _key, bool _madeKey, MObject* _object, bool _mad
     if (_madeKey) delete _key;
     if (_madeValue) delete _object;
     throw;
+  }
+}
+
+void MStorage::setText(const char* _key, MObject* _object, bool _madeValue, bool _release) {
+  // A text already present is set through the item's own key, so no key is made for it.
+  TextKey probe(_key);
+  MItem* item = _getItem(&probe);
+  if (item != nullptr) {
+    setPair(item->key, false, _object, _madeValue, _release);
+  } else {
+    setPair(new MString(_key), true, _object, _madeValue, _release);
   }
 }
 
@@ -276,32 +297,32 @@ void MStorage::setObject(MObject* _key, MObject* _object) {
 
 void MStorage::setObject(const char* _key) {
   guard("void MStorage::setObject(char *_key)",
-        [&] { setPair(new MString(_key), true, new MNull(), true, true); });
+        [&] { setText(_key, new MNull(), true, true); });
 }
 
 void MStorage::setObject(const char* _key, MObject* _object) {
   guard("void MStorage::setObject(char *_key,MObject *_object)",
-        [&] { setPair(new MString(_key), true, _object, false, true); });
+        [&] { setText(_key, _object, false, true); });
 }
 
 void MStorage::setObject(const char* _key, MObject* _object, bool _release) {
   guard("void MStorage::setObject(char *_key,MObject *_object,bool _release)",
-        [&] { setPair(new MString(_key), true, _object, false, _release); });
+        [&] { setText(_key, _object, false, _release); });
 }
 
 void MStorage::setObject(const char* _key, const char* _value) {
   guard("void MStorage::setObject(char *_key,char *_value)",
-        [&] { setPair(new MString(_key), true, new MString(_value), true, true); });
+        [&] { setText(_key, new MString(_value), true, true); });
 }
 
 void MStorage::setObject(const char* _key, int _value) {
   guard("void MStorage::setObject(char *_key,int _value)",
-        [&] { setPair(new MString(_key), true, new MInt32(_value), true, true); });
+        [&] { setText(_key, new MInt32(_value), true, true); });
 }
 
 void MStorage::setObject(const char* _key, uint _value) {
   guard("void MStorage::setObject(char *_key,uint _value)",
-        [&] { setPair(new MString(_key), true, new MUInt32(_value), true, true); });
+        [&] { setText(_key, new MUInt32(_value), true, true); });
 }
 
 void MStorage::setObject(int _key) {
@@ -399,7 +420,7 @@ MObject* MStorage::getObject(MObject* _key) {
 }
 
 MObject* MStorage::getObject(const char* _key) {
-  MString key(_key);
+  TextKey key(_key);
   return getObject(&key);
 }
 
@@ -424,7 +445,7 @@ int MStorage::getInt(MObject* _key) {
 }
 
 int MStorage::getInt(const char* _key) {
-  MString key(_key);
+  TextKey key(_key);
   return getInt(&key);
 }
 
@@ -460,7 +481,7 @@ void MStorage::deleteObject(MObject* _key) {
 }
 
 void MStorage::deleteObject(const char* _key) {
-  MString key(_key);
+  TextKey key(_key);
   guard("void MStorage::deleteObject(char *_key)", [&] { deleteByKey(&key); });
 }
 

@@ -201,6 +201,8 @@ class MStorage : public MObject {
   // and value an overload made (_madeKey, _madeValue) are freed when it fails.
   void addPair(MObject* _key, bool _madeKey, MObject* _object, bool _madeValue, bool _release);
   void setPair(MObject* _key, bool _madeKey, MObject* _object, bool _madeValue, bool _release);
+  // setPair for a text key.
+  void setText(const char* _key, MObject* _object, bool _madeValue, bool _release);
   void deleteByKey(MObject* _key);
   void swap(MItem* _item1, MItem* _item2);
   void addListElement(const char* _text, int _length);

@@ -56,6 +56,11 @@ MString::MString(const char* _first, const char* _second) : value(emptyText) {
   value = buffer;
 }
 
+MString::MString(Borrowed, const char* _text)
+    : value(_text != nullptr && *_text != 0 ? const_cast<char*>(_text) : emptyText) {}
+
+void MString::giveBack() { value = emptyText; }
+
 MString::~MString() {
   if (value != emptyText) delete[] value;
 }

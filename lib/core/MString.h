@@ -80,6 +80,14 @@ class MString : public MObject {
   void readStream(MInputStream* _stream) override;
   void writeStream(MOutputStream* _stream) override;
 
+ protected:
+  // For a lookup key that only borrows a text for its short life (so that finding an item
+  // by a text allocates nothing): the text is not copied and must outlive the object, and
+  // the subclass hands it back with giveBack before this class's destructor runs.
+  struct Borrowed {};
+  MString(Borrowed, const char* _text);
+  void giveBack();
+
  private:
   // Takes a buffer of exactly length + 1 bytes (or the shared empty text) as the new value.
   void adopt(char* _buffer);
