@@ -31,14 +31,15 @@ MString ownerName(GUser& _owner) {
   return name;
 }
 
-// The name of the image's owner into _shown; false when the owner cannot be read.
-bool readOwner(GImageMember::Context& _context, GImageMember::Shown& _shown) {
-  int user = _shown.image.user;
-  auto known = _context.ownerNames.find(user);
+// The name of the owner _user into _shown, read once per page; _known is that user when the
+// caller holds it already. False when the owner cannot be read.
+bool readOwner(GImageMember::Context& _context, int _user, GImageMember::Shown& _shown,
+               GUser* _known = nullptr) {
+  auto known = _context.ownerNames.find(_user);
   if (known == _context.ownerNames.end()) {
-    GUser owner;
-    if (database().getUser(user, owner) < 0) return false;
-    known = _context.ownerNames.emplace(user, ownerName(owner)).first;
+    GUser read;
+    if (_known == nullptr && database().getUser(_user, read) < 0) return false;
+    known = _context.ownerNames.emplace(_user, ownerName(_known != nullptr ? *_known : read)).first;
   }
   _shown.ownerName = known->second;
   return true;
@@ -173,7 +174,7 @@ bool resolvePublished(GImageMember::Context& _context, MObject* _entry,
                       GImageMember::Shown& _shown) {
   GImageFolder* link = dynamic_cast<GImageFolder*>(_entry);
   if (link == nullptr || database().getImage(link->image, _shown.image) < 0) return false;
-  if (!readOwner(_context, _shown)) return false;
+  if (!readOwner(_context, _shown.image.user, _shown)) return false;
   _shown.folderId = _context.folder;
   _shown.linkStatus = link->status;
   return true;
@@ -183,12 +184,7 @@ bool resolveOwn(GImageMember::Context& _context, MObject* _entry, GImageMember::
   GImage* image = dynamic_cast<GImage*>(_entry);
   if (image == nullptr) return false;
   _shown.image = *image;
-  GUser& user = _context.session.user;
-  auto known = _context.ownerNames.find(user.id);
-  if (known == _context.ownerNames.end()) {
-    known = _context.ownerNames.emplace(user.id, ownerName(user)).first;
-  }
-  _shown.ownerName = known->second;
+  readOwner(_context, _context.session.user.id, _shown, &_context.session.user);
   _shown.folderId = _context.folder;
   return true;
 }
@@ -213,7 +209,7 @@ bool resolvePublishing(GImageMember::Context& _context, MObject* _entry,
 bool resolveFound(GImageMember::Context& _context, MObject* _entry, GImageMember::Shown& _shown) {
   GImage* image = dynamic_cast<GImage*>(_entry);
   if (image == nullptr || database().getImage(image->id, _shown.image) < 0) return false;
-  return readOwner(_context, _shown);
+  return readOwner(_context, _shown.image.user, _shown);
 }
 
 bool resolveWaitingImage(GImageMember::Context& _context, MObject* _entry,
@@ -221,7 +217,7 @@ bool resolveWaitingImage(GImageMember::Context& _context, MObject* _entry,
   GImage* image = dynamic_cast<GImage*>(_entry);
   if (image == nullptr) return false;
   _shown.image = *image;
-  return readOwner(_context, _shown);
+  return readOwner(_context, _shown.image.user, _shown);
 }
 
 // The publication's title is its folder's name; the owner is read but not needed.
@@ -230,7 +226,7 @@ bool resolveWaitingPublication(GImageMember::Context& _context, MObject* _entry,
   GImageFolder* link = dynamic_cast<GImageFolder*>(_entry);
   if (link == nullptr || database().getImage(link->image, _shown.image) < 0) return false;
   if (database().getFolder(link->folder, _shown.folder) < 0) return false;
-  readOwner(_context, _shown);
+  readOwner(_context, _shown.image.user, _shown);
   _shown.folderId = link->folder;
   _shown.linkStatus = link->status;
   return true;

@@ -42,6 +42,15 @@ const char* const MHttpProcessor::bodyFilePrefix = "body_";
 namespace {
 // Scratch space for one body transfer; processors run on the server loop's thread, fuzzers
 // and tests on theirs.
+// The text of a header's name or value; texts are taken as they are, without a copy.
+void appendText(std::string& _out, MObject* _value) {
+  if (MString* text = dynamic_cast<MString*>(_value)) {
+    _out += text->getValue();
+  } else {
+    _out += _value->toString().getValue();
+  }
+}
+
 char* transferArea() {
   static thread_local char area[MHttpProcessor::maxTransfer];
   return area;
@@ -310,24 +319,24 @@ void MHttpProcessor::refuse(int _status) {
   state = STATE_HTTP_REQUEST;
 }
 
-void MHttpProcessor::startPending(const MString& _text) {
-  pendingText = _text;
+void MHttpProcessor::startPending(std::string _text) {
+  pendingText = std::move(_text);
   pendingWritten = 0;
   pendingActive = true;
 }
 
 bool MHttpProcessor::writePending() {
   MRoundBuffer* output = interface->getOutput();
-  int length = pendingText.getLength();
+  int length = (int)pendingText.size();
   int remaining = length - pendingWritten;
   Int64 free = output->getFreeSize();
   int n = free < remaining ? (int)free : remaining;
   if (n > 0) {
-    output->writeData(pendingText.getValue() + pendingWritten, n);
+    output->writeData(pendingText.data() + pendingWritten, n);
     pendingWritten += n;
   }
   if (pendingWritten < length) return false;
-  pendingText = "";
+  pendingText.clear();
   pendingWritten = 0;
   pendingActive = false;
   return true;
@@ -525,8 +534,9 @@ void MHttpProcessor::finishResponse() {
 
 void MHttpProcessor::process_writeType() try {
   if (!pendingActive) {
-    startPending(MString::format("%s %d %s\r\n", response->version.getValue(), response->statusCode,
-                                 response->statusText.getValue()));
+    startPending(std::string(response->version.getValue()) + " " +
+                 std::to_string(response->statusCode) + " " + response->statusText.getValue() +
+                 "\r\n");
   }
   if (writePending()) state = STATE_WRITE_HEADERS;
 } M_RETHROW("void MHttpProcessor::process_writeType()")
@@ -534,15 +544,16 @@ void MHttpProcessor::process_writeType() try {
 void MHttpProcessor::process_writeHeaders() try {
   if (!pendingActive) {
     std::string block;
+    block.reserve(512);
     for (MItem* item = response->headers.getFirstItem(); item != nullptr;
          item = response->headers.getNextItem(item)) {
-      block += item->key->toString().getValue();
+      appendText(block, item->key);
       block += ": ";
-      block += item->object->toString().getValue();
+      appendText(block, item->object);
       block += "\r\n";
     }
     block += "\r\n";
-    startPending(MString(block.c_str()));
+    startPending(std::move(block));
   }
   // HEAD is answered with the headers of GET, its Content-Length included, and no body.
   if (writePending()) state = headOnly ? STATE_END_MESSAGE : STATE_WRITE_CONTENT;

@@ -153,7 +153,7 @@ class MHttpProcessor : public MStreamProcessor {
   // Moves as much of the pending text into the output buffer as fits; true when all of it
   // has gone.
   bool writePending();
-  void startPending(const MString& _text);
+  void startPending(std::string _text);
   void deleteMessage();
   // Everything a step can change, to tell whether a step got anything done.
   struct Mark {
@@ -172,7 +172,7 @@ class MHttpProcessor : public MStreamProcessor {
   MHttpHandler* handler;
 
   // The status line or header block on its way into the output buffer.
-  MString pendingText;
+  std::string pendingText;
   int pendingWritten;
   bool pendingActive;
   int headerLines;
