@@ -586,7 +586,12 @@ void GImageMember::button(Context& _context, MTextStream& _out, const char* _tex
 } M_RETHROW("void GImageMember::button(Context& _context,MTextStream& _out,char *_textKey,char *_target,MString& _url)")
 
 void GImageMember::statusCell(MTextStream& _out, const char* _suffix, const char* _text) try {
-  _out << "<TD class=\"imageStatusbar" << _suffix << "\">" << _text << "</TD>\n";
+  std::string cell = "<TD class=\"imageStatusbar";
+  cell += _suffix;
+  cell += "\">";
+  cell += _text;
+  cell += "</TD>\n";
+  _out << cell;
 } M_RETHROW("void GImageMember::statusCell(MTextStream& _out,char *_suffix,char *_text)")
 
 MString GImageMember::decisionButton(Context& _context, bool _accept, const MString& _url,
