@@ -40,8 +40,6 @@ const char* const MHttpProcessor::stateNames[STATE_COUNT] = {
 const char* const MHttpProcessor::bodyFilePrefix = "body_";
 
 namespace {
-// Scratch space for one body transfer; processors run on the server loop's thread, fuzzers
-// and tests on theirs.
 // The text of a header's name or value; texts are taken as they are, without a copy.
 void appendText(std::string& _out, MObject* _value) {
   if (MString* text = dynamic_cast<MString*>(_value)) {
@@ -51,6 +49,8 @@ void appendText(std::string& _out, MObject* _value) {
   }
 }
 
+// Scratch space for one body transfer; processors run on the server loop's thread, fuzzers
+// and tests on theirs.
 char* transferArea() {
   static thread_local char area[MHttpProcessor::maxTransfer];
   return area;
