@@ -120,15 +120,26 @@ int MRoundBuffer::readFromSocket(MStream* _sock) try {
 int MRoundBuffer::writeToSocket(MStream* _sock) try {
   if (_sock == nullptr) throw MException("### NULL ###", "The socket parameter is null!");
   uchar local[kSocketChunk];
+  const uchar* data = local;
   int n;
   {
     MMutexLock lock(mutex);
-    n = peek(local, kSocketChunk);
+    // Bytes that lie in one piece are sent from where they are: until they are consumed
+    // below, no writer touches them. Only bytes that wrap around the end are copied.
+    Int64 r = readPos.load();
+    Int64 available = writePos.load() - r;
+    n = available < kSocketChunk ? (int)available : kSocketChunk;
+    int at = capacity > 0 ? (int)(r % capacity) : 0;
+    if (n > 0 && at + n <= capacity) {
+      data = buffer + at;
+    } else {
+      n = peek(local, kSocketChunk);
+    }
   }
   int sent = 0;
   try {
     while (sent < n) {
-      int taken = _sock->writeData(local + sent, n - sent);
+      int taken = _sock->writeData((void*)(data + sent), n - sent);
       if (taken <= 0) break;
       sent += taken > n - sent ? n - sent : taken;
     }

@@ -236,6 +236,20 @@ TEST(MRoundBuffer, WriteToSocketKeepsWhatTheSocketDidNotTake) {
   EXPECT_EQ("0123456789ABCDEF", socket.taken);
 }
 
+TEST(MRoundBuffer, WriteToSocketSendsBytesAcrossTheEndInOrder) {
+  MRoundBuffer buffer(16);
+  put(buffer, "0123456789");
+  take(buffer, 10);
+  ScriptedStream socket;
+  put(buffer, "abcdefghijkl");  // six bytes before the end of the storage, six after
+  EXPECT_EQ(12, buffer.writeToSocket(&socket));
+  put(buffer, "xyz");  // in one piece again
+  socket.maxPerWrite = 2;
+  EXPECT_EQ(3, buffer.writeToSocket(&socket));
+  EXPECT_EQ("abcdefghijklxyz", socket.taken);
+  EXPECT_EQ(0, buffer.getInputBytes());
+}
+
 TEST(MRoundBuffer, WriteToSocketFailureKeepsTheUnsentBytes) {
   MRoundBuffer buffer(16);
   put(buffer, "abcdefgh");
