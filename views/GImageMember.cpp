@@ -245,44 +245,44 @@ const char* label(GImageMember::Context& _context, const char* const* _labels, i
 }
 
 void titleFolderImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
-                      MString& _text, const char*& _suffix, int& _span) {
-  _text = _shown.ownerName;
+                      std::string& _text, const char*& _suffix, int& _span) {
+  _text += _shown.ownerName.getValue();
   _suffix = _context.administrator ? GImageMember::statusSuffix(_shown.linkStatus) : "";
   _span = _context.administrator ? 2 : 1;
 }
 
 void titlePublishing(GImageMember::Context& _context, GImageMember::Shown& _shown,
-                     MString& _text, const char*& _suffix, int& _span) {
-  _text = label(_context, stateLabels, 4, _shown.state);
+                     std::string& _text, const char*& _suffix, int& _span) {
+  _text += label(_context, stateLabels, 4, _shown.state);
   _suffix =
       _shown.state == NOT_PUBLISHED ? "_unpublished" : GImageMember::statusSuffix(_shown.state);
   _span = 2;
 }
 
-void titleOwnImage(GImageMember::Context& _context, GImageMember::Shown& _shown, MString& _text,
-                   const char*& _suffix, int& _span) {
-  _text = label(_context, statusLabels, 3, _shown.image.status);
+void titleOwnImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                   std::string& _text, const char*& _suffix, int& _span) {
+  _text += label(_context, statusLabels, 3, _shown.image.status);
   _suffix = GImageMember::statusSuffix(_shown.image.status);
   _span = 2;
 }
 
-void titleFound(GImageMember::Context& _context, GImageMember::Shown& _shown, MString& _text,
-                const char*& _suffix, int& _span) {
-  _text = _shown.ownerName;
+void titleFound(GImageMember::Context& _context, GImageMember::Shown& _shown,
+                std::string& _text, const char*& _suffix, int& _span) {
+  _text += _shown.ownerName.getValue();
   _suffix = "";
   _span = 2;
 }
 
 void titleWaitingImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
-                       MString& _text, const char*& _suffix, int& _span) {
-  _text = _shown.ownerName;
+                       std::string& _text, const char*& _suffix, int& _span) {
+  _text += _shown.ownerName.getValue();
   _suffix = "_wait";
   _span = 2;
 }
 
 void titleWaitingPublication(GImageMember::Context& _context, GImageMember::Shown& _shown,
-                             MString& _text, const char*& _suffix, int& _span) {
-  _text = GHtml::escape(_shown.folder.name.getValue());
+                             std::string& _text, const char*& _suffix, int& _span) {
+  _text += GHtml::escape(_shown.folder.name.getValue()).getValue();
   _suffix = "_wait";
   _span = 2;
 }

@@ -2,6 +2,7 @@
 #define VISTREL_GIMAGEMEMBER_H
 
 #include <map>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -47,6 +48,8 @@ class GImageMember {
     // The owners' names as shown, by user id: read once per page, since a grid shows few
     // owners many times.
     std::unordered_map<int, MString> ownerNames;
+    // Where a grid puts each tile together; kept from tile to tile for its room.
+    std::string tile;
   };
 
   // One entry of the list, with what the pages show of it.
@@ -101,8 +104,9 @@ class GImageMember {
               std::vector<MObject*>& _entries);
   // Reads what the pages show of an entry; false when something needed cannot be read.
   bool (*resolve)(Context& _context, MObject* _entry, Shown& _shown);
-  // The grid cell's title (HTML, escaped), the suffix of its class and its column span.
-  void (*title)(Context& _context, Shown& _shown, MString& _text, const char*& _suffix,
+  // The grid cell's title (HTML, escaped, appended to _text), the suffix of its class and its
+  // column span.
+  void (*title)(Context& _context, Shown& _shown, std::string& _text, const char*& _suffix,
                 int& _span);
   // The grid cell's buttons and status cell.
   void (*buttons)(Context& _context, Shown& _shown, MTextStream& _out);

@@ -174,7 +174,7 @@ void GImagePages::grid(GImageMember::Group _group, GSession& _session, MTextStre
 void GImagePages::gridCell(GImageMember::Context& _context, GImageMember::Shown& _shown,
                            int _ordinal, MTextStream& _out) try {
   const GImageMember& member = _context.member;
-  MString title;
+  std::string title;
   const char* suffix = "";
   int span = 2;
   member.title(_context, _shown, title, suffix, span);
@@ -185,15 +185,16 @@ void GImagePages::gridCell(GImageMember::Context& _context, GImageMember::Shown&
   MString preview = GApplication::get().getPreview1Url(_context.session, _shown.image.id);
 
   // The tile is put together in one piece and written at once.
-  std::string cell;
-  cell.reserve(512);
+  std::string& cell = _context.tile;
+  cell.clear();
+  cell.reserve(1024);
   cell += "<TD><TABLE width=\"160\" cellspacing=\"0\" cellpadding=\"0\"><TR>";
   cell += "<TD class=\"imageTitle";
   cell += suffix;
   cell += "\" colspan=\"";
   cell += std::to_string(span);
   cell += "\">";
-  cell += title.getValue();
+  cell += title;
   cell += "</TD>\n</TR><TR><TD colspan=\"";
   cell += std::to_string(span);
   cell += "\" align=\"center\" onClick=\"mouseClick(this,document,'";
