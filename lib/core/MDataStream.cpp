@@ -9,6 +9,41 @@
 namespace {
 // What a gap in the data reads as.
 const uchar zeroBlock[MDataStream::kBlockSize] = {0};
+
+// A few released blocks kept per thread for the next stream: every answer is written into
+// one, and a block this size is too large for the allocator's fast path.
+// A stream released after its thread's pool has gone (at the thread's or the program's end)
+// frees its blocks the ordinary way: the flag outlives the pool.
+thread_local bool sparesGone = false;
+
+class SparePool {
+ public:
+  static constexpr size_t kKept = 4;
+  ~SparePool() {
+    sparesGone = true;
+    for (uchar* block : blocks) delete[] block;
+  }
+  // A zero-filled block.
+  uchar* take() {
+    if (sparesGone || blocks.empty()) return new uchar[MDataStream::kBlockSize]();
+    uchar* block = blocks.back();
+    blocks.pop_back();
+    memset(block, 0, MDataStream::kBlockSize);
+    return block;
+  }
+  void give(uchar* _block) {
+    if (!sparesGone && blocks.size() < kKept) {
+      blocks.push_back(_block);
+    } else {
+      delete[] _block;
+    }
+  }
+
+ private:
+  std::vector<uchar*> blocks;
+};
+
+thread_local SparePool spares;
 }  // namespace
 
 MDataStream::MDataStream() : readPos(0), writePos(0), size(0) {}
@@ -24,12 +59,13 @@ uchar* MDataStream::blockAt(Int64 _pos) const {
 uchar* MDataStream::allocateBlock(Int64 _pos) {
   size_t index = (size_t)(_pos / kBlockSize);
   if (index >= segments.size()) segments.resize(index + 1, nullptr);
-  if (segments[index] == nullptr) segments[index] = new uchar[kBlockSize]();
+  if (segments[index] == nullptr) segments[index] = spares.take();
   return segments[index];
 }
 
 void MDataStream::releaseBlocks() {
-  for (uchar* block : segments) delete[] block;
+  for (uchar* block : segments)
+    if (block != nullptr) spares.give(block);
   segments.clear();
 }
 
