@@ -185,7 +185,7 @@ var VistrelScript = (function () {
   }
 
   /*
-   * Sends the fields of a form with the URL of a button: each field as prefix + name.
+   * Posts the fields of a form to the URL of a button: each field as prefix + name.
    * required lists the fields the action needs; when one of them is missing the form is
    * not what the button expects, and nothing is sent, since the server would store empty
    * texts for the missing fields.
@@ -210,8 +210,33 @@ var VistrelScript = (function () {
         return false;
       }
     }
-    load(target, appendParams(url, pairs, doc));
+    post(target, url, pairs);
     return true;
+  }
+
+  /* Posts name=value pairs (an array of [name, value]) to url and loads the answer into
+     target (a window or a document; without one, this window), as a form of the target's
+     document would: what a form holds, passwords among it, then never stands in a URL, in
+     a proxy's log or in the history. The browser encodes the values in the document's
+     character set, as encode does for a link. */
+  function post(target, url, pairs) {
+    var targetDoc = target && target.document ? target.document : target;
+    if (!targetDoc || typeof targetDoc.createElement !== "function") {
+      targetDoc = document;
+    }
+    var form = targetDoc.createElement("form");
+    form.setAttribute("method", "post");
+    form.setAttribute("action", url);
+    form.style.display = "none";
+    for (var i = 0; i < pairs.length; i++) {
+      var field = targetDoc.createElement("input");
+      field.setAttribute("type", "hidden");
+      field.setAttribute("name", pairs[i][0]);
+      field.value = text(pairs[i][1]);
+      form.appendChild(field);
+    }
+    (targetDoc.body || targetDoc.documentElement).appendChild(form);
+    form.submit();
   }
 
   /* Sends the named fields of a form as parameters of the same names. */

@@ -94,6 +94,12 @@ class Walk {
       if (message.type() !== "error" || new URL(where, "http://x/").pathname === "/favicon.ico") return;
       this.problems.push(`console: ${message.text()} (${where})`);
     });
+    page.on("request", (request) => {
+      // Passwords go in a posted body, never in a URL (proxies log URLs, browsers keep them).
+      if (/[?&](User\.)?password[12]?=/i.test(request.url())) {
+        this.problems.push(`password in a URL: ${request.url()}`);
+      }
+    });
     page.on("requestfailed", (request) => {
       const failure = request.failure();
       // Loads that a following navigation cancels are no fault of the page.

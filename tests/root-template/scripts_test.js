@@ -36,6 +36,25 @@ function makeWindow(name) {
   return win;
 }
 
+// An element the script makes. A form's submit records what a browser would post (method,
+// action and the fields in order) on the document's window and loads the action there.
+function makeElement(doc, tag) {
+  const attributes = {};
+  const element = {
+    tagName: tag.toUpperCase(), style: {}, children: [], value: "",
+    setAttribute(n, v) { attributes[n] = String(v); },
+    getAttribute(n) { return n in attributes ? attributes[n] : null; },
+    appendChild(child) { this.children.push(child); },
+    submit() {
+      const win = doc.defaultView;
+      win.posted = { method: attributes.method, action: attributes.action, shown: this.style.display,
+        fields: this.children.map((c) => [c.getAttribute("name"), c.value, c.getAttribute("type")]) };
+      win.location.href = attributes.action;
+    },
+  };
+  return element;
+}
+
 function makeDocument(win, charset) {
   const doc = {
     characterSet: charset || "UTF-8",
@@ -46,7 +65,9 @@ function makeDocument(win, charset) {
     defaultView: win,
     getElementById(id) { return this.byId[id] || null; },
     addEventListener(type, fn) { this.listeners[type] = fn; },
+    createElement(tag) { return makeElement(this, tag); },
   };
+  doc.body = makeElement(doc, "body");
   win.document = doc;
   return doc;
 }
@@ -117,8 +138,15 @@ function serverParams(url) {
   return params;
 }
 
-function names(url) {
-  return (url.split("?")[1] || "").split("&").map((p) => p.split("=")[0]);
+// What a form posted into a window: its fields as name -> value, after checking that it went
+// as a hidden form's post to the button's URL.
+function posted(win, url) {
+  assert.ok(win.posted, "nothing was posted");
+  assert.strictEqual(win.posted.method, "post");
+  assert.strictEqual(win.posted.action, url);
+  assert.strictEqual(win.posted.shown, "none");
+  for (const [, , type] of win.posted.fields) assert.strictEqual(type, "hidden");
+  return new Map(win.posted.fields.map(([n, v]) => [n, v]));
 }
 
 const TRICKY = [
@@ -243,6 +271,7 @@ test("update functions send nothing before a change, or when the form is not as 
 test("updateUser sends every field of the user form as User.<field>, hidden fields left out", () => {
   const { doc, js } = page();
   const parentWin = makeWindow("parent");
+  makeDocument(parentWin);
   const button = makeCell(doc, "updateButton");
   const fields = [["session", "7&page=107&requestId=3&User.id=5", "hidden"],
     ["type", "1", "select-one"], ["lastname", "O'Brien & Sons"], ["firstname", "J\u00fcrgen"],
@@ -254,17 +283,19 @@ test("updateUser sends every field of the user form as User.<field>, hidden fiel
   // The page's own key handler fails on a value with a quote; any edit must still count.
   const lastname = doc.forms.User.elements.lastname;
   doc.listeners.input({ target: lastname });
-  js.updateUser(button, parentWin, "/?session=7&page=301&requestId=4&action=8&User.id=5");
-  const url = parentWin.location.href;
-  assert.deepStrictEqual(names(url), ["session", "page", "requestId", "action", "User.id",
-    "User.type", "User.lastname", "User.firstname", "User.username", "User.password1",
-    "User.password2", "User.email", "User.enabled", "User.imageUpload", "User.imageDownload",
-    "User.imageAccept", "User.folderAccept", "User.folderAdmin", "User.imageLimit"]);
-  const params = serverParams(url);
-  assert.strictEqual(params.get("User.lastname").toString("utf8"), "O'Brien & Sons");
-  assert.strictEqual(params.get("User.firstname").toString("utf8"), "J\u00fcrgen");
-  assert.strictEqual(params.get("User.password1").toString("utf8"), "p=w#1+");
-  assert.strictEqual(params.get("User.imageLimit").toString(), "25");
+  const url = "/?session=7&page=301&requestId=4&action=8&User.id=5";
+  js.updateUser(button, parentWin, url);
+  // Posted, so that no password stands in the URL.
+  const params = posted(parentWin, url);
+  assert.deepStrictEqual([...params.keys()], ["User.type", "User.lastname", "User.firstname",
+    "User.username", "User.password1", "User.password2", "User.email", "User.enabled",
+    "User.imageUpload", "User.imageDownload", "User.imageAccept", "User.folderAccept",
+    "User.folderAdmin", "User.imageLimit"]);
+  assert.strictEqual(parentWin.location.href, url);
+  assert.strictEqual(params.get("User.lastname"), "O'Brien & Sons");
+  assert.strictEqual(params.get("User.firstname"), "J\u00fcrgen");
+  assert.strictEqual(params.get("User.password1"), "p=w#1+");
+  assert.strictEqual(params.get("User.imageLimit"), "25");
 });
 
 test("updateUser2 sends the own-account fields, the read-only user name included", () => {
@@ -273,31 +304,38 @@ test("updateUser2 sends the own-account fields, the read-only user name included
   makeForm(doc, "User", [["lastname", "Doe"], ["firstname", "Jane"], ["username", "jane"],
     ["password1", "secret"], ["password2", "secret", "password"], ["email", "j@d"]]);
   js.activateUpdateButton();
-  js.updateUser2(button, doc, "/?session=7&page=107&requestId=4&action=9&User.id=5");
-  const params = serverParams(win.location.href);
+  const url = "/?session=7&page=107&requestId=4&action=9&User.id=5";
+  js.updateUser2(button, doc, url);
+  const params = posted(win, url);
   for (const [k, v] of [["User.lastname", "Doe"], ["User.firstname", "Jane"], ["User.username", "jane"],
     ["User.password1", "secret"], ["User.password2", "secret"], ["User.email", "j@d"]]) {
-    assert.strictEqual(params.get(k).toString(), v, k);
+    assert.strictEqual(params.get(k), v, k);
   }
+  // The hidden form stands in the document the answer replaces.
+  assert.strictEqual(doc.body.children.length, 1);
 });
 
-test("updateFolder appends the form after the button's own values, so the form's values win", () => {
+test("updateFolder posts the form to the button's URL; the server lets the body's values win", () => {
   const { doc, js } = page();
   const parentWin = makeWindow("parent");
+  const parentDoc = makeDocument(parentWin);
   const button = makeCell(doc, "updateButton");
   makeForm(doc, "Folder", [["session", "7&page=904&requestId=2&Folder.id=4&Folder.parent=0", "hidden"],
     ["enabled", "1", "select-one"], ["imageFolder", "0", "select-one"], ["name", "Summer & Sun"],
     ["parent", "3", "select-one"], ["ownerId", "0", "select-one"]]);
   js.activateUpdateButton();
-  js.updateFolder(button, parentWin,
-    "/?session=7&page=901&requestId=5&action=1&Folder.parent=0&Folder.imageFolder=0&Folder.name=New folder&Folder.id=4");
-  const params = serverParams(parentWin.location.href.replace(/ /g, "%20"));
-  assert.strictEqual(params.get("Folder.name").toString(), "Summer & Sun");
-  assert.strictEqual(params.get("Folder.parent").toString(), "3");
-  assert.strictEqual(params.get("Folder.enabled").toString(), "1");
-  assert.strictEqual(params.get("Folder.ownerId").toString(), "0");
-  assert.strictEqual(params.get("Folder.id").toString(), "4");
+  const url =
+    "/?session=7&page=901&requestId=5&action=1&Folder.parent=0&Folder.imageFolder=0&Folder.name=New folder&Folder.id=4";
+  js.updateFolder(button, parentWin, url);
+  const params = posted(parentWin, url);
+  assert.strictEqual(params.get("Folder.name"), "Summer & Sun");
+  assert.strictEqual(params.get("Folder.parent"), "3");
+  assert.strictEqual(params.get("Folder.enabled"), "1");
+  assert.strictEqual(params.get("Folder.ownerId"), "0");
   assert.ok(!params.has("Folder.session"));
+  // Made in the target window's document, which the answer replaces.
+  assert.strictEqual(parentDoc.body.children.length, 1);
+  assert.strictEqual(doc.body.children.length, 0);
 });
 
 test("login posts the form Login; search adds the typed words", () => {
