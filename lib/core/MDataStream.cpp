@@ -10,12 +10,12 @@ namespace {
 // What a gap in the data reads as.
 const uchar zeroBlock[MDataStream::kBlockSize] = {0};
 
-// A few released blocks kept per thread for the next stream: every answer is written into
-// one, and a block this size is too large for the allocator's fast path.
 // A stream released after its thread's pool has gone (at the thread's or the program's end)
 // frees its blocks the ordinary way: the flag outlives the pool.
 thread_local bool sparesGone = false;
 
+// A few released blocks kept per thread for the next stream: every answer is written into
+// one, and a block this size is too large for the allocator's fast path.
 class SparePool {
  public:
   static constexpr size_t kKept = 4;

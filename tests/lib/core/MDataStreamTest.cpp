@@ -75,6 +75,28 @@ TEST(MDataStream, AGapReadsAsZerosButIsAnInvalidSegmentForGetNextByte) {
   EXPECT_EQ('z', back.back());
 }
 
+TEST(MDataStream, BlocksOfAnEarlierStreamComeBackAsZeros) {
+  // Written full and released, the blocks are kept for the next stream of this thread.
+  {
+    MDataStream earlier;
+    Bytes full(3 * MDataStream::kBlockSize, 0xAB);
+    earlier.writeData(full.data(), (int)full.size());
+  }
+  MDataStream stream;
+  // Gaps inside a block, and a block left out entirely, read as zeros.
+  stream.setWritePos(10);
+  writeText(stream, "a");
+  stream.setWritePos(MDataStream::kBlockSize * 2 + 5);
+  writeText(stream, "b");
+  stream.setEndPos(MDataStream::kBlockSize * 2 + 100);
+  Bytes back(MDataStream::kBlockSize * 2 + 100, 0xEE);
+  EXPECT_EQ((int)back.size(), stream.readData(back.data(), (int)back.size()));
+  Bytes expected(back.size(), 0);
+  expected[10] = 'a';
+  expected[MDataStream::kBlockSize * 2 + 5] = 'b';
+  EXPECT_EQ(expected, back);
+}
+
 TEST(MDataStream, PositionsOutsideTheirRangeAreRefused) {
   struct Case {
     const char* signature;
