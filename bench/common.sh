@@ -74,3 +74,6 @@ CONF
   nginx_pid=$!
   wait_port "$nginx_port"
 }
+
+# The median of the numbers on standard input (separated by blanks or lines).
+median() { tr ' ' '\n' | sed '/^$/d' | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}'; }

@@ -4,14 +4,17 @@
 # Both serve a 5 KB page on loopback: ours through http_bench (the server loop and
 # HTTP processor with a fixed-page handler), nginx with one worker process, access log off,
 # serving a 5 KB file from a temporary directory with its own configuration. wrk drives each
-# with keep-alive, 2 threads and 50 connections. Prints requests/s and the 99th percentile
-# latency of both, their ratio, and the CPU our server uses while idle.
+# with keep-alive, 2 threads and 50 connections, in rounds that take turns between the two, so
+# that a change in the machine's load meets both alike. Prints requests/s and the 99th
+# percentile latency of both per round, their medians and the ratios of the medians, and the
+# CPU our server uses while idle.
 #
-#   bash bench/http.sh [seconds per run, default 10]
+#   bash bench/http.sh [seconds per run, default 10] [rounds, default 3]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 duration="${1:-10}"
+rounds="${2:-3}"
 bash scripts/setup-bench.sh
 cmake -S . -B build/release -G Ninja >/dev/null
 cmake --build build/release --target http_bench >/dev/null
@@ -44,8 +47,17 @@ run_wrk() {  # name port -> prints "requests/s p99-ms"
   echo "$rps $p99"
 }
 
-read -r ours_rps ours_p99 < <(run_wrk ours "$ours_port")
-read -r nginx_rps nginx_p99 < <(run_wrk nginx "$nginx_port")
+ours_all_rps=""; ours_all_p99=""; nginx_all_rps=""; nginx_all_p99=""
+for round in $(seq "$rounds"); do
+  read -r rps p99 < <(run_wrk ours "$ours_port")
+  ours_all_rps+=" $rps"; ours_all_p99+=" $p99"
+  printf 'round %d: ours %12s %8s ms' "$round" "$rps" "$p99"
+  read -r rps p99 < <(run_wrk nginx "$nginx_port")
+  nginx_all_rps+=" $rps"; nginx_all_p99+=" $p99"
+  printf ', nginx %12s %8s ms\n' "$rps" "$p99"
+done
+ours_rps="$(median <<<"$ours_all_rps")"; ours_p99="$(median <<<"$ours_all_p99")"
+nginx_rps="$(median <<<"$nginx_all_rps")"; nginx_p99="$(median <<<"$nginx_all_p99")"
 
 # --- idle CPU of our server over 5 s ---
 sleep 2
@@ -56,6 +68,7 @@ t1="$(ticks)"
 hz="$(getconf CLK_TCK)"
 idle_cpu="$(awk -v a="$t0" -v b="$t1" -v hz="$hz" 'BEGIN{printf "%.2f", (b - a) / hz / 5 * 100}')"
 
+echo "medians of $rounds rounds:"
 printf '%-8s %12s %10s\n' server 'requests/s' 'p99 (ms)'
 printf '%-8s %12s %10s\n' ours "$ours_rps" "$ours_p99"
 printf '%-8s %12s %10s\n' nginx "$nginx_rps" "$nginx_p99"

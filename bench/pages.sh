@@ -2,14 +2,17 @@
 # Generated pages per second: the image grid of a folder (page 405, eight thumbnails of a folder
 # holding 80 accepted images) and an image's detail page (page 404), served by the real server
 # to a logged-in ordinary user, beside nginx (one worker) serving a static 5 KB file in the same
-# run. wrk drives each with keep-alive on loopback, 2 threads and 50 connections. Prints
-# pages/s of both pages, nginx's requests/s and the ratios.
+# run. wrk drives each with keep-alive on loopback, 2 threads and 50 connections, in rounds that
+# take turns between the three, so that a change in the machine's load meets all alike. Prints
+# pages/s of both pages and nginx's requests/s per round, their medians and the ratios of the
+# medians.
 #
-#   bash bench/pages.sh [seconds per run, default 10]
+#   bash bench/pages.sh [seconds per run, default 10] [rounds, default 3]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 duration="${1:-10}"
+rounds="${2:-3}"
 bash scripts/setup-bench.sh
 cmake -S . -B build/release -G Ninja >/dev/null
 cmake --build build/release --target vistrel pages_bench >/dev/null
@@ -53,12 +56,22 @@ run_wrk() {  # name url -> prints requests/s
   awk '/^Requests\/sec:/{print $2}' "$out"
 }
 
-grid_rps="$(run_wrk grid "$grid_url")"
-detail_rps="$(run_wrk detail "$detail_url")"
-nginx_rps="$(run_wrk nginx "http://127.0.0.1:$nginx_port/")"
+grid_all=""; detail_all=""; nginx_all=""
+for round in $(seq "$rounds"); do
+  grid_rps="$(run_wrk grid "$grid_url")"
+  detail_rps="$(run_wrk detail "$detail_url")"
+  nginx_rps="$(run_wrk nginx "http://127.0.0.1:$nginx_port/")"
+  grid_all+=" $grid_rps"; detail_all+=" $detail_rps"; nginx_all+=" $nginx_rps"
+  awk -v r="$round" -v a="$grid_rps" -v b="$detail_rps" -v n="$nginx_rps" 'BEGIN{printf \
+    "round %d: grid %.0f, detail %.0f, nginx %.0f (grid %.2f, detail %.2f)\n", r, a, b, n, a / n, b / n}'
+done
+grid_rps="$(median <<<"$grid_all")"
+detail_rps="$(median <<<"$detail_all")"
+nginx_rps="$(median <<<"$nginx_all")"
 grid_size="$(curl -s "$grid_url" | wc -c)"
 detail_size="$(curl -s "$detail_url" | wc -c)"
 
+echo "medians of $rounds rounds:"
 printf '%-28s %12s %10s\n' page 'per second' bytes
 printf '%-28s %12s %10s\n' 'ours: grid 405 (8 of 80)' "$grid_rps" "$grid_size"
 printf '%-28s %12s %10s\n' 'ours: detail 404' "$detail_rps" "$detail_size"
