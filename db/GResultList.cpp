@@ -37,7 +37,7 @@ void GResultList::add(uint _key, MObject* _object) { add(new MUInt32(_key), _obj
 void GResultList::add(const char* _key, MObject* _object) { add(new MString(_key), _object); }
 
 void GResultList::addRising(int _key, MObject* _object) {
-  if (!rising || _key <= highest || !taken.empty()) {
+  if (_key <= highest || !taken.empty()) {
     add(_key, _object);
     return;
   }
@@ -54,7 +54,6 @@ void GResultList::addRising(int _key, MObject* _object) {
 }
 
 void GResultList::add(MObject* _key, MObject* _object) {
-  rising = false;
   if (!recorded) {
     for (MItem* item = list.getFirstItem(); item != nullptr; item = list.getNextItem(item)) {
       taken.insert(identity(item->key));

@@ -37,9 +37,8 @@ class GResultList {
 
   MList& list;
   bool uniqueKeys;
-  // The highest key addRising put in unchecked, while no other key was added; such keys
-  // are not in taken until add needs them there (recorded false).
-  bool rising = true;
+  // The highest key addRising put in unchecked. Such keys are not in taken until add needs
+  // them there (recorded false); once taken holds anything, addRising checks as add does.
   bool recorded = true;
   Int64 highest = -((Int64)1 << 40);
   std::unordered_set<std::string> taken;

@@ -87,16 +87,20 @@ void MStorage::doSet(MObject* _key, MObject* _object, bool _release) {
       if (!addOnSet) throw MException("### ITEM ###", "The requested item does not exist!");
       M_WRAP(addSignature, "Operation failed!", doAdd(_key, _object, _release));
     } else {
-      // Giving an item its own value or its own key again must not free what it still holds.
-      if (item->object != _object) {
-        MObject* old = item->object;
-        item->object = _object;
-        if (old != nullptr && old != item->key && old->getOwner() == item) delete old;
-      }
-      if (_release) _object->setOwner(item);
-      if (_key != item->key && _key != _object) delete _key;
+      replaceValue(item, _key, _object, _release);
     }
   });
+}
+
+void MStorage::replaceValue(MItem* _item, MObject* _key, MObject* _object, bool _release) {
+  // Giving an item its own value or its own key again must not free what it still holds.
+  if (_item->object != _object) {
+    MObject* old = _item->object;
+    _item->object = _object;
+    if (old != nullptr && old != _item->key && old->getOwner() == _item) delete old;
+  }
+  if (_release) _object->setOwner(_item);
+  if (_key != _item->key && _key != _object) delete _key;
 }
 
 void MStorage::doDeleteItem(MItem* _item) {
@@ -130,11 +134,12 @@ void MStorage::setPair(MObject* _key, bool _madeKey, MObject* _object, bool _mad
 }
 
 void MStorage::setText(const char* _key, MObject* _object, bool _madeValue, bool _release) {
-  // A text already present is set through the item's own key, so no key is made for it.
+  // A text already present gets its new value in place: no key is made and the item is
+  // looked for once. Everything else (a new text, a missing value) goes the general way.
   TextKey probe(_key);
-  MItem* item = _getItem(&probe);
+  MItem* item = _object != nullptr ? _getItem(&probe) : nullptr;
   if (item != nullptr) {
-    setPair(item->key, false, _object, _madeValue, _release);
+    replaceValue(item, item->key, _object, _release);
   } else {
     setPair(new MString(_key), true, _object, _madeValue, _release);
   }

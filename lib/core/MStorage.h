@@ -196,6 +196,9 @@ class MStorage : public MObject {
   // The throwing cores of addObject, setObject and deleteItem, without lock or signature.
   void doAdd(MObject* _key, MObject* _object, bool _release);
   void doSet(MObject* _key, MObject* _object, bool _release);
+  // doSet's change of an item found for _key (never fails): the new value in, the old one
+  // and a key that is not the item's own freed when the item owns them.
+  void replaceValue(MItem* _item, MObject* _key, MObject* _object, bool _release);
   void doDeleteItem(MItem* _item);
   // The overloads' common tail: the core add or set under its own signature; the wrapped key
   // and value an overload made (_madeKey, _madeValue) are freed when it fails.
