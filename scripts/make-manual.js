@@ -35,10 +35,7 @@ async function screenshots(language, shots, { steps, browserOptions }) {
   let walk = null;
   try {
     await server.start();
-    walk = new Walk(server, await launch(browserOptions), async () => {
-      await walk.browser.close();
-      walk.browser = await launch(browserOptions);
-    }, { browserOptions });
+    walk = await Walk.open(server, { browserOptions });
     await runWalk(walk, shots, SKIPPED_STEPS, steps);
   } catch (error) {
     console.error(server.log());

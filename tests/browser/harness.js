@@ -5,7 +5,6 @@
 
 const fs = require("node:fs");
 const { VistrelServer } = require("./vistrel.js");
-const { launch } = require("./browser.js");
 const { Walk, runStep } = require("./walk.js");
 
 // Runs the steps as subtests of t. browserOptions go to browser.launch; after(server), when
@@ -18,10 +17,7 @@ async function walkSteps(t, { source, build, shots, steps, browserOptions, after
   let failed = false;
   try {
     await server.start();
-    walk = new Walk(server, await launch(browserOptions), async () => {
-      await walk.browser.close();
-      walk.browser = await launch(browserOptions);
-    }, { log: (line) => t.diagnostic(line), browserOptions });
+    walk = await Walk.open(server, { log: (line) => t.diagnostic(line), browserOptions });
 
     let index = 0;
     for (const s of steps) {

@@ -51,16 +51,23 @@ class Walk {
     this.watched = null;
   }
 
+  // A walk in a freshly launched browser (options.browserOptions go to browser.launch),
+  // which relaunches it the same way.
+  static async open(server, options = {}) {
+    const walk = new Walk(server, await launch(options.browserOptions), async () => {
+      await walk.browser.close();
+      walk.browser = await launch(options.browserOptions);
+    }, options);
+    return walk;
+  }
+
   get page() { return this.browser.page; }
 
   // A second person at another computer: a walk of its own in a browser of its own,
   // against the same server. Made on first use, closed with this walk.
   async second() {
     if (!this.other) {
-      const other = new Walk(this.server, await launch(this.options.browserOptions), async () => {
-        await other.browser.close();
-        other.browser = await launch(this.options.browserOptions);
-      }, this.options);
+      const other = await Walk.open(this.server, this.options);
       // What is not built yet is not built for either person.
       other.missing = this.missing;
       other.pendingParts = this.pendingParts;
