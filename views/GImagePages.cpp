@@ -55,8 +55,12 @@ void textAreaRow(GSession& _session, MTextStream& _out, const char* _label, cons
        << "<TD class=\"imageValue\"><TEXTAREA class=\"value\" name=\"" << _field
        << "\" style=\"width: 100%;\" rows=\"" << _rows << "\" onKeyUp=\"if (document.Image."
        << _field << ".value != '" << GHtml::escapeScript(_value.getValue()).getValue()
-       << "') activateUpdateButton();\">" << GHtml::escape(_value.getValue()).getValue()
-       << "</TEXTAREA></TD></TR>\n";
+       << "') activateUpdateButton();\">";
+  // The browser drops a line break that comes right after the opening tag: one more keeps a
+  // text that starts with one from losing it when the form is saved again.
+  const char* value = _value.getValue();
+  if (value[0] == '\n' || value[0] == '\r') _out << "\n";
+  _out << GHtml::escape(value).getValue() << "</TEXTAREA></TD></TR>\n";
 }
 
 }  // namespace

@@ -590,6 +590,15 @@ TEST_F(GImagePagesTest, HostileAttributesAreEscapedEverywhere) {
                              "activateUpdateButton();\">line1\nline2 \\ end</TEXTAREA>"));
   EXPECT_FALSE(contains(page, "<script>"));
 
+  // A text that starts with a line break keeps it through the form: the browser drops the one
+  // right after the opening tag.
+  db().getImage(image.id, image);
+  image.description = "\nindented";
+  db().updateImage(image.id, image);
+  page = detail(GImageMember::FOLDER_IMAGES, {{"Folder.id", "1"}});
+  EXPECT_TRUE(contains(page, "activateUpdateButton();\">\n\nindented</TEXTAREA>"));
+  EXPECT_TRUE(contains(page, "activateUpdateButton();\">k&amp;&lt;&gt;</TEXTAREA>"));
+
   // Another user's read-only table, the search result and the folder grid.
   logIn(addUser(0, false));
   for (const std::string& other : {detail(GImageMember::FOLDER_IMAGES, {{"Folder.id", "1"}}),
