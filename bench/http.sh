@@ -7,9 +7,10 @@
 # with keep-alive, 2 threads (or as many as given) and 50 connections, in rounds that take
 # turns between the two, so that a change in the machine's load meets both alike. Prints
 # requests/s, the 99th percentile latency and the cores wrk itself kept busy, per round, their
-# medians and the ratios of the medians, and the CPU our server uses while idle. On a 2-core machine two load threads
-# and the server loop are three busy threads on two cores, and the p99 then measures where the
-# scheduler puts them; with one load thread each side has a core of its own.
+# medians and the ratios of the medians, and the CPU our server uses while idle. On a 2-core
+# machine two load threads and the server loop are three busy threads on two cores, and the
+# p99 then measures where the scheduler puts them; with one load thread each side has a core
+# of its own.
 #
 #   bash bench/http.sh [seconds per run, default 10] [rounds, default 3] [load threads, default 2]
 set -euo pipefail
