@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh build/release
+# Only the server: the tests and benchmarks are built by the test command.
+bash scripts/build.sh build/release --target vistrel
 root="${VISTREL_ROOT:-$PWD/run/root}"
 bash scripts/make-root.sh "$root" build/release
 echo "Vistrel serves $root on http://localhost:9400/"
