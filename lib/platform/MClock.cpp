@@ -5,18 +5,18 @@
 #include <thread>
 
 void sleepFor(int _seconds, int _milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds((Int64)_seconds * 1000 + _milliseconds));
+  std::this_thread::sleep_for(std::chrono::milliseconds((int64_t)_seconds * 1000 + _milliseconds));
 }
 
-Int64 getTime() { return (Int64)time(nullptr); }
+int64_t getTime() { return (int64_t)time(nullptr); }
 
-UInt64 getTimeMicros() {
+uint64_t getTimeMicros() {
   auto now = std::chrono::system_clock::now().time_since_epoch();
-  UInt64 ms = (UInt64)std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+  uint64_t ms = (uint64_t)std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
   return (ms / 1000) * 1000000 + (ms % 1000) * 1000;
 }
 
-void getLocalTime(Int64 _time, MDateTime& _record) {
+void getLocalTime(int64_t _time, MDateTime& _record) {
   time_t t = (time_t)_time;
   struct tm parts;
   localtime_r(&t, &parts);

@@ -1,7 +1,10 @@
 #ifndef VISTREL_MCLOCK_H
 #define VISTREL_MCLOCK_H
 
-#include "lib/core/MTypes.h"
+#include <cstdint>
+
+// The platform layer sits below the class library, so it speaks in the standard integer
+// types (the library's Int64 and UInt64 are the same types).
 
 // A local-time breakdown; month counts from 0 for January.
 struct MDateTime {
@@ -19,9 +22,9 @@ struct MDateTime {
 // Suspends the calling thread for _seconds * 1000 + _milliseconds milliseconds.
 void sleepFor(int _seconds, int _milliseconds);
 // Seconds since 1970-01-01 00:00 UTC.
-Int64 getTime();
+int64_t getTime();
 // Seconds since the epoch * 1000000 + the current millisecond * 1000.
-UInt64 getTimeMicros();
-void getLocalTime(Int64 _time, MDateTime& _record);
+uint64_t getTimeMicros();
+void getLocalTime(int64_t _time, MDateTime& _record);
 
 #endif
