@@ -12,16 +12,13 @@
 #include "views/GApplication.h"
 #include "views/GHtml.h"
 #include "views/GMessage.h"
+#include "views/GRights.h"
 
 namespace {
 
 const char* const buttonStart = "<TD bgColor=\"#808080\"";
 const char* const updateButtonStart = "<TD id=\"updateButton\" bgColor=\"#FEFEFE\"";
 const char* const buttonStyle = " class=\"pageButton\" bgColor=\"#808080\" ";
-
-bool hasRight(GSession& _session) { return _session.user.id >= 0 && _session.user.folderAdmin; }
-
-bool isAdministrator(GSession& _session) { return _session.user.type == 1; }
 
 // A request parameter, else the remembered value, else 0.
 int requestOrState(GSession& _session, MList& _params, const char* _param, const char* _key) {
@@ -71,25 +68,16 @@ bool GFolderAdminView::process_request(GSession& _session, MTextStream& _out, ML
   }
 } M_RETHROW("bool GFolderAdminView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
-bool GFolderAdminView::mayEdit(GSession& _session, int _folder_id) {
-  if (isAdministrator(_session)) return true;
-  // The root has no record of its own; it counts as the administrator account's.
-  if (_folder_id == 0) return _session.user.id == 0;
-  GFolder folder;
-  return GApplication::get().getDatabase().getFolder(_folder_id, folder) >= 0 &&
-         folder.ownerId == _session.user.id;
-}
-
 void GFolderAdminView::frame_folder(GSession& _session, MTextStream& _out, MList& _params,
                                     MString& _contentType) try {
-  if (!hasRight(_session)) return;
+  if (!GRights::mayAdministerFolders(_session)) return;
   _session.viewState.setObject("tab_main", 900);
   frame_folder_list(_session, _out, _params, _contentType);
 } M_RETHROW("void GFolderAdminView::frame_folder(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GFolderAdminView::frame_folder_list(GSession& _session, MTextStream& _out, MList& _params,
                                          MString& _contentType) try {
-  if (!hasRight(_session)) return;
+  if (!GRights::mayAdministerFolders(_session)) return;
   headStart(_out);
   _out << "</HEAD>\n" << "<FRAMESET rows=\"125,90%,225\" name=\"frame_folder_list\" border=\"0\">\n";
   MList param;
@@ -108,7 +96,7 @@ void GFolderAdminView::frame_folder_list(GSession& _session, MTextStream& _out, 
 
 void GFolderAdminView::page_folder_list_title(GSession& _session, MTextStream& _out,
                                               MList& _params, MString& _contentType) try {
-  if (!hasRight(_session)) return;
+  if (!GRights::mayAdministerFolders(_session)) return;
   GApplication& application = GApplication::get();
   int parent = listedParent(_session, _params);
   GFolder folder;
@@ -153,7 +141,7 @@ void GFolderAdminView::pathCells(GSession& _session, MTextStream& _out, int _par
 
 void GFolderAdminView::page_folder_list(GSession& _session, MTextStream& _out, MList& _params,
                                         MString& _contentType) try {
-  if (!hasRight(_session)) return;
+  if (!GRights::mayAdministerFolders(_session)) return;
   GDatabase& database = GApplication::get().getDatabase();
   int parent = listedParent(_session, _params);
   int selected = selectedFolder(_session, _params);
@@ -220,7 +208,7 @@ void GFolderAdminView::childRow(GSession& _session, MTextStream& _out, MList& _p
 
 void GFolderAdminView::page_folder_info(GSession& _session, MTextStream& _out, MList& _params,
                                         MString& _contentType) try {
-  if (!hasRight(_session)) return;
+  if (!GRights::mayAdministerFolders(_session)) return;
   GDatabase& database = GApplication::get().getDatabase();
   standardHead(_session, _out);
   _out << "<BODY onLoad=\"if (document.Folder != null) document.Folder.enabled.focus();\">\n"
@@ -232,13 +220,13 @@ void GFolderAdminView::page_folder_info(GSession& _session, MTextStream& _out, M
   _session.viewState.setObject("FolderAdminView.parent", parent);
   GFolder folder;
   if (selected != 0 && database.getFolder(selected, folder) >= 0 &&
-      mayEdit(_session, folder.id)) {
+      GRights::mayEditFolder(_session, folder.id)) {
     // The form shows where the folder really is, whatever the request said.
     parent = folder.parentId;
     _session.viewState.setObject("FolderAdminView.parent", parent);
     folderForm(_session, _out, folder);
   }
-  if (selected == 0 || mayEdit(_session, selected)) {
+  if (selected == 0 || GRights::mayEditFolder(_session, selected)) {
     folderButtons(_session, _out, parent, selected);
   }
   _out << "</BODY>\n" << "</HTML>\n";
@@ -301,7 +289,6 @@ void GFolderAdminView::flagCell(GSession& _session, MTextStream& _out, const cha
 
 void GFolderAdminView::parentCell(GSession& _session, MTextStream& _out, GFolder& _folder) {
   GDatabase& database = GApplication::get().getDatabase();
-  bool administrator = isAdministrator(_session);
   MList folders;
   database.getFolders(folders);
   std::vector<std::pair<std::string, int>> options;
@@ -313,7 +300,7 @@ void GFolderAdminView::parentCell(GSession& _session, MTextStream& _out, GFolder
     // folder, and saving would move the folder unasked.
     bool current = candidate->id == _folder.parentId;
     if (!current && candidate->imageFolder) continue;
-    if (!current && !administrator && candidate->ownerId != _session.user.id) continue;
+    if (!current && !GRights::mayEditFolder(_session, *candidate)) continue;
     options.emplace_back(database.getFolderPath(candidate->id).getValue(), candidate->id);
   }
   std::stable_sort(options.begin(), options.end(),
@@ -334,7 +321,7 @@ void GFolderAdminView::ownerCell(GSession& _session, MTextStream& _out, GFolder&
   _out << "<TD class=\"folderValue\"><SELECT class=\"value\" name=\"ownerId\""
           " onChange=\"activateUpdateButton();\">\n";
   MList users;
-  if (isAdministrator(_session)) {
+  if (GRights::mayChooseFolderOwner(_session)) {
     GApplication::get().getDatabase().getUsers(users);
   } else {
     users.addObject(_session.user.id, new GUser(_session.user), true);
@@ -355,7 +342,7 @@ void GFolderAdminView::folderButtons(GSession& _session, MTextStream& _out, int 
   MList param;
   param.setObject("page", 901);
   param.setObject("requestId", application.nextRequestId());
-  if (mayEdit(_session, _parent)) {
+  if (GRights::mayEditFolder(_session, _parent)) {
     param.setObject("action", 0);
     param.setObject("Folder.parent", _parent);
     param.setObject("Folder.imageFolder", 0);
@@ -387,10 +374,10 @@ void GFolderAdminView::button(GSession& _session, MTextStream& _out, const char*
 
 void GFolderAdminView::page_folder_delete(GSession& _session, MTextStream& _out, MList& _params,
                                           MString& _contentType) try {
-  if (!hasRight(_session) || _params.getObject("Folder.id") == nullptr) return;
+  if (!GRights::mayAdministerFolders(_session) || _params.getObject("Folder.id") == nullptr) return;
   int id = paramInt(_params, "Folder.id");
   // Only whoever may edit the folder is asked whether to delete it.
-  if (id == 0 || !mayEdit(_session, id)) return;
+  if (id == 0 || !GRights::mayEditFolder(_session, id)) return;
   GApplication& application = GApplication::get();
   standardHead(_session, _out);
   _out << "<BODY>\n";

@@ -55,9 +55,6 @@ class GFolderAdminView : public GView {
   // A button cell: _start opens the cell, _call is the handler up to the URL's quote.
   void button(GSession& _session, MTextStream& _out, const char* _start, const char* _call,
               const MString& _url, const char* _key);
-  // Whether the session's user may edit the folder _folder_id: administrators every one,
-  // the others their own.
-  bool mayEdit(GSession& _session, int _folder_id);
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GRights.h"
 
 namespace {
 
@@ -40,14 +41,10 @@ bool GImageAcceptView::process_request(GSession& _session, MTextStream& _out, ML
   }
 } M_RETHROW("bool GImageAcceptView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
-bool GImageAcceptView::isAdministrator(GSession& _session) {
-  return _session.user.id >= 0 && _session.user.type == 1;
-}
-
 void GImageAcceptView::frame_imageAccept(GSession& _session, MTextStream& _out, MList& _params,
                                          MString& _contentType) try {
   _session.viewState.setObject("tab_main", ACCEPT_MODULE);
-  if (!isAdministrator(_session)) return;
+  if (!GRights::mayDecideOnImages(_session)) return;
   MObject* remembered = _session.viewState.getObject("ImageAccept.tab");
   int tab = remembered != nullptr ? validTab(toInt(remembered)) : IMAGES_TAB;
   _session.viewState.setObject("ImageAccept.tab", tab);
@@ -63,7 +60,7 @@ void GImageAcceptView::frame_imageAccept(GSession& _session, MTextStream& _out, 
 
 void GImageAcceptView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
                                  MString& _contentType) try {
-  if (_session.user.id < 0) return;
+  if (!GRights::isLoggedIn(_session)) return;
   GApplication& application = GApplication::get();
   int tab = IMAGES_TAB;
   if (_params.getObject("ImageAccept.tab") != nullptr) {

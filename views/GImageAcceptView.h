@@ -32,8 +32,6 @@ class GImageAcceptView : public GView {
                                          MString& _contentType);
 
  private:
-  bool isAdministrator(GSession& _session);
-
   GImagePages imagePages;
 };
 

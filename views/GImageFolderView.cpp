@@ -80,7 +80,7 @@ void GImageFolderView::frame_imageFolder(GSession& _session, MTextStream& _out, 
 
   headStart(_out);
   _out << "</HEAD>\n";
-  if (_session.user.type != 0 || !_session.user.imageUpload) {
+  if (!GRights::hasOwnImages(_session)) {
     _out << "<FRAMESET rows=\"95,90%\" name=\"";
   } else {
     _out << "<FRAMESET rows=\"140,90%\" name=\"";
@@ -162,7 +162,7 @@ void GImageFolderView::page_menu(GSession& _session, MTextStream& _out, MList& _
   }
   _out << "<TD>/</TD><TD>" << name.getValue() << "</TD>\n" << "</TR></TABLE>\n" << "<HR>";
 
-  if (_session.user.type == 0) {
+  if (!GRights::isAdministrator(_session)) {
     _out << "<TABLE>" << "<TR>";
     writeTab(_session, _out, FOLDER_TAB, current, folder.id, "TAB_FOLDER", "</TD>\n");
     if (imageFolder && GRights::mayPublish(_session)) {

@@ -556,7 +556,7 @@ const GImageMember members[] = {
 GImageMember::Context::Context(GSession& _session, const GImageMember& _member)
     : session(_session),
       member(_member),
-      administrator(_session.user.type == 1),
+      administrator(GRights::isAdministrator(_session)),
       folder(0),
       gridPage(1) {}
 
@@ -573,8 +573,8 @@ bool GImageMember::byDetailPage(int _page, Group& _group) {
 
 bool GImageMember::allows(GSession& _session) const {
   switch (access) {
-    case LOGGED_IN: return _session.user.id >= 0;
-    case ADMINISTRATOR: return _session.user.id >= 0 && _session.user.type == 1;
+    case LOGGED_IN: return GRights::isLoggedIn(_session);
+    case ADMINISTRATOR: return GRights::mayDecideOnImages(_session);
     default: return true;
   }
 }

@@ -9,6 +9,7 @@
 #include "views/GApplication.h"
 #include "views/GHtml.h"
 #include "views/GMessage.h"
+#include "views/GRights.h"
 #include "views/GUrlPattern.h"
 
 namespace {
@@ -351,7 +352,7 @@ void GImagePages::editForm(GSession& _session, GImageMember::Shown& _shown,
 void GImagePages::readOnlyTable(GSession& _session, GImageMember::Shown& _shown,
                                 const MString& _window, MTextStream& _out) try {
   GImage& image = _shown.image;
-  bool download = _session.user.id >= 0 && _session.user.imageDownload;
+  bool download = GRights::mayDownloadOriginals(_session);
   _out << "<TABLE width=\"100%\" cellspacing=\"8\"><TR>\n";
   imageCell(_session, _shown, _window, download, "')\">", _out);
   _out << "<TD valign=\"top\"><TABLE width=\"100%\">\n";

@@ -26,15 +26,13 @@ const MenuEntry menuEntries[] = {
 
 bool showsEntry(GSession& _session, int _module) {
   switch (_module) {
-    case 100: return GRights::isLoggedIn(_session) && !GRights::isGuestAccount(_session);
-    case 1000:
-    case 300: return GRights::isAdministrator(_session);
-    case 900: return _session.user.folderAdmin;
+    case 100: return GRights::hasOwnAccount(_session);
+    case 1000: return GRights::mayDecideOnImages(_session);
+    case 300: return GRights::mayAdministerUsers(_session);
+    case 900: return GRights::mayAdministerFolders(_session);
     default: return true;
   }
 }
-
-bool loggedIn(GSession& _session) { return _session.user.id >= 0; }
 
 // The action that logs a visitor in, and the account of the guest button.
 const int loginAction = 16;
@@ -100,7 +98,7 @@ void GMainView::frame_main(GSession& _session, MTextStream& _out, MList& _params
 
 void GMainView::frame_submain(GSession& _session, MTextStream& _out, MList& _params,
                               MString& _contentType) try {
-  if (!loggedIn(_session)) {
+  if (!GRights::isLoggedIn(_session)) {
     page_login(_session, _out, _params, _contentType);
     return;
   }
@@ -127,7 +125,7 @@ void GMainView::frame_submain(GSession& _session, MTextStream& _out, MList& _par
 
 void GMainView::page_main_title(GSession& _session, MTextStream& _out, MList& _params,
                                 MString& _contentType) try {
-  if (!loggedIn(_session)) return;
+  if (!GRights::isLoggedIn(_session)) return;
   standardHead(_session, _out);
   _out << "<BODY class=\"title\">\n";
   // While an administrator works as another user, every page says so and offers the way
@@ -156,7 +154,7 @@ void GMainView::page_main_title(GSession& _session, MTextStream& _out, MList& _p
 
 void GMainView::page_top_menu(GSession& _session, MTextStream& _out, MList& _params,
                               MString& _contentType) try {
-  if (!loggedIn(_session)) return;
+  if (!GRights::isLoggedIn(_session)) return;
   GApplication& application = GApplication::get();
   standardHead(_session, _out);
   _out << "<BODY class=\"topBar\">\n" << "<TABLE width=\"100%\">\n" << "<TR>\n"
@@ -179,7 +177,7 @@ void GMainView::page_top_menu(GSession& _session, MTextStream& _out, MList& _par
 
 void GMainView::page_main_menu(GSession& _session, MTextStream& _out, MList& _params,
                                MString& _contentType) try {
-  if (!loggedIn(_session)) return;
+  if (!GRights::isLoggedIn(_session)) return;
   GApplication& application = GApplication::get();
   int current = currentModule(_session, _params);
   standardHead(_session, _out);
@@ -206,7 +204,7 @@ void GMainView::page_main_menu(GSession& _session, MTextStream& _out, MList& _pa
 
 void GMainView::frame_main_area(GSession& _session, MTextStream& _out, MList& _params,
                                 MString& _contentType) try {
-  if (!loggedIn(_session)) return;
+  if (!GRights::isLoggedIn(_session)) return;
   GApplication& application = GApplication::get();
   int current = currentModule(_session, _params);
   _session.viewState.setObject("tab_main", current);
@@ -226,7 +224,7 @@ void GMainView::frame_main_area(GSession& _session, MTextStream& _out, MList& _p
 
 void GMainView::page_main_statusbar(GSession& _session, MTextStream& _out, MList& _params,
                                     MString& _contentType) try {
-  if (!loggedIn(_session)) return;
+  if (!GRights::isLoggedIn(_session)) return;
   GApplication& application = GApplication::get();
   standardHead(_session, _out);
   _out << "<BODY class=\"statusBar\">\n" << "<TABLE width=\"100%\">\n" << "<TR>\n";

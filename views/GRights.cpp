@@ -11,19 +11,107 @@
 bool GRights::isLoggedIn(const GSession& _session) { return _session.user.id >= 0; }
 
 bool GRights::isAdministrator(const GSession& _session) {
-  return isLoggedIn(_session) && _session.user.type == administratorType;
+  return isLoggedIn(_session) && isAdministrator(_session.user);
+}
+
+bool GRights::isAdministrator(const GUser& _user) { return _user.type == administratorType; }
+
+bool GRights::isGuestAccount(const GSession& _session) {
+  return isLoggedIn(_session) && _session.user.id == guestAccountId;
+}
+
+bool GRights::isOpenedAsAnotherUser(const GSession& _session) {
+  return _session.returnSessionId.getLength() > 0;
 }
 
 bool GRights::ownsImage(const GSession& _session, const GImage& _image) {
   return isLoggedIn(_session) && _image.user == _session.user.id;
 }
 
-bool GRights::isGuestAccount(const GSession& _session) {
-  return isLoggedIn(_session) && _session.user.id == guestAccountId;
+bool GRights::hasOwnAccount(const GSession& _session) {
+  return isLoggedIn(_session) && !isGuestAccount(_session);
+}
+
+bool GRights::mayEditOwnAccount(const GSession& _session, int _userId) {
+  // The guest account is shared by every visitor: none of them may rename it or change its
+  // password for all the others.
+  return _userId >= 0 && _userId == _session.user.id && _userId != guestAccountId;
+}
+
+bool GRights::mayAdministerUsers(const GSession& _session) { return isAdministrator(_session); }
+
+bool GRights::mayGrantAdministration(const GSession& _session, int _userId) {
+  return isLoggedIn(_session) && _session.user.id == administratorAccountId &&
+         _userId != administratorAccountId;
+}
+
+bool GRights::mayOpenSessionAs(const GSession& _session) { return isAdministrator(_session); }
+
+bool GRights::neverTimesOut(const GSession& _session) {
+  return isAdministrator(_session) || isOpenedAsAnotherUser(_session);
+}
+
+bool GRights::mayAdministerFolders(const GSession& _session) {
+  return isLoggedIn(_session) && _session.user.folderAdmin;
+}
+
+bool GRights::mayEditFolder(const GSession& _session, const GFolder& _folder) {
+  return isAdministrator(_session) || (isLoggedIn(_session) && _folder.ownerId == _session.user.id);
+}
+
+bool GRights::mayEditFolder(const GSession& _session, int _folderId) {
+  if (isAdministrator(_session)) return true;
+  if (_folderId == rootFolderId) {
+    return isLoggedIn(_session) && _session.user.id == administratorAccountId;
+  }
+  GFolder folder;
+  return GApplication::get().getDatabase().getFolder(_folderId, folder) >= 0 &&
+         mayEditFolder(_session, folder);
+}
+
+bool GRights::mayChooseFolderOwner(const GSession& _session) { return isAdministrator(_session); }
+
+bool GRights::mayUpload(const GSession& _session) {
+  return isLoggedIn(_session) && mayUpload(_session.user);
+}
+
+bool GRights::mayUpload(const GUser& _user) { return _user.id >= 0 && _user.imageUpload; }
+
+bool GRights::hasOwnImages(const GSession& _session) {
+  return mayUpload(_session) && !isAdministrator(_session);
+}
+
+bool GRights::uploadWaitsForAcceptance(const GUser& _user) { return _user.imageAccept; }
+
+bool GRights::mayEditImage(const GSession& _session, const GImage& _image) {
+  return ownsImage(_session, _image) || isAdministrator(_session);
+}
+
+bool GRights::mayDeleteImage(const GSession& _session, const GImage& _image) {
+  return ownsImage(_session, _image);
+}
+
+bool GRights::mayPublishImage(const GSession& _session, const GImage& _image) {
+  return ownsImage(_session, _image);
 }
 
 bool GRights::mayPublish(const GSession& _session) {
   return isLoggedIn(_session) && _session.user.type == ordinaryType && !isGuestAccount(_session);
+}
+
+bool GRights::publicationWaits(const GSession& _session, const GFolder& _folder) {
+  return _session.user.folderAccept && _folder.ownerId != _session.user.id;
+}
+
+bool GRights::mayDecideOnImages(const GSession& _session) { return isAdministrator(_session); }
+
+bool GRights::mayDecideOnImage(const GSession& _session, const GImage& _image) {
+  return isAdministrator(_session) ||
+         (isOpenedAsAnotherUser(_session) && ownsImage(_session, _image));
+}
+
+bool GRights::mayDownloadOriginals(const GSession& _session) {
+  return isLoggedIn(_session) && _session.user.imageDownload;
 }
 
 bool GRights::mayViewImage(const GSession& _session, const GImage& _image) {
@@ -35,7 +123,7 @@ bool GRights::mayViewImage(const GSession& _session, const GImage& _image) {
 
 bool GRights::mayDownloadImage(const GSession& _session, const GImage& _image) {
   if (isAdministrator(_session)) return true;
-  return _session.user.imageDownload && mayViewImage(_session, _image);
+  return mayDownloadOriginals(_session) && mayViewImage(_session, _image);
 }
 
 namespace {

@@ -1,3 +1,4 @@
+#include "views/GRights.h"
 #include "views/GUserAdminView.h"
 
 #include "db/GDatabase.h"
@@ -12,10 +13,6 @@ namespace {
 const char* const buttonStart = "<TD bgColor=\"#808080\"";
 const char* const updateButtonStart = "<TD id=\"updateButton\" bgColor=\"#FEFEFE\"";
 const char* const buttonStyle = " class=\"pageButton\" bgColor=\"#808080\" ";
-
-bool isAdministrator(GSession& _session) {
-  return _session.user.id >= 0 && _session.user.type == 1;
-}
 
 // The account the request selects: `User.id`, or the account 0 when there is none.
 int selectedUser(MList& _params) {
@@ -50,14 +47,14 @@ bool GUserAdminView::process_request(GSession& _session, MTextStream& _out, MLis
 
 void GUserAdminView::frame_userAdmin(GSession& _session, MTextStream& _out, MList& _params,
                                      MString& _contentType) try {
-  if (!isAdministrator(_session)) return;
+  if (!GRights::mayAdministerUsers(_session)) return;
   _session.viewState.setObject("tab_main", 300);
   frame_list(_session, _out, _params, _contentType);
 } M_RETHROW("void GUserAdminView::frame_userAdmin(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GUserAdminView::frame_list(GSession& _session, MTextStream& _out, MList& _params,
                                 MString& _contentType) try {
-  if (!isAdministrator(_session)) return;
+  if (!GRights::mayAdministerUsers(_session)) return;
   headStart(_out);
   _out << "</HEAD>\n" << "<FRAMESET rows=\"85,90%,280\" name=\"frame_list\" border=\"0\">\n";
   MList param(_params);
@@ -77,7 +74,7 @@ void GUserAdminView::frame_list(GSession& _session, MTextStream& _out, MList& _p
 
 void GUserAdminView::page_list_title(GSession& _session, MTextStream& _out, MList& _params,
                                      MString& _contentType) try {
-  if (!isAdministrator(_session)) return;
+  if (!GRights::mayAdministerUsers(_session)) return;
   GApplication& application = GApplication::get();
   standardHead(_session, _out);
   _out << "<BODY style=\"margin-top: 10;\">\n";
@@ -96,7 +93,7 @@ void GUserAdminView::page_list_title(GSession& _session, MTextStream& _out, MLis
 
 void GUserAdminView::page_list(GSession& _session, MTextStream& _out, MList& _params,
                                MString& _contentType) try {
-  if (!isAdministrator(_session)) return;
+  if (!GRights::mayAdministerUsers(_session)) return;
   int selected = selectedUser(_params);
   MList users;
   GApplication::get().getDatabase().getUsers(users);
@@ -135,7 +132,7 @@ void GUserAdminView::listRow(GSession& _session, MTextStream& _out, GUser& _user
 
 void GUserAdminView::page_info(GSession& _session, MTextStream& _out, MList& _params,
                                MString& _contentType) try {
-  if (!isAdministrator(_session)) return;
+  if (!GRights::mayAdministerUsers(_session)) return;
   GApplication& application = GApplication::get();
   int id = selectedUser(_params);
   GUser user;
@@ -286,7 +283,7 @@ void GUserAdminView::button(GSession& _session, MTextStream& _out, const char* _
 
 void GUserAdminView::page_delete(GSession& _session, MTextStream& _out, MList& _params,
                                  MString& _contentType) try {
-  if (!isAdministrator(_session) || _params.getObject("User.id") == nullptr) return;
+  if (!GRights::mayAdministerUsers(_session) || _params.getObject("User.id") == nullptr) return;
   int id = paramInt(_params, "User.id");
   // The accounts that can never be deleted here: no question is asked for them.
   if (id == 0 || id == 1 || id == _session.user.id) return;

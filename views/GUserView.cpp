@@ -36,22 +36,14 @@ bool GUserView::process_request(GSession& _session, MTextStream& _out, MList& _p
   }
 } M_RETHROW("bool GUserView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
-bool GUserView::mayUse(GSession& _session) {
-  return GRights::isLoggedIn(_session) && !GRights::isGuestAccount(_session);
-}
-
-bool GUserView::hasImages(GSession& _session) {
-  return _session.user.imageUpload && _session.user.type != 1;
-}
-
 int GUserView::allowedTab(GSession& _session, int _tab) {
-  return _tab == IMAGES_TAB && hasImages(_session) ? IMAGES_TAB : ACCOUNT_TAB;
+  return _tab == IMAGES_TAB && GRights::hasOwnImages(_session) ? IMAGES_TAB : ACCOUNT_TAB;
 }
 
 void GUserView::frame_user(GSession& _session, MTextStream& _out, MList& _params,
                            MString& _contentType) try {
   _session.viewState.setObject("tab_main", 100);
-  if (!mayUse(_session)) return;
+  if (!GRights::hasOwnAccount(_session)) return;
   GApplication& application = GApplication::get();
   MObject* remembered = _session.viewState.getObject("UserView.tab");
   int tab = remembered != nullptr ? validTab(toInt(remembered)) : ACCOUNT_TAB;
@@ -77,7 +69,7 @@ void GUserView::frame_user(GSession& _session, MTextStream& _out, MList& _params
 
 void GUserView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
                           MString& _contentType) try {
-  if (!mayUse(_session)) return;
+  if (!GRights::hasOwnAccount(_session)) return;
   GApplication& application = GApplication::get();
   int tab = ACCOUNT_TAB;
   if (_params.getObject("UserView.tab") != nullptr) {
@@ -102,7 +94,7 @@ void GUserView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
   };
   const Tab tabs[] = {{ACCOUNT_TAB, "TAB_USER_INFORMATION"}, {IMAGES_TAB, "TAB_IMAGES"}};
   for (const Tab& entry : tabs) {
-    if (entry.page == IMAGES_TAB && !hasImages(_session)) continue;
+    if (entry.page == IMAGES_TAB && !GRights::hasOwnImages(_session)) continue;
     if (entry.page == current) {
       _out << "<TD class=\"tabSelected\">\n";
     } else {
@@ -136,7 +128,7 @@ void GUserView::accountInput(GSession& _session, MTextStream& _out, const char* 
 
 void GUserView::page_info(GSession& _session, MTextStream& _out, MList& _params,
                           MString& _contentType) try {
-  if (!mayUse(_session)) return;
+  if (!GRights::hasOwnAccount(_session)) return;
   GApplication& application = GApplication::get();
   GUser user;
   if (application.getDatabase().getUser(_session.user.id, user) < 0) return;
@@ -185,7 +177,7 @@ void GUserView::page_info(GSession& _session, MTextStream& _out, MList& _params,
 void GUserView::uploadForm(GSession& _session, MTextStream& _out, int _page) {
   GApplication& application = GApplication::get();
   GUser& user = _session.user;
-  if (!user.imageUpload) return;
+  if (!GRights::mayUpload(_session)) return;
   if (application.getDatabase().getNumOfUserImages(user.id) >= user.imageLimit) return;
   MString url =
       _page == 110
@@ -223,7 +215,7 @@ void GUserView::uploadForm(GSession& _session, MTextStream& _out, int _page) {
 
 void GUserView::page_single_image(GSession& _session, MTextStream& _out, MList& _params,
                                   MString& _contentType) try {
-  if (!mayUse(_session)) return;
+  if (!GRights::hasOwnAccount(_session)) return;
   imagePages.detail(GImageMember::OWN_IMAGES, _session, _out, _params,
                     [&]() { uploadForm(_session, _out, 108); },
                     [&]() { GUploadMessage::write(_session, _out, _params); });
@@ -231,7 +223,7 @@ void GUserView::page_single_image(GSession& _session, MTextStream& _out, MList& 
 
 void GUserView::page_images(GSession& _session, MTextStream& _out, MList& _params,
                             MString& _contentType) try {
-  if (!mayUse(_session)) return;
+  if (!GRights::hasOwnAccount(_session)) return;
   if (imagePages.showsDetail(GImageMember::OWN_IMAGES, _session)) {
     page_single_image(_session, _out, _params, _contentType);
   } else {
@@ -241,14 +233,14 @@ void GUserView::page_images(GSession& _session, MTextStream& _out, MList& _param
 
 void GUserView::page_multiple_images(GSession& _session, MTextStream& _out, MList& _params,
                                      MString& _contentType) try {
-  if (!mayUse(_session)) return;
+  if (!GRights::hasOwnAccount(_session)) return;
   imagePages.grid(GImageMember::OWN_IMAGES, _session, _out, _params,
                   [&]() { uploadForm(_session, _out, 110); });
 } M_RETHROW("void GUserView::page_multiple_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GUserView::page_deleteImage(GSession& _session, MTextStream& _out, MList& _params,
                                  MString& _contentType) try {
-  if (!mayUse(_session) || _params.getObject("Image.id") == nullptr) return;
+  if (!GRights::hasOwnAccount(_session) || _params.getObject("Image.id") == nullptr) return;
   GApplication& application = GApplication::get();
   GImage image;
   bool readable = application.getDatabase().getImage(paramInt(_params, "Image.id"), image) >= 0;

@@ -28,12 +28,8 @@ class GUserView : public GView {
                         MString& _contentType);
 
  private:
-  // A logged-in user other than the guest account.
-  bool mayUse(GSession& _session);
-  // Whether the user has the images tab: the upload right, and not an administrator.
-  bool hasImages(GSession& _session);
-  // The tab of the lower frame: 107 (account) or 109 (images), the latter only with
-  // hasImages.
+  // The tab of the lower frame: 107 (account) or 109 (images), the latter only for users
+  // with images of their own (GRights::hasOwnImages).
   int allowedTab(GSession& _session, int _tab);
   // The upload form after the paging bar of page _page (110 or 108), while the user has the
   // upload right and room below the image limit.

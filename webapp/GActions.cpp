@@ -77,7 +77,7 @@ bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request,
 } M_RETHROW("bool GActions::carryOut(int _action,GSession& _session,MHttpRequest& _request,int _now)")
 
 void GActions::openSessionAs(GSession& _session, MList& _params, int _now) try {
-  if (GRights::isAdministrator(_session)) {
+  if (GRights::mayOpenSessionAs(_session)) {
     int userId = GView::paramInt(_params, "User.id");
     GUser user;
     if (userId != 0 && GApplication::get().getDatabase().getUser(userId, user) >= 0) {

@@ -6,20 +6,11 @@
 #include "lib/core/MList.h"
 #include "views/GApplication.h"
 #include "views/GMessage.h"
+#include "views/GRights.h"
 #include "views/GSession.h"
 #include "views/GView.h"
 
 namespace {
-
-bool mayAdministerFolders(GSession& _session) {
-  return _session.user.type == 1 || _session.user.folderAdmin;
-}
-
-// Administrators keep every folder; other folder administrators only those they own. The
-// root counts as the administrator account's.
-bool mayEdit(GSession& _session, int _ownerId) {
-  return _session.user.type == 1 || _ownerId == _session.user.id;
-}
 
 // A flag of the forms: any number but 0, and an absent parameter, is true.
 bool flag(MList& _params, const char* _name) { return GView::paramInt(_params, _name) != 0; }
@@ -27,13 +18,13 @@ bool flag(MList& _params, const char* _name) { return GView::paramInt(_params, _
 }  // namespace
 
 void GFolderActions::createFolder(GSession& _session, MList& _params) try {
-  if (!mayAdministerFolders(_session)) return;
+  if (!GRights::mayAdministerFolders(_session)) return;
   GDatabase& database = GApplication::get().getDatabase();
   int parent = GView::paramInt(_params, "Folder.parent");
   GFolder parentFolder;
   // A folder under a parent that does not exist would hang outside the tree.
-  if (parent != 0 && database.getFolder(parent, parentFolder) < 0) return;
-  if (!mayEdit(_session, parent == 0 ? 0 : parentFolder.ownerId)) return;
+  if (parent != GRights::rootFolderId && database.getFolder(parent, parentFolder) < 0) return;
+  if (!GRights::mayEditFolder(_session, parent)) return;
   GFolder folder;
   folder.parentId = parent;
   folder.name = GView::paramText(_params, "Folder.name");
@@ -45,32 +36,29 @@ void GFolderActions::createFolder(GSession& _session, MList& _params) try {
 } M_RETHROW("void GFolderActions::createFolder(GSession& _session,MList& _params)")
 
 void GFolderActions::updateFolder(GSession& _session, MList& _params) try {
-  if (!mayAdministerFolders(_session)) return;
+  if (!GRights::mayAdministerFolders(_session)) return;
   GDatabase& database = GApplication::get().getDatabase();
-  bool administrator = _session.user.type == 1;
   GFolder folder;
   if (database.getFolder(GView::paramInt(_params, "Folder.id"), folder) < 0) {
     _params.setObject("Folder.id", 0);
     _params.setObject("Folder.parent", 0);
     return;
   }
-  if (!mayEdit(_session, folder.ownerId)) {
+  if (!GRights::mayEditFolder(_session, folder)) {
     _params.setObject("Folder.parent", folder.parentId);
     return;
   }
 
   int newParent = GView::paramInt(_params, "Folder.parent");
-  int newParentOwner = 0;  // the root counts as the administrator account's
-  if (newParent != 0) {
+  if (newParent != GRights::rootFolderId) {
     GFolder parentFolder;
     if (database.getFolder(newParent, parentFolder) < 0) {
       _params.setObject("Folder.parent", folder.parentId);
       return;
     }
-    newParentOwner = parentFolder.ownerId;
   }
   if (newParent != folder.parentId) {
-    bool allowed = mayEdit(_session, newParentOwner);
+    bool allowed = GRights::mayEditFolder(_session, newParent);
     // Under itself or under one of its own descendants the folder would leave the tree and
     // take its sub-tree with it into a cycle.
     bool staysTree = newParent != folder.id && !database.isChildFolder(newParent, folder.id);
@@ -78,7 +66,9 @@ void GFolderActions::updateFolder(GSession& _session, MList& _params) try {
   }
   _params.setObject("Folder.parent", folder.parentId);
 
-  if (administrator) folder.ownerId = GView::paramInt(_params, "Folder.ownerId");
+  if (GRights::mayChooseFolderOwner(_session)) {
+    folder.ownerId = GView::paramInt(_params, "Folder.ownerId");
+  }
   folder.name = GView::paramText(_params, "Folder.name");
   bool imageFolder = flag(_params, "Folder.imageFolder");
   if (imageFolder && database.getNumOfChildFolders(folder.id) > 0) imageFolder = false;
@@ -90,11 +80,11 @@ void GFolderActions::updateFolder(GSession& _session, MList& _params) try {
 } M_RETHROW("void GFolderActions::updateFolder(GSession& _session,MList& _params)")
 
 void GFolderActions::deleteFolder(GSession& _session, MList& _params) try {
-  if (!mayAdministerFolders(_session)) return;
+  if (!GRights::mayAdministerFolders(_session)) return;
   GDatabase& database = GApplication::get().getDatabase();
   GFolder folder;
   if (database.getFolder(GView::paramInt(_params, "Folder.id"), folder) < 0) return;
-  if (!mayEdit(_session, folder.ownerId)) return;
+  if (!GRights::mayEditFolder(_session, folder)) return;
   MList children;
   if (database.getChildFolders(folder.id, children) > 0) {
     _params.setObject("Folder.id", folder.id);

@@ -7,20 +7,11 @@
 #include "lib/core/MList.h"
 #include "views/GApplication.h"
 #include "views/GMessage.h"
+#include "views/GRights.h"
 #include "views/GSession.h"
 #include "views/GView.h"
 #include "webapp/GImageStore.h"
 #include "webapp/GSessionManagement.h"
-
-namespace {
-
-bool isAdministrator(GSession& _session) { return _session.user.type == 1; }
-
-bool owns(GSession& _session, GImage& _image) {
-  return _session.user.id >= 0 && _image.user == _session.user.id;
-}
-
-}  // namespace
 
 GImageActions::GImageActions(GSessionManagement& _sessions) : sessions(_sessions) {}
 
@@ -31,8 +22,8 @@ void GImageActions::publishImage(GSession& _session, MList& _params) try {
   GImage image;
   GFolder folder;
   if (database.getImage(imageId, image) < 0 || database.getFolder(folderId, folder) < 0) return;
-  if (!owns(_session, image)) return;
-  bool accepted = !_session.user.folderAccept || folder.ownerId == _session.user.id;
+  if (!GRights::mayPublishImage(_session, image)) return;
+  bool accepted = !GRights::publicationWaits(_session, folder);
   database.addFolderImage(folderId, imageId, accepted ? GIMAGE_ACCEPTED : GIMAGE_WAITING);
   GMessage::set(_params, accepted ? GMessage::PUBLISHED : GMessage::PUBLISHED_WAITING);
 } M_RETHROW("void GImageActions::publishImage(GSession& _session,MList& _params)")
@@ -41,14 +32,14 @@ void GImageActions::removeImageFromFolder(GSession& _session, MList& _params) tr
   GDatabase& database = GApplication::get().getDatabase();
   int imageId = GView::paramInt(_params, "Image.id");
   GImage image;
-  if (database.getImage(imageId, image) < 0 || !owns(_session, image)) return;
+  if (database.getImage(imageId, image) < 0 || !GRights::mayPublishImage(_session, image)) return;
   database.deleteFolderImage(GView::paramInt(_params, "Folder.id"), imageId);
   GMessage::set(_params, GMessage::UNPUBLISHED);
 } M_RETHROW("void GImageActions::removeImageFromFolder(GSession& _session,MList& _params)")
 
 void GImageActions::setFolderImageStatus(GSession& _session, MList& _params,
                                          GImageStatus _status) try {
-  if (!isAdministrator(_session)) return;
+  if (!GRights::mayDecideOnImages(_session)) return;
   GDatabase& database = GApplication::get().getDatabase();
   int folderId = GView::paramInt(_params, "Folder.id");
   int imageId = GView::paramInt(_params, "Image.id");
@@ -64,7 +55,7 @@ void GImageActions::deleteImage(GSession& _session, MList& _params) try {
   GDatabase& database = GApplication::get().getDatabase();
   int imageId = GView::paramInt(_params, "Image.id");
   GImage image;
-  if (database.getImage(imageId, image) < 0 || !owns(_session, image)) return;
+  if (database.getImage(imageId, image) < 0 || !GRights::mayDeleteImage(_session, image)) return;
   // Links, record, then files: a crash in between leaves only files without a record, which
   // the start-up sweep removes, never a record whose files are gone.
   database.deleteImageFolders(imageId);
@@ -79,7 +70,7 @@ void GImageActions::updateImage(GSession& _session, MList& _params) try {
   int imageId = GView::paramInt(_params, "Image.id");
   GImage image;
   if (database.getImage(imageId, image) < 0) return;
-  if (!owns(_session, image) && !isAdministrator(_session)) return;
+  if (!GRights::mayEditImage(_session, image)) return;
   image.name = GView::paramText(_params, "Image.name");
   image.keywords = GView::paramText(_params, "Image.keywords");
   image.description = GView::paramText(_params, "Image.description");
@@ -90,14 +81,9 @@ void GImageActions::updateImage(GSession& _session, MList& _params) try {
 
 void GImageActions::setImageStatus(GSession& _session, MList& _params, GImageStatus _status) try {
   GDatabase& database = GApplication::get().getDatabase();
-  int userId = GView::paramInt(_params, "User.id");
   int imageId = GView::paramInt(_params, "Image.id");
   GImage image;
-  if (database.getImage(imageId, image) < 0) return;
-  // A session an administrator opened as the user decides on that user's images only.
-  bool openedAsOwner = _session.returnSessionId.getLength() > 0 && userId >= 0 &&
-                       _session.user.id == userId && image.user == userId;
-  if (!isAdministrator(_session) && !openedAsOwner) return;
+  if (database.getImage(imageId, image) < 0 || !GRights::mayDecideOnImage(_session, image)) return;
   if (_status == GIMAGE_ACCEPTED) {
     database.acceptImage(imageId);
   } else {

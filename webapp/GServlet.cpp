@@ -238,7 +238,7 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
     session = sessions.getSession(identifier.getValue());
     if (session != nullptr) {
       // Administrators, and sessions they opened as another user, never time out here.
-      if (GRights::isAdministrator(*session) || session->returnSessionId.getLength() > 0) {
+      if (GRights::neverTimesOut(*session)) {
         session->lastAccess = now;
       }
       if (session != guestSession) {
@@ -352,8 +352,7 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
   }
 
   if (strstr(_request.path.getValue(), "/images/original") != nullptr &&
-      (session == guestSession || !GRights::isLoggedIn(*session) ||
-       !session->user.imageDownload)) {
+      !GRights::mayDownloadOriginals(*session)) {
     _out << "<HTML><BODY>Url not found " << GHtml::escape(_request.url.getValue()).getValue()
          << "</BODY><HTML>\n";
     return;

@@ -12,6 +12,7 @@
 #include "lib/core/MException.h"
 #include "lib/platform/MClock.h"
 #include "views/GApplication.h"
+#include "views/GRights.h"
 
 namespace {
 
@@ -121,7 +122,7 @@ bool GSessionManagement::removeLongestIdle(const GSession* _inUse) {
   for (auto it = sessions.begin(); it != sessions.end(); ++it) {
     GSession& session = *it->second;
     if (session.isGuest() || &session == _inUse) continue;
-    bool ordinary = session.user.type != 1;
+    bool ordinary = !GRights::isAdministrator(session);
     uint idle = newest - (uint)session.lastAccess;
     if (victim == sessions.end() || (ordinary && !victimOrdinary) ||
         (ordinary == victimOrdinary && idle > victimIdle)) {
@@ -145,7 +146,8 @@ void GSessionManagement::checkSessions(int _now) try {
   uint now = (uint)_now;
   for (auto it = sessions.begin(); it != sessions.end();) {
     GSession& session = *it->second;
-    if (!session.isGuest() && session.user.type != 1 && now - (uint)session.lastAccess > timeout) {
+    if (!session.isGuest() && !GRights::isAdministrator(session) &&
+        now - (uint)session.lastAccess > timeout) {
       it = sessions.erase(it);
     } else {
       ++it;

@@ -14,6 +14,7 @@
 #include "lib/imaging/MCameraData.h"
 #include "lib/net/MHttpRequest.h"
 #include "views/GApplication.h"
+#include "views/GRights.h"
 #include "views/GSession.h"
 #include "views/GUploadMessage.h"
 #include "webapp/GImageStore.h"
@@ -37,8 +38,8 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   MList& params = _request.params;
 
   GUser user;
-  if (_session.isGuest() || _session.user.id < 0 || database.getUser(_session.user.id, user) < 0 ||
-      !user.imageUpload) {
+  if (!GRights::isLoggedIn(_session) || database.getUser(_session.user.id, user) < 0 ||
+      !GRights::mayUpload(user)) {
     GUploadMessage::set(params, GUploadMessage::NOT_ALLOWED);
     return true;
   }
@@ -57,7 +58,7 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   MString temporary = GImageStore::temporaryPath(application.nextRequestId());
   MString small = GImageStore::temporaryPath(application.nextRequestId());
   MString large = GImageStore::temporaryPath(application.nextRequestId());
-  GImageStatus status = user.imageAccept ? GIMAGE_WAITING : GIMAGE_ACCEPTED;
+  GImageStatus status = GRights::uploadWaitsForAcceptance(user) ? GIMAGE_WAITING : GIMAGE_ACCEPTED;
   int quality1 = application.getPreview1Quality();
   int quality2 = application.getPreview2Quality();
   if (_slow == nullptr) {

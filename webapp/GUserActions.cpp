@@ -9,6 +9,7 @@
 #include "lib/core/MList.h"
 #include "lib/core/MUtf8.h"
 #include "views/GApplication.h"
+#include "views/GRights.h"
 #include "views/GSession.h"
 #include "views/GMessage.h"
 #include "views/GUserFormMessage.h"
@@ -19,13 +20,6 @@ namespace {
 
 // The characters of a user name the user file keeps; a longer name is stored cut.
 const int maxUsername = GUserRecord::PASSWORD - GUserRecord::USERNAME - 1;
-
-// The administrator account, and the account every visitor can log in as with the guest
-// button (which is its key: it needs no password).
-const int administratorAccount = 0;
-const int guestAccount = 1;
-
-bool isAdministrator(GSession& _session) { return _session.user.type == 1; }
 
 bool flag(MList& _params, const char* _name) { return GView::paramInt(_params, _name) != 0; }
 
@@ -43,10 +37,10 @@ void removeFormFields(MList& _params) {
 }  // namespace
 
 void GUserActions::createUser(GSession& _session, MList& _params) try {
-  if (!isAdministrator(_session)) return;
+  if (!GRights::mayAdministerUsers(_session)) return;
   GApplication& application = GApplication::get();
   GUser user;
-  user.type = 0;
+  user.type = GRights::ordinaryType;
   user.language = application.getDefaultLanguage();
   int id = application.getDatabase().addUser(user);
   _params.setObject("User.id", id);
@@ -55,11 +49,9 @@ void GUserActions::createUser(GSession& _session, MList& _params) try {
 void GUserActions::updateUser(GSession& _session, MList& _params, bool _administration) try {
   int userId = GView::paramInt(_params, "User.id");
   if (_administration) {
-    if (!isAdministrator(_session)) return;
+    if (!GRights::mayAdministerUsers(_session)) return;
   } else {
-    // The guest account is shared by every visitor: none of them may rename it or change
-    // its password for all the others.
-    if (userId < 0 || userId != _session.user.id || userId == guestAccount) return;
+    if (!GRights::mayEditOwnAccount(_session, userId)) return;
   }
   GDatabase& database = GApplication::get().getDatabase();
 
@@ -97,7 +89,7 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
     }
   }
   if (_administration) {
-    if (_session.user.id == 0 && userId != 0) {
+    if (GRights::mayGrantAdministration(_session, userId)) {
       user.enabled = flag(_params, "User.enabled");
       user.folderAdmin = flag(_params, "User.folderAdmin");
       user.type = GView::paramInt(_params, "User.type");
@@ -110,8 +102,8 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
     // An account that could log in with an empty password is stored disabled instead. Not
     // the guest account, whose key is the guest button, nor the administrator account,
     // which is never disabled.
-    if (user.enabled && user.password.getLength() == 0 && userId != administratorAccount &&
-        userId != guestAccount) {
+    if (user.enabled && user.password.getLength() == 0 &&
+        userId != GRights::administratorAccountId && userId != GRights::guestAccountId) {
       user.enabled = false;
       GUserFormMessage::add(_params, GUserFormMessage::PASSWORD_MISSING);
     }
@@ -123,14 +115,15 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
 } M_RETHROW("void GUserActions::updateUser(GSession& _session,MList& _params,bool _administration)")
 
 void GUserActions::deleteUser(GSession& _session, MList& _params) try {
-  if (!isAdministrator(_session)) return;
+  if (!GRights::mayAdministerUsers(_session)) return;
   GDatabase& database = GApplication::get().getDatabase();
   int userId = GView::paramInt(_params, "User.id");
   GUser user;
   // Only an account that exists: the deletions below select by owner, and the owner -1 of
   // an absent or malformed id would also match records that belong to nobody.
   // Nor one's own account: the session in hand would go on as a user that no longer exists.
-  if (userId != 0 && userId != guestAccount && userId != _session.user.id &&
+  if (userId != GRights::administratorAccountId && userId != GRights::guestAccountId &&
+      userId != _session.user.id &&
       database.getUser(userId, user) >= 0) {
     database.deleteUserImageFolders(userId);
     database.changeFolderOwners(userId, 0);

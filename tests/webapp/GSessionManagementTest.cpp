@@ -116,6 +116,7 @@ TEST_F(GSessionManagementTest, AtTheCapTheLongestIdleOrdinarySessionGoesFirst) {
   int now = (int)getTime();
   // Idle for 50, 40 and 30 seconds: an administrator, two ordinary users.
   GSession* admin = table.createSession();
+  admin->user.id = 0;
   admin->user.type = 1;
   admin->lastAccess = now - 50;
   std::string adminId = admin->id.getValue();
