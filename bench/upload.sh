@@ -2,7 +2,12 @@
 # One upload of a 12-megapixel JPEG through the running server, from the request to the
 # response (receiving the body, storing the original, decoding it, writing both previews and
 # the record), against vipsthumbnail making the same two previews of the same file. Prints
-# the median times and their ratio.
+# the median times and their ratio. Then two waits of another client while one client uploads
+# that picture back to back, each beside the same client alone in the same run: for a small
+# static file, and for three pages that read the database (a user's own images 110, the grid
+# of a folder of 80 accepted images 405, the acceptance queue 1004), whose lock the storing
+# worker takes too. The load average is printed with the figures: other work on the machine
+# moves the tails.
 #
 # The server runs as installed, in a root laid out by make-root.sh; the uploading account is
 # set up through the server's own actions (log in as admin, create and edit a user).
@@ -16,6 +21,7 @@ bash scripts/setup-bench.sh >/dev/null
 command -v curl >/dev/null || { echo "curl is needed"; exit 1; }
 
 bash scripts/build.sh build/release >/dev/null
+bash scripts/build.sh build/release --target pages_bench >/dev/null
 work="$(mktemp -d)"
 server_pid=""
 cleanup() {
@@ -29,6 +35,8 @@ port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0))
 bash scripts/make-root.sh "$work/root" build/release >/dev/null
 sed -i "s/^\[server.port\]\[.*\]/[server.port][$port]/" "$work/root/config/config.cfg"
 q1="$(sed -n 's/^\[images.preview1.quality\]\[\(.*\)\]/\1/p' "$work/root/config/config.cfg")"
+# The viewing client's data: the user "bench" (2) owning 80 accepted images, all in folder 1.
+build/release/bench/pages_bench "$work/root" 80
 q2="$(sed -n 's/^\[images.preview2.quality\]\[\(.*\)\]/\1/p' "$work/root/config/config.cfg")"
 
 "$work/root/bin/vistrel" "$work/root" >"$work/server.out" 2>&1 &
@@ -48,12 +56,16 @@ admin="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request&u
 [ -n "$admin" ] || { echo "admin login failed"; cat "$work/server.out"; exit 1; }
 next
 curl -s -o /dev/null "$base/bench?session=$admin&requestId=$request&action=7"
-# A fresh database holds the accounts 0 and 1: the new one is 2.
+# After the administrator, the guest and "bench" the new account is 3. Its uploads wait for
+# acceptance, so that the queue grows while they go on.
 next
-curl -s -o /dev/null "$base/bench?session=$admin&requestId=$request&action=8&User.id=2&User.username=bench&User.lastname=Bench&User.firstname=Mark&User.email=&User.password1=bench&User.password2=bench&User.enabled=1&User.folderAdmin=0&User.type=0&User.imageAccept=0&User.folderAccept=0&User.imageDownload=1&User.imageUpload=1&User.imageLimit=100000"
+curl -s -o /dev/null "$base/bench?session=$admin&requestId=$request&action=8&User.id=3&User.username=uploader&User.lastname=Bench&User.firstname=Mark&User.email=&User.password1=bench&User.password2=bench&User.enabled=1&User.folderAdmin=0&User.type=0&User.imageAccept=1&User.folderAccept=0&User.imageDownload=1&User.imageUpload=1&User.imageLimit=100000"
 next
-user="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request&username=bench&password=bench")"
-[ -n "$user" ] || { echo "bench user login failed"; exit 1; }
+user="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request&username=uploader&password=bench")"
+[ -n "$user" ] || { echo "uploader login failed"; exit 1; }
+next
+viewer="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request&username=bench&password=bench")"
+[ -n "$viewer" ] || { echo "bench user login failed"; exit 1; }
 
 # A camera-sized picture with detail at every scale.
 /usr/bin/convert -size 4000x3000 -seed 7 plasma:fractal -quality 90 "$work/original.jpg"
@@ -66,48 +78,85 @@ for _ in $(seq "$rounds"); do
   next
   # No "Expect: 100-continue": the body goes out with the headers, as browsers send forms.
   seconds="$(curl -s -o /dev/null -H 'Expect:' -w '%{time_total}' \
-    -F "Image.user=2" -F "Image.file=@$work/original.jpg;type=image/jpeg" -F "add_image=Upload" \
+    -F "Image.user=3" -F "Image.file=@$work/original.jpg;type=image/jpeg" -F "add_image=Upload" \
     "$base/bench?session=$user&requestId=$request&action=11&pagenum=1")"
   ours_times+=("$(awk -v s="$seconds" 'BEGIN {printf "%.1f", s * 1000}')")
 done
 stored="$(find "$work/root/images/original" -name '0*.jpg' | wc -l)"
 [ "$stored" -eq "$rounds" ] || { echo "expected $rounds stored originals, found $stored"; exit 1; }
-cmp -s "$work/original.jpg" "$work/root/images/original/0000000.jpg" || { echo "stored original differs"; exit 1; }
+cmp -s "$work/original.jpg" "$work/root/images/original/0000080.jpg" || { echo "stored original differs"; exit 1; }
 
-# Another client's wait for a small static file: alone, then while one client uploads the
-# 12-megapixel picture back to back (the upload's decoding and scaling run on workers; the
-# server loop must keep answering). 300 requests over one keep-alive connection each.
-latency() {  # prints "p50 p99" in ms of /style.css
-  python3 - "$port" <<'PY'
+# Another client's waits: alone, then while one client uploads the 12-megapixel picture back
+# to back (the upload's decoding and scaling run on workers; the server loop must keep
+# answering). Each path is asked <count> times over one keep-alive connection, the paths in
+# turn, 2 ms apart.
+latency() {  # count path... -> one line "p50 p99" in ms per path
+  python3 - "$port" "$@" <<'PY'
 import http.client, sys, time
-c = http.client.HTTPConnection("127.0.0.1", int(sys.argv[1]), timeout=30)
-times = []
-for _ in range(300):
-    t = time.perf_counter()
-    c.request("GET", "/style.css")
-    c.getresponse().read()
-    times.append((time.perf_counter() - t) * 1000)
-    time.sleep(0.002)
-times.sort()
-print("%.2f %.2f" % (times[len(times) // 2], times[int(len(times) * 0.99) - 1]))
+port, count, paths = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3:]
+c = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+times = {p: [] for p in paths}
+for _ in range(count):
+    for p in paths:
+        t = time.perf_counter()
+        c.request("GET", p)
+        r = c.getresponse()
+        r.read()
+        times[p].append((time.perf_counter() - t) * 1000)
+        if r.status != 200:
+            sys.exit("%s answered %d" % (p, r.status))
+        time.sleep(0.002)
+for p in paths:
+    t = sorted(times[p])
+    print("%.2f %.2f" % (t[len(t) // 2], t[int(len(t) * 0.99) - 1]))
 PY
 }
-read -r alone50 alone99 < <(latency)
-(
-  while :; do
-    next
-    curl -s -o /dev/null -H 'Expect:' -F "Image.user=2" \
-      -F "Image.file=@$work/original.jpg;type=image/jpeg" -F "add_image=Upload" \
-      "$base/bench?session=$user&requestId=$RANDOM$RANDOM&action=11&pagenum=1" || break
-  done
-) &
-uploader_pid=$!
-sleep 0.5
-read -r busy50 busy99 < <(latency)
-kill "$uploader_pid" 2>/dev/null || true
-wait "$uploader_pid" 2>/dev/null || true
+uploader_pid=""
+start_uploads() {
+  (
+    while :; do
+      curl -s -o /dev/null -H 'Expect:' -F "Image.user=3" \
+        -F "Image.file=@$work/original.jpg;type=image/jpeg" -F "add_image=Upload" \
+        "$base/bench?session=$user&requestId=$RANDOM$RANDOM&action=11&pagenum=1" || break
+    done
+  ) &
+  uploader_pid=$!
+  sleep 0.5
+}
+stop_uploads() {
+  kill "$uploader_pid" 2>/dev/null || true
+  wait "$uploader_pid" 2>/dev/null || true
+}
+load() { cut -d' ' -f1 /proc/loadavg; }
+
+load_before="$(load)"
+read -r alone50 alone99 < <(latency 300 /style.css)
+start_uploads
+read -r busy50 busy99 < <(latency 300 /style.css)
+stop_uploads
 echo "static file for another client, alone:                p50 ${alone50} ms, p99 ${alone99} ms"
 echo "static file for another client, during uploads:       p50 ${busy50} ms, p99 ${busy99} ms"
+
+pages=(110 405 1004)
+paths=("/?session=$viewer&page=110&pagenum=1" "/?session=$viewer&page=405&Folder.id=1&pagenum=1"
+       "/?session=$admin&page=1004&pagenum=1")
+for path in "${paths[@]}"; do
+  curl -s "$base$path" | grep -q 'class="imageTitle' || { echo "$path shows no images"; exit 1; }
+done
+mapfile -t alone < <(latency 400 "${paths[@]}")
+start_uploads
+uploads_before="$(find "$work/root/images/original" -name '*.jpg' | wc -l)"
+mapfile -t busy < <(latency 400 "${paths[@]}")
+uploads_during=$(( $(find "$work/root/images/original" -name '*.jpg' | wc -l) - uploads_before ))
+stop_uploads
+for i in 0 1 2; do
+  read -r a50 a99 <<<"${alone[$i]}"
+  read -r b50 b99 <<<"${busy[$i]}"
+  printf 'page %-4s alone: p50 %s ms, p99 %s ms; during uploads: p50 %s ms, p99 %s ms\n' \
+    "${pages[$i]}" "$a50" "$a99" "$b50" "$b99"
+done
+echo "uploads finished while the pages were timed: $uploads_during"
+echo "load average (1 min) before the waits: $load_before, after: $(load)"
 
 vips_times=()
 for _ in $(seq "$rounds"); do
