@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "db/GDatabaseDump.h"
+#include "db/GDatabaseSeed.h"
 #include "db/GFolderRecord.h"
 #include "db/GImageRecord.h"
 #include "db/GKeywordMatcher.h"
 #include "db/GPasswordHash.h"
 #include "db/GRecordBytes.h"
 #include "db/GRecordScanner.h"
+#include "db/GRecordTable.h"
 #include "db/GResultList.h"
 #include "db/GUserRecord.h"
 #include "lib/core/MCoordinate2D.h"
@@ -24,8 +26,6 @@
 
 namespace {
 
-bool inUse(const uchar* _record) { return GRecordBytes::getInt(_record, 0) >= 0; }
-
 void copyLink(const GImageFolderRec& _link, GImageFolder& _imageFolder) {
   _imageFolder.folder = _link.folder;
   _imageFolder.user = _link.user;
@@ -33,7 +33,29 @@ void copyLink(const GImageFolderRec& _link, GImageFolder& _imageFolder) {
   _imageFolder.status = _link.status;
 }
 
+uint creationTime(const uchar* _link) {
+  return GRecordBytes::getUInt(_link, GImageFolderRec::CREATION_TIME);
+}
+
 }  // namespace
+
+// The four files as tables, over the free records the index keeps of each.
+struct GDatabase::Tables {
+  explicit Tables(GDatabase& _database)
+      : users(_database.userFile, _database.indexes.freeRecords(_database.userFile),
+              _database.mutex),
+        images(_database.imageFile, _database.indexes.freeRecords(_database.imageFile),
+               _database.mutex),
+        folders(_database.folderFile, _database.indexes.freeRecords(_database.folderFile),
+                _database.mutex),
+        links(_database.folderImageFile,
+              _database.indexes.freeRecords(_database.folderImageFile), _database.mutex) {}
+
+  GRecordTable<GUserRecord> users;
+  GRecordTable<GImageRecord> images;
+  GRecordTable<GFolderRecord> folders;
+  GRecordTable<GImageFolderRec> links;
+};
 
 GDatabase::GDatabase()
     : imageFile(GImageRecord::SIZE),
@@ -41,6 +63,7 @@ GDatabase::GDatabase()
       userFile(GUserRecord::SIZE),
       folderFile(GFolderRecord::SIZE),
       indexes(userFile, imageFile, folderFile, folderImageFile),
+      tables(new Tables(*this)),
       lastImageTime(0),
       lastLinkTime(0) {
   imageFile.setObserver(&indexes);
@@ -67,12 +90,13 @@ void GDatabase::init(const char* _directory) try {
   MMutexLock lock(mutex);
   directory = _directory;
   openFile(imageFile, "%s/database/image.db", "ERROR: Cannot create the image file (%s)!\n",
-           false);
+           nullptr);
   openFile(folderImageFile, "%s/database/folderImage.db",
-           "ERROR: Cannot create the image folder file (%s)!\n", false);
+           "ERROR: Cannot create the image folder file (%s)!\n", nullptr);
   openFile(folderFile, "%s/database/folder.db", "ERROR: Cannot create the folder file (%s)!\n",
-           true);
-  openFile(userFile, "%s/database/user.db", "ERROR: Cannot create the user file (%s)!\n", true);
+           &GDatabase::seedFolders);
+  openFile(userFile, "%s/database/user.db", "ERROR: Cannot create the user file (%s)!\n",
+           &GDatabase::seedUsers);
   indexes.rebuild();
   hashClearPasswords();
   seedCreationTimes();
@@ -82,13 +106,14 @@ void GDatabase::init(const char* _directory) try {
 // records) and then renamed into place, so a crash during the first start never leaves a
 // file without its root folder or its two accounts.
 void GDatabase::openFile(GRecordFile& _file, const char* _format, const char* _message,
-                         bool _seeded) {
+                         void (GDatabase::*_seed)()) {
+  bool seeded = _seed != nullptr;
   MString path = MString::format(_format, directory.getValue());
   if (_file.openExisting(path.getValue())) return;
   bool created = false;
-  MString staged = _seeded ? MString(path.getValue(), ".new") : path;
+  MString staged = seeded ? MString(path.getValue(), ".new") : path;
   if (errno == ENOENT) {
-    if (_seeded) unlink(staged.getValue());
+    if (seeded) unlink(staged.getValue());
     created = _file.createNew(staged.getValue());
   }
   if (!created) {
@@ -96,49 +121,11 @@ void GDatabase::openFile(GRecordFile& _file, const char* _format, const char* _m
     exit(1);
   }
   MString databaseDir = MString::format("%s/database", directory.getValue());
-  if (!_seeded) {
+  if (!seeded) {
     GRecordFile::syncDirectory(databaseDir.getValue());
     return;
   }
-  if (&_file == &folderFile) {
-    GFolder root;
-    root.name = "Folders";
-    root.parentId = -1;
-    root.ownerId = 0;
-    root.enabled = true;
-    root.imageFolder = false;
-    addFolder(root);
-  } else {
-    GUser admin;
-    admin.type = 1;
-    admin.enabled = true;
-    admin.username = "admin";
-    admin.password = GPasswordHash::hash("tarbo");
-    admin.firstname = "System";
-    admin.lastname = "Administrator";
-    admin.imageLimit = 10000;
-    admin.imageAccept = false;
-    admin.folderAccept = false;
-    admin.folderAdmin = true;
-    admin.imageUpload = false;
-    admin.imageDownload = true;
-    addUser(admin);
-    GUser guest;
-    guest.type = 0;
-    guest.enabled = true;
-    guest.username = "guest";
-    guest.password = GPasswordHash::hash("plivo");
-    guest.firstname = "User";
-    guest.lastname = "Guest";
-    guest.language = "eng";
-    guest.imageLimit = 0;
-    guest.imageAccept = true;
-    guest.folderAccept = true;
-    guest.folderAdmin = false;
-    guest.imageUpload = false;
-    guest.imageDownload = false;
-    addUser(guest);
-  }
+  (this->*_seed)();
   _file.sync();
   if (rename(staged.getValue(), path.getValue()) != 0) {
     fprintf(stderr, _message, path.getValue());
@@ -148,16 +135,24 @@ void GDatabase::openFile(GRecordFile& _file, const char* _format, const char* _m
   GRecordFile::syncDirectory(databaseDir.getValue());
 }
 
+void GDatabase::seedFolders() {
+  for (GFolder& folder : GDatabaseSeed::folders()) addFolder(folder);
+}
+
+void GDatabase::seedUsers() {
+  for (GUser& user : GDatabaseSeed::users()) addUser(user);
+}
+
 // Creation times must stay unique even when the clock was set back between two runs, since
 // the result lists are keyed by them: the counters start from the latest time on file.
 void GDatabase::seedCreationTimes() {
-  GRecordScanner images(imageFile);
-  while (const uchar* record = images.next()) {
+  GRecordScanner imageScanner(imageFile);
+  while (const uchar* record = imageScanner.next()) {
     uint t = GRecordBytes::getUInt(record, GImageRecord::CREATION_TIME);
-    if (inUse(record) && t > lastImageTime) lastImageTime = t;
+    if (GImageRecord::inUse(record) && t > lastImageTime) lastImageTime = t;
   }
-  GRecordScanner links(folderImageFile);
-  while (const uchar* record = links.next()) {
+  GRecordScanner linkScanner(folderImageFile);
+  while (const uchar* record = linkScanner.next()) {
     uint t = GRecordBytes::getUInt(record, GImageFolderRec::CREATION_TIME);
     if (t > lastLinkTime) lastLinkTime = t;
   }
@@ -174,41 +169,11 @@ uint GDatabase::nextCreationTime(uint& _last) {
   return t;
 }
 
-// ---------------------------------------------------------------------------------------
-// Record changes in crash-safe order
-
-void GDatabase::addRecord(GRecordFile& _file, int _index, uchar* _record) {
-  uchar id[4];
-  memcpy(id, _record, 4);
-  GRecordBytes::putInt(_record, 0, -1);
-  _file.writeRecord(_index, _record);
-  _file.sync();
-  _file.write(_index, 0, id, 4);
-  _file.sync();
-  memcpy(_record, id, 4);
+const uchar* GDatabase::linkedImage(const uchar* _link) {
+  int image = GRecordBytes::getInt(_link, GImageFolderRec::IMAGE);
+  const uchar* record = imageFile.record(image);
+  return record != nullptr && GImageRecord::holds(record, image) ? record : nullptr;
 }
-
-void GDatabase::freeRecord(GRecordFile& _file, int _index, uchar* _record) {
-  uchar freeId[4];
-  GRecordBytes::putInt(freeId, 0, -1);
-  _file.write(_index, 0, freeId, 4);
-  _file.sync();
-  GRecordBytes::putInt(_record, 0, -1);
-  _file.writeRecord(_index, _record);
-  _file.sync();
-}
-
-void GDatabase::updateRecord(GRecordFile& _file, int _index, const uchar* _record) {
-  _file.writeRecord(_index, _record);
-  _file.sync();
-}
-
-// A direct read that hits: the whole record is there and in use under that id.
-bool GDatabase::readHit(GRecordFile& _file, int _id, uchar* _record) {
-  return _id >= 0 && _file.readRecord(_id, _record) && GRecordBytes::getInt(_record, 0) == _id;
-}
-
-int GDatabase::findFreeRecord(GRecordFile& _file) { return indexes.firstFree(_file); }
 
 std::vector<int> GDatabase::linksWith(int _field, int _value) {
   std::vector<int> records;
@@ -236,20 +201,17 @@ void GDatabase::hashClearPasswords() {
   std::vector<int> clear;
   GRecordScanner scanner(userFile);
   while (const uchar* record = scanner.next()) {
-    if (!inUse(record)) continue;
+    if (!GUserRecord::inUse(record)) continue;
     MString password = GRecordBytes::getText(record, GUserRecord::PASSWORD, 29);
     if (password.getLength() > 0 && !GPasswordHash::isHash(password)) {
       clear.push_back(scanner.getIndex());
     }
   }
   for (int index : clear) {
-    uchar record[GUserRecord::SIZE];
-    if (!readHit(userFile, index, record)) continue;
     GUser user;
-    GUserRecord::decode(record, user);
+    if (!tables->users.get(index, user)) continue;
     user.password = GPasswordHash::hash(user.password);
-    GUserRecord::encode(user, record);
-    updateRecord(userFile, index, record);
+    tables->users.update(index, user);
   }
   if (!clear.empty()) {
     fprintf(stderr, "Hashed the clear passwords of %d accounts.\n", (int)clear.size());
@@ -257,33 +219,17 @@ void GDatabase::hashClearPasswords() {
 }
 
 int GDatabase::addUser(GUser& _user) try {
-  MMutexLock lock(mutex);
-  int id = findFreeRecord(userFile);
-  GUser stored(_user);
-  stored.id = id;
-  uchar record[GUserRecord::SIZE];
-  GUserRecord::encode(stored, record);
-  addRecord(userFile, id, record);
-  _user.id = id;
-  return id;
+  _user.id = tables->users.add(_user);
+  return _user.id;
 } M_RETHROW("int GDatabase::addUser(GUser& _user)")
 
 int GDatabase::deleteUser(int _user_id) try {
-  MMutexLock lock(mutex);
   if (_user_id < 2) return -1;
-  uchar record[GUserRecord::SIZE];
-  if (!readHit(userFile, _user_id, record)) return -1;
-  memset(record, 0, sizeof record);
-  freeRecord(userFile, _user_id, record);
-  return _user_id;
+  return tables->users.remove(_user_id) ? _user_id : -1;
 } M_RETHROW("int GDatabase::deleteUser(int _user_id)")
 
 int GDatabase::getUser(int _user_id, GUser& _user) try {
-  MMutexLock lock(mutex);
-  uchar record[GUserRecord::SIZE];
-  if (!readHit(userFile, _user_id, record)) return -1;
-  GUserRecord::decode(record, _user);
-  return _user_id;
+  return tables->users.get(_user_id, _user) ? _user_id : -1;
 } M_RETHROW("int GDatabase::getUser(int _user_id,GUser& _user)")
 
 int GDatabase::getUserByUsername(const char* _username, GUser& _user) try {
@@ -298,75 +244,41 @@ int GDatabase::getUserByUsername(const char* _username, GUser& _user) try {
 } M_RETHROW("int GDatabase::getUserByUsername(char* _username,GUser& _user)")
 
 int GDatabase::getUsers(MList& _users) try {
-  MMutexLock lock(mutex);
-  GResultList result(_users, true);
-  GRecordScanner scanner(userFile);
-  while (const uchar* record = scanner.next()) {
-    if (!inUse(record)) continue;
-    GUser* user = new GUser();
-    GUserRecord::decode(record, *user);
-    MString key = MString::format("%s:%s:%s:%d", user->lastname.getValue(),
-                                  user->firstname.getValue(), user->username.getValue(), user->id);
-    result.add((const char*)key.getValue(), user);
-  }
-  return _users.getLength();
+  return tables->users.collect(_users, GUserRecord::inUse, [](const GUser& _user, const uchar*) {
+    return MString::format("%s:%s:%s:%d", _user.lastname.getValue(), _user.firstname.getValue(),
+                           _user.username.getValue(), _user.id);
+  });
 } M_RETHROW("int GDatabase::getUsers(MList& _users)")
 
 int GDatabase::updateUser(int _user_id, GUser& _user) try {
-  MMutexLock lock(mutex);
-  uchar record[GUserRecord::SIZE];
-  if (!readHit(userFile, _user_id, record)) return -1;
-  GUser stored(_user);
-  stored.id = _user_id;
-  GUserRecord::encode(stored, record);
-  updateRecord(userFile, _user_id, record);
-  return _user_id;
+  return tables->users.update(_user_id, _user) ? _user_id : -1;
 } M_RETHROW("int GDatabase::updateUser(int _user_id,GUser& _user)")
 
 // ---------------------------------------------------------------------------------------
 // Images
 
 int GDatabase::addImage(GImage& _image) try {
-  MMutexLock lock(mutex);
-  int id = findFreeRecord(imageFile);
-  GImage stored(_image);
-  stored.id = id;
-  uchar record[GImageRecord::SIZE];
-  GImageRecord::encode(stored, nextCreationTime(lastImageTime), record);
-  addRecord(imageFile, id, record);
-  _image.id = id;
-  return id;
+  _image.id = tables->images.add(_image, [this](uchar* _record) {
+    GRecordBytes::putUInt(_record, GImageRecord::CREATION_TIME, nextCreationTime(lastImageTime));
+  });
+  return _image.id;
 } M_RETHROW("int GDatabase::addImage(GImage& _image)")
 
 int GDatabase::getImage(int _image_id, GImage& _image) try {
-  MMutexLock lock(mutex);
-  uchar record[GImageRecord::SIZE];
-  if (!readHit(imageFile, _image_id, record)) return -1;
-  GImageRecord::decode(record, _image);
-  return _image_id;
+  return tables->images.get(_image_id, _image) ? _image_id : -1;
 } M_RETHROW("int GDatabase::getImage(int _image_id,GImage& _image)")
 
+// The record keeps its number as id and its creation time whatever the object says, so that
+// a stale object can never make the record unreachable.
 int GDatabase::updateImage(int _image_id, GImage& _image) try {
-  MMutexLock lock(mutex);
-  uchar record[GImageRecord::SIZE];
-  if (!readHit(imageFile, _image_id, record)) return -1;
-  // The record keeps its number as id whatever the object says, so that a stale object can
-  // never make the record unreachable.
-  GImage stored(_image);
-  stored.id = _image_id;
-  uint creationTime = GRecordBytes::getUInt(record, GImageRecord::CREATION_TIME);
-  GImageRecord::encode(stored, creationTime, record);
-  updateRecord(imageFile, _image_id, record);
-  return _image_id;
+  return tables->images.update(_image_id, _image) ? _image_id : -1;
 } M_RETHROW("int GDatabase::updateImage(int _image_id,GImage& _image)")
 
 int GDatabase::setImageStatus(int _image_id, GImageStatus _status) {
-  MMutexLock lock(mutex);
-  uchar record[GImageRecord::SIZE];
-  if (!readHit(imageFile, _image_id, record)) return -1;
-  record[GImageRecord::STATUS] = _status;
-  updateRecord(imageFile, _image_id, record);
-  return _image_id;
+  bool changed = tables->images.change(_image_id, [_status](uchar* _record) {
+    _record[GImageRecord::STATUS] = _status;
+  });
+  return changed ? _image_id : -1;
 }
 
 int GDatabase::acceptImage(int _image_id) try {
@@ -378,12 +290,7 @@ int GDatabase::denyImage(int _image_id) try {
 } M_RETHROW("int GDatabase::denyImage(int _image_id)")
 
 int GDatabase::deleteImage(int _image_id) try {
-  MMutexLock lock(mutex);
-  uchar record[GImageRecord::SIZE];
-  if (!readHit(imageFile, _image_id, record)) return -1;
-  memset(record, 0, sizeof record);
-  freeRecord(imageFile, _image_id, record);
-  return _image_id;
+  return tables->images.remove(_image_id) ? _image_id : -1;
 } M_RETHROW("int GDatabase::deleteImage(int _image_id)")
 
 void GDatabase::deleteUserImages(int _user_id) try {
@@ -411,16 +318,15 @@ void GDatabase::deleteUserImages(int _user_id) try {
 } M_RETHROW("void GDatabase::deleteUserImages(int _user_id)")
 
 int GDatabase::getUserImages(int _user_id, MList& _images) try {
-  MMutexLock lock(mutex);
-  GResultList result(_images, true);
-  GRecordScanner scanner(imageFile);
-  while (const uchar* record = scanner.next()) {
-    if (!inUse(record) || GRecordBytes::getInt(record, GImageRecord::USER) != _user_id) continue;
-    GImage* image = new GImage();
-    GImageRecord::decode(record, *image);
-    result.add(GRecordBytes::getUInt(record, GImageRecord::CREATION_TIME), image);
-  }
-  return _images.getLength();
+  return tables->images.collect(
+      _images,
+      [_user_id](const uchar* _record) {
+        return GImageRecord::inUse(_record) &&
+               GRecordBytes::getInt(_record, GImageRecord::USER) == _user_id;
+      },
+      [](const GImage&, const uchar* _record) {
+        return GRecordBytes::getUInt(_record, GImageRecord::CREATION_TIME);
+      });
 } M_RETHROW("int GDatabase::getUserImages(int _user_id,MList& _images)")
 
 int GDatabase::getNumOfUserImages(int _user_id, int& _total) try {
@@ -459,16 +365,12 @@ int GDatabase::getImagesByKeywords(MList& _words, MList& _images) try {
 } M_RETHROW("int GDatabase::getImagesByKeywords(MList& _words,MList& _images)")
 
 int GDatabase::getImagesByStatus(uchar _status, MList& _images) try {
-  MMutexLock lock(mutex);
-  GResultList result(_images, false);
-  GRecordScanner scanner(imageFile);
-  while (const uchar* record = scanner.next()) {
-    if (!inUse(record) || record[GImageRecord::STATUS] != _status) continue;
-    GImage* image = new GImage();
-    GImageRecord::decode(record, *image);
-    result.add(image->id, image);
-  }
-  return _images.getLength();
+  return tables->images.collect(
+      _images,
+      [_status](const uchar* _record) {
+        return GImageRecord::inUse(_record) && _record[GImageRecord::STATUS] == _status;
+      },
+      [](const GImage& _image, const uchar*) { return _image.id; }, false);
 } M_RETHROW("int GDatabase::getImagesByStatus(uchar _status,MList& _images)")
 
 int GDatabase::imagesPage(const std::vector<int>& _records, int _first, int _max,
@@ -504,14 +406,12 @@ int GDatabase::getFolderImagesPage(int _folder_id, bool _acceptedOnly, int _firs
   const std::vector<int>& links = indexes.folderLinks(_folder_id);
   int count = 0;
   for (auto at = links.rbegin(); at != links.rend(); ++at) {
+    const uchar* record = folderImageFile.record(*at);
     GImageFolderRec link;
-    link.decode(folderImageFile.record(*at));
+    link.decode(record);
     if (link.image < 0 || (_acceptedOnly && link.status != GIMAGE_ACCEPTED)) continue;
-    const uchar* image = imageFile.record(link.image);
-    if (image == nullptr || GRecordBytes::getInt(image, GImageRecord::ID) != link.image ||
-        image[GImageRecord::STATUS] != GIMAGE_ACCEPTED) {
-      continue;
-    }
+    const uchar* image = linkedImage(record);
+    if (image == nullptr || image[GImageRecord::STATUS] != GIMAGE_ACCEPTED) continue;
     if (count >= _first && count - _first < _max) {
       GImageFolder* imageFolder = new GImageFolder();
       copyLink(link, *imageFolder);
@@ -538,18 +438,14 @@ void GDatabase::getImageIds(std::vector<int>& _complete, std::vector<int>& _inco
 // The links of one user
 
 int GDatabase::getUserImageFolders(int _user_id, MList& _imageFolders) try {
-  MMutexLock lock(mutex);
-  GResultList result(_imageFolders, true);
-  GRecordScanner scanner(folderImageFile);
-  while (const uchar* record = scanner.next()) {
-    if (GRecordBytes::getInt(record, GImageFolderRec::USER) != _user_id) continue;
-    GImageFolderRec link;
-    link.decode(record);
-    GImageFolder* imageFolder = new GImageFolder();
-    copyLink(link, *imageFolder);
-    result.add((MObject*)new MCoordinate2D(link.folder, link.image), imageFolder);
-  }
-  return _imageFolders.getLength();
+  return tables->links.collect(
+      _imageFolders,
+      [_user_id](const uchar* _record) {
+        return GRecordBytes::getInt(_record, GImageFolderRec::USER) == _user_id;
+      },
+      [](const GImageFolder& _link, const uchar*) {
+        return (MObject*)new MCoordinate2D(_link.folder, _link.image);
+      });
 } M_RETHROW("int GDatabase::getUserImageFolders(int _user_id,MList& _imageFolders)")
 
 void GDatabase::deleteUserImageFolders(int _user_id) try {
@@ -579,43 +475,21 @@ void GDatabase::freeLinks(int _field, int _value) {
 // Folders
 
 int GDatabase::addFolder(GFolder& _folder) try {
-  MMutexLock lock(mutex);
-  int id = findFreeRecord(folderFile);
-  GFolder stored(_folder);
-  stored.id = id;
-  uchar record[GFolderRecord::SIZE];
-  GFolderRecord::encode(stored, record);
-  addRecord(folderFile, id, record);
-  _folder.id = id;
-  return id;
+  _folder.id = tables->folders.add(_folder);
+  return _folder.id;
 } M_RETHROW("int GDatabase::addFolder(GFolder& _folder)")
 
+// The root (folder 0) is neither read, changed nor deleted by number.
 int GDatabase::updateFolder(int _folder_id, GFolder& _folder) try {
-  MMutexLock lock(mutex);
-  uchar record[GFolderRecord::SIZE];
-  if (_folder_id <= 0 || !readHit(folderFile, _folder_id, record)) return -1;
-  GFolder stored(_folder);
-  stored.id = _folder_id;
-  GFolderRecord::encode(stored, record);
-  updateRecord(folderFile, _folder_id, record);
-  return _folder_id;
+  return _folder_id > 0 && tables->folders.update(_folder_id, _folder) ? _folder_id : -1;
 } M_RETHROW("int GDatabase::updateFolder(int _folder_id,GFolder& _folder)")
 
 int GDatabase::deleteFolder(int _folder_id) try {
-  MMutexLock lock(mutex);
-  uchar record[GFolderRecord::SIZE];
-  if (_folder_id <= 0 || !readHit(folderFile, _folder_id, record)) return -1;
-  memset(record, 0, sizeof record);
-  freeRecord(folderFile, _folder_id, record);
-  return _folder_id;
+  return _folder_id > 0 && tables->folders.remove(_folder_id) ? _folder_id : -1;
 } M_RETHROW("int GDatabase::deleteFolder(int _folder_id)")
 
 int GDatabase::getFolder(int _folder_id, GFolder& _folder) try {
-  MMutexLock lock(mutex);
-  uchar record[GFolderRecord::SIZE];
-  if (_folder_id <= 0 || !readHit(folderFile, _folder_id, record)) return -1;
-  GFolderRecord::decode(record, _folder);
-  return _folder_id;
+  return _folder_id > 0 && tables->folders.get(_folder_id, _folder) ? _folder_id : -1;
 } M_RETHROW("int GDatabase::getFolder(int _folder_id,GFolder& _folder)")
 
 void GDatabase::changeFolderOwners(int _oldOwner, int _newOwner) try {
@@ -634,33 +508,20 @@ void GDatabase::changeFolderOwners(int _oldOwner, int _newOwner) try {
 } M_RETHROW("void GDatabase::changeFolderOwners(int _oldOwner,int _newOwner)")
 
 int GDatabase::getFolders(MList& _folders) try {
-  MMutexLock lock(mutex);
-  GResultList result(_folders, true);
-  GRecordScanner scanner(folderFile);
-  while (const uchar* record = scanner.next()) {
-    if (!inUse(record)) continue;
-    GFolder* folder = new GFolder();
-    GFolderRecord::decode(record, *folder);
-    result.add(folder->id, folder);
-  }
-  return _folders.getLength();
+  return tables->folders.collect(_folders, GFolderRecord::inUse,
+                         [](const GFolder& _folder, const uchar*) { return _folder.id; });
 } M_RETHROW("int GDatabase::getFolders(MList& _folders)")
 
 int GDatabase::getChildFolders(int _parent_folder, MList& _folders) try {
-  MMutexLock lock(mutex);
-  GResultList result(_folders, true);
-  GRecordScanner scanner(folderFile);
-  while (const uchar* record = scanner.next()) {
-    if (GRecordBytes::getInt(record, GFolderRecord::ID) <= 0 ||
-        GRecordBytes::getInt(record, GFolderRecord::PARENT_ID) != _parent_folder) {
-      continue;
-    }
-    GFolder* folder = new GFolder();
-    GFolderRecord::decode(record, *folder);
-    MString key = MString::format("%s:%d", folder->name.getValue(), folder->id);
-    result.add((const char*)key.getValue(), folder);
-  }
-  return _folders.getLength();
+  return tables->folders.collect(
+      _folders,
+      [_parent_folder](const uchar* _record) {
+        return GRecordBytes::getInt(_record, GFolderRecord::ID) > 0 &&
+               GRecordBytes::getInt(_record, GFolderRecord::PARENT_ID) == _parent_folder;
+      },
+      [](const GFolder& _folder, const uchar*) {
+        return MString::format("%s:%d", _folder.name.getValue(), _folder.id);
+      });
 } M_RETHROW("int GDatabase::getChildFolders(int _parent_folder,MList& _folders)")
 
 bool GDatabase::hasChildFolders(int _parent_folder) try {
@@ -668,15 +529,10 @@ bool GDatabase::hasChildFolders(int _parent_folder) try {
 } M_RETHROW("bool GDatabase::hasChildFolders(int _parent_folder)")
 
 int GDatabase::getNumOfChildFolders(int _parent_folder) try {
-  MMutexLock lock(mutex);
-  int count = 0;
-  GRecordScanner scanner(folderFile);
-  while (const uchar* record = scanner.next()) {
-    if (inUse(record) && GRecordBytes::getInt(record, GFolderRecord::PARENT_ID) == _parent_folder) {
-      count++;
-    }
-  }
-  return count;
+  return tables->folders.count([_parent_folder](const uchar* _record) {
+    return GFolderRecord::inUse(_record) &&
+           GRecordBytes::getInt(_record, GFolderRecord::PARENT_ID) == _parent_folder;
+  });
 } M_RETHROW("int GDatabase::getNumOfChildFolders(int _parent_folder)")
 
 // The walks up the tree stop at a folder seen before, so a parent chain damaged into a cycle
@@ -733,7 +589,7 @@ int GDatabase::findFolderImage(int _folder_id, int _image_id, GImageFolderRec& _
   MMutexLock lock(mutex);
   // As a scan from the first record would find them: the free record seen before the link
   // (-1 when there is none before it), or the first free one (or the end) without a link.
-  _emptyIdx = indexes.firstFree(folderImageFile);
+  _emptyIdx = tables->links.firstFree();
   for (int link : linksWith(GImageFolderRec::IMAGE, _image_id)) {
     const uchar* record = folderImageFile.record(link);
     if (GRecordBytes::getInt(record, GImageFolderRec::FOLDER) == _folder_id) {
@@ -754,21 +610,13 @@ void GDatabase::addFolderImage(int _folder_id, int _image_id, GImageStatus _stat
   GImageFolderRec existing;
   int emptyIdx;
   if (findFolderImage(_folder_id, _image_id, existing, emptyIdx) >= 0) return;
-  // The whole record goes down still free; then folder, user and image mark it in use.
   GImageFolderRec link;
   link.creationTime = nextCreationTime(lastLinkTime);
+  link.folder = _folder_id;
   link.user = image.user;
+  link.image = _image_id;
   link.status = _status;
-  uchar record[GImageFolderRec::SIZE];
-  link.encode(record);
-  folderImageFile.writeRecord(emptyIdx, record);
-  folderImageFile.sync();
-  uchar mark[12];
-  GRecordBytes::putInt(mark, 0, _folder_id);
-  GRecordBytes::putInt(mark, 4, image.user);
-  GRecordBytes::putInt(mark, 8, _image_id);
-  folderImageFile.write(emptyIdx, GImageFolderRec::FOLDER, mark, sizeof mark);
-  folderImageFile.sync();
+  tables->links.add(link);
 } M_RETHROW("void GDatabase::addFolderImage(int _folder_id, int _image_id,GImageStatus _status)")
 
 void GDatabase::deleteFolderImage(int _folder_id, int _image_id) try {
@@ -776,13 +624,7 @@ void GDatabase::deleteFolderImage(int _folder_id, int _image_id) try {
   GImageFolderRec link;
   int emptyIdx;
   int index = findFolderImage(_folder_id, _image_id, link, emptyIdx);
-  if (index < 0 || link.isFree()) return;
-  uchar freed[12];
-  GRecordBytes::putInt(freed, 0, -1);
-  GRecordBytes::putInt(freed, 4, -1);
-  GRecordBytes::putInt(freed, 8, -1);
-  folderImageFile.write(index, GImageFolderRec::FOLDER, freed, sizeof freed);
-  folderImageFile.sync();
+  if (index >= 0) tables->links.remove(index);
 } M_RETHROW("void GDatabase::deleteFolderImage(int _folder_id,int _image_id)")
 
 void GDatabase::deleteImageFolders(int _image_id) try {
@@ -799,12 +641,9 @@ void GDatabase::setLinkStatus(int _folder_id, int _image_id, GImageStatus _statu
   GImageFolderRec link;
   int emptyIdx;
   int index = findFolderImage(_folder_id, _image_id, link, emptyIdx);
-  if (index < 0 || link.isFree()) return;
+  if (index < 0) return;
   link.status = _status;
-  uchar record[GImageFolderRec::SIZE];
-  link.encode(record);
-  folderImageFile.writeRecord(index, record);
-  folderImageFile.sync();
+  tables->links.update(index, link);
 }
 
 void GDatabase::acceptFolderImage(int _folder_id, int _image_id) try {
@@ -818,64 +657,43 @@ void GDatabase::denyFolderImage(int _folder_id, int _image_id) try {
 } M_RETHROW("void GDatabase::denyFolderImage(int _folder_id, int _image_id)")
 
 void GDatabase::getFolderImages(int _folder_id, MList& _imageFolders) try {
-  MMutexLock lock(mutex);
-  GResultList result(_imageFolders, true);
-  uchar image[GImageRecord::SIZE];
-  GRecordScanner scanner(folderImageFile);
-  while (const uchar* record = scanner.next()) {
-    if (GRecordBytes::getInt(record, GImageFolderRec::FOLDER) != _folder_id) continue;
-    GImageFolderRec link;
-    link.decode(record);
-    if (link.image < 0) continue;
-    if (!readHit(imageFile, link.image, image) || image[GImageRecord::STATUS] != GIMAGE_ACCEPTED) {
-      continue;
-    }
-    GImageFolder* imageFolder = new GImageFolder();
-    copyLink(link, *imageFolder);
-    result.add(link.creationTime, imageFolder);
-  }
+  tables->links.collect(
+      _imageFolders,
+      [this, _folder_id](const uchar* _record) {
+        if (GRecordBytes::getInt(_record, GImageFolderRec::FOLDER) != _folder_id) return false;
+        const uchar* image = linkedImage(_record);
+        return image != nullptr && image[GImageRecord::STATUS] == GIMAGE_ACCEPTED;
+      },
+      [](const GImageFolder&, const uchar* _record) { return creationTime(_record); });
 } M_RETHROW("void GDatabase::getFolderImages(int _folder_id,MList& _imageFolders)")
 
 int GDatabase::getNumOfFolderImages(int _folder_id) try {
-  MMutexLock lock(mutex);
-  int count = 0;
-  GRecordScanner scanner(folderImageFile);
-  while (const uchar* record = scanner.next()) {
-    if (GRecordBytes::getInt(record, GImageFolderRec::FOLDER) == _folder_id &&
-        GRecordBytes::getInt(record, GImageFolderRec::IMAGE) >= 0) {
-      count++;
-    }
-  }
-  return count;
+  return tables->links.count([_folder_id](const uchar* _record) {
+    return GRecordBytes::getInt(_record, GImageFolderRec::FOLDER) == _folder_id &&
+           GRecordBytes::getInt(_record, GImageFolderRec::IMAGE) >= 0;
+  });
 } M_RETHROW("int GDatabase::getNumOfFolderImages(int _folder_id)")
 
 void GDatabase::getWaitingFolderImages(MList& _imageFolders) try {
-  MMutexLock lock(mutex);
-  GResultList result(_imageFolders, true);
-  uchar image[GImageRecord::SIZE];
-  GRecordScanner scanner(folderImageFile);
-  while (const uchar* record = scanner.next()) {
-    GImageFolderRec link;
-    link.decode(record);
-    if (link.isFree() || link.status != GIMAGE_WAITING || link.image < 0) continue;
-    if (!readHit(imageFile, link.image, image)) continue;
-    GImageFolder* imageFolder = new GImageFolder();
-    copyLink(link, *imageFolder);
-    result.add(link.creationTime, imageFolder);
-  }
+  tables->links.collect(
+      _imageFolders,
+      [this](const uchar* _record) {
+        return GImageFolderRec::inUse(_record) &&
+               _record[GImageFolderRec::STATUS] == GIMAGE_WAITING &&
+               linkedImage(_record) != nullptr;
+      },
+      [](const GImageFolder&, const uchar* _record) { return creationTime(_record); });
 } M_RETHROW("void GDatabase::getWaitingFolderImages(MList& _imageFolders)")
 
 void GDatabase::getFolderImages(int _folder_id, int _user_id, MList& _images) try {
   MMutexLock lock(mutex);
   GResultList result(_images, true);
-  uchar image[GImageRecord::SIZE];
   GRecordScanner scanner(folderImageFile);
   while (const uchar* record = scanner.next()) {
     if (GRecordBytes::getInt(record, GImageFolderRec::FOLDER) != _folder_id) continue;
-    GImageFolderRec link;
-    link.decode(record);
-    if (link.user != _user_id || link.image < 0) continue;
-    if (!readHit(imageFile, link.image, image)) continue;
+    if (GRecordBytes::getInt(record, GImageFolderRec::USER) != _user_id) continue;
+    const uchar* image = linkedImage(record);
+    if (image == nullptr) continue;
     GImage* found = new GImage();
     GImageRecord::decode(image, *found);
     result.add(found->id, found);

@@ -1,6 +1,7 @@
 #ifndef VISTREL_GDATABASE_H
 #define VISTREL_GDATABASE_H
 
+#include <memory>
 #include <vector>
 
 #include "db/GDatabaseIndex.h"
@@ -18,8 +19,12 @@ class MList;
 
 // All persistent data except the image files: four files of fixed-size records under
 // "<root>/database", mapped into memory (GRecordFile), with indexes kept in memory only
-// (GDatabaseIndex, rebuilt at every start). Every operation works under one mutex; reads are
-// memory accesses, every write goes straight to the file as below.
+// (GDatabaseIndex, rebuilt at every start). Every read and write works under one mutex;
+// reads are memory accesses, every write goes straight to the file as below. Each file is a
+// GRecordTable over its record's codec (GUserRecord, GImageRecord, GFolderRecord,
+// GImageFolderRec, each holding its field offsets); a new file is one codec, one table in
+// GDatabase::Tables opened in init, and one layout below. The first records of a new
+// database are GDatabaseSeed's.
 //
 // Common rules: no file header; record i starts at byte i * record size; integers are
 // little-endian (int/uint 32 bits, short 16 bits); a flag is one byte 0 or 1; a text field
@@ -90,9 +95,10 @@ class MList;
 // crash of the process loses no finished operation), and every operation ends with
 // fdatasync (unless durability is switched off), so a finished operation also survives a
 // power loss. An addition first writes the whole record still marked free, syncs, then marks
-// it in use; a deletion first marks the record free, syncs, then clears it; an update is one
-// write of the whole record. Operations over many records (a user's images or links, folder
-// owners) take the same steps for all their records with one sync per step. An interrupted
+// it in use; a deletion first marks the record free, syncs, then clears it (a link: the mark
+// is all); an update is one write of the whole record. Operations over many records (a
+// user's images or links, folder owners) take the same steps for all their records with one
+// sync per step. An interrupted
 // operation therefore leaves each record as before, as after, or (an addition) still free;
 // only an update cut by a power loss inside a record may leave a mix of old and new fields,
 // each still readable. A torn tail shorter than a record is ignored and later overwritten.
@@ -188,16 +194,17 @@ class GDatabase {
   virtual uint currentTime();
 
  private:
-  void openFile(GRecordFile& _file, const char* _format, const char* _message, bool _seeded);
+  // _seed: adds the first records of a new file (GDatabaseSeed); null for a file that
+  // starts empty.
+  void openFile(GRecordFile& _file, const char* _format, const char* _message,
+                void (GDatabase::*_seed)());
+  void seedFolders();
+  void seedUsers();
   void seedCreationTimes();
   void hashClearPasswords();
   uint nextCreationTime(uint& _last);
-  // The addition and deletion orders that keep a crash from leaving a half-made record.
-  void addRecord(GRecordFile& _file, int _index, uchar* _record);
-  void freeRecord(GRecordFile& _file, int _index, uchar* _record);
-  void updateRecord(GRecordFile& _file, int _index, const uchar* _record);
-  bool readHit(GRecordFile& _file, int _id, uchar* _record);
-  int findFreeRecord(GRecordFile& _file);
+  // A link's image record in use under the link's image id, or null.
+  const uchar* linkedImage(const uchar* _link);
   // The link records holding _value at _field (folder, user or image), in record order.
   std::vector<int> linksWith(int _field, int _value);
   // The images of the records numbered in _records from _first on, at most _max of them;
@@ -214,6 +221,9 @@ class GDatabase {
   GRecordFile userFile;
   GRecordFile folderFile;
   GDatabaseIndex indexes;
+  // The files as GRecordTables (defined with the codecs, in GDatabase.cpp).
+  struct Tables;
+  std::unique_ptr<Tables> tables;
   uint lastImageTime;
   uint lastLinkTime;
   MString directory;

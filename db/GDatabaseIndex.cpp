@@ -6,6 +6,7 @@
 #include "db/GImageFolderRec.h"
 #include "db/GImageRecord.h"
 #include "db/GKeywordMatcher.h"
+#include "db/GNumberedRecord.h"
 #include "db/GRecordBytes.h"
 #include "db/GRecordFile.h"
 #include "db/GUserRecord.h"
@@ -19,12 +20,8 @@ const uint32_t kNoText = UINT32_MAX;
 // The store is packed once replaced texts are more than half of it and this large.
 const size_t kGarbageToPack = 1024 * 1024;
 
-int id(const uchar* _record) { return GRecordBytes::getInt(_record, 0); }
-
 bool isFree(int _file, const uchar* _record) {
-  if (_file != LINKS) return id(_record) < 0;
-  return GRecordBytes::getInt(_record, GImageFolderRec::FOLDER) < 0 &&
-         GRecordBytes::getInt(_record, GImageFolderRec::IMAGE) < 0;
+  return _file == LINKS ? !GImageFolderRec::inUse(_record) : !GNumberedRecord::inUse(_record);
 }
 
 std::string userName(const uchar* _record) {
@@ -279,10 +276,9 @@ void GDatabaseIndex::matchKeywords(uchar _status, const GKeywordMatcher& _matche
 // ---------------------------------------------------------------------------------------
 // Look-ups
 
-int GDatabaseIndex::firstFree(GRecordFile& _file) const {
+const std::set<int>& GDatabaseIndex::freeRecords(GRecordFile& _file) const {
   int f = which(_file);
-  if (f < 0 || free[f].empty()) return _file.getRecordCount();
-  return *free[f].begin();
+  return f < 0 ? noneFree : free[f];
 }
 
 int GDatabaseIndex::userByName(const char* _name, size_t _length) const {

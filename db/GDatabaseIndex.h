@@ -42,8 +42,9 @@ class GDatabaseIndex : public GRecordObserver {
   void forget(GRecordFile& _file, int _index, const uchar* _record) override;
   void learn(GRecordFile& _file, int _index, const uchar* _record) override;
 
-  // The first free record of the file, or its record count when none is free.
-  int firstFree(GRecordFile& _file) const;
+  // The free records of the file, in order (none for a file not indexed here); the set
+  // stays the same object for the index's lifetime.
+  const std::set<int>& freeRecords(GRecordFile& _file) const;
   // The first user record in use holding the name (of _length bytes), or -1.
   int userByName(const char* _name, size_t _length) const;
   int imageCount() const { return imagesInUse; }
@@ -96,6 +97,7 @@ class GDatabaseIndex : public GRecordObserver {
   std::vector<uint32_t> textStarts;
   std::vector<int> textOwners;
   const List none;
+  const std::set<int> noneFree;
 };
 
 #endif

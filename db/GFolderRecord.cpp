@@ -14,6 +14,11 @@ void GFolderRecord::encode(const GFolder& _folder, uchar* _record) {
   GRecordBytes::putFlag(_record, IMAGE_FOLDER, _folder.imageFolder);
 }
 
+void GFolderRecord::store(const GFolder& _folder, int _index, uchar* _record) {
+  encode(_folder, _record);
+  GRecordBytes::putInt(_record, ID, _index);
+}
+
 void GFolderRecord::decode(const uchar* _record, GFolder& _folder) {
   _folder.id = GRecordBytes::getInt(_record, ID);
   _folder.enabled = GRecordBytes::getFlag(_record, ENABLED);

@@ -20,3 +20,23 @@ void GImageFolderRec::decode(const uchar* _record) {
   image = GRecordBytes::getInt(_record, IMAGE);
   status = _record[STATUS];
 }
+
+bool GImageFolderRec::inUse(const uchar* _record) {
+  return GRecordBytes::getInt(_record, FOLDER) >= 0 || GRecordBytes::getInt(_record, IMAGE) >= 0;
+}
+
+void GImageFolderRec::decode(const uchar* _record, GImageFolder& _imageFolder) {
+  _imageFolder.folder = GRecordBytes::getInt(_record, FOLDER);
+  _imageFolder.user = GRecordBytes::getInt(_record, USER);
+  _imageFolder.image = GRecordBytes::getInt(_record, IMAGE);
+  _imageFolder.status = _record[STATUS];
+}
+
+void GImageFolderRec::unmark(uchar* _record) {
+  GRecordBytes::putInt(_record, FOLDER, -1);
+  GRecordBytes::putInt(_record, IMAGE, -1);
+}
+
+void GImageFolderRec::freeMark(uchar* _mark) {
+  for (int field = 0; field < MARK_SIZE; field += 4) GRecordBytes::putInt(_mark, field, -1);
+}

@@ -19,6 +19,11 @@ void GImageRecord::encode(const GImage& _image, uint _creationTime, uchar* _reco
   GRecordBytes::putText(_record, KEYWORDS, KEYWORDS_MAX, _image.keywords);
 }
 
+void GImageRecord::store(const GImage& _image, int _index, uchar* _record) {
+  encode(_image, GRecordBytes::getUInt(_record, CREATION_TIME), _record);
+  GRecordBytes::putInt(_record, ID, _index);
+}
+
 void GImageRecord::decode(const uchar* _record, GImage& _image) {
   _image.id = GRecordBytes::getInt(_record, ID);
   _image.user = GRecordBytes::getInt(_record, USER);

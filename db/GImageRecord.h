@@ -2,12 +2,16 @@
 #define VISTREL_GIMAGERECORD_H
 
 #include "db/GImage.h"
+#include "db/GNumberedRecord.h"
 #include "lib/core/MTypes.h"
 
 // The 472-byte image record of image.db (layout table in GDatabase.h). The creation time is
-// a field of the record only; GImage does not carry it.
-class GImageRecord {
+// a field of the record only; GImage does not carry it. Also the codec for GRecordTable.
+class GImageRecord : public GNumberedRecord {
  public:
+  typedef GImage Entity;
+  typedef GImage Listed;
+
   enum {
     SIZE = 472,
     ID = 0,
@@ -31,6 +35,8 @@ class GImageRecord {
   // Builds the whole record from zero bytes; texts are cut to their fields.
   static void encode(const GImage& _image, uint _creationTime, uchar* _record);
   static void decode(const uchar* _record, GImage& _image);
+  // Keeps the creation time the record holds.
+  static void store(const GImage& _image, int _index, uchar* _record);
 };
 
 #endif

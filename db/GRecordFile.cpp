@@ -144,11 +144,11 @@ void GRecordFile::write(int _index, int _offset, const void* _data, int _size) {
 }
 
 void GRecordFile::sync() {
-  if (!durable) return;
-  if (fdatasync(fd) != 0) {
+  if (durable && fdatasync(fd) != 0) {
     throw MException("### FILE ###",
                      MString::format("Cannot write the file (%s)!", path.getValue()).getValue());
   }
+  if (observer != nullptr) observer->synced(*this);
 }
 
 void GRecordFile::syncDirectory(const char* _directory) {

@@ -51,7 +51,8 @@ class GRecordFile {
   // One positioned write of _size bytes at _offset within record _index.
   void write(int _index, int _offset, const void* _data, int _size);
   void writeRecord(int _index, const uchar* _record) { write(_index, 0, _record, recordSize); }
-  // Waits until what was written is on the storage device (when durability is on).
+  // Waits until what was written is on the storage device (when durability is on). Safe
+  // beside a write of another thread: it touches nothing a write changes.
   void sync();
   void setDurable(bool _durable) { durable = _durable; }
   // Who is told of changes to whole records (null: nobody).

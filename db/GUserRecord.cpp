@@ -25,6 +25,11 @@ void GUserRecord::encode(const GUser& _user, uchar* _record) {
   GRecordBytes::putFlag(_record, IMAGE_DOWNLOAD, _user.imageDownload);
 }
 
+void GUserRecord::store(const GUser& _user, int _index, uchar* _record) {
+  encode(_user, _record);
+  GRecordBytes::putInt(_record, ID, _index);
+}
+
 void GUserRecord::decode(const uchar* _record, GUser& _user) {
   _user.id = GRecordBytes::getInt(_record, ID);
   _user.type = GRecordBytes::getInt(_record, TYPE);

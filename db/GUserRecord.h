@@ -1,12 +1,17 @@
 #ifndef VISTREL_GUSERRECORD_H
 #define VISTREL_GUSERRECORD_H
 
+#include "db/GNumberedRecord.h"
 #include "db/GUser.h"
 #include "lib/core/MTypes.h"
 
-// The 208-byte user record of user.db (layout table in GDatabase.h).
-class GUserRecord {
+// The 208-byte user record of user.db (layout table in GDatabase.h), and its codec for
+// GRecordTable.
+class GUserRecord : public GNumberedRecord {
  public:
+  typedef GUser Entity;
+  typedef GUser Listed;
+
   enum {
     SIZE = 208,
     ID = 0,
@@ -31,6 +36,7 @@ class GUserRecord {
   // Builds the whole record from zero bytes; texts are cut to their fields.
   static void encode(const GUser& _user, uchar* _record);
   static void decode(const uchar* _record, GUser& _user);
+  static void store(const GUser& _user, int _index, uchar* _record);
 };
 
 #endif
