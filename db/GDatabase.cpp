@@ -308,6 +308,7 @@ void GDatabase::deleteUserImages(int _user_id) try {
   while (const uchar* record = scanner.next()) {
     if (GRecordBytes::getInt(record, GImageRecord::USER) != _user_id) continue;
     if (memcmp(record, cleared, sizeof cleared) == 0) continue;  // nothing would change
+    if (tables->images.isReserved(scanner.getIndex())) continue;  // its own steps are under way
     imageFile.write(scanner.getIndex(), GImageRecord::ID, freeId, 4);
     freed.push_back(scanner.getIndex());
   }
@@ -499,6 +500,7 @@ void GDatabase::changeFolderOwners(int _oldOwner, int _newOwner) try {
   while (const uchar* record = scanner.next()) {
     if (GRecordBytes::getInt(record, GFolderRecord::OWNER_ID) != _oldOwner) continue;
     if (_oldOwner == _newOwner) continue;
+    if (tables->folders.isReserved(scanner.getIndex())) continue;  // its own steps are under way
     uchar owner[4];
     GRecordBytes::putInt(owner, 0, _newOwner);
     folderFile.write(scanner.getIndex(), GFolderRecord::OWNER_ID, owner, 4);

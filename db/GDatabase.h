@@ -95,10 +95,17 @@ class MList;
 // crash of the process loses no finished operation), and every operation ends with
 // fdatasync (unless durability is switched off), so a finished operation also survives a
 // power loss. An addition first writes the whole record still marked free, syncs, then marks
-// it in use; a deletion first marks the record free, syncs, then clears it (a link: the mark
-// is all); an update is one write of the whole record. Operations over many records (a
-// user's images or links, folder owners) take the same steps for all their records with one
-// sync per step. An interrupted
+// it in use and syncs; a deletion first marks the record free, syncs, then clears it (a link:
+// the mark is all) and syncs; an update is one write of the whole record, then a sync. The
+// writes are made under the mutex, the syncs wait outside it (GRecordTable), so that a slow
+// disk holds up no reader. A step is written only once the sync before it has returned, and
+// another writer's sync can only make a write durable sooner, so concurrent writers keep
+// each other's order. Between its steps the record is reserved: readers see it free, no
+// other addition takes it, changes over many records pass it by. Readers may see a write
+// before its sync has returned; an operation is finished when it returns. Operations of
+// several look-ups and writes (the link operations, the first start) hold the mutex
+// throughout, and so do those over many records (a user's images or links, folder owners),
+// which take the same steps for all their records with one sync per step. An interrupted
 // operation therefore leaves each record as before, as after, or (an addition) still free;
 // only an update cut by a power loss inside a record may leave a mix of old and new fields,
 // each still readable. A torn tail shorter than a record is ignored and later overwritten.

@@ -29,7 +29,11 @@
 //   CLEARS               1: a removal then leaves the record zero bytes, unmarked; 0: the
 //                        free mark is all
 //
-// Every operation holds the database's lock throughout.
+// Each step takes the database's lock, and the syncs between and after the steps wait
+// outside it, so that a slow disk holds up no reader; a caller that holds the lock itself
+// (an operation of several look-ups and writes) keeps it across them. Between the steps of
+// an addition or a removal the record is reserved: free to every reader, taken by no other
+// addition, passed by bulk changes (isReserved).
 template <class Codec>
 class GRecordTable {
  public:
@@ -54,10 +58,19 @@ class GRecordTable {
     return true;
   }
 
-  // The record the next addition takes: the first free one, else a new one at the end.
+  // The record the next addition takes: the first free one that is not reserved, else a
+  // new one at the end.
   int firstFree() {
     MMutexLock lock(mutex);
-    return free.empty() ? file.getRecordCount() : *free.begin();
+    for (int index : free) {
+      if (reserved.count(index) == 0) return index;
+    }
+    return file.getRecordCount();
+  }
+
+  bool isReserved(int _index) {
+    MMutexLock lock(mutex);
+    return reserved.count(_index) != 0;
   }
 
   // Adds the entity in the record firstFree names and returns its number. The whole record
@@ -66,18 +79,34 @@ class GRecordTable {
   // not carry).
   template <class Prepare>
   int add(const Entity& _entity, Prepare _prepare) {
-    MMutexLock lock(mutex);
     uchar record[Codec::SIZE];
-    int index = firstFree();
-    memset(record, 0, sizeof record);
-    Codec::store(_entity, index, record);
-    _prepare(record);
-    uchar unmarked[Codec::SIZE];
-    memcpy(unmarked, record, sizeof record);
-    Codec::unmark(unmarked);
-    file.writeRecord(index, unmarked);
-    file.sync();
-    file.write(index, Codec::MARK, record + Codec::MARK, Codec::MARK_SIZE);
+    int index;
+    {
+      MMutexLock lock(mutex);
+      index = firstFree();
+      memset(record, 0, sizeof record);
+      Codec::store(_entity, index, record);
+      _prepare(record);
+      uchar unmarked[Codec::SIZE];
+      memcpy(unmarked, record, sizeof record);
+      Codec::unmark(unmarked);
+      reserved.insert(index);
+      try {
+        file.writeRecord(index, unmarked);
+      } catch (...) {
+        reserved.erase(index);
+        throw;
+      }
+    }
+    try {
+      file.sync();
+      MMutexLock lock(mutex);
+      file.write(index, Codec::MARK, record + Codec::MARK, Codec::MARK_SIZE);
+      reserved.erase(index);
+    } catch (...) {
+      release(index);
+      throw;
+    }
     file.sync();
     return index;
   }
@@ -89,11 +118,13 @@ class GRecordTable {
   // bytes; false (nothing written) when it holds no entity.
   template <class Change>
   bool change(int _index, Change _change) {
-    MMutexLock lock(mutex);
-    uchar record[Codec::SIZE];
-    if (!file.readRecord(_index, record) || !Codec::holds(record, _index)) return false;
-    _change(record);
-    file.writeRecord(_index, record);
+    {
+      MMutexLock lock(mutex);
+      uchar record[Codec::SIZE];
+      if (!file.readRecord(_index, record) || !Codec::holds(record, _index)) return false;
+      _change(record);
+      file.writeRecord(_index, record);
+    }
     file.sync();
     return true;
   }
@@ -104,18 +135,32 @@ class GRecordTable {
   // Marks record _index free, syncs, then (when the codec clears records) writes it
   // cleared and syncs; false (nothing written) when it holds no entity.
   bool remove(int _index) {
-    MMutexLock lock(mutex);
-    const uchar* record = file.record(_index);
-    if (record == nullptr || !Codec::holds(record, _index)) return false;
-    uchar mark[Codec::MARK_SIZE];
-    Codec::freeMark(mark);
-    file.write(_index, Codec::MARK, mark, Codec::MARK_SIZE);
-    file.sync();
-    if (Codec::CLEARS == 0) return true;
-    uchar cleared[Codec::SIZE];
-    memset(cleared, 0, sizeof cleared);
-    Codec::unmark(cleared);
-    file.writeRecord(_index, cleared);
+    const bool clears = Codec::CLEARS != 0;
+    {
+      MMutexLock lock(mutex);
+      const uchar* record = file.record(_index);
+      if (record == nullptr || !Codec::holds(record, _index)) return false;
+      uchar mark[Codec::MARK_SIZE];
+      Codec::freeMark(mark);
+      file.write(_index, Codec::MARK, mark, Codec::MARK_SIZE);
+      if (clears) reserved.insert(_index);
+    }
+    if (!clears) {
+      file.sync();
+      return true;
+    }
+    try {
+      file.sync();
+      uchar cleared[Codec::SIZE];
+      memset(cleared, 0, sizeof cleared);
+      Codec::unmark(cleared);
+      MMutexLock lock(mutex);
+      file.writeRecord(_index, cleared);
+      reserved.erase(_index);
+    } catch (...) {
+      release(_index);
+      throw;
+    }
     file.sync();
     return true;
   }
@@ -150,6 +195,10 @@ class GRecordTable {
   }
 
  private:
+  void release(int _index) {
+    MMutexLock lock(mutex);
+    reserved.erase(_index);
+  }
   template <class Key>
   static void put(GResultList& _result, Key _key, Listed* _listed) {
     _result.add(_key, _listed);
@@ -161,6 +210,7 @@ class GRecordTable {
   GRecordFile& file;
   const std::set<int>& free;
   MMutex& mutex;
+  std::set<int> reserved;  // records between the steps of an addition or a removal
 };
 
 #endif

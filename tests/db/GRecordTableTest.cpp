@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
 #include <set>
 #include <string>
 #include <vector>
@@ -58,7 +60,8 @@ Bytes noteBytes(int _value, int _id, const std::string& _text) {
 }
 
 // Keeps the free records (as the database's index does) and notes every write and sync:
-// "+n used" / "+n free" for record n after a write, "sync" after a sync.
+// "+n used" / "+n free" for record n after a write, "sync" after a sync, and whether
+// another thread could take the lock during that sync.
 class Recorder : public GRecordObserver {
  public:
   explicit Recorder(MMutex& _mutex) : mutex(_mutex) {}
@@ -70,11 +73,25 @@ class Recorder : public GRecordObserver {
     if (!used) free.insert(_index);
     events.push_back("+" + std::to_string(_index) + (used ? " used" : " free"));
   }
-  void synced(GRecordFile&) override { events.push_back("sync"); }
+  void synced(GRecordFile&) override {
+    // A thread of its own tries the lock: it gets it at once unless the syncing thread
+    // holds it (then it waits until that one lets go, after the sync).
+    tries.push_back(std::async(std::launch::async, [this] { MMutexLock lock(mutex); }));
+    bool lockFree = tries.back().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    events.push_back(lockFree ? "sync" : "sync under the lock");
+    if (duringSync) {
+      std::function<void()> once;
+      once.swap(duringSync);
+      once();
+    }
+  }
 
   MMutex& mutex;
   std::set<int> free;
   std::vector<std::string> events;
+  std::function<void()> duringSync;  // run once, at the next sync
+  // Kept past the sync: a try still waiting ends once the lock is let go.
+  std::vector<std::future<void>> tries;
 };
 
 class GRecordTableTest : public testing::Test {
@@ -164,4 +181,31 @@ TEST_F(GRecordTableTest, WritesAndSyncsInCrashSafeOrderOutsideTheLock) {
     c.run();
     EXPECT_EQ(c.events, recorder.events);
   }
+}
+
+// Between the steps of an addition the record is free to readers and taken by no other
+// addition; a removal keeps its record from additions until it has cleared it.
+TEST_F(GRecordTableTest, ReservesARecordBetweenTheSteps) {
+  add(1, "a");
+  add(2, "b");
+  recorder.events.clear();
+  int other = -1;
+  bool seenFree = false;
+  recorder.duringSync = [&] {  // in the first sync of the next addition (record 2)
+    Note note;
+    seenFree = !table.get(2, note) && table.isReserved(2);
+    other = std::async(std::launch::async, [&] { return add(9, "z"); }).get();
+  };
+  EXPECT_EQ(2, add(3, "c"));
+  EXPECT_TRUE(seenFree);
+  EXPECT_EQ(3, other);
+  EXPECT_EQ(noteBytes(3, 2, "c"), record(2));
+  EXPECT_EQ(noteBytes(9, 3, "z"), record(3));
+  EXPECT_FALSE(table.isReserved(2));
+
+  int taken = -1;
+  recorder.duringSync = [&] { taken = table.firstFree(); };  // in the removal's first sync
+  table.remove(0);
+  EXPECT_EQ(4, taken);
+  EXPECT_EQ(0, table.firstFree());
 }
