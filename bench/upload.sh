@@ -141,7 +141,8 @@ pages=(110 405 1004)
 paths=("/?session=$viewer&page=110&pagenum=1" "/?session=$viewer&page=405&Folder.id=1&pagenum=1"
        "/?session=$admin&page=1004&pagenum=1")
 for path in "${paths[@]}"; do
-  curl -s "$base$path" | grep -q 'class="imageTitle' || { echo "$path shows no images"; exit 1; }
+  answer="$(curl -s "$base$path")"
+  grep -q 'class="imageTitle' <<<"$answer" || { echo "$path shows no images"; exit 1; }
 done
 mapfile -t alone < <(latency 400 "${paths[@]}")
 start_uploads
