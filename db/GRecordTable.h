@@ -15,7 +15,7 @@
 // codec that knows the record's layout. A codec provides:
 //
 //   Entity               what add, get and update take (GUser, GImage, ...)
-//   Listed               what collect and count put into a list (an MObject)
+//   Listed               what collect puts into a list (an MObject)
 //   SIZE                 bytes per record
 //   MARK, MARK_SIZE      the bytes that mark a record in use: an addition writes them last
 //   store(entity, n, r)  builds the record of the entity as record number n over the
@@ -46,8 +46,6 @@ class GRecordTable {
       : file(_file), free(_free), mutex(_mutex) {}
   GRecordTable(const GRecordTable&) = delete;
   GRecordTable& operator=(const GRecordTable&) = delete;
-
-  GRecordFile& getFile() { return file; }
 
   // False when record _index holds no entity.
   bool get(int _index, Entity& _entity) {
