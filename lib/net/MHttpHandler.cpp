@@ -16,3 +16,10 @@ void MHttpHandler::finishRequest(const MLaterResponse::Finish& _finish, MHttpReq
   MMutexLock lock(mutex);
   _finish(_request, _response);
 } M_RETHROW("void MHttpHandler::finishRequest(MLaterResponse::Finish& _finish, MHttpRequest& _request, MHttpResponse& _response)")
+
+MHttpHandler::BodyDecision MHttpHandler::admitBody(MHttpRequest&) { return BodyDecision(); }
+
+MHttpHandler::BodyDecision MHttpHandler::decideBody(MHttpRequest& _request) try {
+  MMutexLock lock(mutex);
+  return admitBody(_request);
+} M_RETHROW("MHttpHandler::BodyDecision MHttpHandler::decideBody(MHttpRequest& _request)")

@@ -64,6 +64,8 @@ struct Refusal {
 const Refusal refusals[] = {
     {400, "Bad Request"},
     {405, "Method Not Allowed"},
+    {408, "Request Timeout"},
+    {413, "Payload Too Large"},
     {414, "URI Too Long"},
     {431, "Request Header Fields Too Large"},
     {501, "Not Implemented"},
@@ -74,7 +76,7 @@ const char* refusalText(int _status) {
   for (const Refusal& refusal : refusals) {
     if (refusal.status == _status) return refusal.text;
   }
-  return "Bad Request";
+  return "Refused";
 }
 
 // A Content-Length value: one or more digits and nothing else. Too large a number is taken
@@ -99,10 +101,12 @@ bool isTokenCharacter(char _c) {
 
 bool isBlank(char _c) { return _c == ' ' || _c == '\t'; }
 
+// False with errno telling why.
 bool writeAll(int _handle, const char* _data, int _size) {
   while (_size > 0) {
     ssize_t n = write(_handle, _data, (size_t)_size);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;
     if (n <= 0) return false;
     _data += n;
     _size -= (int)n;
@@ -125,14 +129,34 @@ MHttpProcessor::MHttpProcessor(MInterface* _interface)
       pendingActive(false),
       headerLines(0),
       refusal(0),
+      refusalRetry(0),
       headOnly(false),
       contentLengthSeen(false),
       bodyDirectory("/tmp"),
       requestStart(0),
       bodyStart(0),
+      paceDue(0),
       idleSince(clockMillis()) {}
 
-MHttpProcessor::~MHttpProcessor() { deleteMessage(); }
+MHttpProcessor::~MHttpProcessor() {
+  if (places) places->leave(this);
+  deleteMessage();
+}
+
+MBodyPlaces& MHttpProcessor::getBodyPlaces() {
+  if (!places) places = std::make_shared<MBodyPlaces>();
+  return *places;
+}
+
+MBodySpool& MHttpProcessor::getBodySpool() {
+  if (!spool) spool = std::make_shared<MBodySpool>();
+  return *spool;
+}
+
+void MHttpProcessor::setClock(std::function<UInt64()> _clock) {
+  clock = std::move(_clock);
+  idleSince = now();
+}
 
 const char* MHttpProcessor::getStateName(int _state) {
   return _state >= 0 && _state < STATE_COUNT ? stateNames[_state] : "";
@@ -144,6 +168,11 @@ MObject* MHttpProcessor::newObject() {
   processor->bodyDirectory = bodyDirectory;
   processor->wakeup = wakeup;
   processor->standingHeaders = standingHeaders;
+  getBodyPlaces();
+  getBodySpool();
+  processor->places = places;
+  processor->spool = spool;
+  if (clock) processor->setClock(clock);
   return processor;
 }
 
@@ -181,10 +210,7 @@ int MHttpProcessor::removeBodyFiles(const char* _directory) try {
 int MHttpProcessor::openBodyFile() {
   std::string name = std::string(bodyDirectory.getValue()) + "/" + bodyFilePrefix + "XXXXXX";
   int handle = mkostemp(&name[0], O_CLOEXEC);
-  if (handle < 0) {
-    fprintf(stderr, "Cannot make a file for a request body in (%s)!\n", bodyDirectory.getValue());
-    return -1;
-  }
+  if (handle < 0) return -1;
   // Without a name from here on: the file goes when the request or the process ends.
   unlink(name.c_str());
   return handle;
@@ -254,8 +280,8 @@ bool MHttpProcessor::isExpired(UInt64 _now) {
     case STATE_READ_CONTENT: {
       UInt64 last = bodyStart;
       if (interface->getLastReceive() > last) last = interface->getLastReceive();
-      UInt64 allowed = (UInt64)bodyTimeout + (UInt64)contentRead * 1000 / bodyMinRate;
-      return since(last) > (UInt64)bodyTimeout || since(bodyStart) > allowed;
+      UInt64 deadline = (UInt64)bodyTimeout + (UInt64)request->contentLength * 1000 / bodyRate;
+      return since(last) > (UInt64)bodyTimeout || since(bodyStart) > deadline;
     }
     default:
       return false;
@@ -278,14 +304,11 @@ bool MHttpProcessor::canGiveWay(UInt64& _since) {
     case STATE_READ_HEADERS:
       _since = requestStart;
       return true;
-    case STATE_READ_CONTENT: {
-      // A body that keeps up with the rate the time-out asks for keeps its place; one that
-      // has fallen behind it would lose it to the time-out later anyway.
-      UInt64 behind = bodyStart + (UInt64)contentRead * 1000 / bodyMinRate;
-      if (clockMillis() <= behind) return false;
-      _since = behind;
+    case STATE_READ_CONTENT:
+      // A body that keeps its pace keeps its place.
+      if (now() * 1000 <= paceDue) return false;
+      _since = paceDue / 1000;
       return true;
-    }
     default:
       return false;
   }
@@ -314,8 +337,10 @@ MHttpProcessor::LineResult MHttpProcessor::readLine(MString& _line) {
   return LINE_READY;
 }
 
-void MHttpProcessor::refuse(int _status) {
+void MHttpProcessor::refuse(int _status, int _retryAfter) {
+  if (places) places->leave(this);
   refusal = _status;
+  refusalRetry = _retryAfter;
   state = STATE_HTTP_REQUEST;
 }
 
@@ -351,9 +376,10 @@ void MHttpProcessor::process_newMessage() try {
   contentWritten = 0;
   headerLines = 0;
   refusal = 0;
+  refusalRetry = 0;
   headOnly = false;
   contentLengthSeen = false;
-  requestStart = clockMillis();
+  requestStart = now();
   state = STATE_READ_TYPE;
 } M_RETHROW("void MHttpProcessor::process_newMessage()")
 
@@ -445,13 +471,50 @@ void MHttpProcessor::readHeader(const MString& _line) {
 }
 
 void MHttpProcessor::startBody() {
-  bodyStart = clockMillis();
+  bodyStart = now();
+  paceDue = (bodyStart + (UInt64)bodyPaceSlack) * 1000;
+  if (request->contentLength > 0) {
+    MHttpHandler::BodyDecision decision;
+    if (handler != nullptr) decision = handler->decideBody(*request);
+    if (decision.status != 0) return refuse(decision.status, decision.retryAfter);
+    std::string client = decision.client.getLength() > 0
+                             ? decision.client.getValue()
+                             : request->remoteAddress.toString().getValue();
+    if (!getBodyPlaces().enter(this, client)) return refuse(503, retryAfter);
+    int length = request->contentLength;
+    if (length > maxMemoryBody && length < maxStoredBody) {
+      std::unique_ptr<MBodySpool::Reservation> place;
+      if (getBodySpool().reserve(client, length, bodyDirectory.getValue(), place) != MBodySpool::GRANTED)
+        return refuse(503, retryAfter);
+      request->setSpoolPlace(std::move(place));
+    }
+  }
   state = STATE_READ_CONTENT;
+}
+
+void MHttpProcessor::loseBodyPlace() {
+  if (state != STATE_READ_CONTENT) return;
+  request->dropBody(ETIMEDOUT);
+  refuse(408);
+}
+
+void MHttpProcessor::keepPace(int _bytes) {
+  // Never more than the slack ahead of the clock: early bytes earn no lasting credit.
+  paceDue += (UInt64)_bytes * 1000000 / bodyRate;
+  UInt64 limit = (now() + (UInt64)bodyPaceSlack) * 1000;
+  if (paceDue > limit) paceDue = limit;
+}
+
+void MHttpProcessor::loseBody(int _error) {
+  fprintf(stderr, "Cannot keep a request body in (%s): %s!\n", bodyDirectory.getValue(),
+          strerror(_error));
+  request->dropBody(_error);
 }
 
 void MHttpProcessor::process_readContent() try {
   int remaining = request->contentLength - contentRead;
   if (remaining <= 0) {
+    if (places) places->leave(this);
     readFormBody();
     state = STATE_HTTP_REQUEST;
     return;
@@ -461,18 +524,20 @@ void MHttpProcessor::process_readContent() try {
   n = interface->getInput()->readData(area, n);
   if (n <= 0) return;
   contentRead += n;
-  if (request->contentLength >= maxStoredBody) return;
+  keepPace(n);
+  if (request->contentLength >= maxStoredBody || request->bodyError != 0) return;
   // The file is made with the first byte: a body announced but not sent costs no file.
   if (request->contentLength > maxMemoryBody && request->getContentFile() < 0) {
     int handle = openBodyFile();
-    if (handle < 0) return refuse(503);
+    if (handle < 0) return loseBody(errno);
     request->setContentFile(handle);
   }
   if (request->getContentFile() < 0) {
     request->content.writeData(area, n);
   } else if (!writeAll(request->getContentFile(), area, n)) {
-    fprintf(stderr, "Cannot write a request body to a file in (%s)!\n", bodyDirectory.getValue());
-    refuse(503);
+    loseBody(errno);
+  } else if (request->getSpoolPlace() != nullptr) {
+    request->getSpoolPlace()->wrote(n);
   }
 } M_RETHROW("void MHttpProcessor::process_readContent()")
 
@@ -501,6 +566,7 @@ void MHttpProcessor::process_httpRequest() try {
     response->statusText = refusalText(refusal);
     response->headers.setObject("Connection", "Close");
     if (refusal == 405) response->headers.setObject("Allow", "GET, POST, HEAD");
+    if (refusalRetry > 0) response->headers.setObject("Retry-After", refusalRetry);
   } else {
     MObject* connection = request->headers.getObject("Connection");
     if (connection != nullptr) {
@@ -589,5 +655,5 @@ void MHttpProcessor::process_endMessage() try {
     closeRequested = true;
   deleteMessage();
   state = STATE_NEW_MESSAGE;
-  idleSince = clockMillis();
+  idleSince = now();
 } M_RETHROW("void MHttpProcessor::process_endMessage()")

@@ -1,11 +1,15 @@
 #ifndef VISTREL_MHTTPPROCESSOR_H
 #define VISTREL_MHTTPPROCESSOR_H
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "lib/core/MString.h"
+#include "lib/net/MBodyPlaces.h"
+#include "lib/net/MBodySpool.h"
 #include "lib/net/MStreamProcessor.h"
 
 class MHttpHandler;
@@ -28,15 +32,28 @@ class MHttpResponse;
 //   405  any method but GET, POST and HEAD (with "Allow: GET, POST, HEAD");
 //   414  a request line that does not end within the line limit;
 //   431  a header line that does not, or more header lines than the limit;
-//   501  any Transfer-Encoding: a body framed in a way this processor does not read;
-//   503  a large body for which no file can be made or written (no file handle or disk
-//        space left).
+//   501  any Transfer-Encoding: a body framed in a way this processor does not read.
 // Blank lines before a request line are skipped.
+//
+// A body is admitted before any of it is read, at the end of its request's head, and
+// refused the same way otherwise:
+//   413  (or another status the handler names) the handler does not want it
+//        (MHttpHandler::admitBody, which also names the client the limits below count it
+//        against);
+//   503  with "Retry-After": the connections reading bodies hold every place they may have,
+//        in all or of this client, and none of them has fallen behind (MBodyPlaces), or a
+//        body for a file finds no room in the spool (MBodySpool: bytes on disk at once,
+//        bodies of one client, free space left in the body directory).
+// A body that has fallen behind its pace (below) gives its place to a new one when all are
+// taken: it is answered 408 and its connection closed.
 //
 // Bodies up to maxMemoryBody bytes are kept in memory, larger ones below maxStoredBody in
 // an unnamed file in the body directory (it has no name from the moment it is made, so it
 // goes with the request, and with the process should it die); larger ones are read and
-// dropped. A connection thus holds its two buffers and at most maxMemoryBody bytes of body.
+// dropped. A body whose file cannot be made or written (no file handle, a full disk) is read
+// to its end and dropped as well, and its request goes to the handler saying why
+// (MHttpRequest::bodyError), so that the user can be told. A connection thus holds its two
+// buffers and at most maxMemoryBody bytes of body.
 //
 // Limits: lines of at most 9999 characters, at most 100 header lines per request.
 //
@@ -75,10 +92,18 @@ class MHttpProcessor : public MStreamProcessor {
   static const int idleTimeout = 75000;
   // a request line and its headers must be complete within 60 s of the request's first byte;
   static const int headerTimeout = 60000;
-  // a body must not pause for more than 60 s, and after its first 60 s it must have
-  // arrived at 500 bytes a second on average.
+  // a body must not pause for more than 60 s, and it must be complete within 60 s plus its
+  // length at bodyRate bytes a second (a body kept in memory within 61 s, the largest kept
+  // in a file within 260 s), however its bytes come;
   static const int bodyTimeout = 60000;
-  static const int bodyMinRate = 500;
+  static const int bodyRate = 100000;
+  // a body keeps its pace while it has arrived at bodyRate since its start, with at most
+  // bodyPaceSlack of credit: bytes that came early never earn more, so 100 KB at once and
+  // then a byte every 20 s fall behind after 11 s. A body behind its pace may lose its
+  // place to a new connection (canGiveWay) or a new body (MBodyPlaces).
+  static const int bodyPaceSlack = 10000;
+  // Seconds a client refused for want of room is asked to wait (Retry-After).
+  static const int retryAfter = 10;
   // Names of the body files, followed by six characters, while they are being made.
   static const char* const bodyFilePrefix;
 
@@ -99,8 +124,7 @@ class MHttpProcessor : public MStreamProcessor {
   bool isExpired(UInt64 _now) override;
   // With no answer waiting to be sent: between requests (since the last byte moved), while
   // a request line or its headers are arriving (since the request's first byte), and while
-  // a body arrives more slowly than the body time-out's rate would ask without its first
-  // minute (since it fell behind).
+  // a body is behind its pace (since it fell behind).
   bool canGiveWay(UInt64& _since) override;
   // Hands a complete request to the handler's dispatchRequest; nothing without a handler.
   virtual void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response);
@@ -113,6 +137,15 @@ class MHttpProcessor : public MStreamProcessor {
   // Where the files of large bodies are made (default /tmp); newObject carries it over.
   void setBodyDirectory(const char* _directory) { bodyDirectory = _directory; }
   const MString& getBodyDirectory() const { return bodyDirectory; }
+  // The places for bodies and the spool: a processor has its own until it is given others;
+  // newObject shares the prototype's, so that they count every connection of a server.
+  void setBodyPlaces(std::shared_ptr<MBodyPlaces> _places) { places = std::move(_places); }
+  MBodyPlaces& getBodyPlaces();
+  void setBodySpool(std::shared_ptr<MBodySpool> _spool) { spool = std::move(_spool); }
+  MBodySpool& getBodySpool();
+  // The clock of the time-outs, in milliseconds (clockMillis unless replaced, for tests);
+  // newObject carries it over.
+  void setClock(std::function<UInt64()> _clock);
   // Removes body files in _directory that a process left behind when it died between
   // making one and taking its name away; one line on standard error for each. Returns the
   // number removed.
@@ -131,6 +164,7 @@ class MHttpProcessor : public MStreamProcessor {
   void process_endMessage();
 
  private:
+  friend class MBodyPlaces;
   typedef void (MHttpProcessor::*StepHandler)();
   static const StepHandler stepHandlers[STATE_COUNT];
   static const char* const stateNames[STATE_COUNT];
@@ -139,16 +173,26 @@ class MHttpProcessor : public MStreamProcessor {
   // Takes the next complete line without its line end. LINE_TOO_LONG: it cannot end within
   // maxLineLength.
   LineResult readLine(MString& _line);
-  // Answers _status without the handler and closes the connection afterwards.
-  void refuse(int _status);
+  // Answers _status without the handler and closes the connection afterwards; with
+  // _retryAfter, tells the client when to try again.
+  void refuse(int _status, int _retryAfter = 0);
   // Takes one header line; refuses the request when the line breaks the framing rules.
   void readHeader(const MString& _line);
-  // After the header block.
+  // After the header block: admits the body (see the class comment), or refuses it.
   void startBody();
+  // The body's place goes to another (MBodyPlaces): answered 408.
+  void loseBodyPlace();
+  // _bytes more of the body have arrived: its pace moves on.
+  void keepPace(int _bytes);
+  // Drops what arrived of the body, which cannot be kept (_error, an errno value); the
+  // rest is read and dropped.
+  void loseBody(int _error);
+  UInt64 now() const { return clock ? clock() : clockMillis(); }
   // Content-Type and Content-Length of the finished answer, and on to writing it.
   void finishResponse();
   // After the body: the fields of a form body into the parameters.
   void readFormBody();
+  // A new unnamed file in the body directory; -1 with errno telling why.
   int openBodyFile();
   // Moves as much of the pending text into the output buffer as fits; true when all of it
   // has gone.
@@ -178,6 +222,8 @@ class MHttpProcessor : public MStreamProcessor {
   int headerLines;
   // The status of a refused request; 0 when it is served.
   int refusal;
+  // Its Retry-After in seconds; 0 for none.
+  int refusalRetry;
   // A HEAD request: the answer goes without its body.
   bool headOnly;
   bool contentLengthSeen;
@@ -185,7 +231,12 @@ class MHttpProcessor : public MStreamProcessor {
   std::vector<std::pair<std::string, std::string>> standingHeaders;
   UInt64 requestStart;
   UInt64 bodyStart;
+  // Microseconds of the clock until which the body is within its pace.
+  UInt64 paceDue;
   UInt64 idleSince;
+  std::function<UInt64()> clock;
+  std::shared_ptr<MBodyPlaces> places;
+  std::shared_ptr<MBodySpool> spool;
 };
 
 #endif

@@ -8,7 +8,7 @@
 #include <cerrno>
 
 MHttpRequest::MHttpRequest()
-    : remotePort(0), contentLength(0), contentFile(-1) {}
+    : remotePort(0), contentLength(0), bodyError(0), contentFile(-1) {}
 
 MHttpRequest::~MHttpRequest() {
   if (contentFile >= 0) close(contentFile);
@@ -19,11 +19,20 @@ void MHttpRequest::setContentFile(int _handle) {
   contentFile = _handle;
 }
 
+void MHttpRequest::dropBody(int _error) {
+  setContentFile(-1);
+  spoolPlace.reset();
+  content.clear();
+  bodyError = _error != 0 ? _error : EIO;
+}
+
 void MHttpRequest::handBodyTo(MHttpRequest& _to) {
   _to.contentLength = contentLength;
+  _to.bodyError = bodyError;
   _to.headers.setObject("Content-Type", getHeader("Content-Type").getValue());
   _to.content.moveDataFrom(content);
   _to.setContentFile(contentFile);
+  _to.setSpoolPlace(std::move(spoolPlace));
   contentFile = -1;
 }
 

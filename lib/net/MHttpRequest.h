@@ -1,17 +1,22 @@
 #ifndef VISTREL_MHTTPREQUEST_H
 #define VISTREL_MHTTPREQUEST_H
 
+#include <memory>
+
 #include "lib/core/MDataStream.h"
 #include "lib/core/MList.h"
 #include "lib/core/MString.h"
 #include "lib/net/MAddress.h"
+#include "lib/net/MBodySpool.h"
 
 // One parsed HTTP request as the processor hands it to the handler. The fields are the
 // request's plain data and are read and written directly.
 //
 // A small body lies in content; a larger one in an unnamed file (contentFile), so that a
 // connection never holds more than a small body in memory. getContentSize and readContent
-// read either the same way.
+// read either the same way. A body that could not be kept (its file could not be made or
+// written, the disk being full for example) is read to its end and dropped; the request then
+// says why in bodyError and holds none of it.
 class MHttpRequest : public MObject {
  public:
   MHttpRequest();
@@ -29,9 +34,16 @@ class MHttpRequest : public MObject {
   // Takes over an open file holding the body; the request closes it.
   void setContentFile(int _handle);
   int getContentFile() const { return contentFile; }
-  // Hands the body, with the Content-Type and Content-Length that describe it, over to _to,
-  // which reads it from then on; this request is left without one. Lets a worker thread
-  // read a body after the connection that received it has gone.
+  // Takes over the body's place in the spool, given back with the body.
+  void setSpoolPlace(std::unique_ptr<MBodySpool::Reservation> _place) { spoolPlace = std::move(_place); }
+  MBodySpool::Reservation* getSpoolPlace() { return spoolPlace.get(); }
+  // Lets go of what arrived of the body (its file and its place in the spool go at once)
+  // and notes _error (an errno value; EIO for 0) as the reason.
+  void dropBody(int _error);
+  // Hands the body, with the Content-Type and Content-Length that describe it and the
+  // reason it was dropped, over to _to, which reads it from then on; this request is left
+  // without one. Lets a worker thread read a body after the connection that received it
+  // has gone.
   void handBodyTo(MHttpRequest& _to);
 
   // GET, POST or HEAD.
@@ -53,10 +65,14 @@ class MHttpRequest : public MObject {
   MList headers;
   // The body when it is small enough to be kept in memory; empty otherwise.
   MDataStream content;
+  // Why the body was dropped (an errno value, ENOSPC for a full disk); 0 when it was kept
+  // or was never to be kept (MHttpProcessor::maxStoredBody).
+  int bodyError;
 
  private:
   // The file of a large body, or -1.
   int contentFile;
+  std::unique_ptr<MBodySpool::Reservation> spoolPlace;
 };
 
 #endif

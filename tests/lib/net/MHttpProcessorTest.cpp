@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,8 @@
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
 #include "lib/core/MRoundBuffer.h"
+#include "lib/net/MBodyPlaces.h"
+#include "lib/net/MBodySpool.h"
 #include "lib/net/MHttpProcessor.h"
 #include "lib/net/MHttpRequest.h"
 #include "lib/net/MHttpResponse.h"
@@ -469,19 +473,26 @@ TEST(MHttpProcessor, LargeBodiesLieInAFileThatGoesWithTheRequest) {
   EXPECT_EQ(std::vector<std::string>{"other"}, directoryEntries(directory));
 }
 
-TEST(MHttpProcessor, ALargeBodyWithoutAPlaceForItsFileIsRefused) {
+TEST(MHttpProcessor, ALargeBodyWithoutAPlaceForItsFileIsReadAndDroppedAndSaysWhy) {
   TestHandler handler;
   ProcessorHarness h(&handler);
   h.processor->setBodyDirectory("/nonexistent-directory");
   std::string out = h.exchange(post("/u", std::string(100000, 'x')) + get("/next"));
-  EXPECT_EQ("HTTP/1.1 503 Service Unavailable", statusLine(out));
-  EXPECT_TRUE(handler.seen.empty());
-  EXPECT_TRUE(h.processor->isCloseRequested());
+  // The handler hears of it, so that it can tell the user; the connection goes on.
+  ASSERT_EQ(2u, handler.seen.size());
+  EXPECT_EQ(ENOENT, handler.seen[0].bodyError);
+  EXPECT_EQ("", handler.seen[0].content);
+  EXPECT_FALSE(handler.seen[0].inFile);
+  EXPECT_EQ("/next", handler.seen[1].path);
+  EXPECT_EQ(0, handler.seen[1].bodyError);
+  EXPECT_EQ(0, h.processor->getBodySpool().getBodies());
+  EXPECT_FALSE(h.processor->isCloseRequested());
   // A small one still needs no file.
   TestHandler handler2;
   ProcessorHarness h2(&handler2);
   h2.processor->setBodyDirectory("/nonexistent-directory");
   EXPECT_EQ("HTTP/1.1 200 OK", statusLine(h2.exchange(post("/u", std::string(1000, 'x')))));
+  EXPECT_EQ(0, handler2.seen[0].bodyError);
 }
 
 TEST(MHttpProcessor, FormBodiesAddToTheParameters) {
@@ -515,64 +526,293 @@ TEST(MHttpProcessor, FormBodiesAddToTheParameters) {
   }
 }
 
+// A processor on a clock the test moves.
+struct ClockedHarness {
+  explicit ClockedHarness(TestHandler* _handler, MHttpProcessor* _prototype = nullptr)
+      : h(_handler, _prototype) {
+    h.processor->setClock([this] { return clock; });
+  }
+  void at(UInt64 _millis) { clock = _millis; }
+  UInt64 clock = 1000000;
+  ProcessorHarness h;
+};
+
 TEST(MHttpProcessor, TimeOuts) {
   TestHandler handler;
-  UInt64 t0 = MHttpProcessor::clockMillis();
+  const UInt64 t0 = 1000000;
   const UInt64 s = 1000;
 
-  ProcessorHarness idle(&handler);
-  EXPECT_FALSE(idle.processor->isExpired(t0 + 70 * s));
-  EXPECT_TRUE(idle.processor->isExpired(t0 + 76 * s));
+  ClockedHarness idle(&handler);
+  EXPECT_FALSE(idle.h.processor->isExpired(t0 + 70 * s));
+  EXPECT_TRUE(idle.h.processor->isExpired(t0 + 76 * s));
 
   // A request line that is still not complete after a minute.
-  ProcessorHarness header(&handler);
-  header.feed("GET / HTTP/1.1\r\nHost: x");
-  header.run();
-  EXPECT_EQ(MHttpProcessor::STATE_READ_HEADERS, header.processor->getState());
-  EXPECT_FALSE(header.processor->isExpired(t0 + 50 * s));
-  EXPECT_TRUE(header.processor->isExpired(t0 + 61 * s));
+  ClockedHarness header(&handler);
+  header.h.feed("GET / HTTP/1.1\r\nHost: x");
+  header.h.run();
+  EXPECT_EQ(MHttpProcessor::STATE_READ_HEADERS, header.h.processor->getState());
+  EXPECT_FALSE(header.h.processor->isExpired(t0 + 50 * s));
+  EXPECT_TRUE(header.h.processor->isExpired(t0 + 61 * s));
 
   // While an earlier answer waits for the client to take it, the next request's clock is
   // not the client's fault.
-  ProcessorHarness pipelined(&handler);
-  pipelined.feed(get("/size?n=39000") + "GET / HTTP/1.1\r\nHost: x");
-  pipelined.run();
-  EXPECT_EQ(MHttpProcessor::STATE_READ_HEADERS, pipelined.processor->getState());
-  EXPECT_FALSE(pipelined.processor->isExpired(t0 + 61 * s));
-  pipelined.drain();
-  EXPECT_TRUE(pipelined.processor->isExpired(t0 + 61 * s));
+  ClockedHarness pipelined(&handler);
+  pipelined.h.feed(get("/size?n=39000") + "GET / HTTP/1.1\r\nHost: x");
+  pipelined.h.run();
+  EXPECT_EQ(MHttpProcessor::STATE_READ_HEADERS, pipelined.h.processor->getState());
+  EXPECT_FALSE(pipelined.h.processor->isExpired(t0 + 61 * s));
+  pipelined.h.drain();
+  EXPECT_TRUE(pipelined.h.processor->isExpired(t0 + 61 * s));
 
-  // A body that pauses for a minute, and one that trickles.
-  ProcessorHarness body(&handler);
-  body.feed("POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n" + std::string(30000, 'x'));
-  body.run();
-  EXPECT_EQ(MHttpProcessor::STATE_READ_CONTENT, body.processor->getState());
-  body.interface.setLastReceive(t0 + 50 * s);
-  EXPECT_FALSE(body.processor->isExpired(t0 + 100 * s));
-  EXPECT_TRUE(body.processor->isExpired(t0 + 111 * s));
-  // 30000 bytes earn one minute on top of the first: past two minutes the rate is too low.
-  body.interface.setLastReceive(t0 + 125 * s);
-  EXPECT_FALSE(body.processor->isExpired(t0 + 119 * s));
-  EXPECT_TRUE(body.processor->isExpired(t0 + 126 * s));
-
-  // A body gives its place once it falls behind the time-out's rate, counted from its start.
-  UInt64 since = 0;
-  ProcessorHarness waiting(&handler);
-  waiting.feed("POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n");
-  waiting.run();
-  sleepFor(0, 5);
-  EXPECT_TRUE(waiting.processor->canGiveWay(since));
-  ProcessorHarness keeping(&handler);
-  keeping.feed("POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n" + std::string(30000, 'x'));
-  keeping.run();
-  EXPECT_FALSE(keeping.processor->canGiveWay(since));
+  // A body that pauses for a minute.
+  ClockedHarness body(&handler);
+  body.h.feed("POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n" + std::string(30000, 'x'));
+  body.h.run();
+  EXPECT_EQ(MHttpProcessor::STATE_READ_CONTENT, body.h.processor->getState());
+  body.h.interface.setLastReceive(t0 + 5 * s);
+  EXPECT_FALSE(body.h.processor->isExpired(t0 + 64 * s));
+  EXPECT_TRUE(body.h.processor->isExpired(t0 + 66 * s));
 
   // Answering is not the client's delay.
-  ProcessorHarness answering(&handler);
-  answering.feed(get("/size?n=100000"));
-  answering.run();
-  EXPECT_EQ(MHttpProcessor::STATE_WRITE_CONTENT, answering.processor->getState());
-  EXPECT_FALSE(answering.processor->isExpired(t0 + 1000 * s));
+  ClockedHarness answering(&handler);
+  answering.h.feed(get("/size?n=100000"));
+  answering.h.run();
+  EXPECT_EQ(MHttpProcessor::STATE_WRITE_CONTENT, answering.h.processor->getState());
+  EXPECT_FALSE(answering.h.processor->isExpired(t0 + 1000 * s));
+}
+
+TEST(MHttpProcessor, AWholeBodyMustArriveWithinItsDeadlineHoweverItsBytesCome) {
+  // 60 s and the length at 100 KB/s, counted from the end of the head; bytes that keep
+  // coming do not move it.
+  struct Case {
+    int length;
+    UInt64 deadline;  // seconds
+  } cases[] = {{1000, 60}, {65536, 60}, {1000000, 70}, {19999999, 259}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    TestHandler handler;
+    ClockedHarness body(&handler);
+    const UInt64 t0 = body.clock;
+    body.h.feed("POST / HTTP/1.1\r\nContent-Length: " + std::to_string(c.length) + "\r\n\r\nx");
+    body.h.run();
+    ASSERT_EQ(MHttpProcessor::STATE_READ_CONTENT, body.h.processor->getState());
+    UInt64 end = t0 + c.deadline * 1000;
+    body.h.interface.setLastReceive(end - 500);
+    EXPECT_FALSE(body.h.processor->isExpired(end));
+    body.h.interface.setLastReceive(end + 1000);
+    EXPECT_TRUE(body.h.processor->isExpired(end + 1001));
+  }
+}
+
+TEST(MHttpProcessor, ABodyBehindItsPaceCanGiveWayAndEarlyBytesEarnNoLastingCredit) {
+  TestHandler handler;
+  const UInt64 s = 1000;
+  UInt64 since = 0;
+
+  // 100 KB at once, then a byte every 20 s: behind after the slack of 10 s, and each later
+  // byte leaves it behind.
+  ClockedHarness trickle(&handler);
+  const UInt64 t0 = trickle.clock;
+  trickle.h.feed("POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n");
+  trickle.h.run();
+  for (int i = 0; i < 3; ++i) {
+    trickle.h.feed(std::string(34000, 'x'));
+    trickle.h.run();
+  }
+  trickle.at(t0 + 9 * s);
+  EXPECT_FALSE(trickle.h.processor->canGiveWay(since));
+  trickle.at(t0 + 11 * s);
+  ASSERT_TRUE(trickle.h.processor->canGiveWay(since));
+  EXPECT_EQ(t0 + 10 * s, since);
+  for (UInt64 t = 20; t <= 100; t += 20) {
+    trickle.at(t0 + t * s);
+    trickle.h.feed("x");
+    trickle.h.run();
+    EXPECT_TRUE(trickle.h.processor->canGiveWay(since)) << t;
+  }
+
+  // A body that arrives at 200 KB/s keeps its pace all along.
+  ClockedHarness steady(&handler);
+  steady.h.feed("POST / HTTP/1.1\r\nContent-Length: 10000000\r\n\r\n");
+  steady.h.run();
+  for (int tenth = 1; tenth <= 300; ++tenth) {
+    steady.at(t0 + tenth * 100);
+    steady.h.feed(std::string(20000, 'x'));
+    steady.h.run();
+    ASSERT_FALSE(steady.h.processor->canGiveWay(since)) << tenth;
+  }
+  // Then it stops: behind once its slack is used up.
+  steady.at(t0 + 30 * s + 10 * s - 1);
+  EXPECT_FALSE(steady.h.processor->canGiveWay(since));
+  steady.at(t0 + 30 * s + 10 * s + 1);
+  EXPECT_TRUE(steady.h.processor->canGiveWay(since));
+}
+
+TEST(MHttpProcessor, ABodyIsAdmittedBeforeAnyOfItIsRead) {
+  struct Case {
+    int status;
+    int retryAfter;
+    const char* statusLine;
+    const char* retryHeader;
+  } cases[] = {
+      {0, 0, "HTTP/1.1 200 OK", ""},
+      {413, 0, "HTTP/1.1 413 Payload Too Large", ""},
+      {503, 7, "HTTP/1.1 503 Service Unavailable", "7"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status);
+    TestHandler handler;
+    std::vector<std::string> asked;
+    handler.admit = [&](MHttpRequest& _request) {
+      asked.push_back(std::string(_request.method.getValue()) + " " + _request.path.getValue() +
+                      " " + _request.getHeader("X-Who").getValue() + " " +
+                      std::to_string(_request.contentLength) + " " +
+                      std::to_string(_request.getContentSize()));
+      MHttpHandler::BodyDecision decision;
+      decision.status = c.status;
+      decision.retryAfter = c.retryAfter;
+      return decision;
+    };
+    ProcessorHarness h(&handler);
+    // A request without a body is not asked about; the body would be a request of its own
+    // if it were not read as a body.
+    std::string out = h.exchange(get("/first") + "POST /up?a=1 HTTP/1.1\r\nX-Who: me\r\n"
+                                 "Content-Length: 60000\r\n\r\n" + get("/hidden") +
+                                 std::string(60000 - get("/hidden").size(), 'x'));
+    EXPECT_EQ(std::vector<std::string>{"POST /up me 60000 0"}, asked);
+    std::string second = out.substr(out.find("HTTP/1.1", 1));
+    EXPECT_EQ(c.statusLine, statusLine(second));
+    EXPECT_EQ(c.retryHeader, responseHeader(second, "Retry-After"));
+    EXPECT_EQ(c.status == 0 ? 2u : 1u, handler.seen.size());
+    EXPECT_EQ(c.status != 0, h.processor->isCloseRequested());
+    EXPECT_EQ(0, h.processor->getBodySpool().getBodies());
+    EXPECT_EQ(0, h.processor->getBodyPlaces().getCount());
+  }
+}
+
+TEST(MHttpProcessor, BodiesHoldALimitedNumberOfPlacesAndTheOneFurthestBehindGivesWay) {
+  TestHandler handler;
+  handler.admit = [](MHttpRequest& _request) {
+    MHttpHandler::BodyDecision decision;
+    decision.client = _request.getHeader("X-Client");
+    return decision;
+  };
+  MHttpProcessor prototype;
+  prototype.setBodyPlaces(std::make_shared<MBodyPlaces>(3, 2));
+  UInt64 clock = 1000000;
+  const UInt64 t0 = clock;
+  prototype.setClock([&] { return clock; });
+  auto head = [](const char* _client) {
+    return "POST / HTTP/1.1\r\nX-Client: " + std::string(_client) +
+           "\r\nContent-Length: 10000000\r\n\r\n";
+  };
+  std::vector<std::unique_ptr<ProcessorHarness>> bodies;
+  auto start = [&](const char* _client) {
+    bodies.emplace_back(new ProcessorHarness(&handler, &prototype));
+    ProcessorHarness& h = *bodies.back();
+    h.feed(head(_client) + "x");
+    h.run();
+    return h.drain();
+  };
+  // Two of client a, and a third of a gets none, even while places are free.
+  EXPECT_EQ("", start("a"));
+  clock += 1000;
+  EXPECT_EQ("", start("a"));
+  std::string refused = start("a");
+  EXPECT_EQ("HTTP/1.1 503 Service Unavailable", statusLine(refused));
+  EXPECT_EQ("10", responseHeader(refused, "Retry-After"));
+  EXPECT_EQ("", start("b"));
+  EXPECT_EQ(3, prototype.getBodyPlaces().getCount());
+  // All taken, none behind: refused.
+  EXPECT_EQ("HTTP/1.1 503 Service Unavailable", statusLine(start("c")));
+
+  // Later the bodies of a have fallen behind, b keeps sending: the first of a goes.
+  for (UInt64 t = 1; t <= 12; ++t) {
+    clock = t0 + t * 1000;
+    bodies[3]->exchange(std::string(100000, 'y'));
+  }
+  EXPECT_EQ("", start("c"));
+  std::string lost = bodies[0]->drain();
+  bodies[0]->run();
+  lost += bodies[0]->drain();
+  EXPECT_EQ("HTTP/1.1 408 Request Timeout", statusLine(lost));
+  EXPECT_EQ("Close", responseHeader(lost, "Connection"));
+  EXPECT_TRUE(bodies[0]->processor->isCloseRequested());
+  EXPECT_EQ("", bodies[1]->drain());
+  EXPECT_EQ(MHttpProcessor::STATE_READ_CONTENT, bodies[3]->processor->getState());
+  EXPECT_EQ(3, prototype.getBodyPlaces().getCount());
+  EXPECT_EQ(1, prototype.getBodyPlaces().getCount("a"));
+
+  // A body that is complete, and a connection that goes, give their places back.
+  bodies[3]->exchange(std::string(10000000 - 1 - 1200000, 'y'));
+  EXPECT_EQ(1u, handler.seen.size());
+  EXPECT_EQ(2, prototype.getBodyPlaces().getCount());
+  bodies[1].reset();
+  EXPECT_EQ(1, prototype.getBodyPlaces().getCount());
+  EXPECT_EQ(0, prototype.getBodyPlaces().getCount("a"));
+  EXPECT_TRUE(handler.seen.size() == 1);
+}
+
+TEST(MHttpProcessor, ABodyForAFileNeedsRoomInTheSpool) {
+  testroot::TempDir directory;
+  TestHandler handler;
+  handler.admit = [](MHttpRequest& _request) {
+    MHttpHandler::BodyDecision decision;
+    decision.client = _request.getHeader("X-Client");
+    return decision;
+  };
+  MHttpProcessor prototype;
+  prototype.setBodyDirectory(directory.path.c_str());
+  Int64 free = 10000000;
+  std::shared_ptr<MBodySpool> spool = std::make_shared<MBodySpool>();
+  spool->setLimits(500000, 1000000, 2);
+  spool->freeSpace = [&](const char*) { return free; };
+  prototype.setBodySpool(spool);
+  struct Case {
+    const char* client;
+    int length;
+    Int64 free;
+    const char* status;  // "" while the body is being read
+  } cases[] = {
+      {"a", 200000, 10000000, ""},
+      {"a", 60000, 10000000, ""},  // kept in memory: no place in the spool needed
+      {"a", 200000, 10000000, ""},
+      {"a", 70000, 10000000, "HTTP/1.1 503 Service Unavailable"},   // a's third body
+      {"b", 200000, 10000000, "HTTP/1.1 503 Service Unavailable"},  // over the budget
+      {"b", 90000, 10000000, ""},
+      {"c", 70000, 10000000, "HTTP/1.1 503 Service Unavailable"},  // over the budget
+  };
+  std::vector<std::unique_ptr<ProcessorHarness>> bodies;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.client) + " " + std::to_string(c.length));
+    free = c.free;
+    bodies.emplace_back(new ProcessorHarness(&handler, &prototype));
+    ProcessorHarness& h = *bodies.back();
+    h.feed("POST / HTTP/1.1\r\nX-Client: " + std::string(c.client) +
+           "\r\nContent-Length: " + std::to_string(c.length) + "\r\n\r\n" +
+           std::string(30000, 'x'));
+    h.run();
+    std::string out = h.drain();
+    EXPECT_EQ(c.status, statusLine(out));
+    EXPECT_EQ(*c.status ? "10" : "", responseHeader(out, "Retry-After"));
+  }
+  EXPECT_EQ(3, spool->getBodies());
+  EXPECT_EQ(490000, spool->getReservedBytes());
+  // A finished request gives its place back with its file.
+  bodies[0]->exchange(std::string(200000 - 30000, 'x'));
+  ASSERT_EQ(1u, handler.seen.size());
+  EXPECT_EQ(200000u, handler.seen[0].content.size());
+  EXPECT_EQ(2, spool->getBodies());
+  EXPECT_EQ(290000, spool->getReservedBytes());
+
+  // Too little free space left: what is already under way counts as written.
+  free = 1000000 + 200000 + 30000;
+  ProcessorHarness low(&handler, &prototype);
+  std::string out = low.exchange("POST / HTTP/1.1\r\nX-Client: d\r\nContent-Length: 70000\r\n\r\n");
+  EXPECT_EQ("HTTP/1.1 503 Service Unavailable", statusLine(out));
+  bodies.clear();
+  EXPECT_EQ(0, spool->getBodies());
+  EXPECT_EQ(0, spool->getReservedBytes());
 }
 
 TEST(MHttpProcessor, NewObjectCarriesTheHandler) {

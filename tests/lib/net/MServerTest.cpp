@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "NetTestSupport.h"
 #include "tests/support/TestRoot.h"
 #include "lib/core/MException.h"
+#include "lib/net/MBodyPlaces.h"
 #include "lib/net/MHttpProcessor.h"
 #include "lib/net/MHttpRequest.h"
 #include "lib/net/MHttpResponse.h"
@@ -267,33 +269,86 @@ TEST_F(ServerTest, ConnectionBeyondThe499thTakesThePlaceOfTheLongestIdle) {
   EXPECT_EQ("ok", responseBody(slow->readResponse()));
 }
 
-TEST_F(ServerTest, BodiesThatFallBehindGiveWay) {
+TEST_F(ServerTest, ConnectionsReadingBodiesLeavePlacesForNewRequests) {
   raiseFileLimit();
+  // Every client counts as another here: only the limit in all is at work.
+  prototype.setBodyPlaces(std::make_shared<MBodyPlaces>(MBodyPlaces::defaultMax, 1000));
   startServer();
-  // Every place holds a request whose body stalls: 10 bytes earn 20 ms.
-  for (int i = 0; i < 499; ++i) {
-    HttpClient* c = connect();
-    ASSERT_TRUE(c->send("POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\n0123456789"));
-  }
-  ASSERT_TRUE(connectionsBecome(499));
-  sleepFor(0, 300);
-  HttpClient* extra = connect();
-  ASSERT_TRUE(extra->send(get("/")));
-  EXPECT_EQ("ok", responseBody(extra->readResponse()));
-  EXPECT_EQ(499, server->getConnectionCount());
-}
-
-TEST_F(ServerTest, ConnectionBeyondThe499thIsClosedWhenNoneCanGiveWay) {
-  raiseFileLimit();
-  startServer();
-  // Every place holds a request whose body keeps ahead of the rate: 40000 bytes earn 80 s.
-  std::string part(40000, 'x');
+  // Every place holds a request whose body keeps ahead of its pace for a while.
+  std::string part(30000, 'x');
   for (int i = 0; i < 499; ++i) {
     HttpClient* c = connect();
     ASSERT_TRUE(c->send("POST / HTTP/1.1\r\nContent-Length: 60000\r\n\r\n" + part));
   }
+  // Beyond the places for bodies, the rest are refused at their heads and closed.
+  ASSERT_TRUE(connectionsBecome(MBodyPlaces::defaultMax));
+  int refused = 0;
+  for (size_t i = 0; i < clients.size(); ++i) {
+    std::string answer = clients[i]->readSome(1000, 0.001);
+    if (answer.empty()) continue;
+    EXPECT_EQ("HTTP/1.1 503 Service Unavailable", statusLine(answer));
+    EXPECT_EQ("10", responseHeader(answer, "Retry-After"));
+    ++refused;
+  }
+  EXPECT_EQ(499 - MBodyPlaces::defaultMax, refused);
+  // New requests are read and answered.
+  for (int i = 0; i < 5; ++i) {
+    HttpClient* extra = connect();
+    ASSERT_TRUE(extra->send(get("/")));
+    EXPECT_EQ("ok", responseBody(extra->readResponse()));
+  }
+  // The bodies complete.
+  ASSERT_TRUE(clients[0]->send(part));
+  EXPECT_EQ("ok", responseBody(clients[0]->readResponse()));
+}
+
+TEST_F(ServerTest, OneClientHoldsAtMostItsShareOfThePlacesForBodies) {
+  startServer();
+  std::string part(30000, 'x');
+  for (int i = 0; i < MBodyPlaces::defaultPerClient; ++i) {
+    HttpClient* c = connect();
+    ASSERT_TRUE(c->send("POST / HTTP/1.1\r\nContent-Length: 60000\r\n\r\n" + part));
+  }
+  ASSERT_TRUE(connectionsBecome(MBodyPlaces::defaultPerClient));
+  sleepFor(0, 100);
+  HttpClient* more = connect();
+  ASSERT_TRUE(more->send("POST / HTTP/1.1\r\nContent-Length: 60000\r\n\r\n" + part));
+  std::string answer = more->readResponse();
+  EXPECT_EQ("HTTP/1.1 503 Service Unavailable", statusLine(answer));
+  EXPECT_EQ("10", responseHeader(answer, "Retry-After"));
+  EXPECT_TRUE(more->waitForClose(3));
+  // A request without a body needs no such place.
+  HttpClient* plain = connect();
+  ASSERT_TRUE(plain->send(get("/")));
+  EXPECT_EQ("ok", responseBody(plain->readResponse()));
+  // Once one body is complete, the next finds its place.
+  ASSERT_TRUE(clients[0]->send(part));
+  EXPECT_EQ("ok", responseBody(clients[0]->readResponse()));
+  HttpClient* next = connect();
+  ASSERT_TRUE(next->send("POST / HTTP/1.1\r\nContent-Length: 60000\r\n\r\n" + part + part));
+  EXPECT_EQ("ok", responseBody(next->readResponse()));
+}
+
+TEST_F(ServerTest, ConnectionBeyondThe499thIsClosedWhenNoneCanGiveWay) {
+  raiseFileLimit();
+  // Every place holds a request whose answer is still being made.
+  std::mutex heldMutex;
+  std::vector<std::shared_ptr<MLaterResponse>> held;
+  handler.respond = [&](MHttpRequest& _request, MHttpResponse& _response) {
+    if (_request.path == "/hold") {
+      std::lock_guard<std::mutex> lock(heldMutex);
+      held.push_back(_response.defer());
+    } else {
+      _response.content.writeData((void*)"ok", 2);
+    }
+  };
+  startServer();
+  for (int i = 0; i < 499; ++i) {
+    HttpClient* c = connect();
+    ASSERT_TRUE(c->send(get("/hold")));
+  }
   ASSERT_TRUE(connectionsBecome(499));
-  sleepFor(0, 300);  // time to read every request head
+  ASSERT_TRUE(waitUntil([&] { return handler.count() == 499; }, 5));
   HttpClient* extra = connect();
   std::string received;
   EXPECT_TRUE(extra->waitForClose(3, &received));

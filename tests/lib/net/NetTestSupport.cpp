@@ -38,6 +38,7 @@ void TestHandler::event_httpRequest(MHttpRequest& _request, MHttpResponse& _resp
   }
   s.content.resize(done);
   s.inFile = _request.getContentFile() >= 0;
+  s.bodyError = _request.bodyError;
   s.remoteAddress = _request.remoteAddress.toString().getValue();
   s.remotePort = _request.remotePort;
   {
@@ -56,6 +57,10 @@ void TestHandler::event_httpRequest(MHttpRequest& _request, MHttpResponse& _resp
   }
 }
 
+MHttpHandler::BodyDecision TestHandler::admitBody(MHttpRequest& _request) {
+  return admit ? admit(_request) : MHttpHandler::admitBody(_request);
+}
+
 std::vector<SeenRequest> TestHandler::snapshot() {
   std::lock_guard<std::mutex> lock(seenMutex);
   return seen;
@@ -66,14 +71,15 @@ size_t TestHandler::count() {
   return seen.size();
 }
 
-ProcessorHarness::ProcessorHarness(MHttpHandler* _handler) {
+ProcessorHarness::ProcessorHarness(MHttpHandler* _handler, MHttpProcessor* _prototype) {
   MRoundBuffer* input = new MRoundBuffer(MInterface::bufferSize);
   input->setOwner(&interface);
   interface.setInput(input);
   MRoundBuffer* output = new MRoundBuffer(MInterface::bufferSize);
   output->setOwner(&interface);
   interface.setOutput(output);
-  processor = new MHttpProcessor(&interface);
+  processor = _prototype != nullptr ? (MHttpProcessor*)_prototype->newObject() : new MHttpProcessor();
+  processor->setInterface(&interface);
   processor->setHandler(_handler);
   processor->setOwner(&interface);
   interface.setProcessor(processor);

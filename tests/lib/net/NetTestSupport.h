@@ -23,6 +23,8 @@ struct SeenRequest {
   std::string content;
   // The body lay in a file.
   bool inFile = false;
+  // Why the body was dropped (MHttpRequest::bodyError).
+  int bodyError = 0;
   std::string remoteAddress;
   int remotePort = 0;
 };
@@ -32,12 +34,15 @@ struct SeenRequest {
 class TestHandler : public MHttpHandler {
  public:
   void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response) override;
+  // Through the replaceable function admit; the base version's answer without one.
+  BodyDecision admitBody(MHttpRequest& _request) override;
 
   // Copies of what was seen, safe while a server thread adds to it.
   std::vector<SeenRequest> snapshot();
   size_t count();
 
   std::function<void(MHttpRequest&, MHttpResponse&)> respond;
+  std::function<BodyDecision(MHttpRequest&)> admit;
   std::vector<SeenRequest> seen;
 
  private:
@@ -51,7 +56,8 @@ inline char patternByte(size_t _i) { return (char)('a' + _i % 26); }
 // the input and read what the processor wrote to the output.
 class ProcessorHarness {
  public:
-  explicit ProcessorHarness(MHttpHandler* _handler);
+  // With _prototype, the processor is its newObject (sharing its places, spool and clock).
+  explicit ProcessorHarness(MHttpHandler* _handler, MHttpProcessor* _prototype = nullptr);
   ~ProcessorHarness();
 
   // Writes the bytes into the input buffer (as much as fits); returns the number written.
