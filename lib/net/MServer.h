@@ -26,10 +26,12 @@ class MStreamProcessor;
 // to every connection that has output and can take it, close the connections that asked to
 // be closed, and drop those whose client has gone quiet for too long. When every place is
 // taken, a new connection takes the place of the one that has waited longest for its client
-// (an idle keep-alive connection, or one whose request head is still trickling in), as
-// established servers reuse idle connections: so neither idle browsers nor a flood of slow
-// clients can lock everyone else out. Only when no connection can give way is the new one
-// closed. Sockets are non-blocking, so a slow or stalled client never holds up the others.
+// (an idle keep-alive connection, one whose request head is still trickling in, or one whose
+// body has fallen behind its pace), as established servers reuse idle connections: so
+// neither idle browsers nor a flood of slow clients can lock everyone else out. Connections
+// reading bodies, which need not give way, may hold only some of the places (the HTTP
+// processor's MBodyPlaces), so that the rest stay for new requests. Only when no connection
+// can give way is the new one closed. Sockets are non-blocking, so a slow or stalled client never holds up the others.
 // An idle server sleeps in poll; stop() ends the loop within one idle wait.
 //
 // A connection whose processor asks for the end is closed gently: once its answer is sent,

@@ -32,8 +32,8 @@ class MStreamProcessor : public MObject {
   // should be dropped. _now is a reading of clockMillis. The base version never expires.
   virtual bool isExpired(UInt64 _now);
   // True when the connection may be closed to make room for a new one when all places are
-  // taken: it is waiting for its client (for a next request, or for the rest of one whose
-  // head has not arrived) and owes it no answer. _since tells since when, so that the
+  // taken: it is waiting for its client (for a next request, or for the rest of one that
+  // is late) and owes it no answer. _since tells since when, so that the
   // longest waiting goes first. The base version never gives way.
   virtual bool canGiveWay(UInt64& _since);
 
