@@ -33,6 +33,8 @@ GServer::GServer()
       originalMaxSize(0),
       preview1Quality(0),
       preview2Quality(0),
+      spoolBudget((int)MBodySpool::defaultBudget),
+      spoolReserve((int)MBodySpool::defaultReserve),
       requestCounter(0),
       stopRequested(false) {
   httpProcessor.setHandler(&servlet);
@@ -58,6 +60,8 @@ void GServer::configure(const char* _dir) try {
   mkdir(bodies.getValue(), 0700);
   MHttpProcessor::removeBodyFiles(bodies.getValue());
   httpProcessor.setBodyDirectory(bodies.getValue());
+  httpProcessor.getBodySpool().setLimits(spoolBudget.getValue(), spoolReserve.getValue(),
+                                         MBodySpool::defaultPerClient);
   GServlet::forEachSecurityHeader(
       [this](const char* _name, const char* _value) { httpProcessor.addStandingHeader(_name, _value); });
   server.configure(port.getValue(), &httpProcessor, bindAddress.getValue());
@@ -84,6 +88,8 @@ void GServer::takeConfigurationValues() try {
   configurationInt("images.original.maxSize", originalMaxSize);
   configurationInt("images.preview1.quality", preview1Quality);
   configurationInt("images.preview2.quality", preview2Quality);
+  configurationInt("upload.spoolBudget", spoolBudget);
+  configurationInt("upload.freeSpaceReserve", spoolReserve);
   if (port.getValue() < 0 || port.getValue() > 65535) {
     throw MException("### CONFIG ###",
                      MString::format("The port (%d) is out of range!", port.getValue()).getValue());

@@ -37,9 +37,10 @@ class GServer : public MRunable, public GApplication {
   void loadLanguages();
   void loadTranslations(const char* _language, MArray& _translations);
   void loadMimeList();
-  // The six values of config.cfg into their fields: port, default language, session
-  // time-out, upload limit and the two preview qualities. An integer key that is absent
-  // keeps the field's value, an empty one gives 0.
+  // The values of config.cfg into their fields: port, addresses, default language, session
+  // time-out and cap, upload limit, the two preview qualities, the spool budget and the
+  // free-space reserve of request bodies. An integer key that is absent keeps the field's
+  // value, an empty one gives 0.
   void takeConfigurationValues();
 
   // The database of _dir written as one HTML document to _filename; nothing else is read.
@@ -112,6 +113,10 @@ class GServer : public MRunable, public GApplication {
   MInt32 originalMaxSize;
   MInt32 preview1Quality;
   MInt32 preview2Quality;
+  // Bytes of request bodies in files at once, and bytes the body directory keeps free
+  // (MBodySpool).
+  MInt32 spoolBudget;
+  MInt32 spoolReserve;
   MArray configuration;
   MList languages;
   GDatabase database;

@@ -62,7 +62,7 @@ bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request,
     case 8: userActions.updateUser(_session, params, true); break;
     case 9: userActions.updateUser(_session, params, false); break;
     case 10: userActions.deleteUser(_session, params); break;
-    case 11: return upload.process(_session, _request, _slow);
+    case UPLOAD: return upload.process(_session, _request, _slow);
     case 12: imageActions.deleteImage(_session, params); break;
     case 13: imageActions.updateImage(_session, params); break;
     case 14: imageActions.setImageStatus(_session, params, GIMAGE_ACCEPTED); break;

@@ -36,6 +36,7 @@ class GActions {
   // A login by a visitor, or an administrator opening a session as another user.
   static const int LOGIN = 16;
   static const int LOG_OUT = 17;
+  static const int UPLOAD = 11;
 
   explicit GActions(GSessionManagement& _sessions);
   GActions(const GActions&) = delete;

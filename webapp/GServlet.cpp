@@ -30,6 +30,7 @@
 #include "views/GUserAdminView.h"
 #include "views/GUserView.h"
 #include "webapp/GActions.h"
+#include "webapp/GBodyAdmission.h"
 
 namespace {
 
@@ -139,6 +140,10 @@ void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _respons
     return;
   }
   guarded(_response, [&](MTextStream& _out) { handleRequest(_request, _response, _out); });
+}
+
+MHttpHandler::BodyDecision GServlet::admitBody(MHttpRequest& _request) {
+  return GBodyAdmission::decide(sessions, _request);
 }
 
 void GServlet::guarded(MHttpResponse& _response, const std::function<void(MTextStream&)>& _step) {

@@ -52,6 +52,8 @@ class GServlet : public MHttpHandler {
   // waits is dropped with nothing of it done; answers still due are abandoned.
   void stopWork();
   void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response) override;
+  // Which bodies are read at all: GBodyAdmission.
+  BodyDecision admitBody(MHttpRequest& _request) override;
   // Carries out the action a request names, before the views are asked.
   void process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow = nullptr);
   // Answers the request with a file of the web directory; false when it is not one.

@@ -38,8 +38,7 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   MList& params = _request.params;
 
   GUser user;
-  if (!GRights::isLoggedIn(_session) || database.getUser(_session.user.id, user) < 0 ||
-      !GRights::mayUpload(user)) {
+  if (!mayUpload(_session, user)) {
     GUploadMessage::set(params, GUploadMessage::NOT_ALLOWED);
     return true;
   }
@@ -95,6 +94,12 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   };
   return true;
 } M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
+
+bool GUpload::mayUpload(GSession& _session, GUser& _user) {
+  return GRights::isLoggedIn(_session) &&
+         GApplication::get().getDatabase().getUser(_session.user.id, _user) >= 0 &&
+         GRights::mayUpload(_user);
+}
 
 bool GUpload::tell(MList& _params, GUploadMessage::Outcome _outcome) {
   GUploadMessage::set(_params, _outcome);

@@ -11,6 +11,7 @@
 
 class GImage;
 class GSession;
+class GUser;
 class MException;
 class MHttpRequest;
 class MList;
@@ -42,6 +43,10 @@ class GUpload {
   // With _slow, the decoding, the previews and the storing are left to _slow (a worker
   // thread) when it comes to them, and its after step gives the result instead.
   bool process(GSession& _session, MHttpRequest& _request, GSlowStep* _slow = nullptr);
+  // Whether the session's user may upload, by the stored account (then in _user): a
+  // logged-in session whose account exists and has the upload right (GRights). The image
+  // limit is not looked at.
+  static bool mayUpload(GSession& _session, GUser& _user);
 
  private:
   // Writes _length bytes of the request's body from _start on into a new file; false, with a

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -475,7 +476,17 @@ void MHttpProcessor::startBody() {
   paceDue = (bodyStart + (UInt64)bodyPaceSlack) * 1000;
   if (request->contentLength > 0) {
     MHttpHandler::BodyDecision decision;
-    if (handler != nullptr) decision = handler->decideBody(*request);
+    try {
+      if (handler != nullptr) decision = handler->decideBody(*request);
+    } catch (const std::exception&) {
+      // The head is read: this step must end in a state, or the body would be read as
+      // header lines. Without a decision, the body is not read.
+      decision.status = 503;
+      decision.retryAfter = retryAfter;
+    } catch (const MException&) {
+      decision.status = 503;
+      decision.retryAfter = retryAfter;
+    }
     if (decision.status != 0) return refuse(decision.status, decision.retryAfter);
     std::string client = decision.client.getLength() > 0
                              ? decision.client.getValue()

@@ -104,7 +104,8 @@ REQUIRED_MIME_EXTENSIONS = [
 
 CONFIG_INTEGER_KEYS = [
     "server.port", "session.timeout", "session.max", "images.original.maxSize",
-    "images.preview1.quality", "images.preview2.quality",
+    "images.preview1.quality", "images.preview2.quality", "upload.spoolBudget",
+    "upload.freeSpaceReserve",
 ]
 
 # Request bodies of this size or more are never stored by the HTTP layer.
