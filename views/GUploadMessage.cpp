@@ -28,6 +28,7 @@ const Message messages[] = {
     {GUploadMessage::AT_LIMIT, "at-limit", "MESSAGE_UPLOAD_AT_LIMIT", true, IMAGE_LIMIT},
     {GUploadMessage::NOT_ALLOWED, "not-allowed", "MESSAGE_UPLOAD_NOT_ALLOWED", true, NONE},
     {GUploadMessage::FAILED, "failed", "MESSAGE_UPLOAD_FAILED", true, NONE},
+    {GUploadMessage::DISK_FULL, "disk-full", "MESSAGE_UPLOAD_DISK_FULL", true, NONE},
 };
 
 const Message* find(int _outcome) {

@@ -23,7 +23,8 @@ class GUploadMessage {
     TOO_LARGE = 5,    // the body is over images.original.maxSize
     AT_LIMIT = 6,     // the user has as many images as the limit allows
     NOT_ALLOWED = 7,  // nobody logged in, or no upload right
-    FAILED = 8        // the server could not keep the file (no temporary file)
+    FAILED = 8,       // the server could not keep the file (no temporary file)
+    DISK_FULL = 9     // the server's disk is full: the file could not be kept
   };
 
   static void set(MList& _params, Outcome _outcome);

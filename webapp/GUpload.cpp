@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 
@@ -22,6 +24,17 @@
 #include "webapp/GUploadDefaults.h"
 
 namespace {
+
+bool isDiskFull(int _error) { return _error == ENOSPC || _error == EDQUOT; }
+
+// A failure that a full disk caused, anywhere down its chain (MFile_JPG::save gives the
+// errno value as the code).
+bool isDiskFull(const MException& _failure) {
+  for (const MException* e = &_failure; e != nullptr; e = e->getInner()) {
+    if (isDiskFull(e->getCode())) return true;
+  }
+  return false;
+}
 
 int fileSize(const char* _path) {
   struct stat info;
@@ -49,6 +62,12 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
 
   if (_request.contentLength > application.getOriginalMaxSize()) {
     GUploadMessage::set(params, GUploadMessage::TOO_LARGE);
+    return false;
+  }
+  // The body could not be kept while it arrived (see MHttpRequest::bodyError).
+  if (_request.bodyError != 0) {
+    GUploadMessage::set(params, isDiskFull(_request.bodyError) ? GUploadMessage::DISK_FULL
+                                                               : GUploadMessage::FAILED);
     return false;
   }
 
@@ -123,24 +142,29 @@ GUploadMessage::Outcome GUpload::receiveAndStore(MHttpRequest& _request,
   if (length < 2 || _request.readContent(start, marker, 2) != 2 || marker[0] != 0xFF ||
       marker[1] != 0xD8)
     return GUploadMessage::NOT_JPEG;
-  if (!writeFile(_temporary, _request, start, length)) return GUploadMessage::FAILED;
-  if (!makeAndStore(_temporary, _small, _large, fileName, _user_id, _status, _quality1,
-                    _quality2))
-    return GUploadMessage::NOT_JPEG;
+  int error = writeFile(_temporary, _request, start, length);
+  if (error != 0) return isDiskFull(error) ? GUploadMessage::DISK_FULL : GUploadMessage::FAILED;
+  GUploadMessage::Outcome made = makeAndStore(_temporary, _small, _large, fileName, _user_id,
+                                              _status, _quality1, _quality2);
+  if (made != GUploadMessage::STORED) return made;
   return _status == GIMAGE_WAITING ? GUploadMessage::WAITING : GUploadMessage::STORED;
 }
 
-bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
-                           const MString& _large, const std::string& _fileName, int _user_id,
-                           GImageStatus _status, int _quality1, int _quality2) {
+GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const MString& _small,
+                                              const MString& _large, const std::string& _fileName,
+                                              int _user_id, GImageStatus _status, int _quality1,
+                                              int _quality2) {
   MJpegPreviews previews;
   MJpegPreviews::Size size{0, 0};
+  GUploadMessage::Outcome refused = GUploadMessage::NOT_JPEG;
   try {
     size = previews.make(_temporary.getValue(),
                          {{preview1Height, _small, _quality1}, {preview2Height, _large, _quality2}},
                          maxSide);
-  } catch (const MException&) {
-    // Not decodable, or refused: nothing is stored and the upload ends below.
+  } catch (const MException& _failure) {
+    // Not decodable, refused, or no room for a preview: nothing is stored and the upload
+    // ends below.
+    if (isDiskFull(_failure)) refused = GUploadMessage::DISK_FULL;
   } catch (...) {
     // Out of memory and the like fail the request, without leaving the files behind.
     unlink(_temporary.getValue());
@@ -152,7 +176,7 @@ bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
     unlink(_temporary.getValue());
     unlink(_small.getValue());
     unlink(_large.getValue());
-    return false;
+    return refused;
   }
   // The camera data only suggests values: whatever keeps it from being read, the image is
   // stored without it.
@@ -166,36 +190,41 @@ bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
   record.status = _status;
   GUploadDefaults::apply(_fileName, camera, record);
   store(size, _temporary, _small, _large, record);
-  return true;
+  return GUploadMessage::STORED;
 }
 
 void GUpload::raise(const MException& _failure) try {
   throw MException(_failure);
 } M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
 
-bool GUpload::writeFile(const MString& _path, MHttpRequest& _request, Int64 _start,
-                        Int64 _length) try {
+int GUpload::writeFile(const MString& _path, MHttpRequest& _request, Int64 _start,
+                       Int64 _length) try {
   FILE* file = fopen(_path.getValue(), "wb");
   if (file == nullptr) {
+    int error = errno;
     fprintf(stderr, "Cannot open the file (%s) for writing!\n", _path.getValue());
-    return false;
+    return error != 0 ? error : EIO;
   }
   // Copied in pieces: the body may be far larger than what a request should hold in memory.
-  bool written = true;
+  int error = 0;
   char buffer[65536];
-  for (Int64 done = 0; written && done < _length;) {
+  for (Int64 done = 0; error == 0 && done < _length;) {
     int want = _length - done < (Int64)sizeof buffer ? (int)(_length - done) : (int)sizeof buffer;
     int n = _request.readContent(_start + done, buffer, want);
-    written = n > 0 && fwrite(buffer, 1, (size_t)n, file) == (size_t)n;
+    if (n <= 0) {
+      error = EIO;
+    } else if (fwrite(buffer, 1, (size_t)n, file) != (size_t)n) {
+      error = errno != 0 ? errno : EIO;
+    }
     done += n;
   }
-  if (fclose(file) != 0) written = false;
-  if (!written) {
-    fprintf(stderr, "Cannot write the file (%s)!\n", _path.getValue());
+  if (fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+  if (error != 0) {
+    fprintf(stderr, "Cannot write the file (%s): %s!\n", _path.getValue(), strerror(error));
     unlink(_path.getValue());
   }
-  return written;
-} M_RETHROW("bool GUpload::writeFile(MString& _path,MHttpRequest& _request,Int64 _start,Int64 _length)")
+  return error;
+} M_RETHROW("int GUpload::writeFile(MString& _path,MHttpRequest& _request,Int64 _start,Int64 _length)")
 
 int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
                    const MString& _large, GImage& _record) try {

@@ -29,7 +29,9 @@ class MList;
 // upload either stores the record with all three files or leaves nothing behind: a failure
 // after the record was added removes the record and every file again before it is passed
 // on. The temporary file never outlives the request. Every outcome, a refusal too, is left
-// for the page that follows as a GUploadMessage.
+// for the page that follows as a GUploadMessage; a full disk (the body's file, the original
+// or a preview could not be written for want of space) is told as such, whatever step it
+// stopped.
 class GUpload {
  public:
   // Images whose sides fit the 16-bit fields of the image record.
@@ -49,9 +51,10 @@ class GUpload {
   static bool mayUpload(GSession& _session, GUser& _user);
 
  private:
-  // Writes _length bytes of the request's body from _start on into a new file; false, with a
-  // message on standard error and nothing left behind, when that fails.
-  bool writeFile(const MString& _path, MHttpRequest& _request, Int64 _start, Int64 _length);
+  // Writes _length bytes of the request's body from _start on into a new file; 0, or the
+  // errno value of the failure (EIO when there is none) with a message on standard error
+  // and nothing left behind.
+  int writeFile(const MString& _path, MHttpRequest& _request, Int64 _start, Int64 _length);
   // Adds _record (owner, status and the attributes it starts with), moves the temporary
   // file into place as the original and the previews made from it (_small, _large) beside
   // it, and completes the record with the upright size; on any failure takes all of it back
@@ -68,8 +71,9 @@ class GUpload {
   // Leaves the outcome for the page (a GUploadMessage); true when the image was stored.
   static bool tell(MList& _params, GUploadMessage::Outcome _outcome);
   // Makes the previews of the temporary original, reads its camera data and stores the
-  // image; false, with nothing left behind, for a file that cannot be decoded or is refused.
-  bool makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,
+  // image: STORED; NOT_JPEG for a file that cannot be decoded or is refused, DISK_FULL when a
+  // preview cannot be written for want of space, both with nothing left behind.
+  GUploadMessage::Outcome makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,
                     const std::string& _fileName, int _user_id, GImageStatus _status,
                     int _quality1, int _quality2);
   // Passes on the failure of work done on a worker, as process would have raised it.

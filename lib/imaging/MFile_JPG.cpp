@@ -1,6 +1,7 @@
 #include "lib/imaging/MFile_JPG.h"
 
 // clang-format off
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -26,9 +27,11 @@ struct ErrorManager {
   void (*defaultEmit)(j_common_ptr, int);
   bool fileEnded;        // the input ended before its end marker
   bool endMayBeMissing;  // a file whose decoder notices missing data itself (see below)
+  volatile int savedErrno;  // errno when the error came: why a write failed
 };
 
 void fatalError(j_common_ptr _cinfo) {
+  ((ErrorManager*)_cinfo->err)->savedErrno = errno;
   (*_cinfo->err->output_message)(_cinfo);
   longjmp(((ErrorManager*)_cinfo->err)->jump, 1);
 }
@@ -266,8 +269,11 @@ class WholePicture : public MJpegDecodeTarget {
 };
 
 // Encodes width x height pixels (or an empty picture, which libjpeg refuses) into the file.
+// On failure _error is the errno value of a file that could not be opened or written (ENOSPC
+// for a full disk), 0 for any other cause.
 bool writeJpeg(const char* _filename, int _width, int _height, const uint* _pixels,
-               int _quality) {
+               int _quality, int& _error) {
+  _error = 0;
   jpeg_compress_struct cinfo;
   memset(&cinfo, 0, sizeof(cinfo));
   ErrorManager err;
@@ -279,7 +285,9 @@ bool writeJpeg(const char* _filename, int _width, int _height, const uint* _pixe
   err.fileEnded = false;
   err.endMayBeMissing = false;
 
+  err.savedErrno = 0;
   if (setjmp(err.jump)) {
+    if (file != nullptr && ferror(file)) _error = err.savedErrno != 0 ? err.savedErrno : EIO;
     jpeg_destroy_compress(&cinfo);
     if (file != nullptr) fclose(file);
     return false;
@@ -288,6 +296,7 @@ bool writeJpeg(const char* _filename, int _width, int _height, const uint* _pixe
   jpeg_create_compress(&cinfo);
   file = fopen(_filename, "wb");
   if (file == nullptr) {
+    _error = errno;
     fprintf(stderr, "can't open %s\n", _filename);
     jpeg_destroy_compress(&cinfo);
     return false;
@@ -322,7 +331,10 @@ bool writeJpeg(const char* _filename, int _width, int _height, const uint* _pixe
   FILE* written = file;
   file = nullptr;
   bool closed = fclose(written) == 0;
-  if (!closed) fprintf(stderr, "can't write %s\n", _filename);
+  if (!closed) {
+    _error = errno;
+    fprintf(stderr, "can't write %s\n", _filename);
+  }
   jpeg_destroy_compress(&cinfo);
   return closed;
 }
@@ -360,7 +372,8 @@ void MFile_JPG::save(const char* _filename, MImage& _image, int _quality) try {
   }
   if (_quality < 0) _quality = 0;
   if (_quality > 100) _quality = 100;
-  if (!writeJpeg(_filename, width, height, pixels, _quality))
-    throw MException("### SAVE ###",
+  int error = 0;
+  if (!writeJpeg(_filename, width, height, pixels, _quality, error))
+    throw MException(error, 0, "### SAVE ###",
                      MString::format("Image save (%s) failed!", _filename).getValue());
 } M_RETHROW("void MFile_JPG::save(char *_filename,MImage& _image,int _quality)")

@@ -38,7 +38,8 @@ class MFile_JPG : public MObject {
   // by row into _target, which keeps what it needs. Failures as load's.
   void decode(const char* _filename, MJpegDecodeTarget& _target);
   // Writes _image as a JFIF file (the transparency byte is dropped); _quality is clamped to
-  // 0..100. The file is created or replaced.
+  // 0..100. The file is created or replaced. A file that cannot be opened or written raises
+  // an MException whose code is the errno value (ENOSPC for a full disk).
   void save(const char* _filename, MImage& _image, int _quality);
 };
 

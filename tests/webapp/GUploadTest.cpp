@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -20,6 +21,10 @@
 #include "tests/support/ExifFixture.h"
 #include "tests/support/HttpClient.h"
 #include "tests/webapp/WebappTestSupport.h"
+#include "views/GUploadMessage.h"
+#include "views/GView.h"
+#include "webapp/GImageStore.h"
+#include "webapp/GUpload.h"
 
 namespace {
 
@@ -406,6 +411,53 @@ TEST_F(GUploadTest, WithoutItsTemporaryFileTheUploadStoresNothing) {
   EXPECT_EQ(200, r.status);
   EXPECT_EQ(std::string::npos, r.body.find("Operation failed!"));
   expectNothingStored(0, "no directory for the temporary file");
+}
+
+// A full disk is told as such, at whatever step it stops the upload, never as a file that
+// is no picture, and nothing of the upload stays.
+TEST_F(GUploadTest, AFullDiskIsToldAsSuchAndLeavesNothing) {
+  uploader("u", false);
+  std::string id = logIn("u", "pw");
+  GSession* session = servlet.getSessions().getSession(id.c_str());
+  ASSERT_NE(nullptr, session);
+  std::string body = formBody(jpeg(320, 240));
+  // The file that has no room: none, or the nth the upload writes (the original, the small
+  // and the large preview), which is made to be the device that is always full.
+  struct Case {
+    const char* what;
+    int bodyError;
+    int fullFile;
+    GUploadMessage::Outcome outcome;
+  } cases[] = {
+      {"the body's file, disk full", ENOSPC, 0, GUploadMessage::DISK_FULL},
+      {"the body's file, over the quota", EDQUOT, 0, GUploadMessage::DISK_FULL},
+      {"the body's file, another failure", EMFILE, 0, GUploadMessage::FAILED},
+      {"the original", 0, 1, GUploadMessage::DISK_FULL},
+      {"the small preview", 0, 2, GUploadMessage::DISK_FULL},
+      {"the large preview", 0, 3, GUploadMessage::DISK_FULL},
+      {"nothing", 0, 0, GUploadMessage::STORED},
+  };
+  for (const Case& c : cases) {
+    MHttpRequest request;
+    request.method = "POST";
+    request.headers.setObject("Content-Type", multipartType);
+    request.content.writeData(&body[0], (int)body.size());
+    request.contentLength = (int)body.size();
+    request.bodyError = c.bodyError;
+    // The upload takes the next three numbers for its files.
+    int next = application.nextRequestId() + 1;
+    if (c.fullFile > 0) {
+      ASSERT_EQ(0, symlink("/dev/full", GImageStore::temporaryPath(next + c.fullFile - 1).getValue()));
+    }
+    GUpload upload;
+    testing::internal::CaptureStderr();
+    upload.process(*session, request);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(c.outcome, GView::paramInt(request.params, GUploadMessage::PARAM)) << c.what;
+    if (c.outcome != GUploadMessage::STORED) expectNothingStored(0, c.what);
+  }
+  EXPECT_EQ(1, imageCount());
+  EXPECT_EQ(3u, storedFiles());
 }
 
 // The picture is made on a worker: a browser that leaves before the answer loses only the

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -78,7 +79,9 @@ class MFile_JPGTest : public JpegFileTest {
     EXPECT_EQ(0x00ABCDEFu, image.getPixel(1, 1));
   }
 
-  void expectSaveFails(const std::string& _file, MImage& _image, const std::string& _stderrText) {
+  // _code: the errno value the failure carries (0: not a failure of the file).
+  void expectSaveFails(const std::string& _file, MImage& _image, const std::string& _stderrText,
+                       int _code = 0) {
     testing::internal::CaptureStderr();
     bool thrown = false;
     try {
@@ -90,6 +93,7 @@ class MFile_JPGTest : public JpegFileTest {
       EXPECT_STREQ("### SAVE ###", e.getInner()->getLocation().getValue());
       EXPECT_EQ("Image save (" + _file + ") failed!",
                 std::string(e.getInner()->getMessage().getValue()));
+      EXPECT_EQ(_code, e.getInner()->getCode());
     }
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(thrown);
@@ -184,7 +188,13 @@ TEST_F(MFile_JPGTest, SaveFailuresAreReported) {
 
   MImage fine(4, 4);
   std::string unreachable = path("no/such/dir.jpg");
-  expectSaveFails(unreachable, fine, "can't open " + unreachable + "\n");
+  expectSaveFails(unreachable, fine, "can't open " + unreachable + "\n", ENOENT);
+  // A full disk says so, whether the data or only the last of it finds no room.
+  MImage large(400, 400);
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 400; ++x) large.setPixel(x, y, (uint)(x * 7919 + y * 104729));
+  expectSaveFails("/dev/full", large, "Output file write error", ENOSPC);
+  expectSaveFails("/dev/full", fine, "Output file write error", ENOSPC);
 
   // An image that lost its pixels to a failed scaling is written as nothing, not read.
   MImage lost(4, 4);
