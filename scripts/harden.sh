@@ -28,6 +28,8 @@ check bad_files
 check bad_input
 check access_control
 check large_bodies
+check body_hold
+check disk_fill
 check crash_safety "$kills"
 check proxy
 check floods "$seconds"

@@ -104,6 +104,9 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
     } catch (const std::exception& _failure) {
       outcome->failure.reset(new MException("### SYSTEM ###", _failure.what()));
     }
+    // Its file and its room in the spool go now, before the answer: whoever hears it may
+    // send the next body at once.
+    body->releaseBody();
   };
   // The request outlives its slow step: the answer is made from it afterwards.
   MList* later = &params;

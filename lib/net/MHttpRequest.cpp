@@ -19,10 +19,14 @@ void MHttpRequest::setContentFile(int _handle) {
   contentFile = _handle;
 }
 
-void MHttpRequest::dropBody(int _error) {
+void MHttpRequest::releaseBody() {
   setContentFile(-1);
   spoolPlace.reset();
   content.clear();
+}
+
+void MHttpRequest::dropBody(int _error) {
+  releaseBody();
   bodyError = _error != 0 ? _error : EIO;
 }
 

@@ -37,8 +37,10 @@ class MHttpRequest : public MObject {
   // Takes over the body's place in the spool, given back with the body.
   void setSpoolPlace(std::unique_ptr<MBodySpool::Reservation> _place) { spoolPlace = std::move(_place); }
   MBodySpool::Reservation* getSpoolPlace() { return spoolPlace.get(); }
-  // Lets go of what arrived of the body (its file and its place in the spool go at once)
-  // and notes _error (an errno value; EIO for 0) as the reason.
+  // Lets go of the body: its file and its place in the spool go at once.
+  void releaseBody();
+  // Lets go of what arrived of the body, which could not be kept, and notes _error (an
+  // errno value; EIO for 0) as the reason.
   void dropBody(int _error);
   // Hands the body, with the Content-Type and Content-Length that describe it and the
   // reason it was dropped, over to _to, which reads it from then on; this request is left

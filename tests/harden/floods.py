@@ -3,9 +3,9 @@
 1. 1,000 connections that send a request line one byte every few seconds (a slow-header
    flood, more than the server's 499 places).
 2. 499 idle keep-alive connections, each after one answered request.
-3. 13 connections that announce 19,999,999-byte bodies and send 600 bytes a second (above
-   the body time-out's rate, so they keep their places), and 500 more that announce such
-   bodies and send nothing (they come back at once when the server closes them).
+3. 13 uploads of a logged-in user that announce 20,000,000-byte bodies (read and dropped)
+   and send 600 bytes a second, and 500 connections without a session that announce such
+   bodies and send nothing (refused at their heads, they come back at once).
 
 During each flood a normal browser request on a new connection must be answered within a
 second, every time it is tried; afterwards the server's memory must return near its
@@ -113,17 +113,19 @@ def keepalive_flood(server, port, seconds):
     return samples, still, peak
 
 
-def body_head():
-    return (b"POST /?page=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: multipart/form-data; "
-            b"boundary=x\r\nContent-Length: 19999999\r\n\r\n")
+def body_head(target="/?page=1"):
+    return (b"POST " + target.encode("latin-1") + b" HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+            b"Content-Type: multipart/form-data; boundary=x\r\nContent-Length: 20000000\r\n\r\n")
 
 
-def body_flood(server, port, seconds):
+def body_flood(server, port, seconds, user):
     # The slow bodies are under way before the waiters come.
     slow = open_many(port, 13)
     time.sleep(0.3)
     for s in slow:
-        s.send(body_head() + b"x" * 600)
+        target = kit.query([("session", user.id), ("page", "108"), ("action", "11"),
+                            ("requestId", user.next_request())])
+        s.send(body_head(target) + b"x" * 600)
     next_send = time.time() + 1.0
     time.sleep(0.3)
     waiters = open_many(port, 500)
@@ -192,6 +194,11 @@ def main():
     rows = []
     with kit.served(binary, failures) as (port, root, server, _):
         server.start()
+        admin = kit.Session(port, *kit.ADMIN)
+        kit.make_user(admin, root, "uploader", "up")
+        user = kit.Session(port, "uploader", "up")
+        admin.close()
+        user.close()
         for _ in range(20):
             kit.normal_request_ok(port)
         base_rss, base_files = server.rss_kb(), server.open_files()
@@ -199,8 +206,8 @@ def main():
                            lambda: slow_flood(server, port, seconds, 2.0)),
                           ("499 idle keep-alive connections",
                            lambda: keepalive_flood(server, port, seconds)),
-                          ("13 slow 20 MB bodies, 500 waiting bodies",
-                           lambda: body_flood(server, port, seconds))):
+                          ("13 slow 20 MB uploads, 500 waiting bodies",
+                           lambda: body_flood(server, port, seconds, user))):
             samples, extra, peak = run()
             after_rss, after_files = settle(server, base_files)
             answered = [t for t in samples if t is not None]

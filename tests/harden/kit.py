@@ -90,12 +90,14 @@ class Root:
 
 
 class Server:
-    """The real executable serving a root, as a child process."""
+    """The real executable serving a root, as a child process; with a prefix, the command
+    that runs it (the executable and the root follow it as its last two arguments)."""
 
-    def __init__(self, binary, root, port):
+    def __init__(self, binary, root, port, prefix=()):
         self.binary = binary
         self.root = root
         self.port = port
+        self.prefix = list(prefix)
         self.proc = None
         self.starts = 0
 
@@ -106,7 +108,7 @@ class Server:
         env = dict(os.environ)
         # Under the sanitizers a server killed on purpose must not be mistaken for a fault.
         env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
-        self.proc = subprocess.Popen([self.binary, self.root.path], stdout=self.out,
+        self.proc = subprocess.Popen(self.prefix + [self.binary, self.root.path], stdout=self.out,
                                      stderr=self.err, stdin=subprocess.DEVNULL, env=env)
         end = time.time() + timeout
         while time.time() < end:
@@ -532,13 +534,14 @@ def check_database(root):
 
 
 @contextlib.contextmanager
-def served(binary, failures, values=None, scratch=None):
-    """A check's server on a fresh root (with configuration values) and, when scratch names a
-    prefix, a scratch folder: yields (port, root, server, work). A KitFailure inside ends the
-    check as one of its failures; the server and the folders always go."""
+def served(binary, failures, values=None, scratch=None, prefix=()):
+    """A check's server on a fresh root (with configuration values; run by the command
+    prefix, see Server) and, when scratch names a prefix, a scratch folder: yields (port,
+    root, server, work). A KitFailure inside ends the check as one of its failures; the
+    server and the folders always go."""
     port = free_port()
     root = Root(port, values)
-    server = Server(binary, root, port)
+    server = Server(binary, root, port, prefix)
     work = tempfile.mkdtemp(prefix=scratch) if scratch else None
     try:
         yield port, root, server, work
@@ -571,6 +574,19 @@ def report_table(title, header, rows):
     print("  ".join("-" * w for w in widths))
     for row in rows:
         print("  ".join(str(c).ljust(widths[i]) for i, c in enumerate(row)))
+
+
+def padded_jpeg(jpeg, size):
+    """The JPEG file with comment segments after its start marker, size bytes in all."""
+    pad = size - len(jpeg)
+    segments = []
+    while pad > 0:
+        n = min(pad, 65537)
+        if 0 < pad - n < 4:
+            n -= 4
+        segments.append(b"\xff\xfe" + (n - 2).to_bytes(2, "big") + b"\0" * (n - 4))
+        pad -= n
+    return jpeg[:2] + b"".join(segments) + jpeg[2:]
 
 
 def jpeg_size(data):

@@ -39,19 +39,6 @@ def make_jpeg(work):
         return f.read()
 
 
-def padded(jpeg, size):
-    """The JPEG with comment segments after its start marker, _size bytes in all."""
-    pad = size - len(jpeg)
-    segments = []
-    while pad > 0:
-        n = min(pad, 65537)
-        if 0 < pad - n < 4:
-            n -= 4
-        segments.append(b"\xff\xfe" + (n - 2).to_bytes(2, "big") + b"\0" * (n - 4))
-        pad -= n
-    return jpeg[:2] + b"".join(segments) + jpeg[2:]
-
-
 def upload_body(boundary, data):
     head = ("--%s\r\nContent-Disposition: form-data; name=\"file\"; filename=\"big.jpg\"\r\n"
             "Content-Type: image/jpeg\r\n\r\n" % boundary).encode("latin-1")
@@ -90,7 +77,7 @@ def main():
         # 1. The upload at the size limit.
         boundary = "----vistrelbodies"
         head, tail = upload_body(boundary, b"")
-        data = padded(jpeg, BODY - len(head) - len(tail))
+        data = kit.padded_jpeg(jpeg, BODY - len(head) - len(tail))
         body = head + data + tail
         kit.check(len(body) == BODY, "the body has %d bytes" % len(body))
         base = server.rss_kb()
