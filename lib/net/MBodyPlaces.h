@@ -16,9 +16,9 @@ class MHttpProcessor;
 class MBodyPlaces {
  public:
   // Of the server's 499 places (MServer::maxConnections), 99 stay for everything else.
-  static const int defaultMax = 400;
+  static constexpr int defaultMax = 400;
   // Six connections of one browser with room to spare, or a few people behind one address.
-  static const int defaultPerClient = 16;
+  static constexpr int defaultPerClient = 16;
 
   explicit MBodyPlaces(int _max = defaultMax, int _perClient = defaultPerClient);
   MBodyPlaces(const MBodyPlaces&) = delete;

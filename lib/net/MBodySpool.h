@@ -22,10 +22,10 @@
 class MBodySpool : public std::enable_shared_from_this<MBodySpool> {
  public:
   // Ten bodies of the largest size that is kept (MHttpProcessor::maxStoredBody).
-  static const Int64 defaultBudget = 200000000;
+  static constexpr Int64 defaultBudget = 200000000;
   // Room for the pictures being stored, the previews and the record files.
-  static const Int64 defaultReserve = 100000000;
-  static const int defaultPerClient = 4;
+  static constexpr Int64 defaultReserve = 100000000;
+  static constexpr int defaultPerClient = 4;
 
   enum Outcome { GRANTED, OVER_BUDGET, CLIENT_LIMIT, LOW_SPACE };
 
