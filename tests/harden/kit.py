@@ -30,6 +30,15 @@ def check(condition, message):
         raise KitFailure(message)
 
 
+def is_sanitizer_build(binary):
+    """Whether the executable was built with the sanitizers, which make it several times
+    slower and larger."""
+    with open(binary, "rb") as f:
+        data = f.read()
+    # The runtime is linked in, or (GCC's default) a shared library the program calls.
+    return b"AddressSanitizer" in data or b"__asan_init" in data
+
+
 def free_port():
     s = socket.socket()
     s.bind(("127.0.0.1", 0))
