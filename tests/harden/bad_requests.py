@@ -10,7 +10,9 @@ Outcomes:
             each response where they differ); the connection stays open unless the row
             says "closed". Every refused request (400 for broken framing or a line that is
             no request, 405 for another method, 414 and 431 for lines too long or too many,
-            501 for Transfer-Encoding) is answered and its connection closed.
+            413 for a body larger than is kept in memory that is no upload of a user with
+            the upload right, 501 for Transfer-Encoding) is answered and its connection
+            closed.
   silent    no response within a second, the connection left open: a body announced but
             not sent is waited for until the body time-out
 
@@ -53,9 +55,11 @@ def rows():
         ("percent escape of NUL", get("/?page=1&session=%00abc&%00=1"), "answer", 1, 200, False),
         ("percent escape cut at the end", get("/?page=1&session=%4"), "answer", 1, 200, False),
         ("Content-Length of 20 digits, no body",
-         get("/?page=1", b"Content-Length: 99999999999999999999\r\n"), "silent", 0, 0, False),
+         get("/?page=1", b"Content-Length: 99999999999999999999\r\n"), "answer", 1, 413, True),
         ("Content-Length 20000000 (not kept), part of the body",
-         get("/?page=1", b"Content-Length: 20000000\r\n") + b"x" * 1000, "silent", 0, 0, False),
+         get("/?page=1", b"Content-Length: 20000000\r\n") + b"x" * 1000, "answer", 1, 413, True),
+        ("Content-Length 65536, part of the body",
+         get("/?page=1", b"Content-Length: 65536\r\n") + b"x" * 1000, "silent", 0, 0, False),
         ("negative Content-Length", get("/?page=1", b"Content-Length: -5\r\n"), "answer", 1, 400, True),
         ("Content-Length that is no number", get("/?page=1", b"Content-Length: abc\r\n"), "answer", 1, 400, True),
         ("Content-Length 0abc hiding a request",
