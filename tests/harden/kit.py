@@ -121,9 +121,11 @@ class Server:
                                      stderr=self.err, stdin=subprocess.DEVNULL, env=env)
         end = time.time() + timeout
         while time.time() < end:
+            # A failure of the start is printed to standard output (a port taken, say).
             check(self.proc.poll() is None,
-                  "the server ended at start-up (exit %s): %s" % (self.proc.returncode,
-                                                                   self.stderr_text()[-2000:]))
+                  "the server ended at start-up (exit %s): %s%s" % (
+                      self.proc.returncode, self.stderr_text()[-2000:],
+                      self.stdout_text()[-2000:]))
             try:
                 s = socket.create_connection(("127.0.0.1", self.port), timeout=1.0)
                 s.close()
