@@ -4,6 +4,7 @@ files. Only the standard library is used."""
 
 import contextlib
 import os
+import random
 import re
 import shutil
 import signal
@@ -40,6 +41,25 @@ def is_sanitizer_build(binary):
 
 
 def free_port():
+    """A port nobody listens on, taken below the range the system hands out to outgoing
+    connections: a port of that range may become some client's own between this test and
+    the server's start (floods elsewhere on the machine), and the server could not bind it."""
+    low = 32768
+    try:
+        with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
+            low = int(f.read().split()[0])
+    except (OSError, ValueError, IndexError):
+        pass
+    for _ in range(100):
+        port = random.randint(min(10000, low // 2), low - 1)
+        s = socket.socket()
+        try:
+            s.bind(("127.0.0.1", port))
+            return port
+        except OSError:
+            continue
+        finally:
+            s.close()
     s = socket.socket()
     s.bind(("127.0.0.1", 0))
     port = s.getsockname()[1]
