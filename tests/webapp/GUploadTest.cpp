@@ -171,13 +171,13 @@ TEST_F(GUploadTest, StoresTheSentFileAndBothPreviews) {
   struct Case {
     bool imageAccept;
     int width, height;
-    int w1, w2;  // preview widths at 120 and 240 pixels high
+    int w1, h1, w2, h2;  // the previews asked 120 and 240 pixels high
   };
   const Case cases[] = {
-      {true, 1600, 1200, 160, 320},
-      {false, 100, 50, 240, 480},  // small originals are scaled up
-      {false, 50, 400, 15, 30},
-      {true, 2000, 3, 65500, 65500},  // the widest a JPEG file may be
+      {true, 1600, 1200, 160, 120, 320, 240},
+      {false, 100, 50, 240, 120, 480, 240},  // small originals are scaled up
+      {false, 50, 400, 15, 120, 30, 240},
+      {true, 2000, 3, 4096, 6, 4096, 6},  // a panorama's are at most 4096 wide
   };
   for (const Case& c : cases) {
     std::string file = jpeg(c.width, c.height);
@@ -198,8 +198,8 @@ TEST_F(GUploadTest, StoresTheSentFileAndBothPreviews) {
     EXPECT_STREQ("", record.date.getValue()) << "no camera data";
     // The original is exactly the file that was sent, without form parts around it.
     EXPECT_TRUE(root.read("images/original/" + storeName(expectedId)) == file) << c.width;
-    EXPECT_EQ(std::make_pair(c.w1, 120), size("images/preview1/" + storeName(expectedId)));
-    EXPECT_EQ(std::make_pair(c.w2, 240), size("images/preview2/" + storeName(expectedId)));
+    EXPECT_EQ(std::make_pair(c.w1, c.h1), size("images/preview1/" + storeName(expectedId)));
+    EXPECT_EQ(std::make_pair(c.w2, c.h2), size("images/preview2/" + storeName(expectedId)));
     EXPECT_EQ(1u, filesIn(root.file("images/original")).size() - (size_t)expectedId)
         << "no temporary file stays";
   }
