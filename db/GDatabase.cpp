@@ -264,6 +264,14 @@ int GDatabase::addImage(GImage& _image) try {
   return _image.id;
 } M_RETHROW("int GDatabase::addImage(GImage& _image)")
 
+int GDatabase::addImageWithinLimit(GImage& _image) try {
+  MMutexLock lock(mutex);
+  GUser owner;
+  if (getUser(_image.user, owner) < 0) return -2;
+  if ((int)indexes.userImages(_image.user).size() >= owner.imageLimit) return -1;
+  return addImage(_image);
+} M_RETHROW("int GDatabase::addImageWithinLimit(GImage& _image)")
+
 int GDatabase::getImage(int _image_id, GImage& _image) try {
   return tables->images.get(_image_id, _image) ? _image_id : -1;
 } M_RETHROW("int GDatabase::getImage(int _image_id,GImage& _image)")

@@ -132,6 +132,11 @@ class GDatabase {
 
   // Images.
   int addImage(GImage& _image);
+  // Adds the image as addImage does, but only while its owner (_image.user) exists and owns
+  // fewer images than the owner's image limit, both read under the lock of the addition, so
+  // that uploads of one user running at the same time cannot pass the limit together.
+  // Returns the new id; -1 when the owner has no place left, -2 when it is no longer there.
+  int addImageWithinLimit(GImage& _image);
   int getImage(int _image_id, GImage& _image);
   int updateImage(int _image_id, GImage& _image);
   int acceptImage(int _image_id);

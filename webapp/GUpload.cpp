@@ -119,15 +119,14 @@ GUploadMessage::Outcome GUpload::receiveAndStore(MHttpRequest& _request,
       marker[1] != 0xD8)
     return GUploadMessage::NOT_JPEG;
   if (!writeFile(_temporary, _request, start, length)) return GUploadMessage::FAILED;
-  if (!makeAndStore(_temporary, _small, _large, fileName, _user_id, _status, _quality1,
-                    _quality2))
-    return GUploadMessage::NOT_JPEG;
-  return _status == GIMAGE_WAITING ? GUploadMessage::WAITING : GUploadMessage::STORED;
+  return makeAndStore(_temporary, _small, _large, fileName, _user_id, _status, _quality1,
+                      _quality2);
 }
 
-bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
-                           const MString& _large, const std::string& _fileName, int _user_id,
-                           GImageStatus _status, int _quality1, int _quality2) {
+GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const MString& _small,
+                                              const MString& _large, const std::string& _fileName,
+                                              int _user_id, GImageStatus _status, int _quality1,
+                                              int _quality2) {
   MJpegPreviews previews;
   MJpegPreviews::Size size{0, 0};
   try {
@@ -147,7 +146,7 @@ bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
     unlink(_temporary.getValue());
     unlink(_small.getValue());
     unlink(_large.getValue());
-    return false;
+    return GUploadMessage::NOT_JPEG;
   }
   // The camera data only suggests values: whatever keeps it from being read, the image is
   // stored without it.
@@ -160,8 +159,13 @@ bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
   record.user = _user_id;
   record.status = _status;
   GUploadDefaults::apply(_fileName, camera, record);
-  store(size, _temporary, _small, _large, record);
-  return true;
+  switch (store(size, _temporary, _small, _large, record)) {
+    case -1:
+      return GUploadMessage::AT_LIMIT;
+    case -2:
+      return GUploadMessage::NOT_ALLOWED;
+  }
+  return _status == GIMAGE_WAITING ? GUploadMessage::WAITING : GUploadMessage::STORED;
 }
 
 void GUpload::raise(const MException& _failure) try {
@@ -198,7 +202,16 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
   GDatabase& database = application.getDatabase();
   int id = -1;
   try {
-    id = database.addImage(_record);
+    // The limit was looked at when the upload began; uploads of the same user that ran
+    // meanwhile may have used the last places.
+    int added = database.addImageWithinLimit(_record);
+    if (added < 0) {
+      unlink(_temporary.getValue());
+      unlink(_small.getValue());
+      unlink(_large.getValue());
+      return added;
+    }
+    id = added;
     moveFile(_temporary, GImageStore::originalPath(id));
     _record.width = (short)_size.width;
     _record.height = (short)_size.height;

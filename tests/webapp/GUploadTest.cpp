@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/GImage.h"
@@ -500,6 +501,33 @@ TEST_F(GUploadTest, UploadsInFlightAtShutdownLeaveWholeImagesOrNothing) {
     }
   }
   EXPECT_TRUE(filesIn(root.file("tmp")).empty());
+}
+
+// Uploads of one user at the same time: each saw room when it began, but the records are
+// added on the workers, where the limit is looked at again. The others store nothing.
+TEST_F(GUploadTest, UploadsAtTheSameTimeStayWithinTheImageLimit) {
+  uploader("one", false, 1);
+  std::string session;
+  {
+    testhttp::Connection browser(port);
+    session = logInOver(browser, "one");
+  }
+  std::string body = formBody(jpeg(800, 600));
+  const int uploads = 8;
+  std::vector<int> statuses(uploads, 0);
+  std::vector<std::thread> browsers;
+  for (int i = 0; i < uploads; ++i) {
+    std::string target = "/upload?session=" + session + "&requestId=" +
+                         std::to_string(++requestId) + "&action=11&pagenum=1";
+    browsers.emplace_back([&, i, target]() {
+      testhttp::Connection browser(port);
+      statuses[(size_t)i] = browser.post(target, multipartType, body).status;
+    });
+  }
+  for (std::thread& browser : browsers) browser.join();
+  for (int status : statuses) EXPECT_EQ(200, status);
+  EXPECT_EQ(1, imageCount());
+  EXPECT_EQ(3u, storedFiles());
 }
 
 // The page after an upload tells what became of the file, in words and, for the script that
