@@ -28,6 +28,7 @@ check bad_files
 check bad_input
 check access_control
 check large_bodies
+check upload_limits
 check crash_safety "$kills"
 check proxy
 check floods "$seconds"
