@@ -139,9 +139,7 @@ int scaledSide(int _side, int _eighths) { return (int)(((long long)_side * _eigh
 
 MJpegPreviews::Size MJpegPreviews::previewSize(int _width, int _height, int _previewHeight) {
   int width = MImage::previewWidth(_width, _height, _previewHeight);
-  if (width <= maxPreviewSide) return {width, _previewHeight};
-  long long height = (long long)_height * maxPreviewSide / _width;
-  return {maxPreviewSide, height >= 1 ? (int)height : 1};
+  return {width < maxPreviewWidth ? width : maxPreviewWidth, _previewHeight};
 }
 
 int MJpegPreviews::scaleEighths(int _width, int _height, int _previewHeight) {

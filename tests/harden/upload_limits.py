@@ -4,8 +4,9 @@
    image limit of 1 and of 3, ten uploads store exactly that many images, whole; every other
    one is told that the limit is reached and leaves nothing behind.
 2. A panorama of 32767 x 16 pixels (the widest picture an upload may be) is stored with
-   previews no wider than 4096 pixels, and the server's peak memory (VmHWM) grows by less
-   than 24 MB while it makes them (previews 65,500 pixels wide took 94 MB).
+   previews 120 and 240 pixels high and no wider than 4096 pixels, and the server's peak
+   memory (VmHWM) grows by less than 24 MB while it makes them (previews 65,500 pixels wide
+   took 94 MB).
 
 usage: upload_limits.py <vistrel executable>"""
 
@@ -135,7 +136,7 @@ def main():
                 with open(root.file("images/%s/%07d.jpg" % (d, new[0]["id"])), "rb") as f:
                     w, h, _ = kit.jpeg_size(f.read())
                 sizes.append("%dx%d" % (w, h))
-                if max(w, h) > 4096:
+                if w > 4096 or h != (120 if d == "preview1" else 240):
                     problems.append("%s is %dx%d" % (d, w, h))
         if growth >= PEAK_GROWTH_KB:
             problems.append("the peak memory grew by %d KiB" % growth)

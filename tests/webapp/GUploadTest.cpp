@@ -178,7 +178,7 @@ TEST_F(GUploadTest, StoresTheSentFileAndBothPreviews) {
       {true, 1600, 1200, 160, 120, 320, 240},
       {false, 100, 50, 240, 120, 480, 240},  // small originals are scaled up
       {false, 50, 400, 15, 120, 30, 240},
-      {true, 2000, 3, 4096, 6, 4096, 6},  // a panorama's are at most 4096 wide
+      {true, 2000, 3, 4096, 120, 4096, 240},  // a panorama's are at most 4096 wide
   };
   for (const Case& c : cases) {
     std::string file = jpeg(c.width, c.height);
