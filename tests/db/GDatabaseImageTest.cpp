@@ -144,7 +144,7 @@ TEST_F(GDatabaseImages, CountsAndUserWideDeletion) {
   EXPECT_EQ(1, addImage(9, 1));
 }
 
-TEST_F(GDatabaseImages, AnAdditionWithinTheLimitCountsUnderItsOwnLock) {
+TEST_F(GDatabaseImages, AnAdditionWithinTheLimitCountsTheOwnersAdditionsUnderWay) {
   auto account = [&](const char* _name, int _limit) {
     GUser user;
     user.username = _name;
@@ -165,7 +165,9 @@ TEST_F(GDatabaseImages, AnAdditionWithinTheLimitCountsUnderItsOwnLock) {
   EXPECT_EQ(-2, within(99));
   EXPECT_EQ(2, db.getNumOfImages());
 
-  // Eight threads adding at once for an owner with three places: three additions.
+  // Eight threads adding at once for an owner with three places: three additions. With the
+  // syncs, during which an addition is under way but not yet in its owner's index.
+  db.setDurable(true);
   std::vector<std::thread> threads;
   std::vector<int> added(8, 0);
   for (int t = 0; t < 8; ++t) {
