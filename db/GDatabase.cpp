@@ -274,7 +274,7 @@ int GDatabase::addImageWithinLimit(GImage& _image) try {
   };
   const int owner = _image.user;
   int reserved = -1;
-  auto underWay = [&]() {
+  auto finished = [&]() {
     MMutexLock lock(mutex);
     if (reserved >= 0) imagesUnderWay.erase(reserved);
   };
@@ -297,10 +297,10 @@ int GDatabase::addImageWithinLimit(GImage& _image) try {
   } catch (const NoPlace& _refused) {
     return _refused.code;
   } catch (...) {
-    underWay();
+    finished();
     throw;
   }
-  underWay();
+  finished();
   return _image.id;
 } M_RETHROW("int GDatabase::addImageWithinLimit(GImage& _image)")
 
