@@ -1,5 +1,6 @@
 #include "db/GDatabase.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -263,6 +264,45 @@ int GDatabase::addImage(GImage& _image) try {
   });
   return _image.id;
 } M_RETHROW("int GDatabase::addImage(GImage& _image)")
+
+int GDatabase::addImageWithinLimit(GImage& _image) try {
+  // The check runs under the lock where the addition picks its record. An addition of the
+  // same owner between its first write and its mark is not in the owner's index yet: the
+  // owner's additions under way count as well, until the index holds them.
+  struct NoPlace {
+    int code;
+  };
+  const int owner = _image.user;
+  int reserved = -1;
+  auto finished = [&]() {
+    MMutexLock lock(mutex);
+    if (reserved >= 0) imagesUnderWay.erase(reserved);
+  };
+  try {
+    _image.id = tables->images.add(_image, [&](uchar* _record) {
+      GUser user;
+      if (!tables->users.get(owner, user)) throw NoPlace{-2};
+      const std::vector<int>& stored = indexes.userImages(owner);
+      size_t count = stored.size();
+      for (const auto& addition : imagesUnderWay) {
+        if (addition.second == owner &&
+            std::find(stored.begin(), stored.end(), addition.first) == stored.end())
+          ++count;
+      }
+      if ((long long)count >= user.imageLimit) throw NoPlace{-1};
+      GRecordBytes::putUInt(_record, GImageRecord::CREATION_TIME, nextCreationTime(lastImageTime));
+      reserved = GRecordBytes::getInt(_record, GImageRecord::ID);
+      imagesUnderWay[reserved] = owner;
+    });
+  } catch (const NoPlace& _refused) {
+    return _refused.code;
+  } catch (...) {
+    finished();
+    throw;
+  }
+  finished();
+  return _image.id;
+} M_RETHROW("int GDatabase::addImageWithinLimit(GImage& _image)")
 
 int GDatabase::getImage(int _image_id, GImage& _image) try {
   return tables->images.get(_image_id, _image) ? _image_id : -1;

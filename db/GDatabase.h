@@ -1,6 +1,7 @@
 #ifndef VISTREL_GDATABASE_H
 #define VISTREL_GDATABASE_H
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -132,6 +133,12 @@ class GDatabase {
 
   // Images.
   int addImage(GImage& _image);
+  // Adds the image as addImage does, but only while its owner (_image.user) exists and owns
+  // fewer images than the owner's image limit, its additions under way counted, both read
+  // under the lock where the addition takes its record, so that uploads of one user running
+  // at the same time cannot pass the limit together. Returns the new id; -1 when the owner
+  // has no place left, -2 when it is no longer there.
+  int addImageWithinLimit(GImage& _image);
   int getImage(int _image_id, GImage& _image);
   int updateImage(int _image_id, GImage& _image);
   int acceptImage(int _image_id);
@@ -233,6 +240,8 @@ class GDatabase {
   std::unique_ptr<Tables> tables;
   uint lastImageTime;
   uint lastLinkTime;
+  // The image additions of addImageWithinLimit under way: record number to owner.
+  std::map<int, int> imagesUnderWay;
   MString directory;
 };
 

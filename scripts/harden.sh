@@ -30,6 +30,7 @@ check access_control
 check large_bodies
 check body_hold
 check disk_fill
+check upload_limits
 check crash_safety "$kills"
 check proxy
 check floods "$seconds"

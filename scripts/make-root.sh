@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
 # Lays out a root directory for the server and installs the built program into it.
-#   make-root.sh <root-dir> <build-dir>
+#   make-root.sh <root-dir> <build-dir> [--service]
 #
 # A new root gets the configuration, the web files and the empty database and image
 # folders from root-template/. Files already in the root are never replaced, and a root
 # whose database folder holds anything keeps its config, web and database folders exactly
 # as they are. The program <build-dir>/bin/vistrel is always copied to <root-dir>/bin/vistrel,
 # so running this again after a build updates the program and nothing else.
+#
+# With --service (as root) the root is made ready for the service that "vistrel <root>
+# -install" registers: it runs as the system user VISTREL_SERVICE_USER (vistrel when unset),
+# made here when missing. That user owns only what the server writes (database/, images/
+# and tmp/, the files of large request bodies); the root directory, the program, the
+# configuration and the web files stay root's, readable by the user's group, so that a
+# server taken over can change neither its program nor its settings.
 set -euo pipefail
 
-if [ "$#" -ne 2 ]; then
-  echo "usage: make-root.sh <root-dir> <build-dir>" >&2
+service=0
+if [ "$#" -eq 3 ] && [ "$3" = "--service" ]; then
+  service=1
+elif [ "$#" -ne 2 ]; then
+  echo "usage: make-root.sh <root-dir> <build-dir> [--service]" >&2
   exit 2
 fi
 root="$1"
@@ -29,6 +39,10 @@ if [ ! -f "$program" ] || [ ! -x "$program" ]; then
 fi
 if [ -e "$root" ] && [ ! -d "$root" ]; then
   echo "make-root.sh: $root exists and is not a directory" >&2
+  exit 1
+fi
+if [ "$service" -eq 1 ] && [ "$(id -u)" -ne 0 ]; then
+  echo "make-root.sh: --service gives the root to a system user: run it as root (sudo)" >&2
   exit 1
 fi
 
@@ -57,7 +71,8 @@ if [ "$holds_data" -eq 0 ]; then
   copy_missing web
 fi
 # The image store may be incomplete even in a used root; the server cannot create it.
-mkdir -p "$root/images/original" "$root/images/preview1" "$root/images/preview2" "$root/bin"
+mkdir -p "$root/images/original" "$root/images/preview1" "$root/images/preview2" "$root/bin" \
+  "$root/tmp"
 
 # Copy beside the old program and rename, so that a running server keeps its file.
 cp "$program" "$root/bin/vistrel.new.$$"
@@ -68,4 +83,28 @@ if [ "$holds_data" -eq 1 ]; then
   echo "Root $root holds data: only bin/vistrel was updated."
 else
   echo "Root laid out in $root."
+fi
+
+if [ "$service" -eq 1 ]; then
+  user="${VISTREL_SERVICE_USER:-vistrel}"
+  if ! id -u "$user" >/dev/null 2>&1; then
+    useradd --system --user-group --home-dir "$root" --no-create-home \
+      --shell /usr/sbin/nologin --comment "Vistrel image library server" "$user"
+    echo "Made the system user $user."
+  fi
+  group="$(id -gn "$user")"
+  chown root:"$group" "$root"
+  chmod 0750 "$root"
+  chown -R root:root "$root/bin"
+  chmod -R go-w "$root/bin"
+  chown -R root:"$group" "$root/config" "$root/web"
+  chmod -R u+rwX,g+rX,g-w,o-rwx "$root/config" "$root/web"
+  chown -R "$user":"$group" "$root/database" "$root/images" "$root/tmp"
+  chmod -R u+rwX,go-w "$root/database" "$root/images" "$root/tmp"
+  # A directory above the root that is closed to the user would stop the service at start.
+  if ! runuser -u "$user" -- test -r "$root/config/config.cfg" -a -w "$root/database"; then
+    echo "make-root.sh: the user $user cannot reach $root: open the directories above it" >&2
+    exit 1
+  fi
+  echo "Root $root given to the service user $user."
 fi

@@ -3,8 +3,8 @@
 # and the node packages of the browser test.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev libsodium-dev libexif-dev libexiv2-dev imagemagick
-          sqlite3 python3 nodejs chromium nginx openssl)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev libjpeg-turbo-progs libsodium-dev libexif-dev libexiv2-dev imagemagick
+          sqlite3 python3 nodejs chromium nginx openssl systemd)
 
 sudo_cmd=""
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi

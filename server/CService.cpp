@@ -54,12 +54,13 @@ void serviceMain(const char* _name, bool& _failed) {
 
 }  // namespace
 
-int service_create(const char* _name, const char* _commandLine) {
+int service_create(const char* _name, const char* _commandLine,
+                   const MServiceControl::Access& _access) {
   if (!MServiceControl::openManager()) {
     reportError("CService: service_create()", "Cannot open the connection to Window Service Manager!");
     return -1;
   }
-  if (!MServiceControl::createService(_name, _commandLine)) {
+  if (!MServiceControl::createService(_name, _commandLine, _access)) {
     reportError("CService: service_create()", "Service creation failed!");
     return -2;
   }

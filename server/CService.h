@@ -1,6 +1,8 @@
 #ifndef VISTREL_CSERVICE_H
 #define VISTREL_CSERVICE_H
 
+#include "lib/platform/MServiceControl.h"
+
 // The service unit: registers and removes the service, connects a running process to the
 // service manager, reports the service's state and passes its controls (stop, pause,
 // continue) to the application through a table of callbacks that main fills. It knows
@@ -42,8 +44,11 @@ enum {
 extern ServiceCallbacks serviceCallbacks;
 extern ServiceStatus serviceStatus;
 
-// 0 on success, -1 when the service manager cannot be opened, -2 when creation failed.
-int service_create(const char* _name, const char* _commandLine);
+// Registers the service that runs _commandLine with the access of _access (the account,
+// the paths it may write, a low port). 0 on success, -1 when the service manager cannot be
+// opened, -2 when creation failed.
+int service_create(const char* _name, const char* _commandLine,
+                   const MServiceControl::Access& _access);
 // 0 on success, -1 manager not opened, -2 no such service, -3 deletion failed.
 int service_delete(const char* _name);
 // Runs until the service has ended: 0, or -1 when the process was not started by the

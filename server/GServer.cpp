@@ -47,6 +47,8 @@ GServer::~GServer() {
   while (!server.isFinished() || !isFinished()) sleepFor(0, 10);
 }
 
+const char* const GServer::writtenDirectories[3] = {"database", "images", "tmp"};
+
 void GServer::configure(const char* _dir) try {
   directory = _dir;
   loadConfiguration();

@@ -60,6 +60,11 @@ class GServer : public MRunable, public GApplication {
   // The process-wide server object; main constructs it before it looks at the command line.
   static GServer& instance();
 
+  // The directories under the root that the server writes, and nothing else: the record
+  // files, the image store (an upload's temporary files among them) and the files of large
+  // request bodies. The service's unit keeps everything else read-only.
+  static const char* const writtenDirectories[3];
+
   int getPort() const { return port.getValue(); }
   // The port the server loop is bound to (the free port chosen for a configured 0).
   int getBoundPort() { return server.getPort(); }

@@ -1,8 +1,11 @@
 #include <malloc.h>
+#include <pwd.h>
 #include <strings.h>
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "lib/core/MException.h"
 #include "lib/platform/MClock.h"
@@ -40,6 +43,34 @@ int serviceStopServer() {
 
 void serviceReportError(int, const char* _context, const char* _message) {
   fprintf(stderr, "%s: %s\n", _context, _message);
+}
+
+// What the service's unit lets the server do: run as the system user VISTREL_SERVICE_USER
+// (vistrel when unset; scripts/make-root.sh --service makes it), write the directories the
+// server writes, and bind the configured port, which takes a capability below 1024. Warns
+// when the user does not exist yet or the configuration cannot be read (the unit is then
+// made for a port from 1024 on).
+MServiceControl::Access serviceAccess() {
+  MServiceControl::Access access;
+  const char* user = getenv("VISTREL_SERVICE_USER");
+  access.user = user != nullptr && *user != 0 ? user : "vistrel";
+  for (const char* directory : GServer::writtenDirectories)
+    access.writable.push_back(std::string(rootDirectory.getValue()) + "/" + directory);
+  if (getpwnam(access.user.c_str()) == nullptr) {
+    fprintf(stderr, "The user (%s) does not exist yet: scripts/make-root.sh <root> <build> --service makes it!\n",
+            access.user.c_str());
+  }
+  GServer& s = GServer::instance();
+  try {
+    s.setDirectory(rootDirectory.getValue());
+    s.loadConfiguration();
+    s.takeConfigurationValues();
+    access.lowPort = s.getPort() > 0 && s.getPort() < 1024;
+  } catch (const MException&) {
+    fprintf(stderr, "The configuration of (%s) cannot be read: the unit is made for a port from 1024 on!\n",
+            rootDirectory.getValue());
+  }
+  return access;
 }
 
 }  // namespace
@@ -86,7 +117,7 @@ int main(int argc, char** argv) {
       } else if (strcasecmp(option, "-install") == 0) {
         serviceCallbacks.serviceError = serviceReportError;
         MString commandLine = MString::format("%s/bin/vistrel %s -service", argv[1], argv[1]);
-        int r = service_create("Vistrel", commandLine.getValue());
+        int r = service_create("Vistrel", commandLine.getValue(), serviceAccess());
         fprintf(stderr, r == 0 ? "Service (%s) installed!\n" : "Service (%s) installation failed!\n",
                 "Vistrel");
         return 0;

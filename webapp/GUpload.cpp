@@ -147,10 +147,8 @@ GUploadMessage::Outcome GUpload::receiveAndStore(MHttpRequest& _request,
     return GUploadMessage::NOT_JPEG;
   int error = writeFile(_temporary, _request, start, length);
   if (error != 0) return isDiskFull(error) ? GUploadMessage::DISK_FULL : GUploadMessage::FAILED;
-  GUploadMessage::Outcome made = makeAndStore(_temporary, _small, _large, fileName, _user_id,
-                                              _status, _quality1, _quality2);
-  if (made != GUploadMessage::STORED) return made;
-  return _status == GIMAGE_WAITING ? GUploadMessage::WAITING : GUploadMessage::STORED;
+  return makeAndStore(_temporary, _small, _large, fileName, _user_id, _status, _quality1,
+                      _quality2);
 }
 
 GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const MString& _small,
@@ -192,8 +190,13 @@ GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const M
   record.user = _user_id;
   record.status = _status;
   GUploadDefaults::apply(_fileName, camera, record);
-  store(size, _temporary, _small, _large, record);
-  return GUploadMessage::STORED;
+  switch (store(size, _temporary, _small, _large, record)) {
+    case -1:
+      return GUploadMessage::AT_LIMIT;
+    case -2:
+      return GUploadMessage::NOT_ALLOWED;
+  }
+  return _status == GIMAGE_WAITING ? GUploadMessage::WAITING : GUploadMessage::STORED;
 }
 
 void GUpload::raise(const MException& _failure) try {
@@ -235,7 +238,16 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
   GDatabase& database = application.getDatabase();
   int id = -1;
   try {
-    id = database.addImage(_record);
+    // The limit was looked at when the upload began; uploads of the same user that ran
+    // meanwhile may have used the last places.
+    int added = database.addImageWithinLimit(_record);
+    if (added < 0) {
+      unlink(_temporary.getValue());
+      unlink(_small.getValue());
+      unlink(_large.getValue());
+      return added;
+    }
+    id = added;
     moveFile(_temporary, GImageStore::originalPath(id));
     _record.width = (short)_size.width;
     _record.height = (short)_size.height;

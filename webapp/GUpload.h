@@ -24,7 +24,8 @@ class MList;
 //
 // Only a logged-in user with the upload right who is still below the image limit may
 // upload; the rights are read from the stored account, so that a right taken away counts at
-// once. The file is the content of the form's file part exactly as the browser sent it,
+// once, and the limit is looked at again when the record is added, so that uploads of one
+// user running at the same time on workers cannot pass it together. The file is the content of the form's file part exactly as the browser sent it,
 // read from the request's body wherever it lies (a large one in a file), piece by piece. An
 // upload either stores the record with all three files or leaves nothing behind: a failure
 // after the record was added removes the record and every file again before it is passed
@@ -55,10 +56,12 @@ class GUpload {
   // errno value of the failure (EIO when there is none) with a message on standard error
   // and nothing left behind.
   int writeFile(const MString& _path, MHttpRequest& _request, Int64 _start, Int64 _length);
-  // Adds _record (owner, status and the attributes it starts with), moves the temporary
-  // file into place as the original and the previews made from it (_small, _large) beside
-  // it, and completes the record with the upright size; on any failure takes all of it back
-  // and passes the failure on. Returns the new image id.
+  // Adds _record (owner, status and the attributes it starts with) while its owner is below
+  // the image limit, moves the temporary file into place as the original and the previews
+  // made from it (_small, _large) beside it, and completes the record with the upright
+  // size; on any failure takes all of it back and passes the failure on. Returns the new
+  // image id, or (the three files removed) -1 when the owner has no place left and -2 when
+  // the owner is no longer there.
   int store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
             const MString& _large, GImage& _record);
   void moveFile(const MString& _from, const MString& _to);
@@ -71,8 +74,9 @@ class GUpload {
   // Leaves the outcome for the page (a GUploadMessage); true when the image was stored.
   static bool tell(MList& _params, GUploadMessage::Outcome _outcome);
   // Makes the previews of the temporary original, reads its camera data and stores the
-  // image: STORED; NOT_JPEG for a file that cannot be decoded or is refused, DISK_FULL when a
-  // preview cannot be written for want of space, both with nothing left behind.
+  // image; tells what became of it (NOT_JPEG for a file that cannot be decoded or is
+  // refused, DISK_FULL when a preview cannot be written for want of space), with nothing
+  // left behind unless it was stored.
   GUploadMessage::Outcome makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,
                     const std::string& _fileName, int _user_id, GImageStatus _status,
                     int _quality1, int _quality2);

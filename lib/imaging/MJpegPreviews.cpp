@@ -67,9 +67,10 @@ class PreviewSampler : public MJpegDecodeTarget {
     upright.height = turned ? _width : _height;
     int largest = 1;
     for (const MJpegPreviews::Preview& preview : wanted) {
-      int width = MImage::previewWidth(upright.width, upright.height, preview.height);
-      previews.emplace_back(new Target{turned ? preview.height : width,
-                                       turned ? width : preview.height, MImage(), {}, 0});
+      MJpegPreviews::Size size =
+          MJpegPreviews::previewSize(upright.width, upright.height, preview.height);
+      previews.emplace_back(new Target{turned ? size.height : size.width,
+                                       turned ? size.width : size.height, MImage(), {}, 0});
       if (preview.height > largest) largest = preview.height;
     }
     return MJpegPreviews::scaleEighths(upright.width, upright.height, largest);
@@ -105,8 +106,9 @@ class PreviewSampler : public MJpegDecodeTarget {
     Target& target = *previews[_index];
     if (target.nextRow != target.height) return nullptr;
     makeUpright(target.image, orientation);
-    int width = MImage::previewWidth(upright.width, upright.height, wanted[_index].height);
-    if (target.image.getWidth() != width || target.image.getHeight() != wanted[_index].height)
+    MJpegPreviews::Size size =
+        MJpegPreviews::previewSize(upright.width, upright.height, wanted[_index].height);
+    if (target.image.getWidth() != size.width || target.image.getHeight() != size.height)
       return nullptr;  // a turn without memory
     return &target.image;
   }
@@ -135,9 +137,15 @@ int scaledSide(int _side, int _eighths) { return (int)(((long long)_side * _eigh
 
 }  // namespace
 
+MJpegPreviews::Size MJpegPreviews::previewSize(int _width, int _height, int _previewHeight) {
+  int width = MImage::previewWidth(_width, _height, _previewHeight);
+  return {width < maxPreviewWidth ? width : maxPreviewWidth, _previewHeight};
+}
+
 int MJpegPreviews::scaleEighths(int _width, int _height, int _previewHeight) {
-  int width = 2 * MImage::previewWidth(_width, _height, _previewHeight);
-  int height = 2 * _previewHeight;
+  Size preview = previewSize(_width, _height, _previewHeight);
+  int width = 2 * preview.width;
+  int height = 2 * preview.height;
   for (int eighths = 1; eighths < 8; ++eighths) {
     if (scaledSide(_width, eighths) >= width && scaledSide(_height, eighths) >= height)
       return eighths;

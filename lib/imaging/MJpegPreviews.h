@@ -11,26 +11,37 @@
 // libjpeg decodes it at the smallest scale that still leaves twice the largest preview in
 // both directions, and each decoded row goes straight into the previews that sample it
 // (the nearest-neighbour scaling of MImage), so memory follows the previews, not the file.
-// The previews are turned upright by the file's EXIF orientation. Keeps no state between
-// calls, so one instance serves every thread.
+// The previews are turned upright by the file's EXIF orientation, and none is wider than
+// maxPreviewWidth. Keeps no state between calls, so one instance serves every thread.
 class MJpegPreviews : public MObject {
  public:
-  // One preview to make: _height pixels high, the width keeping the upright picture's
-  // aspect (MImage::previewWidth), saved at _quality into _path.
+  // One preview to make: the size previewSize gives for _height, saved at _quality into _path.
   struct Preview {
     int height;
     MString path;
     int quality;
   };
-  // The size of the picture as it is to be seen (sides swapped for the turned orientations).
+  // A size as it is to be seen: a picture's has the sides swapped for the turned orientations.
   struct Size {
     int width;
     int height;
   };
 
+  // The widest a preview may be. A panorama's preview at the full height would be tens of
+  // thousands of pixels wide (a picture of 32767 x 16 pixels: 65,500 columns, 94 MB of
+  // pixels for the two previews); it is squeezed to this width instead. It keeps its height,
+  // since the pages show every preview at the height it was asked for: a lower one would be
+  // stretched back to a width of hundreds of thousands of pixels there.
+  static const int maxPreviewWidth = 4096;
+
+  // The size of the preview asked for _previewHeight pixels high of an upright picture of
+  // _width x _height: _previewHeight high, the width keeping the aspect
+  // (MImage::previewWidth) up to maxPreviewWidth.
+  static Size previewSize(int _width, int _height, int _previewHeight);
   // The decoding scale in eighths (1 to 8) for an upright picture of _width x _height whose
-  // largest preview is _previewHeight high: the smallest whose result is at least twice
-  // that preview in both directions (libjpeg rounds the scaled sides up), or the full size.
+  // largest preview is asked _previewHeight high: the smallest whose result is at least
+  // twice that preview (previewSize) in both directions (libjpeg rounds the scaled sides
+  // up), or the full size.
   static int scaleEighths(int _width, int _height, int _previewHeight);
   // The EXIF orientation of the file (1 to 8, read with libexif); 1 without the tag or with
   // a value out of range.

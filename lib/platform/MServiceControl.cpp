@@ -41,22 +41,77 @@ std::string escapeSpecifiers(const std::string& _text) {
   return out;
 }
 
-// The root directory is the part of the command line before "/bin/vistrel "; a unit line
-// cannot carry it literally when it holds blanks, quotes, backslashes or control characters.
-bool rootFromCommandLine(const std::string& _commandLine, std::string& _root) {
-  size_t at = _commandLine.find("/bin/vistrel ");
-  if (at == std::string::npos || at == 0) return false;
-  _root = _commandLine.substr(0, at);
-  for (unsigned char c : _root) {
+// A path or name goes into a unit line as it is: it cannot hold blanks, quotes, backslashes
+// or control characters (the percent sign is escaped).
+bool fitsUnitLine(const std::string& _text) {
+  if (_text.empty()) return false;
+  for (unsigned char c : _text) {
     if (c <= ' ' || c == '"' || c == '\'' || c == '\\' || c == 127) return false;
   }
   return true;
 }
+
+// The root directory is the part of the command line before "/bin/vistrel ".
+bool rootFromCommandLine(const std::string& _commandLine, std::string& _root) {
+  size_t at = _commandLine.find("/bin/vistrel ");
+  if (at == std::string::npos || at == 0) return false;
+  _root = _commandLine.substr(0, at);
+  return fitsUnitLine(_root);
+}
+
+bool isUnder(const std::string& _path, const char* _directory) {
+  size_t length = strlen(_directory);
+  return _path.compare(0, length, _directory) == 0 &&
+         (_path.size() == length || _path[length] == '/');
+}
+
+// The sandbox every service gets, one unit line each. Beyond it a service may write only
+// the paths of its Access, and keeps no capability but CAP_NET_BIND_SERVICE for a low
+// port. The system calls are those of an ordinary system service (@system-service),
+// without the privileged ones; @resources stays, since a server sets its own open-file
+// limit and the priority of its threads.
+const char* const SANDBOX[] = {
+    "NoNewPrivileges=yes",
+    "UMask=0077",
+    "ProtectSystem=strict",
+    "PrivateTmp=yes",
+    "PrivateDevices=yes",
+    "DevicePolicy=closed",
+    "PrivateMounts=yes",
+    "ProtectProc=invisible",
+    "ProcSubset=pid",
+    "ProtectKernelTunables=yes",
+    "ProtectKernelModules=yes",
+    "ProtectKernelLogs=yes",
+    "ProtectControlGroups=yes",
+    "ProtectClock=yes",
+    "ProtectHostname=yes",
+    "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX",  // AF_UNIX: the notification socket
+    "RestrictNamespaces=yes",
+    "RestrictRealtime=yes",
+    "RestrictSUIDSGID=yes",
+    "LockPersonality=yes",
+    "MemoryDenyWriteExecute=yes",
+    "RemoveIPC=yes",
+    "SystemCallArchitectures=native",
+    "SystemCallFilter=@system-service",
+    "SystemCallFilter=~@privileged",
+    "SystemCallErrorNumber=EPERM",
+};
 }  // namespace
 
-bool MServiceControl::createService(const char* _name, const char* _commandLine) {
+bool MServiceControl::createService(const char* _name, const char* _commandLine,
+                                    const Access& _access) {
   std::string root;
-  if (!rootFromCommandLine(_commandLine, root)) return false;
+  if (!rootFromCommandLine(_commandLine, root) || !fitsUnitLine(_access.user)) return false;
+  std::string writable;
+  for (const std::string& path : _access.writable) {
+    if (!fitsUnitLine(path) || path[0] != '/') return false;
+    writable += (writable.empty() ? "" : " ") + escapeSpecifiers(path);
+  }
+  // Home directories are hidden from the service; a root among them is only kept read-only.
+  bool inHome = false;
+  for (const char* home : {"/home", "/root", "/run/user"}) inHome = inHome || isUnder(root, home);
   std::string unit =
       "[Unit]\n"
       "Description=" + std::string(_name) + " image library server\n"
@@ -64,32 +119,26 @@ bool MServiceControl::createService(const char* _name, const char* _commandLine)
       "\n"
       "[Service]\n"
       "Type=notify\n"
+      "NotifyAccess=main\n"
       "ExecStart=" + escapeSpecifiers(_commandLine) + "\n"
       "WorkingDirectory=" + escapeSpecifiers(root) + "\n"
+      "User=" + escapeSpecifiers(_access.user) + "\n"
       "Restart=on-failure\n"
       "RestartSec=2\n"
       "TimeoutStopSec=10\n"
-      "# A network daemon that writes only under its root directory.\n"
-      "NoNewPrivileges=yes\n"
-      "ProtectSystem=strict\n"
-      "ReadWritePaths=" + escapeSpecifiers(root) + "\n"
-      "PrivateTmp=yes\n"
-      "PrivateDevices=yes\n"
-      "ProtectKernelTunables=yes\n"
-      "ProtectKernelModules=yes\n"
-      "ProtectKernelLogs=yes\n"
-      "ProtectControlGroups=yes\n"
-      "ProtectClock=yes\n"
-      "ProtectHostname=yes\n"
-      "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX\n"
-      "RestrictNamespaces=yes\n"
-      "RestrictRealtime=yes\n"
-      "RestrictSUIDSGID=yes\n"
-      "LockPersonality=yes\n"
-      "MemoryDenyWriteExecute=yes\n"
-      "SystemCallArchitectures=native\n"
-      "CapabilityBoundingSet=CAP_NET_BIND_SERVICE CAP_DAC_OVERRIDE CAP_CHOWN CAP_FOWNER\n"
-      "UMask=0027\n";
+      "# A network daemon that writes only where ReadWritePaths says.\n"
+      "ReadWritePaths=" + writable + "\n" +
+      (inHome ? "ProtectHome=read-only\n" : "ProtectHome=yes\n");
+  for (const char* line : SANDBOX) unit += std::string(line) + "\n";
+  if (_access.lowPort) {
+    // Binding a port below 1024 takes the capability in the host's user namespace: in a
+    // private one (PrivateUsers) it would have no effect.
+    unit += "CapabilityBoundingSet=CAP_NET_BIND_SERVICE\n"
+            "AmbientCapabilities=CAP_NET_BIND_SERVICE\n";
+  } else {
+    unit += "PrivateUsers=yes\n"
+            "CapabilityBoundingSet=\n";
+  }
   // No [Install] section: the service is started by hand, never at boot.
   std::string path = unitPath(_name);
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);

@@ -2,6 +2,7 @@
 #define VISTREL_MSERVICECONTROL_H
 
 #include <string>
+#include <vector>
 
 // The service manager as the service unit sees it, on systemd: units are files in a unit
 // directory (/etc/systemd/system, or the one named by VISTREL_UNIT_DIR), a running service
@@ -13,8 +14,19 @@ class MServiceControl {
   static std::string unitDirectory();
   // False when the unit directory cannot be written (the manager "cannot be opened").
   static bool openManager();
-  // Writes the unit of a service started by hand. False when it exists or cannot be written.
-  static bool createService(const char* _name, const char* _commandLine);
+  // What the unit lets a service do beyond reading the system: the account it runs as, the
+  // only paths it may write, and whether it listens on a port below 1024.
+  struct Access {
+    std::string user;
+    std::vector<std::string> writable;
+    bool lowPort = false;
+  };
+  // Writes the unit of a service started by hand: run as _access.user in a sandbox (the
+  // whole system read-only but _access.writable, no capabilities but CAP_NET_BIND_SERVICE
+  // for a low port, a system call allow list). Its working directory is the root, the part
+  // of _commandLine before "/bin/". False when the unit exists or cannot be written, and
+  // when the root or a writable path cannot be written into a unit line as it is.
+  static bool createService(const char* _name, const char* _commandLine, const Access& _access);
   static bool serviceExists(const char* _name);
   static bool deleteService(const char* _name);
 

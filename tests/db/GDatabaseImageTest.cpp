@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/GDatabase.h"
@@ -141,6 +142,44 @@ TEST_F(GDatabaseImages, CountsAndUserWideDeletion) {
   EXPECT_EQ(0, db.getNumOfUserImages(4, total));
   EXPECT_EQ(7, total);
   EXPECT_EQ(1, addImage(9, 1));
+}
+
+TEST_F(GDatabaseImages, AnAdditionWithinTheLimitCountsTheOwnersAdditionsUnderWay) {
+  auto account = [&](const char* _name, int _limit) {
+    GUser user;
+    user.username = _name;
+    user.imageLimit = _limit;
+    return db.addUser(user);
+  };
+  // Admin 0 and guest 1 come with the database.
+  int two = account("two", 2), none = account("none", 0), racing = account("racing", 3);
+  auto within = [&](int _owner) {
+    GImage image;
+    image.user = _owner;
+    return db.addImageWithinLimit(image);
+  };
+  EXPECT_EQ(0, within(two));
+  addImage(two, 1);  // an image added otherwise counts as well
+  EXPECT_EQ(-1, within(two));
+  EXPECT_EQ(-1, within(none));
+  EXPECT_EQ(-2, within(99));
+  EXPECT_EQ(2, db.getNumOfImages());
+
+  // Eight threads adding at once for an owner with three places: three additions. With the
+  // syncs, during which an addition is under way but not yet in its owner's index.
+  db.setDurable(true);
+  std::vector<std::thread> threads;
+  std::vector<int> added(8, 0);
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t]() {
+      for (int i = 0; i < 5; ++i) added[(size_t)t] += within(racing) >= 0 ? 1 : 0;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  int total = 0;
+  for (int n : added) total += n;
+  EXPECT_EQ(3, total);
+  EXPECT_EQ(3, db.getNumOfUserImages(racing));
 }
 
 TEST_F(GDatabaseImages, StatusListsAreKeyedByIdAndAppendToTheGivenList) {

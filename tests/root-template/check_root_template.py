@@ -429,6 +429,54 @@ class MakeRootTest(unittest.TestCase):
         open(a_file, "wb").close()
         self.assertEqual(self.make_root(a_file, self.build).returncode, 1)
 
+    def test_service_option_gives_the_server_only_what_it_writes(self):
+        if os.geteuid() != 0 or not shutil.which("useradd") or not shutil.which("runuser"):
+            self.skipTest("needs root, useradd and runuser")
+        user = "vistrel-check-%d" % os.getpid()
+        env = dict(os.environ, VISTREL_SERVICE_USER=user)
+        self.addCleanup(subprocess.run, ["userdel", user], capture_output=True)
+        service = lambda: subprocess.run(["bash", MAKE_ROOT, self.root, self.build, "--service"],
+                                         capture_output=True, text=True, env=env)
+
+        # The temporary folder above the root is closed to everybody else: said, not hidden.
+        result = service()
+        self.assertEqual(result.returncode, 1, result.stdout)
+        self.assertIn("cannot reach", result.stderr)
+        os.chmod(self.tmp, 0o755)
+        result = service()
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertNotIn("Made the system user", result.stdout)  # made by the first run
+
+        group = subprocess.run(["id", "-g", user], capture_output=True, text=True).stdout.strip()
+        uid = subprocess.run(["id", "-u", user], capture_output=True, text=True).stdout.strip()
+        owners = {"": (0, int(group)), "bin/vistrel": (0, 0), "config/config.cfg": (0, int(group)),
+                  "web/style.css": (0, int(group))}
+        for rel in ("database", "images", "images/original", "images/preview2", "tmp"):
+            owners[rel] = (int(uid), int(group))
+        for rel, (owner, grp) in owners.items():
+            with self.subTest(path=rel):
+                info = os.stat(os.path.join(self.root, rel))
+                self.assertEqual((info.st_uid, info.st_gid), (owner, grp))
+                self.assertFalse(info.st_mode & stat.S_IWOTH)
+        self.assertEqual(stat.S_IMODE(os.stat(self.root).st_mode), 0o750)
+
+        def may(test, rel):
+            return subprocess.run(["runuser", "-u", user, "--", "test", test,
+                                   os.path.join(self.root, rel)]).returncode == 0
+        cases = [("-r", "config/config.cfg", True), ("-r", "web/style.css", True),
+                 ("-x", "bin/vistrel", True), ("-w", "bin/vistrel", False), ("-w", "bin", False),
+                 ("-w", "config/config.cfg", False), ("-w", "config", False), ("-w", "", False),
+                 ("-w", "database", True), ("-w", "images/original", True), ("-w", "tmp", True)]
+        for test, rel, allowed in cases:
+            with self.subTest(check=test, path=rel):
+                self.assertEqual(may(test, rel), allowed)
+
+        # A run without root is refused before anything changes.
+        refused = subprocess.run(["runuser", "-u", user, "--", "bash", MAKE_ROOT, self.root,
+                                  self.build, "--service"], capture_output=True, text=True, env=env)
+        self.assertEqual(refused.returncode, 1)
+        self.assertIn("as root", refused.stderr)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

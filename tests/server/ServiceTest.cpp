@@ -72,42 +72,148 @@ Outcome runVistrel(const std::vector<std::string>& _args, const std::vector<std:
   return o;
 }
 
+// The unit's lines, one string each, without the comments.
+std::vector<std::string> unitLines(const std::string& _text) {
+  std::vector<std::string> lines;
+  std::istringstream in(_text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line[0] != '#') lines.push_back(line);
+  }
+  return lines;
+}
+
+bool hasLine(const std::vector<std::string>& _lines, const std::string& _line) {
+  for (const std::string& line : _lines) {
+    if (line == _line) return true;
+  }
+  return false;
+}
+
+// A user that surely exists, so that -install does not warn about it.
+const std::string kExistingUser = "VISTREL_SERVICE_USER=root";
+
 }  // namespace
 
 TEST(ServiceUnit, InstallWritesAManualUnitAndUninstallRemovesIt) {
   std::string units = makeTempDir();
-  std::vector<std::string> env = {"VISTREL_UNIT_DIR=" + units};
+  testroot::TestRoot root(9400);
+  std::vector<std::string> env = {"VISTREL_UNIT_DIR=" + units, kExistingUser};
   std::string unit = units + "/Vistrel.service";
 
-  Outcome first = runVistrel({"/srv/vistrel", "-INSTALL"}, env);
+  Outcome first = runVistrel({root.path, "-INSTALL"}, env);
   EXPECT_EQ(0, first.code);
   EXPECT_EQ("Service (Vistrel) installed!\n", first.err);
-  std::string text = readFile(unit);
-  EXPECT_NE(std::string::npos,
-            text.find("\nExecStart=/srv/vistrel/bin/vistrel /srv/vistrel -service\n"));
-  for (const char* line : {"Type=notify\n", "Restart=on-failure\n", "ReadWritePaths=/srv/vistrel\n",
-                           "ProtectSystem=strict\n", "NoNewPrivileges=yes\n"}) {
-    EXPECT_NE(std::string::npos, text.find(line)) << line;
+  std::vector<std::string> lines = unitLines(readFile(unit));
+  const std::string r = root.path;
+  for (const std::string& line :
+       {"ExecStart=" + r + "/bin/vistrel " + r + " -service", "WorkingDirectory=" + r,
+        std::string("Type=notify"), std::string("Restart=on-failure"), std::string("User=root"),
+        "ReadWritePaths=" + r + "/database " + r + "/images " + r + "/tmp",
+        std::string("ProtectSystem=strict"), std::string("ProtectHome=yes"),
+        std::string("NoNewPrivileges=yes"), std::string("SystemCallFilter=@system-service"),
+        std::string("PrivateUsers=yes"), std::string("CapabilityBoundingSet=")}) {
+    EXPECT_TRUE(hasLine(lines, line)) << line;
   }
-  EXPECT_EQ(std::string::npos, text.find("[Install]"));  // started by hand, never at boot
+  EXPECT_FALSE(hasLine(lines, "[Install]"));  // started by hand, never at boot
 
-  Outcome second = runVistrel({"/srv/vistrel", "-install"}, env);
+  Outcome second = runVistrel({root.path, "-install"}, env);
   EXPECT_EQ(0, second.code);
   EXPECT_EQ("CService: service_create(): Service creation failed!\n"
             "Service (Vistrel) installation failed!\n",
             second.err);
 
-  Outcome removed = runVistrel({"/srv/vistrel", "-Uninstall"}, env);
+  Outcome removed = runVistrel({root.path, "-Uninstall"}, env);
   EXPECT_EQ(0, removed.code);
   EXPECT_EQ("Service (Vistrel) uninstalled!\n", removed.err);
   EXPECT_NE(0, access(unit.c_str(), F_OK));
 
-  Outcome again = runVistrel({"/srv/vistrel", "-uninstall"}, env);
+  Outcome again = runVistrel({root.path, "-uninstall"}, env);
   EXPECT_EQ(0, again.code);
   EXPECT_EQ("CService: service_delete(): Service not found!\n"
             "Service (Vistrel) uninstallation failed!\n",
             again.err);
   rmdir(units.c_str());
+}
+
+// What varies with the root: the configured port decides the capability (and the private
+// user namespace, in which it would be useless), a root among the home directories keeps
+// them read-only instead of hidden, and what cannot be known yet is said.
+TEST(ServiceUnit, TheUnitFollowsThePortTheRootAndTheUser) {
+  const std::string noConfig = "The configuration of (%s) cannot be read: the unit is made for a port from 1024 on!\n";
+  struct Case {
+    const char* what;
+    int port;             // -1: a root without a configuration
+    const char* root;     // "" for a fresh laid-out root
+    const char* user;
+    bool capability;
+    const char* protectHome;
+    const char* warnings;  // %s: the root
+  };
+  const Case cases[] = {
+      {"port 9400", 9400, "", "root", false, "yes", ""},
+      {"port 80", 80, "", "root", true, "yes", ""},
+      {"port 1023", 1023, "", "root", true, "yes", ""},
+      {"port 1024", 1024, "", "root", false, "yes", ""},
+      {"a free port chosen at start", 0, "", "root", false, "yes", ""},
+      {"no configuration yet", -1, "/srv/vistrel", "root", false, "yes", noConfig.c_str()},
+      {"a root in a home directory", -1, "/home/anna/vistrel", "root", false, "read-only",
+       noConfig.c_str()},
+      {"a user not made yet", 9400, "", "vistrel-nobody-here", false, "yes",
+       "The user (vistrel-nobody-here) does not exist yet: scripts/make-root.sh <root> <build> "
+       "--service makes it!\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string units = makeTempDir();
+    testroot::TestRoot laidOut(c.port);
+    std::string root = *c.root ? c.root : laidOut.path;
+    Outcome o = runVistrel({root, "-install"},
+                           {"VISTREL_UNIT_DIR=" + units, std::string("VISTREL_SERVICE_USER=") + c.user});
+    std::string warnings = c.warnings;
+    size_t at = warnings.find("%s");
+    if (at != std::string::npos) warnings.replace(at, 2, root);
+    EXPECT_EQ(warnings + "Service (Vistrel) installed!\n", o.err);
+    std::vector<std::string> lines = unitLines(readFile(units + "/Vistrel.service"));
+    EXPECT_TRUE(hasLine(lines, std::string("User=") + c.user));
+    EXPECT_TRUE(hasLine(lines, std::string("ProtectHome=") + c.protectHome));
+    EXPECT_EQ(c.capability, hasLine(lines, "CapabilityBoundingSet=CAP_NET_BIND_SERVICE"));
+    EXPECT_EQ(c.capability, hasLine(lines, "AmbientCapabilities=CAP_NET_BIND_SERVICE"));
+    EXPECT_EQ(!c.capability, hasLine(lines, "CapabilityBoundingSet="));
+    EXPECT_EQ(!c.capability, hasLine(lines, "PrivateUsers=yes"));
+    testroot::removeTree(units);
+  }
+}
+
+// systemd's own measure of the unit's exposure, from 0 (fully confined) to 10, for the unit
+// of a high and of a low port: at most 2.5 ("OK").
+TEST(ServiceUnit, SystemdRatesTheUnitAtMostTwoAndAHalf) {
+  const char* analyze = "/usr/bin/systemd-analyze";
+  if (access(analyze, X_OK) != 0) {
+    GTEST_SKIP() << "systemd-analyze is not installed (package systemd; scripts/setup.sh installs it)";
+  }
+  for (int port : {9400, 80}) {
+    SCOPED_TRACE("port " + std::to_string(port));
+    std::string units = makeTempDir();
+    testroot::TestRoot root(port);
+    // As installed: for the service's own user (the warning that it is not made yet aside).
+    Outcome installed = runVistrel({root.path, "-install"}, {"VISTREL_UNIT_DIR=" + units, "VISTREL_SERVICE_USER"});
+    ASSERT_NE(std::string::npos, installed.err.find("Service (Vistrel) installed!\n"));
+    std::string out, err;
+    int code = ProcessRunner::run({analyze, "security", "--offline=true", units + "/Vistrel.service"},
+                                  &out, &err, 60);
+    EXPECT_EQ(0, code) << err;
+    // Every line of the unit is understood.
+    EXPECT_EQ(std::string::npos, err.find("Unknown")) << err;
+    EXPECT_EQ(std::string::npos, err.find("Failed to parse")) << err;
+    const std::string mark = "Overall exposure level for Vistrel.service: ";
+    size_t at = out.find(mark);
+    ASSERT_NE(std::string::npos, at) << out;
+    double score = std::strtod(out.c_str() + at + mark.size(), nullptr);
+    RecordProperty("exposure_port_" + std::to_string(port), std::to_string(score));
+    EXPECT_LE(score, 2.5) << out;
+    EXPECT_GT(score, 0.0) << out;
+    testroot::removeTree(units);
+  }
 }
 
 TEST(ServiceUnit, ResultCodesOfTheUnitFunctions) {
@@ -119,17 +225,30 @@ TEST(ServiceUnit, ResultCodesOfTheUnitFunctions) {
   serviceCallbacks.serviceError = [](int, const char* _context, const char* _message) {
     sink->push_back(std::string(_context) + ": " + _message);
   };
-  EXPECT_EQ(0, service_create("Probe", "/r/bin/vistrel /r -service"));
-  EXPECT_EQ(-2, service_create("Probe", "/r/bin/vistrel /r -service"));
-  // A root the unit cannot carry literally is refused rather than written wrongly.
-  EXPECT_EQ(-2, service_create("Spaced", "/my root/bin/vistrel /my root -service"));
+  MServiceControl::Access access;
+  access.user = "vistrel";
+  access.writable = {"/r/database", "/r/images"};
+  EXPECT_EQ(0, service_create("Probe", "/r/bin/vistrel /r -service", access));
+  EXPECT_EQ(-2, service_create("Probe", "/r/bin/vistrel /r -service", access));
+  // What the unit cannot carry literally is refused rather than written wrongly: a root or
+  // a user name with a blank, a writable path that is not absolute.
+  EXPECT_EQ(-2, service_create("Spaced", "/my root/bin/vistrel /my root -service", access));
+  MServiceControl::Access odd = access;
+  odd.user = "vis trel";
+  EXPECT_EQ(-2, service_create("Spaced", "/r/bin/vistrel /r -service", odd));
+  odd = access;
+  odd.writable.push_back("database");
+  EXPECT_EQ(-2, service_create("Spaced", "/r/bin/vistrel /r -service", odd));
+  EXPECT_NE(0, ::access((units + "/Spaced.service").c_str(), F_OK));
   EXPECT_EQ(0, service_delete("Probe"));
   EXPECT_EQ(-2, service_delete("Probe"));
   setenv("VISTREL_UNIT_DIR", (units + "/missing").c_str(), 1);
-  EXPECT_EQ(-1, service_create("Probe", "/r/bin/vistrel /r -service"));
+  EXPECT_EQ(-1, service_create("Probe", "/r/bin/vistrel /r -service", access));
   EXPECT_EQ(-1, service_delete("Probe"));
   unsetenv("VISTREL_UNIT_DIR");
   EXPECT_EQ((std::vector<std::string>{
+                "CService: service_create(): Service creation failed!",
+                "CService: service_create(): Service creation failed!",
                 "CService: service_create(): Service creation failed!",
                 "CService: service_create(): Service creation failed!",
                 "CService: service_delete(): Service not found!",

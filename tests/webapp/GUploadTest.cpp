@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/GImage.h"
@@ -176,13 +177,13 @@ TEST_F(GUploadTest, StoresTheSentFileAndBothPreviews) {
   struct Case {
     bool imageAccept;
     int width, height;
-    int w1, w2;  // preview widths at 120 and 240 pixels high
+    int w1, h1, w2, h2;  // the previews asked 120 and 240 pixels high
   };
   const Case cases[] = {
-      {true, 1600, 1200, 160, 320},
-      {false, 100, 50, 240, 480},  // small originals are scaled up
-      {false, 50, 400, 15, 30},
-      {true, 2000, 3, 65500, 65500},  // the widest a JPEG file may be
+      {true, 1600, 1200, 160, 120, 320, 240},
+      {false, 100, 50, 240, 120, 480, 240},  // small originals are scaled up
+      {false, 50, 400, 15, 120, 30, 240},
+      {true, 2000, 3, 4096, 120, 4096, 240},  // a panorama's are at most 4096 wide
   };
   for (const Case& c : cases) {
     std::string file = jpeg(c.width, c.height);
@@ -203,8 +204,8 @@ TEST_F(GUploadTest, StoresTheSentFileAndBothPreviews) {
     EXPECT_STREQ("", record.date.getValue()) << "no camera data";
     // The original is exactly the file that was sent, without form parts around it.
     EXPECT_TRUE(root.read("images/original/" + storeName(expectedId)) == file) << c.width;
-    EXPECT_EQ(std::make_pair(c.w1, 120), size("images/preview1/" + storeName(expectedId)));
-    EXPECT_EQ(std::make_pair(c.w2, 240), size("images/preview2/" + storeName(expectedId)));
+    EXPECT_EQ(std::make_pair(c.w1, c.h1), size("images/preview1/" + storeName(expectedId)));
+    EXPECT_EQ(std::make_pair(c.w2, c.h2), size("images/preview2/" + storeName(expectedId)));
     EXPECT_EQ(1u, filesIn(root.file("images/original")).size() - (size_t)expectedId)
         << "no temporary file stays";
   }
@@ -552,6 +553,33 @@ TEST_F(GUploadTest, UploadsInFlightAtShutdownLeaveWholeImagesOrNothing) {
     }
   }
   EXPECT_TRUE(filesIn(root.file("tmp")).empty());
+}
+
+// Uploads of one user at the same time: each saw room when it began, but the records are
+// added on the workers, where the limit is looked at again. The others store nothing.
+TEST_F(GUploadTest, UploadsAtTheSameTimeStayWithinTheImageLimit) {
+  uploader("one", false, 1);
+  std::string session;
+  {
+    testhttp::Connection browser(port);
+    session = logInOver(browser, "one");
+  }
+  std::string body = formBody(jpeg(800, 600));
+  const int uploads = 8;
+  std::vector<int> statuses(uploads, 0);
+  std::vector<std::thread> browsers;
+  for (int i = 0; i < uploads; ++i) {
+    std::string target = "/upload?session=" + session + "&requestId=" +
+                         std::to_string(++requestId) + "&action=11&pagenum=1";
+    browsers.emplace_back([&, i, target]() {
+      testhttp::Connection browser(port);
+      statuses[(size_t)i] = browser.post(target, multipartType, body).status;
+    });
+  }
+  for (std::thread& browser : browsers) browser.join();
+  for (int status : statuses) EXPECT_EQ(200, status);
+  EXPECT_EQ(1, imageCount());
+  EXPECT_EQ(3u, storedFiles());
 }
 
 // The page after an upload tells what became of the file, in words and, for the script that

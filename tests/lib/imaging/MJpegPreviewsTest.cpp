@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // clang-format off
 #include <cstdio>
@@ -128,7 +131,7 @@ TEST_F(MJpegPreviewsTest, ScaleIsTheSmallestThatLeavesTwiceTheLargePreview) {
       {1000, 958, 5},     // but not 479
       {640, 480, 8},      // just twice 320 x 240: nothing to spare
       {100, 50, 8},       // smaller than the previews: decoded whole, then enlarged
-      {32000, 500, 8},    // panorama: needs 30720 of its 32000 columns
+      {32000, 500, 8},    // panorama: needs all its rows for a preview of 4096 x 240
       {32000, 4000, 1},   // wide but tall enough: 4000 x 500
       {500, 32000, 1},    // tall and narrow: 63 x 4000 for a preview 3 wide
   };
@@ -403,6 +406,91 @@ TEST_F(MJpegPreviewsTest, BombsAndDamagedFilesAreRefusedAndLeaveNothing) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(384, make(path("no-eoi.jpg")).height);
   testing::internal::GetCapturedStderr();
+}
+
+TEST_F(MJpegPreviewsTest, PanoramasGivePreviewsNoWiderThanTheLimit) {
+  // Left half red, right half blue, so that the sampling across the width shows. The
+  // previews keep their heights; only the width is bounded.
+  struct Case {
+    int width, height;
+    int orientation;  // the stored picture is turned when the orientation says so
+    int smallWidth, largeWidth;
+  };
+  const Case cases[] = {
+      {65500, 16, 1, 4096, 4096},  // the widest a JPEG file may be
+      {32767, 16, 1, 4096, 4096},  // the widest an upload may be
+      {32767, 16, 6, 4096, 4096},  // stored as 16 x 32767, turned upright
+      {8192, 240, 1, 4096, 4096},  // the small preview just fits
+      {4096, 120, 1, 4096, 4096},
+      {8000, 480, 1, 2000, 4000},  // both fit: as before
+      {16, 32767, 1, 1, 1},        // tall ones were never wide
+  };
+  const int maxSide = 65500;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + ", orientation " +
+                 std::to_string(c.orientation));
+    bool turned = c.orientation == 6;
+    int sw = turned ? c.height : c.width, sh = turned ? c.width : c.height;
+    MImage stored(sw, sh);
+    for (int y = 0; y < sh; ++y)
+      for (int x = 0; x < sw; ++x) {
+        int uprightX = turned ? sh - 1 - y : x;  // orientation 6: stored turned left
+        stored.setPixel(x, y, uprightX < c.width / 2 ? 0xE01010u : 0x1010E0u);
+      }
+    std::string file = path("panorama.jpg");
+    jpg.save(file.c_str(), stored, 90);
+    if (turned) withOrientation(file, c.orientation, EXIF_BYTE_ORDER_INTEL);
+
+    MJpegPreviews::Size size = previews.make(file.c_str(), uploadPreviews(), maxSide);
+    EXPECT_EQ(c.width, size.width);
+    EXPECT_EQ(c.height, size.height);
+    MImage small = load(path("small.jpg")), large = load(path("large.jpg"));
+    EXPECT_EQ(c.smallWidth, small.getWidth());
+    EXPECT_EQ(120, small.getHeight());
+    EXPECT_EQ(c.largeWidth, large.getWidth());
+    EXPECT_EQ(240, large.getHeight());
+    int w = large.getWidth(), h = large.getHeight();
+    if (w >= 4) {
+      EXPECT_TRUE(near(0xE01010u, large.getPixel(w / 4, h / 2), 40));
+      EXPECT_TRUE(near(0x1010E0u, large.getPixel(w * 3 / 4, h / 2), 40));
+    }
+  }
+}
+
+TEST_F(MJpegPreviewsTest, APanoramaTakesLittleMemory) {
+  // The widest picture a JPEG file may hold: its previews at their full widths would take
+  // 94 MB of pixels, bounded 6 MB. The peak of a child process that only makes them is
+  // measured.
+  MImage stored(65500, 16);
+  noise(stored);
+  std::string file = path("panorama.jpg");
+  jpg.save(file.c_str(), stored, 90);
+  int pipeFds[2];
+  ASSERT_EQ(0, pipe(pipeFds));
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rusage before, after;
+    getrusage(RUSAGE_SELF, &before);
+    long grown = -1;
+    try {
+      previews.make(file.c_str(), uploadPreviews(), 65500);
+      getrusage(RUSAGE_SELF, &after);
+      grown = after.ru_maxrss - before.ru_maxrss;
+    } catch (...) {
+    }
+    ssize_t written = write(pipeFds[1], &grown, sizeof grown);
+    _exit(written == (ssize_t)sizeof grown ? 0 : 1);
+  }
+  close(pipeFds[1]);
+  long grownKb = -2;
+  ASSERT_EQ((ssize_t)sizeof grownKb, read(pipeFds[0], &grownKb, sizeof grownKb));
+  close(pipeFds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_GE(grownKb, 0) << "the previews were not made";
+  RecordProperty("peak_growth_kb", std::to_string(grownKb));
+  EXPECT_LT(grownKb, 16 * 1024) << "the peak grew by " << grownKb << " KB";
 }
 
 TEST_F(MJpegPreviewsTest, AFailedSaveLeavesNoPreview) {
