@@ -19,11 +19,14 @@
 #include "webapp/GSessionManagement.h"
 
 GLogin::GLogin(GSessionManagement& _sessions, size_t _queue)
-    : sessions(_sessions), worker(1, _queue) {}
+    : sessions(_sessions), worker(1, _queue), refusals(delayedRefusals) {}
 
 GLogin::~GLogin() { stop(); }
 
-void GLogin::stop() { worker.shutdown(MWorkerPool::DROP_QUEUED); }
+void GLogin::stop() {
+  worker.shutdown(MWorkerPool::DROP_QUEUED);
+  refusals.shutdown();
+}
 
 bool GLogin::credentialsInQuery(MHttpRequest& _request) {
   const char* question = strchr(_request.url.getValue(), '?');
@@ -51,21 +54,16 @@ bool GLogin::begin(MHttpRequest& _request, MHttpResponse& _response, GSession* _
         attempt.refusal = GMainView::LOGIN_BUSY;
       }
     }
-    finish(_request, _response, attempt, attempt.known);
-    return false;
+    return decided(_request, _response, attempt, _resume);
   }
   attempt.username = GView::paramText(params, "username");
   MString password = GView::paramText(params, "password");
   params.deleteObject("password");
   if (credentialsInQuery(_request) || password.getLength() == 0) {
-    finish(_request, _response, attempt, false);
-    return false;
+    return decided(_request, _response, attempt, _resume);
   }
   attempt.known = database.getUserByUsername(attempt.username.getValue(), attempt.user) >= 0;
-  if (!startCheck(attempt)) {
-    finish(_request, _response, attempt, false);
-    return false;
-  }
+  if (!startCheck(attempt)) return decided(_request, _response, attempt, _resume);
   // Hashed also for an unknown name, so that the time of the answer does not tell.
   MString stored = attempt.known ? attempt.user.password : MString();
 
@@ -87,11 +85,29 @@ bool GLogin::begin(MHttpRequest& _request, MHttpResponse& _response, GSession* _
     });
   };
   if (worker.submit(check, drop)) return true;
-  // The worker's queue is full: refused at once, never checked here on the loop.
+  // The worker's queue is full: refused, never checked here on the loop.
   _response.later.reset();
   drop();
   attempt.refusal = GMainView::LOGIN_BUSY;
-  finish(_request, _response, attempt, false);
+  return decided(_request, _response, attempt, _resume);
+}
+
+bool GLogin::decided(MHttpRequest& _request, MHttpResponse& _response, const Attempt& _attempt,
+                     const Resume& _resume) {
+  bool right = _attempt.guestKey && _attempt.known;
+  bool slowed = _attempt.refusal == GMainView::LOGIN_THROTTLED || _attempt.refusal == GMainView::LOGIN_BUSY;
+  if (slowed && refusalDelay > 0) {
+    std::shared_ptr<MLaterResponse> later = _response.defer();
+    Attempt attempt = _attempt;
+    auto answer = [this, later, attempt, _resume]() {
+      later->complete([this, attempt, _resume](MHttpRequest& _req, MHttpResponse& _resp) {
+        _resume(_req, _resp, [&]() { finish(_req, _resp, attempt, false); });
+      });
+    };
+    if (refusals.add(refusalDelay, answer)) return true;
+    _response.later.reset();
+  }
+  finish(_request, _response, _attempt, right);
   return false;
 }
 

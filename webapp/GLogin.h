@@ -8,6 +8,7 @@
 
 #include "db/GUser.h"
 #include "lib/core/MString.h"
+#include "lib/platform/MDelayLine.h"
 #include "lib/platform/MWorkerPool.h"
 #include "webapp/GLoginThrottle.h"
 
@@ -30,6 +31,10 @@ class MHttpResponse;
 //     failure counts);
 //   - as busy: beyond the throttle's check rate (unknown names first), and when the
 //     password checks waiting for the login's own worker fill its queue.
+// A throttled or busy login is answered after REFUSAL_DELAY, from a delay line of its own
+// (nothing waits on the server loop): a flood's connections then each come back once in
+// that time instead of as fast as the loop answers, and the loop's time stays with the
+// other clients. When the line is full, such a login is answered at once.
 // What is left is hashed on the login's own worker (memory-hard hashing, tens of
 // milliseconds), never on the server loop, and never in the queue of the uploads: each
 // kind of work keeps its own, so that neither can starve the other. The guest button names
@@ -40,6 +45,9 @@ class GLogin {
   static const size_t defaultQueue = 8;
   // Checks under way at once from one address.
   static const int CHECKS_PER_ADDRESS = 8;
+  // Milliseconds before a throttled or busy login is answered, and how many may wait.
+  static const int REFUSAL_DELAY = 1000;
+  static const size_t delayedRefusals = 4096;
 
   // What the servlet does with a login's answer once the password is checked on the
   // worker: it runs on the server loop as the request's last step (MLaterResponse), and
@@ -59,8 +67,11 @@ class GLogin {
   // the request arrived with, replaced by the new one (compared, never read).
   bool begin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse, int _now,
              const Resume& _resume);
-  // Ends the checks: the one under way finishes, those waiting are dropped.
+  // Ends the checks: the one under way finishes, those waiting are dropped, and so are the
+  // refusals still waiting for their answer.
   void stop();
+  // For tests: the delay of throttled and busy answers (0: at once).
+  void setRefusalDelay(int _millis) { refusalDelay = _millis; }
 
   // For tests: the throttle as the login keeps it (lock with getMutex).
   GLoginThrottle& getThrottle() { return throttle; }
@@ -85,6 +96,10 @@ class GLogin {
   // The throttle learns the outcome of a check (on the worker that made it, so that it
   // counts also when the browser has gone), and the check is no longer under way.
   void endCheck(const Attempt& _attempt, bool _right);
+  // Answers a login that is decided without a check: at once (false), or a throttled or
+  // busy one after the refusal delay (true: through _resume).
+  bool decided(MHttpRequest& _request, MHttpResponse& _response, const Attempt& _attempt,
+               const Resume& _resume);
   // The outcome: a new session and its cookie, or the login page with the message.
   void finish(MHttpRequest& _request, MHttpResponse& _response, const Attempt& _attempt,
               bool _right);
@@ -100,6 +115,8 @@ class GLogin {
   GLoginThrottle throttle;
   std::unordered_map<std::string, int> checking;
   MWorkerPool worker;
+  MDelayLine refusals;
+  int refusalDelay = REFUSAL_DELAY;
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,9 @@ namespace {
 
 class GLoginTest : public webtest::ServletTest {
  protected:
+  // Refusals answered at once, so that the cases need not wait; one test keeps the delay.
+  GLoginTest() { login().setRefusalDelay(0); }
+
   // A login from _address with the form's fields: "in", "failed", "throttled", "busy", or
   // the page when it is none of them.
   std::string attempt(const std::string& _form, const char* _address = "127.0.0.1") {
@@ -233,9 +237,30 @@ TEST_F(GLoginTest, GuessesSentAllAtOnceAreCheckedOneAtATimePerAccountAndAddress)
   EXPECT_EQ("in", attempt("admin", "tarbo", "10.0.0.1"));
 }
 
+// A throttled login is answered after the refusal delay, by the delay line: the loop
+// meanwhile goes on, and the guesser's connection comes back only then.
+TEST_F(GLoginTest, ThrottledAndBusyAnswersComeAfterTheRefusalDelay) {
+  for (int i = 0; i < 5; ++i) EXPECT_EQ("failed", attempt("admin", "wrong", "10.0.0.1")) << i;
+  login().setRefusalDelay(300);
+  auto started = std::chrono::steady_clock::now();
+  Exchange e;
+  post(e, loginTarget, loginForm("admin", "tarbo"), "", 40000, "10.0.0.1", false);
+  ASSERT_TRUE((bool)e.response.later);
+  EXPECT_FALSE(e.response.later->isReady());
+  webtest::finishLater(servlet, e.request, e.response);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300));
+  EXPECT_EQ("throttled", outcome(e));
+  // Refusals that count for nothing are no flood's answer to slow down: at once.
+  Exchange empty;
+  post(empty, loginTarget, loginForm("admin", ""), "", 40000, "10.0.0.1", false);
+  EXPECT_FALSE((bool)empty.response.later);
+  EXPECT_EQ("failed", outcome(empty));
+}
+
 // With its queue full the login refuses at once: nothing is hashed on the loop.
 TEST_F(GLoginTest, AFullQueueIsRefusedAtOnce) {
   GLogin full(servlet.getSessions(), 0);
+  full.setRefusalDelay(0);
   Exchange e;
   e.request.method = "POST";
   e.request.url = loginTarget;
