@@ -3,7 +3,7 @@
 //   login_bench fill <root> <accounts>
 //     Adds the accounts flood0, flood1, ... with the passwords pass0, pass1, ... to a fresh
 //     root's database, in clear as an older version kept them: the server hashes them when
-//     it starts.
+//     it starts. And the account uploader (password upload), which may upload.
 //
 //   login_bench load <port> <seconds> <mode> <source prefix> <probe path> <failed text>
 //                    <throttled text> [<upload session> <picture>]
@@ -70,6 +70,16 @@ int fill(const char* _root, int _accounts) {
       user.lastname = MString::format("%d", i);
       database.addUser(user);
     }
+    GUser uploader;
+    uploader.type = 0;
+    uploader.enabled = true;
+    uploader.imageUpload = true;
+    uploader.imageLimit = 100000;
+    uploader.username = "uploader";
+    uploader.password = "upload";
+    uploader.firstname = "Up";
+    uploader.lastname = "Loader";
+    database.addUser(uploader);
   } catch (const MException&) {
     fprintf(stderr, "login_bench: the database could not be filled\n");
     return 1;
