@@ -35,9 +35,11 @@ import kit
 TARGET = "/?session=%s&page=1&action=16&requestId=1&tab_main=600" % kit.GUEST_ID
 GUEST_BUTTON = "/?session=%s&page=1&action=16&requestId=1&guest=1" % kit.GUEST_ID
 SECRET = "harden-proxy-secret"
-# The flood's goal for the other client's p99 here: generous, since the check also runs
-# under the sanitizers beside other work; bench/login.sh measures the real figure.
-FLOOD_P99_MS = 100.0
+# The bound for the other client's p99 during the flood here: generous, since the check also
+# runs under the sanitizers beside other work (50 ms seen there at a load average of 12), yet
+# far below the stall it guards against (a median of 1.2 s with the hashing on the loop, 22 ms
+# with refusals answered at once); bench/login.sh measures the real figure against its goal.
+FLOOD_P99_MS = 200.0
 
 
 def texts():
