@@ -261,7 +261,8 @@ void flood(const Options& _options, int _index, Tally& _tally) {
       ++_tally.throttled;
     } else if (answer.body.find(_options.failedText) != std::string::npos) {
       ++_tally.failed;
-    } else if (answer.status == 200 && answer.body.find("class=\"loginMessage\"") != std::string::npos) {
+    } else if (answer.status == 200 &&
+               answer.body.find("class=\"loginMessage\"") != std::string::npos) {
       ++_tally.refused;  // another message of the login page: too many logins at the moment
     } else {
       ++_tally.other;
@@ -288,17 +289,17 @@ void uploader(const Options& _options, const std::string& _session, const std::s
     std::this_thread::sleep_until(next);
     std::string request = "POST /?session=" + _session + "&page=110&action=11&requestId=" +
                           std::to_string(requestId++) +
-                          " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: multipart/form-data; boundary=" +
-                          boundary + "\r\nContent-Length: " + std::to_string(body.size()) +
-                          "\r\n\r\n" + body;
+                          " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                          "Content-Type: multipart/form-data; boundary=" + boundary +
+                          "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     Connection connection(_options.port, "127.0.0.1");
     connection.setTimeout(60);
     Connection::Answer answer;
     auto start = Clock::now();
     ++_uploads.sent;
     if (connection.exchange(request, answer) && answer.status == 200) ++_uploads.stored;
-    _uploads.slowest = std::max(_uploads.slowest,
-                                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    double millis = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    _uploads.slowest = std::max(_uploads.slowest, millis);
     next += uploadInterval;
   }
 }

@@ -50,7 +50,8 @@ bool GLogin::begin(MHttpRequest& _request, MHttpResponse& _response, GSession* _
     attempt.known = database.getUser(GRights::guestAccountId, attempt.user) >= 0;
     {
       std::lock_guard<std::mutex> lock(mutex);
-      if (attempt.known && attempt.user.enabled && !throttle.admitGuest(attempt.address.getValue(), millis)) {
+      if (attempt.known && attempt.user.enabled &&
+          !throttle.admitGuest(attempt.address.getValue(), millis)) {
         attempt.refusal = GMainView::LOGIN_BUSY;
       }
     }
@@ -95,7 +96,8 @@ bool GLogin::begin(MHttpRequest& _request, MHttpResponse& _response, GSession* _
 bool GLogin::decided(MHttpRequest& _request, MHttpResponse& _response, const Attempt& _attempt,
                      const Resume& _resume) {
   bool right = _attempt.guestKey && _attempt.known;
-  bool slowed = _attempt.refusal == GMainView::LOGIN_THROTTLED || _attempt.refusal == GMainView::LOGIN_BUSY;
+  bool slowed = _attempt.refusal == GMainView::LOGIN_THROTTLED ||
+                _attempt.refusal == GMainView::LOGIN_BUSY;
   if (slowed && refusalDelay > 0) {
     std::shared_ptr<MLaterResponse> later = _response.defer();
     Attempt attempt = _attempt;
@@ -177,7 +179,8 @@ void GLogin::finish(MHttpRequest& _request, MHttpResponse& _response, const Atte
   created->user = _attempt.user;
   created->viewState.clear();
   created->searchResults.clear();
-  _response.headers.setObject("Set-Cookie", GServlet::sessionCookie(created->id.getValue()).getValue());
+  _response.headers.setObject("Set-Cookie",
+                              GServlet::sessionCookie(created->id.getValue()).getValue());
   params.setObject("session", created->id.getValue());
   params.setObject("page", 0);
   params.setObject(GMainView::ENTERED, 1);

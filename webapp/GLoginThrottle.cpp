@@ -135,7 +135,8 @@ Int64 GLoginThrottle::refusedFor(const char* _account, const char* _address, Int
   }
   auto account = accounts.find(name);
   if (account != accounts.end() && !account->second.isGood(from, _now)) {
-    wait = std::max(wait, bucketWait(account->second.drained, guessCost, ACCOUNT_GUESS_WINDOW, _now));
+    Int64 guesses = bucketWait(account->second.drained, guessCost, ACCOUNT_GUESS_WINDOW, _now);
+    wait = std::max(wait, guesses);
   }
   return wait;
 }
@@ -155,7 +156,9 @@ void GLoginThrottle::failed(const char* _account, const char* _address, bool _kn
   pair.lastSeen = _now;
   pair.known = _known;
   pair.failures++;
-  if (pair.failures >= ACCOUNT_FAILURES) pair.until = _now + backoff(pair.failures - ACCOUNT_FAILURES);
+  if (pair.failures >= ACCOUNT_FAILURES) {
+    pair.until = _now + backoff(pair.failures - ACCOUNT_FAILURES);
+  }
 
   Address& address = entry(addresses, from, _now);
   address.lastSeen = _now;
@@ -201,9 +204,10 @@ void GLoginThrottle::succeeded(const char* _account, const char* _address, Int64
 
 bool GLoginThrottle::admitGuest(const char* _address, Int64 _now) {
   std::string from = addressKey(_address);
+  const Int64 capacity = (Int64)GUEST_BURST * GUEST_INTERVAL;
   auto found = guests.find(from);
   if (found != guests.end() &&
-      bucketWait(found->second.drained, GUEST_INTERVAL, (Int64)GUEST_BURST * GUEST_INTERVAL, _now) > 0) {
+      bucketWait(found->second.drained, GUEST_INTERVAL, capacity, _now) > 0) {
     return false;
   }
   Guest& guest = entry(guests, from, _now);

@@ -10,7 +10,8 @@ MDelayLine::~MDelayLine() { shutdown(); }
 
 bool MDelayLine::add(int _delayMillis, std::function<void()> _job) {
   if (!_job) return false;
-  Clock::time_point due = Clock::now() + std::chrono::milliseconds(_delayMillis < 0 ? 0 : _delayMillis);
+  Clock::time_point due =
+      Clock::now() + std::chrono::milliseconds(_delayMillis < 0 ? 0 : _delayMillis);
   {
     std::lock_guard<std::mutex> guard(mutex);
     if (stopping || waiting.size() >= capacity) return false;

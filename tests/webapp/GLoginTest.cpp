@@ -42,8 +42,9 @@ class GLoginTest : public webtest::ServletTest {
     std::string body = _e.body();
     return _e.header("Set-Cookie") == "<none>" &&
            body.find("<BODY class=\"login\"") != std::string::npos &&
-           body.find(std::string("<TD class=\"loginMessage\"><DIV class=\"message message_refused\" "
-                                 "role=\"status\">") + _message + "</DIV>\n</TD>") != std::string::npos &&
+           body.find(std::string("<TD class=\"loginMessage\"><DIV class=\"message "
+                                 "message_refused\" role=\"status\">") +
+                     _message + "</DIV>\n</TD>") != std::string::npos &&
            body.find("action=\"/?session=5072913846&page=1&action=16&") != std::string::npos;
   }
   int pairEntries() {
@@ -170,7 +171,8 @@ TEST_F(GLoginTest, BeyondTheCheckRateUnknownNamesAreRefusedFirst) {
     EXPECT_EQ("failed", attempt("nobody", "x", from().c_str())) << i;
   }
   EXPECT_EQ("busy", attempt("nobody", "x", from().c_str()));
-  for (int i = GLoginThrottle::UNKNOWN_CHECKS_PER_SECOND; i < GLoginThrottle::CHECKS_PER_SECOND; ++i) {
+  for (int i = GLoginThrottle::UNKNOWN_CHECKS_PER_SECOND; i < GLoginThrottle::CHECKS_PER_SECOND;
+       ++i) {
     EXPECT_EQ("failed", attempt("admin", "x", from().c_str())) << i;
   }
   EXPECT_EQ("busy", attempt("admin", "tarbo", from().c_str()));

@@ -96,7 +96,8 @@ TEST(GLoginThrottle, AddressesAreKeyedByIPv4AddressOrIPv6Prefix) {
       {"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(c.key, GLoginThrottle::addressKey(c.address)) << c.address;
-  EXPECT_EQ((size_t)GLoginThrottle::MAX_ADDRESS, GLoginThrottle::addressKey(std::string(500, 'x').c_str()).size());
+  EXPECT_EQ((size_t)GLoginThrottle::MAX_ADDRESS,
+            GLoginThrottle::addressKey(std::string(500, 'x').c_str()).size());
 
   // Twenty failures from twenty addresses of one /64 stop the whole /64, and only it.
   GLoginThrottle throttle;
@@ -117,7 +118,9 @@ TEST(GLoginThrottle, AddressesAreKeyedByIPv4AddressOrIPv6Prefix) {
 TEST(GLoginThrottle, NamesAreCountedAsTheUserFileKeepsThem) {
   GLoginThrottle throttle;
   std::string stored(39, 'n');
-  for (int i = 0; i < 5; ++i) throttle.failed((stored + std::to_string(i)).c_str(), "10.0.0.1", false, 0);
+  for (int i = 0; i < 5; ++i) {
+    throttle.failed((stored + std::to_string(i)).c_str(), "10.0.0.1", false, 0);
+  }
   EXPECT_EQ(1000, throttle.refusedFor(stored.c_str(), "10.0.0.1", 0));
   EXPECT_EQ(0, throttle.refusedFor(nullptr, nullptr, 0));
   throttle.failed(nullptr, nullptr, false, 0);  // no name, no address: counted as empty ones
@@ -157,7 +160,7 @@ TEST(GLoginThrottle, ChecksPerSecondRefuseUnknownNamesFirst) {
   EXPECT_EQ((int)GLoginThrottle::UNKNOWN_CHECKS_PER_SECOND, unknown);
   int known = 0;
   while (throttle.admitCheck(true, now)) ++known;
-  EXPECT_EQ((int)(GLoginThrottle::CHECKS_PER_SECOND - GLoginThrottle::UNKNOWN_CHECKS_PER_SECOND), known);
+  EXPECT_EQ(GLoginThrottle::CHECKS_PER_SECOND - GLoginThrottle::UNKNOWN_CHECKS_PER_SECOND, known);
   // A second later the budget is back. Known names at a steady CHECKS_PER_SECOND are all
   // checked; unknown ones in between only until they have used the lower budget once.
   now += second;
@@ -173,7 +176,9 @@ TEST(GLoginThrottle, ChecksPerSecondRefuseUnknownNamesFirst) {
 TEST(GLoginThrottle, TheGuestButtonIsThrottledPerAddress) {
   GLoginThrottle throttle;
   Int64 now = minute;
-  for (int i = 0; i < GLoginThrottle::GUEST_BURST; ++i) EXPECT_TRUE(throttle.admitGuest("10.0.0.1", now)) << i;
+  for (int i = 0; i < GLoginThrottle::GUEST_BURST; ++i) {
+    EXPECT_TRUE(throttle.admitGuest("10.0.0.1", now)) << i;
+  }
   EXPECT_FALSE(throttle.admitGuest("10.0.0.1", now));
   EXPECT_TRUE(throttle.admitGuest("10.0.0.2", now));
   EXPECT_FALSE(throttle.admitGuest("10.0.0.1", now + GLoginThrottle::GUEST_INTERVAL - 1));
