@@ -114,7 +114,7 @@ for n in $sizes; do
   start_cpu="$(printf '%s\n' "${cpus[@]}" | median)"
 
   login() {
-    curl -s -D - -o /dev/null "http://127.0.0.1:$port/?page=1&action=16&username=$1&password=$2" |
+    curl -s -D - -o /dev/null -d "username=$1&password=$2" "http://127.0.0.1:$port/?page=1&action=16" |
       session_cookie
   }
   user_session="$(login user3 bench)"

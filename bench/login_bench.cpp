@@ -3,22 +3,27 @@
 //   login_bench fill <root> <accounts>
 //     Adds the accounts flood0, flood1, ... with the passwords pass0, pass1, ... to a fresh
 //     root's database, in clear as an older version kept them: the server hashes them when
-//     it starts.
+//     it starts. And the account uploader (password upload), which may upload.
 //
 //   login_bench load <port> <seconds> <mode> <source prefix> <probe path> <failed text>
-//                    <throttled text>
+//                    <throttled text> [<upload session> <picture>]
 //     One client fetches <probe path> over one keep-alive connection every 5 ms and times
-//     each answer, while 50 other connections post logins without pause (mode "mixed" or
-//     "right"; "quiet": no logins). Each login connection comes from its own loopback address
-//     (<source prefix>1 to <source prefix>50), as many guessers would, so that the limit per
-//     address holds back each connection on its own. Prints one line:
+//     each answer, while other connections post logins without pause ("quiet": none). The
+//     login connections come from loopback addresses <source prefix>1, 2, ..., as many
+//     guessers would, so that the limits per address hold back each address on its own.
+//     With an upload session, a third client uploads <picture> into it every 2 seconds
+//     during the flood and times each answer. Prints one line:
 //       RESULT <probes> <p50 ms> <p99 ms> <max ms> <attempts> <logged in> <failed>
-//              <throttled> <other> <attempts per second>
-//     "mixed": each connection takes turns at a wrong password for admin (every connection
-//     guesses the same account), a wrong one for another connection's account, its own
-//     account's right one and an unknown name; the throttle soon refuses most of them.
-//     "right": each connection logs in to its own account with its right password, so that
-//     nothing is ever throttled and every attempt is hashed.
+//              <throttled> <refused otherwise> <other> <attempts per second>
+//              <uploads> <uploads stored> <slowest upload ms>
+//     "fresh": 40 addresses with 8 connections each post wrong passwords under user names
+//     never used before: the attack that once stalled the server loop.
+//     "mixed": 50 connections from 50 addresses; each takes turns at a wrong password for
+//     admin (every connection guesses the same account), a wrong one for another
+//     connection's account, its own account's right one and an unknown name; the throttle
+//     soon refuses most of them.
+//     "right": 50 connections each log in to their own account with its right password, so
+//     that nothing is ever throttled and every attempt is hashed.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -44,8 +49,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const int floodConnections = 50;
+const int accountConnections = 50;
+const int freshAddresses = 40;
+const int freshPerAddress = 8;
 const auto probeInterval = std::chrono::milliseconds(5);
+const auto uploadInterval = std::chrono::seconds(2);
 
 int fill(const char* _root, int _accounts) {
   try {
@@ -62,6 +70,16 @@ int fill(const char* _root, int _accounts) {
       user.lastname = MString::format("%d", i);
       database.addUser(user);
     }
+    GUser uploader;
+    uploader.type = 0;
+    uploader.enabled = true;
+    uploader.imageUpload = true;
+    uploader.imageLimit = 100000;
+    uploader.username = "uploader";
+    uploader.password = "upload";
+    uploader.firstname = "Up";
+    uploader.lastname = "Loader";
+    database.addUser(uploader);
   } catch (const MException&) {
     fprintf(stderr, "login_bench: the database could not be filled\n");
     return 1;
@@ -80,6 +98,7 @@ class Connection {
     bool cookie = false;  // a session cookie: logged in
     std::string body;
   };
+  void setTimeout(int _seconds) { timeoutSeconds = _seconds; }
 
   // Sends one request and reads its answer; false if the connection failed (it is then
   // opened afresh for the next request).
@@ -100,7 +119,7 @@ class Connection {
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     // Long enough for a server loop that hashes the logins queued before ours one by one.
-    timeval timeout{120, 0};
+    timeval timeout{timeoutSeconds, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     sockaddr_in local{};
     local.sin_family = AF_INET;
@@ -171,6 +190,7 @@ class Connection {
 
   int port;
   std::string source;
+  int timeoutSeconds = 120;
   int fd = -1;
   bool closeAfter = false;
   std::string buffer;
@@ -202,7 +222,7 @@ std::string loginRequest(const std::string& _username, const std::string& _passw
 }
 
 struct Tally {
-  long attempts = 0, loggedIn = 0, failed = 0, throttled = 0, other = 0;
+  long attempts = 0, loggedIn = 0, failed = 0, throttled = 0, refused = 0, other = 0;
 };
 
 struct Options {
@@ -211,20 +231,25 @@ struct Options {
   Clock::time_point end;
 };
 
+std::atomic<long> freshNames{0};
+
 void flood(const Options& _options, int _index, Tally& _tally) {
-  Connection connection(_options.port, _options.sourcePrefix + std::to_string(_index + 1));
+  bool fresh = _options.mode == "fresh";
+  int address = fresh ? _index / freshPerAddress : _index;
+  Connection connection(_options.port, _options.sourcePrefix + std::to_string(address + 1));
   const std::string own = "flood" + std::to_string(_index);
   const std::string ownPassword = "pass" + std::to_string(_index);
-  const std::string neighbour = "flood" + std::to_string((_index + 1) % floodConnections);
+  const std::string neighbour = "flood" + std::to_string((_index + 1) % accountConnections);
   for (long k = _index; Clock::now() < _options.end; ++k) {
     std::string request;
-    int kind = _options.mode == "right" ? 2 : (int)(k % 4);
+    int kind = _options.mode == "right" ? 2 : fresh ? 4 : (int)(k % 4);
     std::string guess = "guess" + std::to_string(k);
     switch (kind) {
       case 0: request = loginRequest("admin", guess); break;
       case 1: request = loginRequest(neighbour, guess); break;
       case 2: request = loginRequest(own, ownPassword); break;
-      default: request = loginRequest("nobody" + std::to_string(k), guess); break;
+      case 3: request = loginRequest("nobody" + std::to_string(k), guess); break;
+      default: request = loginRequest("new" + std::to_string(freshNames++), guess); break;
     }
     Connection::Answer answer;
     ++_tally.attempts;
@@ -236,9 +261,46 @@ void flood(const Options& _options, int _index, Tally& _tally) {
       ++_tally.throttled;
     } else if (answer.body.find(_options.failedText) != std::string::npos) {
       ++_tally.failed;
+    } else if (answer.status == 200 &&
+               answer.body.find("class=\"loginMessage\"") != std::string::npos) {
+      ++_tally.refused;  // another message of the login page: too many logins at the moment
     } else {
       ++_tally.other;
     }
+  }
+}
+
+struct Uploads {
+  long sent = 0, stored = 0;
+  double slowest = 0;
+};
+
+// An upload into the session every uploadInterval, each on a connection of its own, timed
+// from sending to the answer's last byte; one without an answer within 60 s counts as sent
+// but not stored.
+void uploader(const Options& _options, const std::string& _session, const std::string& _picture,
+              Uploads& _uploads) {
+  const std::string boundary = "----loginbench";
+  std::string body = "--" + boundary +
+                     "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"bench.jpg\"\r\n"
+                     "Content-Type: image/jpeg\r\n\r\n" + _picture + "\r\n--" + boundary + "--\r\n";
+  auto next = Clock::now() + uploadInterval / 2;
+  while (next < _options.end) {
+    std::this_thread::sleep_until(next);
+    std::string request = "POST /?session=" + _session + "&page=110&action=11&requestId=" +
+                          std::to_string(requestId++) +
+                          " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                          "Content-Type: multipart/form-data; boundary=" + boundary +
+                          "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    Connection connection(_options.port, "127.0.0.1");
+    connection.setTimeout(60);
+    Connection::Answer answer;
+    auto start = Clock::now();
+    ++_uploads.sent;
+    if (connection.exchange(request, answer) && answer.status == 200) ++_uploads.stored;
+    double millis = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    _uploads.slowest = std::max(_uploads.slowest, millis);
+    next += uploadInterval;
   }
 }
 
@@ -262,7 +324,7 @@ void probe(const Options& _options, const std::string& _path, std::vector<double
   }
 }
 
-int load(char** _argv) {
+int load(char** _argv, const char* _uploadSession, const char* _picture) {
   Options options;
   options.port = atoi(_argv[0]);
   int seconds = atoi(_argv[1]);
@@ -271,19 +333,39 @@ int load(char** _argv) {
   std::string path = _argv[4];
   options.failedText = _argv[5];
   options.throttledText = _argv[6];
-  if (options.mode != "quiet" && options.mode != "mixed" && options.mode != "right") {
+  if (options.mode != "quiet" && options.mode != "mixed" && options.mode != "right" &&
+      options.mode != "fresh") {
     fprintf(stderr, "login_bench: unknown mode %s\n", options.mode.c_str());
     return 2;
+  }
+  std::string uploadSession = _uploadSession != nullptr ? _uploadSession : "";
+  std::string picture;
+  if (_picture != nullptr) {
+    FILE* file = fopen(_picture, "rb");
+    if (file == nullptr) {
+      fprintf(stderr, "login_bench: cannot read %s\n", _picture);
+      return 2;
+    }
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) picture.append(buffer, n);
+    fclose(file);
   }
   auto start = Clock::now();
   options.end = start + std::chrono::seconds(seconds);
 
-  std::vector<Tally> tallies(floodConnections);
+  int connections = options.mode == "quiet"   ? 0
+                    : options.mode == "fresh" ? freshAddresses * freshPerAddress
+                                              : accountConnections;
+  std::vector<Tally> tallies(connections);
   std::vector<std::thread> threads;
-  if (options.mode != "quiet") {
-    for (int i = 0; i < floodConnections; ++i) {
-      threads.emplace_back(flood, std::cref(options), i, std::ref(tallies[i]));
-    }
+  for (int i = 0; i < connections; ++i) {
+    threads.emplace_back(flood, std::cref(options), i, std::ref(tallies[i]));
+  }
+  Uploads uploads;
+  if (!uploadSession.empty()) {
+    threads.emplace_back(uploader, std::cref(options), std::cref(uploadSession), std::cref(picture),
+                         std::ref(uploads));
   }
   std::vector<double> millis;
   long probeErrors = 0;
@@ -305,14 +387,16 @@ int load(char** _argv) {
     sum.loggedIn += t.loggedIn;
     sum.failed += t.failed;
     sum.throttled += t.throttled;
+    sum.refused += t.refused;
     sum.other += t.other;
   }
   // The flood's rate counts to the last answer, which a blocked loop may give well after
   // the end.
   double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-  printf("RESULT %zu %.2f %.2f %.2f %ld %ld %ld %ld %ld %.1f\n", millis.size(), at(0.5),
-         at(0.99), millis.back(), sum.attempts, sum.loggedIn, sum.failed, sum.throttled,
-         sum.other, (double)sum.attempts / elapsed);
+  printf("RESULT %zu %.2f %.2f %.2f %ld %ld %ld %ld %ld %ld %.1f %ld %ld %.0f\n", millis.size(),
+         at(0.5), at(0.99), millis.back(), sum.attempts, sum.loggedIn, sum.failed, sum.throttled,
+         sum.refused, sum.other, (double)sum.attempts / elapsed, uploads.sent, uploads.stored,
+         uploads.slowest);
   return 0;
 }
 
@@ -322,10 +406,11 @@ int main(int argc, char** argv) {
   if (argc == 4 && strcmp(argv[1], "fill") == 0 && atoi(argv[3]) >= 1) {
     return fill(argv[2], atoi(argv[3]));
   }
-  if (argc == 9 && strcmp(argv[1], "load") == 0) return load(argv + 2);
+  if (argc == 9 && strcmp(argv[1], "load") == 0) return load(argv + 2, nullptr, nullptr);
+  if (argc == 11 && strcmp(argv[1], "load") == 0) return load(argv + 2, argv[9], argv[10]);
   fprintf(stderr,
           "usage: login_bench fill <root> <accounts>\n"
-          "       login_bench load <port> <seconds> quiet|mixed|right <source prefix> "
-          "<probe path> <failed text> <throttled text>\n");
+          "       login_bench load <port> <seconds> quiet|fresh|mixed|right <source prefix> "
+          "<probe path> <failed text> <throttled text> [<upload session> <picture>]\n");
   return 2;
 }

@@ -28,8 +28,8 @@ ours_pid=$!
 wait_port "$ours_port"
 
 # The login answers with the session identifier as a cookie.
-session="$(curl -s -D - -o /dev/null \
-  "http://127.0.0.1:$ours_port/?page=1&action=16&username=bench&password=bench" |
+session="$(curl -s -D - -o /dev/null -d "username=bench&password=bench" \
+  "http://127.0.0.1:$ours_port/?page=1&action=16" |
   session_cookie)"
 [ -n "$session" ] || { echo "the login failed"; cat "$work/ours.out"; exit 1; }
 grid_url="http://127.0.0.1:$ours_port/?session=$session&page=405&Folder.id=1&pagenum=3"

@@ -49,10 +49,11 @@ done
 
 request=1000
 next() { request=$((request + 1)); }
-cookie() { curl -s -D - -o /dev/null "$1" | tr -d '\r' | sed -n 's/^Set-Cookie: vistrel_session=\([0-9]*\).*/\1/p'; }
+# The login form's post: the session identifier of its cookie.
+cookie() { curl -s -D - -o /dev/null -d "$2" "$1" | tr -d '\r' | sed -n 's/^Set-Cookie: vistrel_session=\([0-9]*\).*/\1/p'; }
 
 next
-admin="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request&username=admin&password=tarbo")"
+admin="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request" "username=admin&password=tarbo")"
 [ -n "$admin" ] || { echo "admin login failed"; cat "$work/server.out"; exit 1; }
 next
 curl -s -o /dev/null "$base/bench?session=$admin&requestId=$request&action=7"
@@ -61,10 +62,10 @@ curl -s -o /dev/null "$base/bench?session=$admin&requestId=$request&action=7"
 next
 curl -s -o /dev/null "$base/bench?session=$admin&requestId=$request&action=8&User.id=3&User.username=uploader&User.lastname=Bench&User.firstname=Mark&User.email=&User.password1=bench&User.password2=bench&User.enabled=1&User.folderAdmin=0&User.type=0&User.imageAccept=1&User.folderAccept=0&User.imageDownload=1&User.imageUpload=1&User.imageLimit=100000"
 next
-user="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request&username=uploader&password=bench")"
+user="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request" "username=uploader&password=bench")"
 [ -n "$user" ] || { echo "uploader login failed"; exit 1; }
 next
-viewer="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request&username=bench&password=bench")"
+viewer="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request" "username=bench&password=bench")"
 [ -n "$viewer" ] || { echo "bench user login failed"; exit 1; }
 
 # A camera-sized picture with detail at every scale.

@@ -13,6 +13,7 @@
 #include "lib/platform/MClock.h"
 #include "views/GHtml.h"
 #include "views/GSession.h"
+#include "webapp/GClientAddress.h"
 #include "webapp/GImageStore.h"
 
 namespace {
@@ -55,6 +56,7 @@ void GServer::configure(const char* _dir) try {
   loadLanguages();
   loadMimeList();
   takeConfigurationValues();
+  GClientAddress::checkConfiguration();
   servlet.init();
   // Large request bodies wait in files under the root; a process that died may have left
   // some behind.
@@ -83,6 +85,8 @@ void GServer::takeConfigurationValues() try {
   bindAddress = address != nullptr ? address->toString() : MString();
   MObject* proxy = configuration.getObject("server.proxy");
   proxyAddress = proxy != nullptr ? proxy->toString() : MString();
+  MObject* secret = configuration.getObject("server.proxySecret");
+  proxySecret = secret != nullptr ? secret->toString() : MString();
   MObject* language = configuration.getObject("session.defaultLanguage");
   defaultLanguage = language != nullptr ? language->toString() : MString();
   configurationInt("session.timeout", sessionTimeout);

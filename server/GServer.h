@@ -80,6 +80,7 @@ class GServer : public MRunable, public GApplication {
   int getSessionTimeout() override { return sessionTimeout.getValue(); }
   int getMaxSessions() override { return maxSessions.getValue(); }
   MString getProxyAddress() override { return proxyAddress; }
+  MString getProxySecret() override { return proxySecret; }
   int getOriginalMaxSize() override { return originalMaxSize.getValue(); }
   int getPreview1Quality() override { return preview1Quality.getValue(); }
   int getPreview2Quality() override { return preview2Quality.getValue(); }
@@ -110,6 +111,8 @@ class GServer : public MRunable, public GApplication {
   MString bindAddress;
   // A reverse proxy whose X-Forwarded-For is believed; empty: none.
   MString proxyAddress;
+  // What the proxy sends in X-Vistrel-Proxy to prove it is the proxy; empty: none.
+  MString proxySecret;
   MString directory;
   MInt32 sessionTimeout;
   MInt32 maxSessions;

@@ -36,6 +36,8 @@ class GApplication {
   // The address of a reverse proxy in front of the server, whose X-Forwarded-For names the
   // browser's address; empty when there is none.
   virtual MString getProxyAddress() { return MString(); }
+  // The secret the proxy sends along (see webapp/GClientAddress); empty when there is none.
+  virtual MString getProxySecret() { return MString(); }
   virtual int getOriginalMaxSize() = 0;
   virtual int getPreview1Quality() = 0;
   virtual int getPreview2Quality() = 0;

@@ -42,6 +42,7 @@ const int loginAction = 16;
 const char* const GMainView::LOGIN_STATE = "login";
 const char* const GMainView::LOGIN_FAILED = "failed";
 const char* const GMainView::LOGIN_THROTTLED = "throttled";
+const char* const GMainView::LOGIN_BUSY = "busy";
 const char* const GMainView::LOGGED_OUT = "loggedout";
 const char* const GMainView::EXPIRED = "expired";
 const char* const GMainView::GUEST_LOGIN = "guest";
@@ -290,6 +291,7 @@ void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params
   const State states[] = {
       {LOGIN_FAILED, "MESSAGE_LOGIN_FAILED", GMessage::REFUSED},
       {LOGIN_THROTTLED, "MESSAGE_LOGIN_THROTTLED", GMessage::REFUSED},
+      {LOGIN_BUSY, "MESSAGE_LOGIN_BUSY", GMessage::REFUSED},
       {LOGGED_OUT, "MESSAGE_LOGGED_OUT", GMessage::NOTE},
       {EXPIRED, "MESSAGE_SESSION_EXPIRED", GMessage::NOTE},
   };

@@ -14,6 +14,8 @@ class GMainView : public GView {
   static const char* const LOGIN_STATE;
   static const char* const LOGIN_FAILED;
   static const char* const LOGIN_THROTTLED;
+  // Too many logins at the moment (all of them, or from the address for the guest button).
+  static const char* const LOGIN_BUSY;
   // After a log-out, and after a session ended by itself.
   static const char* const LOGGED_OUT;
   static const char* const EXPIRED;

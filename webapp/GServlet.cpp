@@ -10,8 +10,6 @@
 #include <memory>
 #include <string>
 
-#include "db/GDatabase.h"
-#include "db/GPasswordHash.h"
 #include "lib/core/MException.h"
 #include "lib/core/MTextStream.h"
 #include "lib/net/MHttpRequest.h"
@@ -31,6 +29,7 @@
 #include "views/GUserView.h"
 #include "webapp/GActions.h"
 #include "webapp/GBodyAdmission.h"
+#include "webapp/GClientAddress.h"
 
 namespace {
 
@@ -42,9 +41,6 @@ const uint cleanUpInterval = 10;
 
 // Longest request path that can name a file.
 const int maxFilePath = 200;
-
-// Password checks under way at once from one address.
-const int maxChecksPerAddress = 8;
 
 // Extensions this long or longer have no MIME type.
 const int maxExtension = 50;
@@ -92,6 +88,7 @@ GServlet::GServlet(size_t _workQueue)
       guestSession(nullptr),
       lastCleanUp(0),
       actions(new GActions(sessions)),
+      login(sessions),
       workers(0, _workQueue) {
 }
 
@@ -111,7 +108,10 @@ GServlet::~GServlet() {
 
 int GServlet::currentTime() { return (int)getTime(); }
 
-void GServlet::stopWork() { workers.shutdown(MWorkerPool::DROP_QUEUED); }
+void GServlet::stopWork() {
+  login.stop();
+  workers.shutdown(MWorkerPool::DROP_QUEUED);
+}
 
 void GServlet::init() try {
   GApplication& application = GApplication::get();
@@ -139,6 +139,7 @@ void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _respons
     });
     return;
   }
+  GClientAddress::notice(_request);
   guarded(_response, [&](MTextStream& _out) { handleRequest(_request, _response, _out); });
 }
 
@@ -202,23 +203,6 @@ MString GServlet::cookieSession(MHttpRequest& _request) {
     }
   }
   return legacy;
-}
-
-MString GServlet::clientAddress(MHttpRequest& _request) {
-  MString peer = _request.remoteAddress.toString();
-  MString proxy = GApplication::get().getProxyAddress();
-  if (proxy.getLength() == 0 || peer != proxy) return peer;
-  for (MItem* item = _request.headers.getFirstItem(); item != nullptr;
-       item = _request.headers.getNextItem(item)) {
-    if (strcasecmp(item->key->toString().getValue(), "X-Forwarded-For") != 0) continue;
-    std::string list = item->object->toString().getValue();
-    size_t comma = list.rfind(',');
-    std::string last = comma == std::string::npos ? list : list.substr(comma + 1);
-    size_t first = last.find_first_not_of(" \t");
-    size_t end = last.find_last_not_of(" \t");
-    if (first != std::string::npos) return MString(last.substr(first, end - first + 1).c_str());
-  }
-  return peer;
 }
 
 void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
@@ -375,95 +359,16 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
 
 bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse,
                           const MString& _identifier) {
-  // A refused login shows the login page again with one message for every cause (unknown
-  // name, disabled account, wrong password), so that names cannot be probed; guessing is
-  // throttled per name and per address before any hashing. The guest button names no user
-  // and carries no password: it is the guest account's key.
-  MList& params = _request.params;
-  GDatabase& database = GApplication::get().getDatabase();
-  LoginAttempt attempt;
-  attempt.inUse = _inUse;
-  if (GView::paramText(params, GMainView::GUEST_LOGIN) == "1") {
-    attempt.guestKey = true;
-    attempt.known = database.getUser(GRights::guestAccountId, attempt.user) >= 0;
-    finishLogin(_request, _response, attempt, attempt.known);
-    return false;
-  }
-  attempt.username = GView::paramText(params, "username");
-  attempt.address = clientAddress(_request);
-  attempt.now = (Int64)currentTime() * 1000;
-  if (!startCheck(attempt)) {
-    attempt.throttled = true;
-    finishLogin(_request, _response, attempt, false);
-    return false;
-  }
-  attempt.known = database.getUserByUsername(attempt.username.getValue(), attempt.user) >= 0;
-  // Hashed also for an unknown name, so that the time of the answer does not tell.
-  MString password = GView::paramText(params, "password");
-  MString stored = attempt.known ? attempt.user.password : MString();
-  params.deleteObject("password");
-
-  std::shared_ptr<MLaterResponse> later = _response.defer();
   MString identifier = _identifier;
-  auto check = [this, later, attempt, password, stored, identifier]() {
-    bool right = GPasswordHash::verify(password, stored);
-    endCheck(attempt, right);
-    later->complete([this, attempt, right, identifier](MHttpRequest& _req, MHttpResponse& _resp) {
-      guarded(_resp, [&](MTextStream& _out) {
-        finishLogin(_req, _resp, attempt, right);
-        respond(_req, _resp, _out, sessions.getSession(identifier.getValue()), identifier);
-      });
-    });
-  };
-  if (workers.submit(check)) return true;
-  // Every worker busy and the queue full: checked here, slower for everybody, but answered.
-  _response.later.reset();
-  bool right = GPasswordHash::verify(password, stored);
-  endCheck(attempt, right);
-  finishLogin(_request, _response, attempt, right);
-  return false;
-}
-
-namespace {
-
-// The keys of the checks under way: the account name as the throttle keeps it, the address.
-std::string accountCheck(const MString& _username) {
-  return "account:" + GLoginThrottle::accountKey(_username.getValue());
-}
-std::string addressCheck(const MString& _address) {
-  return "address:" + std::string(_address.getValue());
-}
-
-}  // namespace
-
-bool GServlet::startCheck(const LoginAttempt& _attempt) {
-  std::lock_guard<std::mutex> lock(throttleMutex);
-  std::string account = accountCheck(_attempt.username);
-  std::string address = addressCheck(_attempt.address);
-  // Guesses sent all at once would otherwise all be checked before the first failure is
-  // counted: one check at a time per account, a few per address.
-  if (loginThrottle.refusedFor(_attempt.username.getValue(), _attempt.address.getValue(),
-                               _attempt.now) > 0 ||
-      checking[account] >= 1 || checking[address] >= maxChecksPerAddress) {
-    if (checking[account] == 0) checking.erase(account);
-    if (checking[address] == 0) checking.erase(address);
-    return false;
-  }
-  checking[account]++;
-  checking[address]++;
-  return true;
-}
-
-void GServlet::endCheck(const LoginAttempt& _attempt, bool _right) {
-  std::lock_guard<std::mutex> lock(throttleMutex);
-  if (_attempt.known && _attempt.user.enabled && _right) {
-    loginThrottle.succeeded(_attempt.username.getValue());
-  } else {
-    loginThrottle.failed(_attempt.username.getValue(), _attempt.address.getValue(), _attempt.now);
-  }
-  for (const std::string& key : {accountCheck(_attempt.username), addressCheck(_attempt.address)}) {
-    if (--checking[key] <= 0) checking.erase(key);
-  }
+  return login.begin(_request, _response, _inUse, currentTime(),
+                     [this, identifier](MHttpRequest& _req, MHttpResponse& _resp,
+                                        const std::function<void()>& _decide) {
+                       guarded(_resp, [&](MTextStream& _out) {
+                         _decide();
+                         respond(_req, _resp, _out, sessions.getSession(identifier.getValue()),
+                                 identifier);
+                       });
+                     });
 }
 
 void GServlet::runSlowStep(GSlowStep& _slow, MHttpResponse& _response,
@@ -494,36 +399,6 @@ void GServlet::runSlowStep(GSlowStep& _slow, MHttpResponse& _response,
   _response.headers.setObject("Cache-Control", "no-store");
   MTextStream out(&_response.content);
   out << "The server is busy. Please send it again in a few seconds.\n";
-}
-
-void GServlet::finishLogin(MHttpRequest& _request, MHttpResponse& _response,
-                           const LoginAttempt& _attempt, bool _right) {
-  MList& params = _request.params;
-  const char* refusal = nullptr;
-  if (_attempt.throttled) {
-    refusal = GMainView::LOGIN_THROTTLED;
-  } else if (!_attempt.known || !_attempt.user.enabled || !_right) {
-    refusal = GMainView::LOGIN_FAILED;
-  }
-  // Nothing of what was typed goes on into the links of the page: the password never
-  // stands in a URL.
-  params.clear();
-  if (refusal != nullptr) {
-    params.setObject("session", guestSession != nullptr ? guestSession->id.getValue()
-                                                        : GSession::guestId);
-    params.setObject("page", 1);
-    params.setObject(GMainView::LOGIN_STATE, refusal);
-    return;
-  }
-  GSession* created = sessions.createSession(_attempt.inUse);
-  created->lastAccess = currentTime();
-  created->user = _attempt.user;
-  created->viewState.clear();
-  created->searchResults.clear();
-  _response.headers.setObject("Set-Cookie", sessionCookie(created->id.getValue()).getValue());
-  params.setObject("session", created->id.getValue());
-  params.setObject("page", 0);
-  params.setObject(GMainView::ENTERED, 1);
 }
 
 void GServlet::process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow) try {

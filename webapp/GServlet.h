@@ -2,14 +2,10 @@
 #define VISTREL_GSERVLET_H
 
 #include <functional>
-#include <mutex>
-#include <string>
-#include <unordered_map>
 
-#include "db/GUser.h"
 #include "lib/net/MHttpHandler.h"
 #include "lib/platform/MWorkerPool.h"
-#include "webapp/GLoginThrottle.h"
+#include "webapp/GLogin.h"
 #include "webapp/GSessionManagement.h"
 #include "webapp/GSlowStep.h"
 
@@ -40,7 +36,7 @@ class MTextStream;
 // and demanding the guest identifier, which every page shows, would protect nothing.
 class GServlet : public MHttpHandler {
  public:
-  // Jobs that may wait for a worker (password checks, the work of uploads).
+  // Jobs that may wait for a worker (the work of uploads; password checks have their own).
   static const size_t defaultWorkQueue = 256;
 
   explicit GServlet(size_t _workQueue = defaultWorkQueue);
@@ -65,6 +61,7 @@ class GServlet : public MHttpHandler {
 
   GSessionManagement& getSessions() { return sessions; }
   GSession* getGuestSession() { return guestSession; }
+  GLogin& getLogin() { return login; }
 
   // The Set-Cookie value that hands a browser its session, and the one that takes it back.
   static MString sessionCookie(const char* _sessionId);
@@ -72,10 +69,6 @@ class GServlet : public MHttpHandler {
   // The session identifier of the request's session cookie, or the bare identifier that
   // earlier versions sent as the whole cookie; empty when there is neither.
   static MString cookieSession(MHttpRequest& _request);
-  // The browser's address: the connection's, or behind the configured reverse proxy the
-  // last address of its X-Forwarded-For (the one the proxy itself saw; earlier ones are
-  // what the browser claims and prove nothing).
-  static MString clientAddress(MHttpRequest& _request);
   // The headers of every answer (framing, content sniffing, Referer); the server gives them
   // to the HTTP processor too, for the answers it makes without the servlet.
   static void forEachSecurityHeader(const std::function<void(const char*, const char*)>& _use);
@@ -87,32 +80,11 @@ class GServlet : public MHttpHandler {
  private:
   // Steps from the session look-up on, inside the failure-page handler.
   void handleRequest(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out);
-  // What a login request asked for, kept while its password is checked on a worker.
-  struct LoginAttempt {
-    GSession* inUse = nullptr;  // the session the request arrived with (compared, never read)
-    bool guestKey = false;      // the guest button
-    bool throttled = false;
-    bool known = false;
-    GUser user;
-    MString username;
-    MString address;
-    Int64 now = 0;
-  };
-  // Starts the login with the request's username and password: true when its password is
-  // being checked on a worker and the answer completes later; false when it was decided at
-  // once (the guest button, a throttled attempt, every worker busy).
+  // Starts the login (GLogin): true when its password is being checked and the answer
+  // completes later, the page of the session it ends in then too; false when it was decided
+  // at once and the request's parameters name the page.
   bool beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse,
                   const MString& _identifier);
-  // Counts a password check as under way, unless the throttle refuses the attempt or a
-  // check for the same account (or too many from the address) is under way already.
-  bool startCheck(const LoginAttempt& _attempt);
-  // The throttle learns the outcome of a check (on the worker that made it, so that it
-  // counts also when the browser has gone), and the check is no longer under way.
-  void endCheck(const LoginAttempt& _attempt, bool _right);
-  // The outcome of a login: a new session and its cookie, or the login page with the
-  // message.
-  void finishLogin(MHttpRequest& _request, MHttpResponse& _response, const LoginAttempt& _attempt,
-                   bool _right);
   // Hands the slow step of an action to a worker, whose answer completes later; with every
   // worker busy and the queue full, answers 503 at once instead.
   void runSlowStep(GSlowStep& _slow, MHttpResponse& _response, const MString& _identifier);
@@ -135,12 +107,9 @@ class GServlet : public MHttpHandler {
   int lastCleanUp;
   // The numbered actions; they work on the session table above.
   GActions* actions;
-  // Failed logins per account name and per address (see login).
-  GLoginThrottle loginThrottle;
-  // Guards the throttle and the checks under way: workers report to them.
-  std::mutex throttleMutex;
-  std::unordered_map<std::string, int> checking;
-  // Password checks (memory-hard hashing, tens of milliseconds each) off the server loop.
+  // The login form and the guest button, with their throttle and their own worker.
+  GLogin login;
+  // The work of uploads (decoding and scaling pictures) off the server loop.
   MWorkerPool workers;
 };
 

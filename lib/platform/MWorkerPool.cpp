@@ -13,15 +13,17 @@ MWorkerPool::MWorkerPool(int _threads, size_t _capacity) : capacity(_capacity) {
   if (_threads <= 0) _threads = (int)std::thread::hardware_concurrency();
   if (_threads <= 0) _threads = 1;  // the core count is unknown
   threads.reserve((size_t)_threads);
-  // Workers take no signals: they inherit a mask that blocks them all, so that a stop
-  // signal always reaches the thread that waits for it (a service takes SIGTERM with
-  // sigtimedwait on its own thread; a worker with it unblocked would die of it instead).
+  for (int i = 0; i < _threads; ++i) threads.push_back(quietThread([this] { workerLoop(); }));
+}
+
+std::thread MWorkerPool::quietThread(std::function<void()> _body) {
   sigset_t all;
   sigset_t previous;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &previous);
-  for (int i = 0; i < _threads; ++i) threads.emplace_back(&MWorkerPool::workerLoop, this);
+  std::thread thread(std::move(_body));
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return thread;
 }
 
 MWorkerPool::~MWorkerPool() { shutdown(DROP_QUEUED); }

@@ -43,13 +43,19 @@ class MWorkerPool {
   // From the moment shutdown begins.
   bool isShutDown();
 
+  // Starts a thread that takes no signals: it inherits a mask that blocks them all, so that
+  // a stop signal always reaches the thread that waits for it (a service takes SIGTERM with
+  // sigtimedwait on its own thread; a thread with it unblocked would die of it instead).
+  static std::thread quietThread(std::function<void()> _body);
+  // Runs a job that must not throw: what it throws anyway is reported on standard error.
+  static void runGuarded(const std::function<void()>& _function);
+
  private:
   struct Job {
     std::function<void()> work;
     std::function<void()> drop;
   };
   void workerLoop();
-  static void runGuarded(const std::function<void()>& _function);
 
   size_t capacity;
   std::mutex mutex;

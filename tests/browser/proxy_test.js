@@ -23,6 +23,9 @@ const { MODULES, ADMIN, GUEST } = require("./common.js");
 const source = path.resolve(process.argv[2] || path.join(__dirname, "..", ".."));
 const build = path.resolve(process.argv[3] || path.join(source, "build", "release"));
 
+// What nginx sends to show that it is the proxy ([server.proxySecret]).
+const PROXY_SECRET = "deployment-test-secret";
+
 const NORA = { id: 2, username: "nora", password: "Harbour-7", name: "Nora Lind",
   administrator: false, folderAdmin: false };
 
@@ -39,6 +42,7 @@ function proxyConfig(dir, vistrelPort, httpsPort, httpPort) {
   replace("listen 80;", `listen 127.0.0.1:${httpPort};`);
   replace("/etc/letsencrypt/live/photos.example.org/fullchain.pem", path.join(dir, "cert.pem"));
   replace("/etc/letsencrypt/live/photos.example.org/privkey.pem", path.join(dir, "key.pem"));
+  replace("the-secret-of-server.proxySecret", PROXY_SECRET);
   fs.writeFileSync(path.join(dir, "site.conf"), site);
   const temp = (name) => path.join(dir, name);
   // One process that runs as the test's user: no master, no change of user, no daemon.
@@ -98,9 +102,11 @@ class Direct {
     await response.arrayBuffer();
     return response;
   }
+  // The login form's post (a name or a password in the URL is refused).
   async logIn(user) {
-    const response = await this.get({ session: "5072913846", page: 1, action: 16, requestId: ++this.request,
-      username: user.username, password: user.password });
+    const response = await fetch(this.url({ session: "5072913846", page: 1, action: 16, requestId: ++this.request }),
+      { method: "POST", body: new URLSearchParams({ username: user.username, password: user.password }) });
+    await response.arrayBuffer();
     const m = /vistrel_session=(\d+)/.exec(response.headers.get("set-cookie") || "");
     if (!m) throw new Error(`the set-up could not log in ${user.username}`);
     return m[1];
@@ -144,6 +150,7 @@ test("three browsers through nginx with keep-alive and TLS", { timeout: 280000 }
     const config = path.join(server.root, "config", "config.cfg");
     setConfigValue(config, "server.address", "127.0.0.1");
     setConfigValue(config, "server.proxy", "127.0.0.1");
+    setConfigValue(config, "server.proxySecret", PROXY_SECRET);
     await server.start();
     const direct = new Direct(server.url);
 
@@ -224,6 +231,11 @@ test("three browsers through nginx with keep-alive and TLS", { timeout: 280000 }
         await w.page.reload();
         await w.checkShell(await w.waitForShell(), user, "MENU_INTRODUCTION");
       }
+    });
+
+    await t.test("Vistrel believes the proxy's forwarded addresses, with its secret", async () => {
+      // It reports an X-Forwarded-For it does not believe, and a proxy without a secret.
+      assert.ok(!/X-Forwarded-For|server\.proxySecret/.test(server.log()), server.log());
     });
 
     const problems = walks.flatMap((w) => w.takeProblems());

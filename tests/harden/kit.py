@@ -308,12 +308,14 @@ def exchange(port, raw, expect=1, timeout=5.0, quiet=0.5, heads=0):
 
 
 class Connection:
-    """A keep-alive connection for ordinary requests."""
+    """A keep-alive connection for ordinary requests; from the loopback address `source`
+    (127.x.y.z) when one is given, as a browser elsewhere would come."""
 
-    def __init__(self, port, timeout=20.0):
+    def __init__(self, port, timeout=20.0, source=None):
         self.port = port
         self.timeout = timeout
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout)
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout,
+                                             source_address=(source, 0) if source else None)
         self.pending = b""
 
     def close(self):
@@ -391,6 +393,21 @@ def session_cookie(response):
     return cookie if cookie.isdigit() else ""
 
 
+FORM = "application/x-www-form-urlencoded"
+GUEST_ID = "5072913846"
+
+
+def form(params):
+    """A form body (application/x-www-form-urlencoded) of the pairs."""
+    return "&".join("%s=%s" % (quote(k), quote(v)) for k, v in params).encode("latin-1")
+
+
+def log_in(conn, username, password, params=(("action", "16"),)):
+    """Posts the login form on the connection, as a browser does (a name or a password in the
+    URL is refused); returns the answer."""
+    return conn.post(query(list(params)), FORM, form([("username", username), ("password", password)]))
+
+
 class Session:
     """A logged-in browser: the session identifier and a fresh request number for every
     action."""
@@ -400,7 +417,7 @@ class Session:
     def __init__(self, port, username, password):
         self.port = port
         self.conn = Connection(port)
-        r = self.conn.get(query([("action", "16"), ("username", username), ("password", password)]))
+        r = log_in(self.conn, username, password)
         self.id = session_cookie(r)
         check(self.id, "the login of %r failed (status %s)" % (username, r.status))
 

@@ -49,8 +49,8 @@ def main():
 
         # The administrator logs in from one address and port, then the connection ends.
         c = bound_connection(port, local)
-        r = c.get(kit.query([("session", GUEST_ID), ("page", "1"), ("action", "16"), ("requestId", "1"),
-                             ("username", kit.ADMIN[0]), ("password", kit.ADMIN[1])]))
+        r = kit.log_in(c, *kit.ADMIN, params=[("session", GUEST_ID), ("page", "1"), ("action", "16"),
+                                              ("requestId", "1")])
         admin = kit.session_cookie(r)
         kit.check(admin, "the administrator's login failed")
         c.get(kit.query([("session", admin), ("page", "1")]))
@@ -113,13 +113,13 @@ def main():
         # link of its answer holds the password.
         c = kit.Connection(port)
         c.get(kit.query([("session", admin), ("page", "1")]))
-        r = c.get(kit.query([("session", GUEST_ID), ("page", "1"), ("action", "16"), ("requestId", "5"),
-                             ("username", "person1"), ("password", "pw1")]))
+        r = kit.log_in(c, "person1", "pw1", params=[("session", GUEST_ID), ("page", "1"), ("action", "16"),
+                                                    ("requestId", "5")])
         fresh = kit.session_cookie(r)
         if not fresh or fresh == admin:
             failures.append("a login on a connection that carried a session was not a login")
-        r = c.get(kit.query([("session", GUEST_ID), ("page", "1"), ("action", "16"), ("requestId", "6"),
-                             ("username", "nosuchuser"), ("password", "Typed-Secret-77")]))
+        r = kit.log_in(c, "nosuchuser", "Typed-Secret-77",
+                       params=[("session", GUEST_ID), ("page", "1"), ("action", "16"), ("requestId", "6")])
         if b"Typed-Secret-77" in r.body:
             failures.append("a failed login copied the password into the page")
         c.close()

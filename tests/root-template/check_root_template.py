@@ -43,8 +43,8 @@ TRANSLATION_KEYS = [
     "MENU_FOLDER_ADMINISTRATION", "MENU_HELP", "MENU_IMAGE_ACCEPTANCE", "MENU_IMAGE_FOLDERS",
     "MENU_INTRODUCTION", "MENU_LOGOUT", "MENU_MY_INFORMATION", "MENU_SEARCH_IMAGES",
     "MENU_USER_ADMINISTRATION",
-    "MESSAGE_LOGIN_FAILED", "MESSAGE_LOGIN_THROTTLED", "MESSAGE_PASSWORDS_DIFFER",
-    "MESSAGE_PASSWORD_MISSING",
+    "MESSAGE_LOGIN_BUSY", "MESSAGE_LOGIN_FAILED", "MESSAGE_LOGIN_THROTTLED",
+    "MESSAGE_PASSWORDS_DIFFER", "MESSAGE_PASSWORD_MISSING",
     "QUESTION_DELETE_FOLDER", "QUESTION_DELETE_IMAGE", "QUESTION_DELETE_USER",
     "TAB_FOLDER", "TAB_FOLDERS", "TAB_IMAGES", "TAB_MY_IMAGES", "TAB_USERS",
     "TAB_USER_INFORMATION",
@@ -198,8 +198,8 @@ class TranslationTest(unittest.TestCase):
                 keys = [k for k, _ in parse_pairs(os.path.join(CONFIG, name))]
                 self.assertEqual(len(keys), len(set(keys)))
                 self.assertEqual(sorted(keys), sorted(TRANSLATION_KEYS + UPLOAD_KEYS))
-        self.assertEqual(len(TRANSLATION_KEYS), 105)
-        self.assertEqual(len(set(TRANSLATION_KEYS)), 105)
+        self.assertEqual(len(TRANSLATION_KEYS), 106)
+        self.assertEqual(len(set(TRANSLATION_KEYS)), 106)
 
     def test_texts_are_safe_in_pages_attributes_and_urls(self):
         entity = re.compile(r"&(#[0-9]+|[A-Za-z][A-Za-z0-9]*);")

@@ -26,8 +26,9 @@ TEST(GServerLoopback, StartServeAndStop) {
     EXPECT_EQ("no-cache", first.header("Cache-Control"));
     EXPECT_NE(std::string::npos, first.body.find("name=\"submain\""));
 
-    testhttp::Response in = browser.get(
-        "/?session=5072913846&page=1&action=16&requestId=2&username=admin&password=tarbo");
+    testhttp::Response in = browser.post("/?session=5072913846&page=1&action=16&requestId=2",
+                                         "application/x-www-form-urlencoded",
+                                         "username=admin&password=tarbo");
     std::string id = in.sessionCookie();
     ASSERT_FALSE(id.empty());
     // The same connection without a session parameter or a cookie is a stranger; with the
@@ -67,11 +68,11 @@ TEST(GServerLoopback, ClearPasswordsOfAnOlderInstallationLogInAsBefore) {
     testhttp::Connection browser(port);
     ASSERT_TRUE(browser.isOpen());
     const std::string login = "/?session=5072913846&page=1&action=16&requestId=2";
-    for (const char* account :
-         {"&username=admin&password=tarbo", "&username=anna&password=Lumen%207"}) {
-      EXPECT_FALSE(browser.get(login + account).header("Set-Cookie").empty()) << account;
+    const std::string form = "application/x-www-form-urlencoded";
+    for (const char* account : {"username=admin&password=tarbo", "username=anna&password=Lumen+7"}) {
+      EXPECT_FALSE(browser.post(login, form, account).header("Set-Cookie").empty()) << account;
     }
-    testhttp::Response wrong = browser.get(login + "&username=anna&password=Lumen");
+    testhttp::Response wrong = browser.post(login, form, "username=anna&password=Lumen");
     EXPECT_TRUE(wrong.header("Set-Cookie").empty());
     EXPECT_NE(std::string::npos, wrong.body.find("class=\"loginMessage\""));
   }

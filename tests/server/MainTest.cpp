@@ -114,12 +114,12 @@ TEST(Main, ServesTheLoginPageAndTheMainFramesOverLoopback) {
     EXPECT_NE(std::string::npos, login.body.find("<BODY class=\"login\""));
     EXPECT_NE(std::string::npos, login.body.find(">Login</TD>"));
 
-    testhttp::Response wrong = browser.get(
-        "/?session=5072913846&page=1&action=16&requestId=2&tab_main=600&username=admin&password=x");
+    const std::string target = "/?session=5072913846&page=1&action=16&requestId=2&tab_main=600";
+    const std::string form = "application/x-www-form-urlencoded";
+    testhttp::Response wrong = browser.post(target, form, "username=admin&password=x");
     EXPECT_FALSE(wrong.hasHeader("Set-Cookie"));
 
-    testhttp::Response in = browser.get(
-        "/?session=5072913846&page=1&action=16&requestId=2&tab_main=600&username=admin&password=tarbo");
+    testhttp::Response in = browser.post(target, form, "username=admin&password=tarbo");
     std::string id = in.sessionCookie();
     ASSERT_EQ(24u, id.size());
     EXPECT_NE(std::string::npos, in.body.find("src=\"/?session=" + id + "&page=1&requestId="));

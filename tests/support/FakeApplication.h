@@ -83,6 +83,7 @@ class FakeApplication : public GApplication {
   MString getPreview1Url(GSession& _session, int _id) override { return url(_session, 603, _id); }
   MString getPreview2Url(GSession& _session, int _id) override { return url(_session, 604, _id); }
   MString getProxyAddress() override { return proxyAddress; }
+  MString getProxySecret() override { return proxySecret; }
 
   MString directory;
   MString serverTitle;
@@ -96,6 +97,7 @@ class FakeApplication : public GApplication {
   MArray translations;
   MArray mimeTypes;
   MString proxyAddress;
+  MString proxySecret;
   GDatabase database;
 
  private:

@@ -99,8 +99,9 @@ class GUploadTest : public webtest::ServletTest {
     application.database.addUser(noRight);
   }
   std::string logInOver(testhttp::Connection& _browser, const char* _username) {
-    testhttp::Response r = _browser.get(std::string("/?session=5072913846&page=1&action=16&requestId=1&username=") +
-                                        _username + "&password=pw");
+    testhttp::Response r = _browser.post("/?session=5072913846&page=1&action=16&requestId=1",
+                                         "application/x-www-form-urlencoded",
+                                         std::string("username=") + _username + "&password=pw");
     return r.sessionCookie();
   }
   testhttp::Response upload(testhttp::Connection& _browser, const std::string& _session,

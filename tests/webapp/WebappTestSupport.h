@@ -71,14 +71,32 @@ class ServletTest : public testing::Test {
   // _finish: also run the last step of an answer that completes later, as the loop would.
   void get(Exchange& _exchange, const std::string& _target, const std::string& _cookie = "",
            int _port = 40000, const char* _address = "127.0.0.1", bool _finish = true) {
+    deliver(_exchange, "GET", _target, "", _cookie, _port, _address, _finish);
+  }
+  // Sends POST _target with the form body _form (application/x-www-form-urlencoded), read
+  // after the query as the HTTP processor reads it.
+  void post(Exchange& _exchange, const std::string& _target, const std::string& _form,
+            const std::string& _cookie = "", int _port = 40000, const char* _address = "127.0.0.1",
+            bool _finish = true) {
+    deliver(_exchange, "POST", _target, _form, _cookie, _port, _address, _finish);
+  }
+  void deliver(Exchange& _exchange, const char* _method, const std::string& _target,
+            const std::string& _form, const std::string& _cookie, int _port,
+            const char* _address, bool _finish) {
     MHttpRequest& request = _exchange.request;
-    request.method = "GET";
+    request.method = _method;
     request.version = "HTTP/1.1";
     request.url = _target.c_str();
     size_t question = _target.find('?');
     request.path = _target.substr(0, question).c_str();
     if (question != std::string::npos) {
       MHttpQuery::parse(_target.substr(question + 1).c_str(), request.params);
+    }
+    if (!_form.empty()) {
+      request.headers.setObject("Content-Type", "application/x-www-form-urlencoded");
+      std::string body = _form;
+      request.content.writeData(&body[0], (int)body.size());
+      MHttpQuery::parse(_form.c_str(), request.params, true);
     }
     request.remoteAddress.setAddress(_address);
     request.remotePort = _port;
@@ -87,12 +105,17 @@ class ServletTest : public testing::Test {
     if (_finish) finishLater(servlet, request, _exchange.response);
   }
 
+  // The login form's target, and the form it posts.
+  static constexpr const char* loginTarget =
+      "/?session=5072913846&page=1&action=16&requestId=1&tab_main=600";
+  static std::string loginForm(const std::string& _username, const std::string& _password) {
+    return "username=" + _username + "&password=" + _password;
+  }
+
   // Logs the account in from port _port and returns the new session's identifier.
   std::string logIn(const char* _username, const char* _password, int _port = 40000) {
     Exchange e;
-    get(e, std::string("/?session=5072913846&page=1&action=16&requestId=1&tab_main=600&username=") +
-               _username + "&password=" + _password,
-        "", _port);
+    post(e, loginTarget, loginForm(_username, _password), "", _port);
     return cookieSession(e);
   }
 
