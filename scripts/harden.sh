@@ -31,6 +31,7 @@ check large_bodies
 check body_hold
 check disk_fill
 check upload_limits
+check logins
 check crash_safety "$kills"
 check proxy
 check floods "$seconds"
