@@ -37,9 +37,9 @@ class GServer : public MRunable, public GApplication {
   void loadLanguages();
   void loadTranslations(const char* _language, MArray& _translations);
   void loadMimeList();
-  // The six values of config.cfg into their fields: port, default language, session
-  // time-out, upload limit and the two preview qualities. An integer key that is absent
-  // keeps the field's value, an empty one gives 0.
+  // The values of config.cfg into their fields: port, addresses, default language, the
+  // session time-outs and limits, upload limit and the two preview qualities. An integer
+  // key that is absent keeps the field's value, an empty one gives 0.
   void takeConfigurationValues();
 
   // The database of _dir written as one HTML document to _filename; nothing else is read.
@@ -72,7 +72,9 @@ class GServer : public MRunable, public GApplication {
   const MString& getServerTitle() override { return serverTitle; }
   const MString& getDefaultLanguage() override { return defaultLanguage; }
   int getSessionTimeout() override { return sessionTimeout.getValue(); }
+  int getAdminTimeout() override { return adminTimeout.getValue(); }
   int getMaxSessions() override { return maxSessions.getValue(); }
+  int getMaxGuestAccountSessions() override { return maxGuestAccountSessions.getValue(); }
   MString getProxyAddress() override { return proxyAddress; }
   int getOriginalMaxSize() override { return originalMaxSize.getValue(); }
   int getPreview1Quality() override { return preview1Quality.getValue(); }
@@ -106,7 +108,9 @@ class GServer : public MRunable, public GApplication {
   MString proxyAddress;
   MString directory;
   MInt32 sessionTimeout;
+  MInt32 adminTimeout;
   MInt32 maxSessions;
+  MInt32 maxGuestAccountSessions;
   MString defaultLanguage;
   MString serverTitle;
   MInt32 originalMaxSize;
