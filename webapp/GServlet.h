@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "db/GUser.h"
 #include "lib/net/MHttpHandler.h"
@@ -26,11 +27,13 @@ class MHttpRequest;
 class MHttpResponse;
 class MTextStream;
 
-// The application's HTTP request handler. For every request it finds the session (from the
-// `session` parameter or the session cookie), ends it when it has been idle
-// too long, handles a login, expires idle sessions now and then, carries out the action the
-// request names, and lets the views produce the page in a fixed order. What no view claims
-// is served as a static file from the web directory.
+// The application's HTTP request handler. For every request it finds the session
+// (GRequestIdentity: the `session` parameter with the session's cookie, or the cookie
+// alone), ends it when it has been idle too long or no longer stands for its account
+// (GSessionManagement::renewAccount, which also gives the session the stored account's
+// rights for this request), handles a login, expires idle sessions now and then, carries out
+// the action the request names, and lets the views produce the page in a fixed order. What
+// no view claims is served as a static file from the web directory.
 //
 // Actions are carried out only for a request that names its session in its own `session`
 // parameter, as every link and form of the pages does. A request that is attributed only
@@ -64,16 +67,6 @@ class GServlet : public MHttpHandler {
   GSessionManagement& getSessions() { return sessions; }
   GSession* getGuestSession() { return guestSession; }
 
-  // The Set-Cookie value that hands a browser its session, and the one that takes it back.
-  static MString sessionCookie(const char* _sessionId);
-  static MString clearedSessionCookie();
-  // The session identifier of the request's session cookie, or the bare identifier that
-  // earlier versions sent as the whole cookie; empty when there is neither.
-  static MString cookieSession(MHttpRequest& _request);
-  // The browser's address: the connection's, or behind the configured reverse proxy the
-  // last address of its X-Forwarded-For (the one the proxy itself saw; earlier ones are
-  // what the browser claims and prove nothing).
-  static MString clientAddress(MHttpRequest& _request);
   // The headers of every answer (framing, content sniffing, Referer); the server gives them
   // to the HTTP processor too, for the answers it makes without the servlet.
   static void forEachSecurityHeader(const std::function<void(const char*, const char*)>& _use);
@@ -112,8 +105,14 @@ class GServlet : public MHttpHandler {
   void finishLogin(MHttpRequest& _request, MHttpResponse& _response, const LoginAttempt& _attempt,
                    bool _right);
   // Hands the slow step of an action to a worker, whose answer completes later; with every
-  // worker busy and the queue full, answers 503 at once instead.
+  // worker busy and the queue full, or a step of the same sort of the session under way
+  // (GSlowStep::oneAtATime), answers 503 at once instead.
   void runSlowStep(GSlowStep& _slow, MHttpResponse& _response, const MString& _identifier);
+  // The 503 answer of a slow step that did not start; nothing of it took effect.
+  void answerBusy(MHttpResponse& _response, const MString& _identifier);
+  // Removes the session and, when the request's cookie is the session's own, takes the
+  // cookie back.
+  void endSession(MHttpRequest& _request, MHttpResponse& _response, GSession& _session);
   // The steps after the action: the session the request ends in, and its page.
   void respond(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
                GSession* _session, const MString& _identifier);
@@ -138,6 +137,9 @@ class GServlet : public MHttpHandler {
   // Guards the throttle and the checks under way: workers report to them.
   std::mutex throttleMutex;
   std::unordered_map<std::string, int> checking;
+  // Sessions with a one-at-a-time slow step under way; workers report to it.
+  std::mutex slowMutex;
+  std::unordered_set<std::string> slowSessions;
   // Password checks (memory-hard hashing, tens of milliseconds each) off the server loop.
   MWorkerPool workers;
 };

@@ -38,8 +38,10 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   MList& params = _request.params;
 
   GUser user;
+  // The session's account, as stored now: the same account (not one added later under its
+  // id), with the upload right.
   if (!GRights::isLoggedIn(_session) || database.getUser(_session.user.id, user) < 0 ||
-      !GRights::mayUpload(user)) {
+      user.generation != _session.user.generation || !GRights::mayUpload(user)) {
     GUploadMessage::set(params, GUploadMessage::NOT_ALLOWED);
     return true;
   }
@@ -62,7 +64,7 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   int quality1 = application.getPreview1Quality();
   int quality2 = application.getPreview2Quality();
   if (_slow == nullptr) {
-    return tell(params, receiveAndStore(_request, temporary, small, large, user.id, status,
+    return tell(params, receiveAndStore(_request, temporary, small, large, user, status,
                                         quality1, quality2));
   }
   // Even finding the file in a body of megabytes and copying it out takes the server loop
@@ -75,11 +77,10 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
     std::unique_ptr<MException> failure;
   };
   std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
-  int userId = user.id;
-  _slow->work = [this, outcome, body, temporary, small, large, userId, status, quality1,
+  _slow->work = [this, outcome, body, temporary, small, large, user, status, quality1,
                  quality2]() {
     try {
-      outcome->told = receiveAndStore(*body, temporary, small, large, userId, status,
+      outcome->told = receiveAndStore(*body, temporary, small, large, user, status,
                                       quality1, quality2);
     } catch (const MException& _failure) {
       outcome->failure.reset(new MException(_failure));
@@ -103,7 +104,7 @@ bool GUpload::tell(MList& _params, GUploadMessage::Outcome _outcome) {
 
 GUploadMessage::Outcome GUpload::receiveAndStore(MHttpRequest& _request,
                                                  const MString& _temporary, const MString& _small,
-                                                 const MString& _large, int _user_id,
+                                                 const MString& _large, const GUser& _owner,
                                                  GImageStatus _status, int _quality1,
                                                  int _quality2) {
   Int64 start = 0;
@@ -119,15 +120,14 @@ GUploadMessage::Outcome GUpload::receiveAndStore(MHttpRequest& _request,
       marker[1] != 0xD8)
     return GUploadMessage::NOT_JPEG;
   if (!writeFile(_temporary, _request, start, length)) return GUploadMessage::FAILED;
-  if (!makeAndStore(_temporary, _small, _large, fileName, _user_id, _status, _quality1,
-                    _quality2))
-    return GUploadMessage::NOT_JPEG;
-  return _status == GIMAGE_WAITING ? GUploadMessage::WAITING : GUploadMessage::STORED;
+  return makeAndStore(_temporary, _small, _large, fileName, _owner, _status, _quality1,
+                      _quality2);
 }
 
-bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
-                           const MString& _large, const std::string& _fileName, int _user_id,
-                           GImageStatus _status, int _quality1, int _quality2) {
+GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const MString& _small,
+                           const MString& _large, const std::string& _fileName,
+                           const GUser& _owner, GImageStatus _status, int _quality1,
+                           int _quality2) {
   MJpegPreviews previews;
   MJpegPreviews::Size size{0, 0};
   try {
@@ -147,7 +147,7 @@ bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
     unlink(_temporary.getValue());
     unlink(_small.getValue());
     unlink(_large.getValue());
-    return false;
+    return GUploadMessage::NOT_JPEG;
   }
   // The camera data only suggests values: whatever keeps it from being read, the image is
   // stored without it.
@@ -157,11 +157,13 @@ bool GUpload::makeAndStore(const MString& _temporary, const MString& _small,
   } catch (const std::exception&) {
   }
   GImage record;
-  record.user = _user_id;
+  record.user = _owner.id;
   record.status = _status;
   GUploadDefaults::apply(_fileName, camera, record);
-  store(size, _temporary, _small, _large, record);
-  return true;
+  if (store(size, _temporary, _small, _large, _owner, record) < 0) {
+    return GUploadMessage::NOT_ALLOWED;
+  }
+  return _status == GIMAGE_WAITING ? GUploadMessage::WAITING : GUploadMessage::STORED;
 }
 
 void GUpload::raise(const MException& _failure) try {
@@ -193,10 +195,35 @@ bool GUpload::writeFile(const MString& _path, MHttpRequest& _request, Int64 _sta
 } M_RETHROW("bool GUpload::writeFile(MString& _path,MHttpRequest& _request,Int64 _start,Int64 _length)")
 
 int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
-                   const MString& _large, GImage& _record) try {
+                   const MString& _large, const GUser& _owner, GImage& _record) try {
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
   int id = -1;
+  // Takes back whatever of this upload there is: first the record, so that no page shows
+  // an image whose files are missing, then every file. A failure on the way is not the one
+  // to report.
+  auto takeBack = [&]() {
+    if (id >= 0) {
+      try {
+        database.deleteImage(id);
+      } catch (const MException&) {
+      }
+      try {
+        GImageStore::removeFiles(id);
+      } catch (const MException&) {
+      }
+    }
+    unlink(_temporary.getValue());
+    unlink(_small.getValue());
+    unlink(_large.getValue());
+  };
+  // An account deleted while its picture was worked on keeps none: asked before the record
+  // is added and again once the image is whole, since the deletion of an account sweeps
+  // only the images it finds whole (GUserActions::deleteUser).
+  if (!database.hasAccount(_owner)) {
+    takeBack();
+    return -1;
+  }
   try {
     id = database.addImage(_record);
     moveFile(_temporary, GImageStore::originalPath(id));
@@ -210,23 +237,12 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
                        MString::format("The image record (%d) cannot be updated!", id).getValue());
     }
   } catch (...) {
-    // Whatever failed, the half-made image goes: first the record, so that no page shows
-    // an image whose files are missing, then every file of this upload.
-    if (id >= 0) {
-      // The failure that brought us here is the one to report, not one of the clean-up.
-      try {
-        database.deleteImage(id);
-      } catch (const MException&) {
-      }
-      try {
-        GImageStore::removeFiles(id);
-      } catch (const MException&) {
-      }
-    }
-    unlink(_temporary.getValue());
-    unlink(_small.getValue());
-    unlink(_large.getValue());
+    takeBack();
     throw;
+  }
+  if (!database.hasAccount(_owner)) {
+    takeBack();
+    return -1;
   }
   return id;
 } M_RETHROW("int GUpload::store(MJpegPreviews::Size _size,MString& _temporary,MString& _small,MString& _large,GImage& _record)")

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "db/GImageStatus.h"
+#include "db/GUser.h"
 #include "lib/core/MString.h"
 #include "lib/imaging/MJpegPreviews.h"
 #include "views/GUploadMessage.h"
@@ -23,7 +24,9 @@ class MList;
 //
 // Only a logged-in user with the upload right who is still below the image limit may
 // upload; the rights are read from the stored account, so that a right taken away counts at
-// once. The file is the content of the form's file part exactly as the browser sent it,
+// once. The image is kept only while that account is still the same one
+// (GDatabase::hasAccount): an account deleted while its picture was being worked on keeps
+// none. The file is the content of the form's file part exactly as the browser sent it,
 // read from the request's body wherever it lies (a large one in a file), piece by piece. An
 // upload either stores the record with all three files or leaves nothing behind: a failure
 // after the record was added removes the record and every file again before it is passed
@@ -47,25 +50,27 @@ class GUpload {
   // Writes _length bytes of the request's body from _start on into a new file; false, with a
   // message on standard error and nothing left behind, when that fails.
   bool writeFile(const MString& _path, MHttpRequest& _request, Int64 _start, Int64 _length);
-  // Adds _record (owner, status and the attributes it starts with), moves the temporary
+  // Adds _record (owner, status and the attributes it starts with) for _owner, moves the temporary
   // file into place as the original and the previews made from it (_small, _large) beside
   // it, and completes the record with the upright size; on any failure takes all of it back
-  // and passes the failure on. Returns the new image id.
+  // and passes the failure on. Returns the new image id; -1, with nothing left behind, when
+  // _owner's account is no longer the same.
   int store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
-            const MString& _large, GImage& _record);
+            const MString& _large, const GUser& _owner, GImage& _record);
   void moveFile(const MString& _from, const MString& _to);
   // Finds the JPEG file in the request's body, writes it to _temporary and goes on with
   // makeAndStore; tells what became of it, with nothing left behind unless it was stored.
   GUploadMessage::Outcome receiveAndStore(MHttpRequest& _request, const MString& _temporary,
                                           const MString& _small, const MString& _large,
-                                          int _user_id, GImageStatus _status, int _quality1,
-                                          int _quality2);
+                                          const GUser& _owner, GImageStatus _status,
+                                          int _quality1, int _quality2);
   // Leaves the outcome for the page (a GUploadMessage); true when the image was stored.
   static bool tell(MList& _params, GUploadMessage::Outcome _outcome);
   // Makes the previews of the temporary original, reads its camera data and stores the
-  // image; false, with nothing left behind, for a file that cannot be decoded or is refused.
-  bool makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,
-                    const std::string& _fileName, int _user_id, GImageStatus _status,
+  // image; with nothing left behind, NOT_JPEG for a file that cannot be decoded or is
+  // refused and NOT_ALLOWED when the account is no longer the same.
+  GUploadMessage::Outcome makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,
+                    const std::string& _fileName, const GUser& _owner, GImageStatus _status,
                     int _quality1, int _quality2);
   // Passes on the failure of work done on a worker, as process would have raised it.
   static void raise(const MException& _failure);

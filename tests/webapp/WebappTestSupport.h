@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "db/GPasswordHash.h"
@@ -71,14 +72,30 @@ class ServletTest : public testing::Test {
   // _finish: also run the last step of an answer that completes later, as the loop would.
   void get(Exchange& _exchange, const std::string& _target, const std::string& _cookie = "",
            int _port = 40000, const char* _address = "127.0.0.1", bool _finish = true) {
+    deliver(_exchange, "GET", _target, "", _cookie, _port, _address, _finish);
+  }
+  // The same as POST of a form body (application/x-www-form-urlencoded), as a page's form
+  // sends it.
+  void post(Exchange& _exchange, const std::string& _target, const std::string& _form,
+            const std::string& _cookie = "", int _port = 40000,
+            const char* _address = "127.0.0.1", bool _finish = true) {
+    deliver(_exchange, "POST", _target, _form, _cookie, _port, _address, _finish);
+  }
+  void deliver(Exchange& _exchange, const char* _method, const std::string& _target,
+            const std::string& _form, const std::string& _cookie, int _port,
+            const char* _address, bool _finish) {
     MHttpRequest& request = _exchange.request;
-    request.method = "GET";
+    request.method = _method;
     request.version = "HTTP/1.1";
     request.url = _target.c_str();
     size_t question = _target.find('?');
     request.path = _target.substr(0, question).c_str();
     if (question != std::string::npos) {
       MHttpQuery::parse(_target.substr(question + 1).c_str(), request.params);
+    }
+    if (!_form.empty()) {
+      request.headers.setObject("Content-Type", "application/x-www-form-urlencoded");
+      MHttpQuery::parse(_form.c_str(), request.params, true);
     }
     request.remoteAddress.setAddress(_address);
     request.remotePort = _port;
@@ -87,17 +104,37 @@ class ServletTest : public testing::Test {
     if (_finish) finishLater(servlet, request, _exchange.response);
   }
 
-  // Logs the account in from port _port and returns the new session's identifier.
+  // Logs the account in from port _port (the login form's post) and returns the new
+  // session's identifier; cookieOf gives its cookie from then on.
   std::string logIn(const char* _username, const char* _password, int _port = 40000) {
     Exchange e;
-    get(e, std::string("/?session=5072913846&page=1&action=16&requestId=1&tab_main=600&username=") +
-               _username + "&password=" + _password,
-        "", _port);
-    return cookieSession(e);
+    post(e, "/?session=5072913846&page=1&action=16&requestId=1&tab_main=600",
+         std::string("username=") + _username + "&password=" + _password, "", _port);
+    return sessionOf(e);
+  }
+  // The identifier of the session whose cookie the answer hands out (and remembers that
+  // cookie for cookieOf); "<none>" without one.
+  std::string sessionOf(Exchange& _exchange) {
+    std::string secret = cookieSession(_exchange);
+    GSession* session = servlet.getSessions().getSessionByCookie(secret.c_str());
+    if (session == nullptr) return "<none>";
+    cookies[session->id.getValue()] = "vistrel_session=" + secret;
+    return session->id.getValue();
+  }
+  // The Cookie header of a browser that holds the session's cookie (for a session opened as
+  // another user, the administrator's); empty for a session that logIn or sessionOf did
+  // not see.
+  std::string cookieOf(const std::string& _session) {
+    GSession* session = servlet.getSessions().getSession(_session.c_str());
+    if (session != nullptr && session->returnSessionId.getLength() > 0) {
+      return cookieOf(session->returnSessionId.getValue());
+    }
+    auto found = cookies.find(_session);
+    return found != cookies.end() ? found->second : "";
   }
 
-  // The session identifier that the answer's Set-Cookie hands out; "<none>" without one,
-  // empty for a cookie that is taken back.
+  // The cookie secret that the answer's Set-Cookie hands out; "<none>" without one, empty
+  // for a cookie that is taken back.
   static std::string cookieSession(Exchange& _exchange) {
     std::string cookie = _exchange.header("Set-Cookie");
     const std::string prefix = "vistrel_session=";
@@ -119,6 +156,8 @@ class ServletTest : public testing::Test {
   testroot::TestRoot root;
   testapp::FakeApplication application;
   ClockedServlet servlet;
+  // Session identifier to the Cookie header of the browser that logged in.
+  std::map<std::string, std::string> cookies;
 };
 
 }  // namespace webtest
