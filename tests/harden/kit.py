@@ -348,9 +348,15 @@ def normal_request_ok(port, timeout=5.0):
     return time.time() - started
 
 
+GUEST_SESSION = "5072913846"
+FORM = "application/x-www-form-urlencoded"
+# Fields the pages only ever post in a form body: the server refuses them in a URL.
+FORM_ONLY = ("username", "password", "User.password1", "User.password2")
+
+
 def session_cookie(response):
-    """The session identifier that the answer's Set-Cookie hands out, "" without one (the
-    bare identifier of earlier versions counts too, so that the kit can measure them)."""
+    """The cookie secret that the answer's Set-Cookie hands out, "" without one (the bare
+    value of earlier versions counts too, so that the kit can measure them)."""
     cookie = (response.header("Set-Cookie") or "").split(";")[0].strip()
     prefix = "vistrel_session="
     if cookie.startswith(prefix):
@@ -358,18 +364,55 @@ def session_cookie(response):
     return cookie if cookie.isdigit() else ""
 
 
+def session_link(body):
+    """The first session identifier in the links of a page other than the guest's, "" without
+    one."""
+    for m in re.finditer(rb"session=(\d+)", body):
+        if m.group(1).decode() != GUEST_SESSION:
+            return m.group(1).decode()
+    return ""
+
+
+def form_body(params):
+    return "&".join("%s=%s" % (quote(k), quote(v)) for k, v in params).encode("latin-1")
+
+
+def log_in(conn, username, password, headers=()):
+    """Posts the login form over the connection: (response, session identifier, Cookie header
+    line), the last two "" when the login failed."""
+    r = conn.post(query([("session", GUEST_SESSION), ("page", "1"), ("action", "16"),
+                         ("requestId", Session.next_request())]),
+                  FORM, form_body([("username", username), ("password", password)]), headers)
+    secret = session_cookie(r)
+    if not secret:
+        return r, "", ""
+    return r, session_link(r.body), "Cookie: vistrel_session=" + secret
+
+
 class Session:
-    """A logged-in browser: the session identifier and a fresh request number for every
-    action."""
+    """A logged-in browser: the session identifier in its links, the cookie it sends with
+    every request, and a fresh request number for every action."""
 
     counter = 1000000
 
     def __init__(self, port, username, password):
         self.port = port
         self.conn = Connection(port)
-        r = self.conn.get(query([("action", "16"), ("username", username), ("password", password)]))
-        self.id = session_cookie(r)
+        r, self.id, self.cookie = log_in(self.conn, username, password)
         check(self.id, "the login of %r failed (status %s)" % (username, r.status))
+
+    @classmethod
+    def opened_by(cls, admin, session_id):
+        """A session the administrator opened as another user: the administrator's browser,
+        whose cookie counts for it."""
+        opened = cls.__new__(cls)
+        opened.port, opened.id, opened.cookie = admin.port, session_id, admin.cookie
+        opened.conn = Connection(admin.port)
+        return opened
+
+    @property
+    def headers(self):
+        return [self.cookie] if self.cookie else []
 
     @classmethod
     def next_request(cls):
@@ -377,14 +420,20 @@ class Session:
         return str(cls.counter)
 
     def page(self, page, params=()):
-        return self.conn.get(query([("session", self.id), ("page", str(page))] + list(params)))
+        return self.conn.get(query([("session", self.id), ("page", str(page))] + list(params)),
+                             self.headers)
 
     def action(self, action, params=(), page=None):
+        """Sends the action as the pages do: a link, or, when it carries a password, a posted
+        form with the fields in its body."""
         p = [("session", self.id)]
         if page is not None:
             p.append(("page", str(page)))
-        p += [("action", str(action)), ("requestId", self.next_request())] + list(params)
-        return self.conn.get(query(p))
+        p += [("action", str(action)), ("requestId", self.next_request())]
+        params = list(params)
+        if any(k in FORM_ONLY for k, _ in params):
+            return self.conn.post(query(p), FORM, form_body(params), self.headers)
+        return self.conn.get(query(p + params), self.headers)
 
     def upload(self, filename, data, page=110, extra=()):
         boundary = "----vistrelharden%d" % int(time.time() * 1000)
@@ -393,7 +442,8 @@ class Session:
         body += data + ("\r\n--%s--\r\n" % boundary).encode("latin-1")
         p = [("session", self.id), ("page", str(page)), ("action", "11"),
              ("requestId", self.next_request())] + list(extra)
-        return self.conn.post(query(p), "multipart/form-data; boundary=" + boundary, body)
+        return self.conn.post(query(p), "multipart/form-data; boundary=" + boundary, body,
+                              self.headers)
 
     def close(self):
         self.conn.close()
