@@ -27,6 +27,8 @@ check bad_requests
 check bad_files
 check bad_input
 check access_control
+check sessions
+check account_sessions
 check large_bodies
 check crash_safety "$kills"
 check proxy

@@ -113,6 +113,7 @@ void GServlet::init() try {
   guestSession = sessions.getSession(GSession::guestId);
   if (guestSession != nullptr) guestSession->language = application.getDefaultLanguage();
   sessions.setMaxSessions(application.getMaxSessions());
+  sessions.setMaxGuestAccountSessions(application.getMaxGuestAccountSessions());
   lastCleanUp = currentTime();
 } M_RETHROW("void GServlet::init()")
 

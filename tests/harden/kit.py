@@ -21,6 +21,11 @@ SANITIZER_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime e
                    "ERROR: UndefinedBehaviorSanitizer")
 
 
+def is_sanitizer_build(binary):
+    with open(binary, "rb") as f:
+        return b"AddressSanitizer" in f.read()
+
+
 class KitFailure(Exception):
     pass
 
@@ -657,7 +662,7 @@ def set_jpeg_size(data, width, height):
 
 
 def make_user(admin, root, name, password="secret", upload=True, accept=False, limit=1000,
-              folder_admin=False, download=True, folder_accept=False):
+              folder_admin=False, download=True, folder_accept=False, administrator=False):
     """Creates an account through the administrator's actions and returns its id."""
     before = {u["id"] for u in users(root)}
     admin.action(7)
@@ -669,7 +674,7 @@ def make_user(admin, root, name, password="secret", upload=True, accept=False, l
                      ("User.password1", password), ("User.password2", password),
                      ("User.firstname", "First"), ("User.lastname", "Last"),
                      ("User.email", "x@example.org"), ("User.enabled", "1"),
-                     ("User.type", "0"), ("User.folderAdmin", flag(folder_admin)),
+                     ("User.type", flag(administrator)), ("User.folderAdmin", flag(folder_admin)),
                      ("User.imageAccept", flag(accept)), ("User.folderAccept", flag(folder_accept)),
                      ("User.imageDownload", flag(download)), ("User.imageUpload", flag(upload)),
                      ("User.imageLimit", str(limit))])

@@ -26,11 +26,6 @@ LIMIT_KB = 64 * 1024
 GROWTH_KB = 16 * 1024
 
 
-def is_sanitizer_build(binary):
-    with open(binary, "rb") as f:
-        return b"AddressSanitizer" in f.read()
-
-
 def make_jpeg(work):
     path = os.path.join(work, "small.jpg")
     subprocess.run([kit.convert_program(), "-size", "320x240", "gradient:red-blue", "-quality", "90",
@@ -78,7 +73,7 @@ def upload_request(session, boundary, size):
 
 def main():
     binary = sys.argv[1]
-    sanitizer = is_sanitizer_build(binary)
+    sanitizer = kit.is_sanitizer_build(binary)
     rows = []
     failures = []
     with kit.served(binary, failures, scratch="vistrel-bodies-") as (port, root, server, work):
