@@ -50,7 +50,8 @@ class GSession : public MObject {
   int lastAccess;
   // The language code of the pages.
   MString language;
-  // The logged-in user; id -1 means nobody.
+  // The logged-in user, as the account was stored at the start of the request (the
+  // dispatch renews it); id -1 means nobody.
   GUser user;
   // What the views remember, under their view-state keys.
   MList viewState;

@@ -53,7 +53,8 @@ class GActions {
   // Runs action _action; false for an early end that keeps the action parameters.
   bool carryOut(int _action, GSession& _session, MHttpRequest& _request, int _now,
                 GSlowStep* _slow);
-  // 16: only administrators; the request goes on in the new session.
+  // 16: only administrators, as an enabled account (a disabled one's session would end at
+  // once); the request goes on in the new session.
   void openSessionAs(GSession& _session, MList& _params, int _now);
   // 17: back to the administrator's own session (for a session opened as another user, when
   // the request carries the administrator's cookie), or to the guest session; the session
