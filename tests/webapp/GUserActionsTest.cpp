@@ -339,7 +339,9 @@ TEST_F(GUserActionsTest, ChangesThatTakeTheAccountFromItsSessionsEndThem) {
     for (const std::string& s : {here, there}) {
       EXPECT_EQ(c.ends, session(s) == nullptr) << c.what;
     }
-    if (!c.ends) EXPECT_TRUE(session(here)->user.imageUpload) << c.what;
+    if (!c.ends) {
+      EXPECT_TRUE(session(here)->user.imageUpload) << c.what;
+    }
   }
   // A demoted administrator's session ends; it creates no more accounts.
   int users = userCount();
