@@ -194,19 +194,19 @@ TEST_F(GSessionManagementTest, AtTheCapsTheLongestIdleOfTheFirstKindGoes) {
 TEST_F(GSessionManagementTest, TheSessionInUseNeverGivesWayNorDoesTheGuestSession) {
   table.setMaxSessions(2);
   int now = (int)getTime();
+  GSession* inUse = table.logIn(account(11), now - 200);  // the longest idle
   GSession* older = table.logIn(account(10), now - 100);
-  GSession* inUse = table.logIn(account(11), now - 200);
-  table.touch(*inUse, now - 200);  // the longest idle
+  std::string inUseId = inUse->id.getValue();
   std::string olderId = older->id.getValue();
   GSession* third = table.logIn(account(12), now, inUse);
-  EXPECT_EQ(inUse, table.getSession(inUse->id.getValue()));
+  EXPECT_EQ(inUse, table.getSession(inUseId.c_str()));
   EXPECT_EQ(nullptr, table.getSession(olderId.c_str()));
   // The only one left to give way is in use: the table grows by one.
   table.setMaxSessions(1);
   GSession* fourth = table.logIn(account(13), now, third);
   EXPECT_EQ(third, table.getSession(third->id.getValue()));
   EXPECT_EQ(fourth, table.getSession(fourth->id.getValue()));
-  EXPECT_EQ(nullptr, table.getSession(inUse->id.getValue()));
+  EXPECT_EQ(nullptr, table.getSession(inUseId.c_str()));
   table.deleteSession("5072913846");
   EXPECT_NE(nullptr, table.getSession("5072913846"));
 }
