@@ -66,7 +66,8 @@ GDatabase::GDatabase()
       indexes(userFile, imageFile, folderFile, folderImageFile),
       tables(new Tables(*this)),
       lastImageTime(0),
-      lastLinkTime(0) {
+      lastLinkTime(0),
+      lastUserTime(0) {
   imageFile.setObserver(&indexes);
   folderImageFile.setObserver(&indexes);
   userFile.setObserver(&indexes);
@@ -157,6 +158,11 @@ void GDatabase::seedCreationTimes() {
     uint t = GRecordBytes::getUInt(record, GImageFolderRec::CREATION_TIME);
     if (t > lastLinkTime) lastLinkTime = t;
   }
+  GRecordScanner accounts(userFile);
+  while (const uchar* record = accounts.next()) {
+    uint t = GRecordBytes::getUInt(record, GUserRecord::GENERATION);
+    if (GUserRecord::inUse(record) && t > lastUserTime) lastUserTime = t;
+  }
 }
 
 uint GDatabase::nextCreationTime(uint& _last) {
@@ -220,7 +226,14 @@ void GDatabase::hashClearPasswords() {
 }
 
 int GDatabase::addUser(GUser& _user) try {
-  _user.id = tables->users.add(_user);
+  // A freed id comes back with a new stamp: whoever still remembers the deleted account sees
+  // that this is another one.
+  uint generation = 0;
+  _user.id = tables->users.add(_user, [this, &generation](uchar* _record) {
+    generation = nextCreationTime(lastUserTime);
+    GRecordBytes::putUInt(_record, GUserRecord::GENERATION, generation);
+  });
+  _user.generation = generation;
   return _user.id;
 } M_RETHROW("int GDatabase::addUser(GUser& _user)")
 
@@ -250,6 +263,11 @@ int GDatabase::getUsers(MList& _users) try {
                            _user.username.getValue(), _user.id);
   });
 } M_RETHROW("int GDatabase::getUsers(MList& _users)")
+
+bool GDatabase::hasAccount(const GUser& _user) try {
+  GUser stored;
+  return tables->users.get(_user.id, stored) && stored.generation == _user.generation;
+} M_RETHROW("bool GDatabase::hasAccount(const GUser& _user)")
 
 int GDatabase::updateUser(int _user_id, GUser& _user) try {
   return tables->users.update(_user_id, _user) ? _user_id : -1;

@@ -41,7 +41,8 @@ class MList;
 //     4    4  type           int (0 user, 1 administrator)
 //     8    1  enabled        flag
 //     9    3  padding
-//    12    4  reserved1      uint
+//    12    4  generation     uint, seconds since 1970 when the account was added, unique
+//                                among the accounts added since the start (0 in older files)
 //    16    4  reserved2      uint
 //    20   40  username       text, 39 chars
 //    60   30  password       text, 29 chars: a GPasswordHash, empty for none (older
@@ -123,13 +124,18 @@ class GDatabase {
   // Durability (fdatasync after every change) is on by default.
   void setDurable(bool _durable);
 
-  // Users.
+  // Users. addUser gives the account its id and a new generation (both written back into
+  // _user); updateUser keeps the stored id and generation whatever _user holds.
   int addUser(GUser& _user);
   int deleteUser(int _user_id);
   int getUser(int _user_id, GUser& _user);
   int getUserByUsername(const char* _username, GUser& _user);
   int getUsers(MList& _users);
   int updateUser(int _user_id, GUser& _user);
+
+  // Whether the account is still stored as _user knows it: in use under its id, with its
+  // generation (not deleted, nor another account that took the freed id since).
+  bool hasAccount(const GUser& _user);
 
   // Images.
   int addImage(GImage& _image);
@@ -242,6 +248,7 @@ class GDatabase {
   uint lastLinkTime;
   // The image additions of addImageWithinLimit under way: record number to owner.
   std::map<int, int> imagesUnderWay;
+  uint lastUserTime;
   MString directory;
 };
 

@@ -9,7 +9,7 @@ GUser::GUser()
     : id(-1),
       type(0),
       enabled(false),
-      reserved1(0),
+      generation(0),
       reserved2(0),
       language("eng"),
       imageLimit(100),
@@ -24,7 +24,7 @@ GUser::GUser(const GUser& _other)
       id(_other.id),
       type(_other.type),
       enabled(_other.enabled),
-      reserved1(_other.reserved1),
+      generation(_other.generation),
       reserved2(_other.reserved2),
       username(_other.username),
       password(_other.password),
@@ -43,7 +43,7 @@ GUser& GUser::operator=(const GUser& _other) {
   id = _other.id;
   type = _other.type;
   enabled = _other.enabled;
-  reserved1 = _other.reserved1;
+  generation = _other.generation;
   reserved2 = _other.reserved2;
   username = _other.username;
   password = _other.password;
@@ -88,7 +88,7 @@ void GUser::readStream(MInputStream* _stream) try {
   // Read into a scratch account first, so that a record cut short leaves this one unchanged.
   GUser read;
   uchar typeCode;
-  *_stream >> typeCode >> read.id >> read.type >> read.enabled >> read.reserved1 >>
+  *_stream >> typeCode >> read.id >> read.type >> read.enabled >> read.generation >>
       read.reserved2;
   *_stream >> read.username >> read.password >> read.firstname >> read.lastname >>
       read.language >> read.email;
@@ -98,7 +98,7 @@ void GUser::readStream(MInputStream* _stream) try {
 } M_RETHROW("void GUser::readStream(MInputStream *_stream)")
 
 void GUser::writeStream(MOutputStream* _stream) try {
-  *_stream << (uchar)0 << id << type << enabled << reserved1 << reserved2;
+  *_stream << (uchar)0 << id << type << enabled << generation << reserved2;
   *_stream << username << password << firstname << lastname << language << email;
   *_stream << imageLimit << imageAccept << folderAccept << folderAdmin << imageUpload
            << imageDownload;

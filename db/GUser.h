@@ -26,8 +26,12 @@ class GUser : public MObject {
   int id;
   int type;  // 0 user, 1 administrator
   bool enabled;
-  uint reserved1;  // stored as held; nothing sets them
-  uint reserved2;
+  // The account's creation stamp, set by the database when the account is added and kept by
+  // every update: an account added later under a freed id has another one, so that whoever
+  // remembers an account (a session, an upload under way) can tell it from its successor.
+  // 0 for the accounts of older files.
+  uint generation;
+  uint reserved2;  // stored as held; nothing sets it
   MString username;
   MString password;
   MString firstname;

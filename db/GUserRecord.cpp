@@ -9,7 +9,7 @@ void GUserRecord::encode(const GUser& _user, uchar* _record) {
   GRecordBytes::putInt(_record, ID, _user.id);
   GRecordBytes::putInt(_record, TYPE, _user.type);
   GRecordBytes::putFlag(_record, ENABLED, _user.enabled);
-  GRecordBytes::putUInt(_record, RESERVED1, _user.reserved1);
+  GRecordBytes::putUInt(_record, GENERATION, _user.generation);
   GRecordBytes::putUInt(_record, RESERVED2, _user.reserved2);
   GRecordBytes::putText(_record, USERNAME, 39, _user.username);
   GRecordBytes::putText(_record, PASSWORD, 29, _user.password);
@@ -26,7 +26,11 @@ void GUserRecord::encode(const GUser& _user, uchar* _record) {
 }
 
 void GUserRecord::store(const GUser& _user, int _index, uchar* _record) {
+  // The generation is the database's: an update keeps what the record holds, an addition
+  // sets it (GDatabase::addUser).
+  uint generation = GRecordBytes::getUInt(_record, GENERATION);
   encode(_user, _record);
+  GRecordBytes::putUInt(_record, GENERATION, generation);
   GRecordBytes::putInt(_record, ID, _index);
 }
 
@@ -34,7 +38,7 @@ void GUserRecord::decode(const uchar* _record, GUser& _user) {
   _user.id = GRecordBytes::getInt(_record, ID);
   _user.type = GRecordBytes::getInt(_record, TYPE);
   _user.enabled = GRecordBytes::getFlag(_record, ENABLED);
-  _user.reserved1 = GRecordBytes::getUInt(_record, RESERVED1);
+  _user.generation = GRecordBytes::getUInt(_record, GENERATION);
   _user.reserved2 = GRecordBytes::getUInt(_record, RESERVED2);
   _user.username = GRecordBytes::getText(_record, USERNAME, 39);
   _user.password = GRecordBytes::getText(_record, PASSWORD, 29);

@@ -17,7 +17,7 @@ class GUserRecord : public GNumberedRecord {
     ID = 0,
     TYPE = 4,
     ENABLED = 8,
-    RESERVED1 = 12,
+    GENERATION = 12,
     RESERVED2 = 16,
     USERNAME = 20,
     PASSWORD = 60,

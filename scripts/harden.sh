@@ -27,11 +27,14 @@ check bad_requests
 check bad_files
 check bad_input
 check access_control
+check sessions
+check account_sessions
 check large_bodies
 check body_hold
 check disk_fill
 check upload_limits
 check logins
+check account_sessions
 check crash_safety "$kills"
 check proxy
 check floods "$seconds"

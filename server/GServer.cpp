@@ -29,7 +29,9 @@ bool isSafeLanguageCode(const char* _code) {
 GServer::GServer()
     : port(9400),
       sessionTimeout(0),
+      adminTimeout(480),
       maxSessions(10000),
+      maxGuestAccountSessions(200),
       serverTitle("Vistrel 1.0"),
       originalMaxSize(0),
       preview1Quality(0),
@@ -90,7 +92,9 @@ void GServer::takeConfigurationValues() try {
   MObject* language = configuration.getObject("session.defaultLanguage");
   defaultLanguage = language != nullptr ? language->toString() : MString();
   configurationInt("session.timeout", sessionTimeout);
+  configurationInt("session.adminTimeout", adminTimeout);
   configurationInt("session.max", maxSessions);
+  configurationInt("session.guestMax", maxGuestAccountSessions);
   configurationInt("images.original.maxSize", originalMaxSize);
   configurationInt("images.preview1.quality", preview1Quality);
   configurationInt("images.preview2.quality", preview2Quality);

@@ -37,10 +37,10 @@ class GServer : public MRunable, public GApplication {
   void loadLanguages();
   void loadTranslations(const char* _language, MArray& _translations);
   void loadMimeList();
-  // The values of config.cfg into their fields: port, addresses, default language, session
-  // time-out and cap, upload limit, the two preview qualities, the spool budget and the
-  // free-space reserve of request bodies. An integer key that is absent keeps the field's
-  // value, an empty one gives 0.
+  // The values of config.cfg into their fields: port, addresses, default language, the
+  // session time-outs and limits, upload limit, the two preview qualities, the spool budget
+  // and the free-space reserve of request bodies. An integer key that is absent keeps the
+  // field's value, an empty one gives 0.
   void takeConfigurationValues();
 
   // The database of _dir written as one HTML document to _filename; nothing else is read.
@@ -78,7 +78,9 @@ class GServer : public MRunable, public GApplication {
   const MString& getServerTitle() override { return serverTitle; }
   const MString& getDefaultLanguage() override { return defaultLanguage; }
   int getSessionTimeout() override { return sessionTimeout.getValue(); }
+  int getAdminTimeout() override { return adminTimeout.getValue(); }
   int getMaxSessions() override { return maxSessions.getValue(); }
+  int getMaxGuestAccountSessions() override { return maxGuestAccountSessions.getValue(); }
   MString getProxyAddress() override { return proxyAddress; }
   MString getProxySecret() override { return proxySecret; }
   int getOriginalMaxSize() override { return originalMaxSize.getValue(); }
@@ -115,7 +117,9 @@ class GServer : public MRunable, public GApplication {
   MString proxySecret;
   MString directory;
   MInt32 sessionTimeout;
+  MInt32 adminTimeout;
   MInt32 maxSessions;
+  MInt32 maxGuestAccountSessions;
   MString defaultLanguage;
   MString serverTitle;
   MInt32 originalMaxSize;

@@ -31,8 +31,13 @@ class GApplication {
   virtual const MString& getDefaultLanguage() = 0;
   // Idle seconds after which a session ends.
   virtual int getSessionTimeout() = 0;
+  // Idle minutes after which an administrator's session (and one opened as another user)
+  // ends.
+  virtual int getAdminTimeout() { return 480; }
   // Most sessions at once besides the shared guest session.
   virtual int getMaxSessions() { return 10000; }
+  // Most sessions of the guest account (the login page's guest button) at once.
+  virtual int getMaxGuestAccountSessions() { return 200; }
   // The address of a reverse proxy in front of the server, whose X-Forwarded-For names the
   // browser's address; empty when there is none.
   virtual MString getProxyAddress() { return MString(); }

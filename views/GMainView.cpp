@@ -83,11 +83,10 @@ void GMainView::frame_main(GSession& _session, MTextStream& _out, MList& _params
   MList param(_params);
   forgetAction(param);
   if (param.getObject(ENTERED) != nullptr) {
+    // The history keeps the plain address, which the cookie alone brings back to the
+    // session: neither the login request nor the session's identifier stands in it.
     param.deleteObject(ENTERED);
-    MList plain;
-    plain.setObject("page", 0);
-    _out << " onLoad=\"history.replaceState(null,'','" << getUrl(_session, plain).getValue()
-         << "')\"";
+    _out << " onLoad=\"history.replaceState(null,'','/')\"";
   }
   _out << ">\n";
   param.setObject("page", 1);

@@ -22,8 +22,8 @@ class GMainView : public GView {
   // The parameter of the guest button's login (value 1): the guest account, no password.
   static const char* const GUEST_LOGIN;
   // Set by the dispatch on the page that answers a login: the browser's history then keeps
-  // the plain address of the new session's frame set, never the login request itself (a
-  // form sent again, or a guest login repeated by Back after a log-out).
+  // the plain address "/", never the login request itself (a form sent again, or a guest
+  // login repeated by Back after a log-out) nor the session's identifier.
   static const char* const ENTERED;
 
   GMainView();

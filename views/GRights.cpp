@@ -47,7 +47,7 @@ bool GRights::mayGrantAdministration(const GSession& _session, int _userId) {
 
 bool GRights::mayOpenSessionAs(const GSession& _session) { return isAdministrator(_session); }
 
-bool GRights::neverTimesOut(const GSession& _session) {
+bool GRights::hasAdministratorsTimeOut(const GSession& _session) {
   return isAdministrator(_session) || isOpenedAsAnotherUser(_session);
 }
 

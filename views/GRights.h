@@ -48,8 +48,10 @@ class GRights {
   // account only (other administrators change the remaining rights).
   static bool mayGrantAdministration(const GSession& _session, int _userId);
   static bool mayOpenSessionAs(const GSession& _session);
-  // Sessions that the idle time-out spares: administrators and the sessions they opened.
-  static bool neverTimesOut(const GSession& _session);
+  // Sessions that end after the administrators' idle time-out (session.adminTimeout)
+  // rather than the ordinary one, and give way last at the session table's cap:
+  // administrators and the sessions they opened.
+  static bool hasAdministratorsTimeOut(const GSession& _session);
 
   // Folders.
   // The folder administration module and its actions.

@@ -16,6 +16,7 @@ GSession::GSession() : lastAccess(0), lastRequestId(0), loggedOut(false) {
 GSession::GSession(GSession& _other)
     : MObject(_other),
       id(_other.id),
+      cookieSecret(_other.cookieSecret),
       lastAccess(_other.lastAccess),
       language(_other.language),
       user(_other.user),
@@ -29,6 +30,7 @@ GSession::GSession(GSession& _other)
 GSession& GSession::operator=(GSession& _other) {
   if (this == &_other) return *this;
   id = _other.id;
+  cookieSecret = _other.cookieSecret;
   lastAccess = _other.lastAccess;
   language = _other.language;
   user = _other.user;

@@ -39,13 +39,19 @@ class GSession : public MObject {
   // Gives the last action's number back: the action did not take effect and may come again.
   void releaseRequestId();
 
-  // Decimal digits.
+  // Decimal digits: the table's key, which every link and form of the pages carries.
   MString id;
+  // The value of the session's cookie, a second secret beside the id: a link's id counts
+  // only together with it, so that an id copied out of an address or a log opens nothing.
+  // Empty for the guest session, which needs no cookie, and for a session opened as
+  // another user, for which the administrator's cookie counts.
+  MString cookieSecret;
   // Seconds since 1970 of the last request that used the session.
   int lastAccess;
   // The language code of the pages.
   MString language;
-  // The logged-in user; id -1 means nobody.
+  // The logged-in user, as the account was stored at the start of the request (the
+  // dispatch renews it); id -1 means nobody.
   GUser user;
   // What the views remember, under their view-state keys.
   MList viewState;

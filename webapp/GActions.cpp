@@ -10,6 +10,7 @@
 #include "views/GRights.h"
 #include "views/GSession.h"
 #include "views/GView.h"
+#include "webapp/GRequestIdentity.h"
 #include "webapp/GSessionManagement.h"
 
 namespace {
@@ -19,10 +20,21 @@ namespace {
 const int userAdministrationModule = 300;
 const int introductionModule = 600;
 
+// Fields that travel in a posted form only: in a URL they would stand in logs, in the
+// history and in a Referer.
+const char* const formOnlyFields[] = {"User.password1", "User.password2"};
+
+bool inQueryString(MHttpRequest& _request, const char* const (&_fields)[2]) {
+  for (const char* field : _fields) {
+    if (_request.inQueryString(field)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 GActions::GActions(GSessionManagement& _sessions)
-    : sessions(_sessions), imageActions(_sessions) {}
+    : sessions(_sessions), imageActions(_sessions), userActions(_sessions) {}
 
 void GActions::process(GSession& _session, MHttpRequest& _request, int _now,
                        GSlowStep* _slow) try {
@@ -59,8 +71,15 @@ bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request,
     case 5: imageActions.setFolderImageStatus(_session, params, GIMAGE_ACCEPTED); break;
     case 6: imageActions.setFolderImageStatus(_session, params, GIMAGE_DENIED); break;
     case 7: userActions.createUser(_session, params); break;
-    case 8: userActions.updateUser(_session, params, true); break;
-    case 9: userActions.updateUser(_session, params, false); break;
+    case 8:
+    case 9:
+      if (inQueryString(_request, formOnlyFields)) {
+        // Refused, and the fields do not travel on into the links of the page.
+        for (const char* field : formOnlyFields) params.deleteObject(field);
+        break;
+      }
+      userActions.updateUser(_session, params, _action == 8, _slow);
+      break;
     case 10: userActions.deleteUser(_session, params); break;
     case UPLOAD: return upload.process(_session, _request, _slow);
     case 12: imageActions.deleteImage(_session, params); break;
@@ -68,7 +87,7 @@ bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request,
     case 14: imageActions.setImageStatus(_session, params, GIMAGE_ACCEPTED); break;
     case 15: imageActions.setImageStatus(_session, params, GIMAGE_DENIED); break;
     case LOGIN: openSessionAs(_session, params, _now); break;
-    case LOG_OUT: logOut(_session, params); break;
+    case LOG_OUT: logOut(_session, _request); break;
     case 18: search(_session, params); break;
     case 19: changeLanguage(_session, params); break;
     default: break;
@@ -80,14 +99,10 @@ void GActions::openSessionAs(GSession& _session, MList& _params, int _now) try {
   if (GRights::mayOpenSessionAs(_session)) {
     int userId = GView::paramInt(_params, "User.id");
     GUser user;
-    if (userId != 0 && GApplication::get().getDatabase().getUser(userId, user) >= 0) {
-      GSession* opened = sessions.createSession(&_session);
-      opened->lastAccess = _now;
-      opened->returnSessionId = _session.id;
-      opened->user = user;
-      opened->language = _session.language;
-      opened->viewState.clear();
-      opened->searchResults.clear();
+    // Not a disabled account: its session would end at once (GSessionManagement).
+    if (userId != 0 && GApplication::get().getDatabase().getUser(userId, user) >= 0 &&
+        user.enabled) {
+      GSession* opened = sessions.openAs(_session, user, _now);
       _params.setObject("session", opened->id.getValue());
     }
   }
@@ -95,12 +110,18 @@ void GActions::openSessionAs(GSession& _session, MList& _params, int _now) try {
   _params.deleteObject("password");
 } M_RETHROW("void GActions::openSessionAs(GSession& _session,MList& _params,int _now)")
 
-void GActions::logOut(GSession& _session, MList& _params) try {
+void GActions::logOut(GSession& _session, MHttpRequest& _request) try {
+  MList& _params = _request.params;
   // The shared guest session has nobody to log out.
   if (_session.isGuest()) return;
   _session.loggedOut = true;
-  if (_session.returnSessionId.getLength() > 0) {
-    _params.setObject("session", _session.returnSessionId.getValue());
+  // Back to the administrator's own session only for the administrator's browser, whose
+  // cookie is that session's: the page that follows carries its identifier in every link.
+  GSession* back = _session.returnSessionId.getLength() > 0
+                       ? sessions.getSession(_session.returnSessionId.getValue())
+                       : nullptr;
+  if (back != nullptr && GRequestIdentity::cookieFits(_request, sessions, *back)) {
+    _params.setObject("session", back->id.getValue());
     _params.setObject("tab_main", userAdministrationModule);
     return;
   }

@@ -31,6 +31,9 @@ class MList;
 // form) and does nothing either; otherwise the number is remembered, the action carried out
 // and `action` and `requestId` removed from the parameters. The early ends of the upload
 // leave them in place.
+//
+// The passwords of actions 8 and 9 travel in a posted form only: a request whose URL
+// carries a password field does nothing.
 class GActions {
  public:
   // A login by a visitor, or an administrator opening a session as another user.
@@ -51,11 +54,13 @@ class GActions {
   // Runs action _action; false for an early end that keeps the action parameters.
   bool carryOut(int _action, GSession& _session, MHttpRequest& _request, int _now,
                 GSlowStep* _slow);
-  // 16: only administrators; the request goes on in the new session.
+  // 16: only administrators, as an enabled account (a disabled one's session would end at
+  // once); the request goes on in the new session.
   void openSessionAs(GSession& _session, MList& _params, int _now);
-  // 17: back to the administrator's own session, or to the guest session; the session
+  // 17: back to the administrator's own session (for a session opened as another user, when
+  // the request carries the administrator's cookie), or to the guest session; the session
   // logged out of ends.
-  void logOut(GSession& _session, MList& _params);
+  void logOut(GSession& _session, MHttpRequest& _request);
   // 18: the keyword search into the session's search result list.
   void search(GSession& _session, MList& _params);
   // 19: any text is taken; the translations fall back for unknown codes.

@@ -16,7 +16,7 @@ class MHttpRequest;
 //     session is the one the query's `session` names, else the session cookie's;
 //   - everything else is refused with 413, unread.
 // An upload over the size limit is still read (and dropped), so that its page can say so.
-// Every body is counted against the browser's address (GServlet::clientAddress: the
+// Every body is counted against the browser's address (GClientAddress::of: the
 // forwarded one behind the configured proxy).
 class GBodyAdmission {
  public:

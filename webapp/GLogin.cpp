@@ -6,7 +6,6 @@
 #include "db/GDatabase.h"
 #include "db/GPasswordHash.h"
 #include "lib/core/MList.h"
-#include "lib/net/MHttpQuery.h"
 #include "lib/net/MHttpRequest.h"
 #include "lib/net/MHttpResponse.h"
 #include "lib/net/MLaterResponse.h"
@@ -15,6 +14,7 @@
 #include "views/GRights.h"
 #include "views/GSession.h"
 #include "webapp/GClientAddress.h"
+#include "webapp/GRequestIdentity.h"
 #include "webapp/GServlet.h"
 #include "webapp/GSessionManagement.h"
 
@@ -29,11 +29,7 @@ void GLogin::stop() {
 }
 
 bool GLogin::credentialsInQuery(MHttpRequest& _request) {
-  const char* question = strchr(_request.url.getValue(), '?');
-  if (question == nullptr) return false;
-  MList query;
-  MHttpQuery::parse(question + 1, query);
-  return query.getObject("username") != nullptr || query.getObject("password") != nullptr;
+  return _request.inQueryString("username") || _request.inQueryString("password");
 }
 
 bool GLogin::begin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse, int _now,
@@ -174,13 +170,11 @@ void GLogin::finish(MHttpRequest& _request, MHttpResponse& _response, const Atte
     params.setObject(GMainView::LOGIN_STATE, refusal);
     return;
   }
-  GSession* created = sessions.createSession(_attempt.inUse);
-  created->lastAccess = _attempt.now;
-  created->user = _attempt.user;
-  created->viewState.clear();
-  created->searchResults.clear();
-  _response.headers.setObject("Set-Cookie",
-                              GServlet::sessionCookie(created->id.getValue()).getValue());
+  GSession* created = sessions.logIn(_attempt.user, _attempt.now, _attempt.inUse);
+  _response.headers.setObject(
+      "Set-Cookie", GRequestIdentity::sessionCookie(created->cookieSecret.getValue(),
+                                                    GRequestIdentity::isHttps(_request))
+                        .getValue());
   params.setObject("session", created->id.getValue());
   params.setObject("page", 0);
   params.setObject(GMainView::ENTERED, 1);

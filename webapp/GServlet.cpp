@@ -30,6 +30,7 @@
 #include "webapp/GActions.h"
 #include "webapp/GBodyAdmission.h"
 #include "webapp/GClientAddress.h"
+#include "webapp/GRequestIdentity.h"
 
 namespace {
 
@@ -44,11 +45,6 @@ const int maxFilePath = 200;
 
 // Extensions this long or longer have no MIME type.
 const int maxExtension = 50;
-
-// The session cookie: sent back on every request of this site (style sheets and pictures
-// too), never to scripts, and not with requests that other sites start.
-const char* const cookieName = "vistrel_session";
-const char* const cookieAttributes = "; Path=/; HttpOnly; SameSite=Lax";
 
 struct Header {
   const char* name;
@@ -118,6 +114,7 @@ void GServlet::init() try {
   guestSession = sessions.getSession(GSession::guestId);
   if (guestSession != nullptr) guestSession->language = application.getDefaultLanguage();
   sessions.setMaxSessions(application.getMaxSessions());
+  sessions.setMaxGuestAccountSessions(application.getMaxGuestAccountSessions());
   lastCleanUp = currentTime();
 } M_RETHROW("void GServlet::init()")
 
@@ -167,44 +164,6 @@ void GServlet::forEachSecurityHeader(
   for (const Header& header : securityHeaders) _use(header.name, header.value);
 }
 
-MString GServlet::sessionCookie(const char* _sessionId) {
-  return MString::format("%s=%s%s", cookieName, _sessionId, cookieAttributes);
-}
-
-MString GServlet::clearedSessionCookie() {
-  return MString::format("%s=%s; Max-Age=0", cookieName, cookieAttributes);
-}
-
-MString GServlet::cookieSession(MHttpRequest& _request) {
-  // Header names are compared without case: proxies that speak HTTP/2 to the browser pass
-  // "cookie" on in lower case.
-  MString legacy;
-  for (MItem* item = _request.headers.getFirstItem(); item != nullptr;
-       item = _request.headers.getNextItem(item)) {
-    if (strcasecmp(item->key->toString().getValue(), "Cookie") != 0) continue;
-    std::string header = item->object->toString().getValue();
-    size_t start = 0;
-    while (start <= header.size()) {
-      size_t end = header.find(';', start);
-      if (end == std::string::npos) end = header.size();
-      std::string pair = header.substr(start, end - start);
-      size_t first = pair.find_first_not_of(" \t");
-      size_t last = pair.find_last_not_of(" \t");
-      pair = first == std::string::npos ? "" : pair.substr(first, last - first + 1);
-      size_t equals = pair.find('=');
-      if (equals == std::string::npos) {
-        // The bare identifier that earlier versions set; kept so that a browser holding one
-        // stays logged in across the update.
-        if (!pair.empty() && legacy.getLength() == 0) legacy = pair.c_str();
-      } else if (pair.compare(0, equals, cookieName) == 0 && equals == strlen(cookieName)) {
-        return MString(pair.substr(equals + 1).c_str());
-      }
-      start = end + 1;
-    }
-  }
-  return legacy;
-}
-
 void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
                              MTextStream& _out) {
   int now = currentTime();
@@ -214,34 +173,27 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
   _response.contentType = "text/html; charset=UTF-8";
   MList& params = _request.params;
   params.setExceptions(false);
-  GSession* session = nullptr;
 
-  // The request's own `session` parameter, else its cookie; never the address or port it
-  // came from, which many people share behind a proxy or a NAT and anyone can reuse. Only a
-  // request that names its session itself may act in it (see the class comment).
-  MString identifier = GView::paramText(params, "session");
-  bool namesSession = identifier.getLength() > 0;
-  if (!namesSession) identifier = cookieSession(_request);
+  // Only a request that names its session itself may act in it (see the class comment).
+  GRequestIdentity::Found found = GRequestIdentity::find(_request, sessions);
+  GSession* session = found.session;
+  MString identifier = found.identifier;
+  bool namesSession = found.namesSession;
 
-  if (identifier.getLength() > 0) {
-    session = sessions.getSession(identifier.getValue());
-    if (session != nullptr) {
-      // Administrators, and sessions they opened as another user, never time out here.
-      if (GRights::neverTimesOut(*session)) {
-        session->lastAccess = now;
-      }
-      if (session != guestSession) {
-        uint idle = (uint)now - (uint)session->lastAccess;
-        if (idle > (uint)GApplication::get().getSessionTimeout()) {
-          GMainView::breakOut(_out, GMainView::EXPIRED);
-          _response.headers.setObject("Set-Cookie", clearedSessionCookie().getValue());
-          removeSession(identifier.getValue());
-          return;
-        }
-      }
-      session->lastAccess = now;
+  if (session != nullptr && session != guestSession) {
+    if (sessions.isExpired(*session, now)) {
+      GMainView::breakOut(_out, GMainView::EXPIRED);
+      endSession(_request, _response, *session);
+      return;
+    }
+    // The rights of this request are those of the stored account; a session that no longer
+    // stands for it ends, and the request goes on as one of a session that has ended.
+    if (!sessions.renewAccount(*session)) {
+      endSession(_request, _response, *session);
+      session = nullptr;
     }
   }
+  if (session != nullptr) sessions.touch(*session, now);
 
   if ((uint)now - (uint)lastCleanUp > cleanUpInterval) expireSessions();
 
@@ -304,11 +256,7 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
   if (acting != nullptr && acting->loggedOut && acting != session) {
     // A log-out back to the guest ends the browser's cookie too; one back to the
     // administrator's own session leaves the administrator's cookie alone.
-    if (acting->returnSessionId.getLength() == 0) {
-      _response.headers.setObject("Set-Cookie", clearedSessionCookie().getValue());
-    }
-    MString ended = acting->id;
-    removeSession(ended.getValue());
+    endSession(_request, _response, *acting);
   }
   if (session == nullptr) return;
 
@@ -373,24 +321,52 @@ bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSes
 
 void GServlet::runSlowStep(GSlowStep& _slow, MHttpResponse& _response,
                            const MString& _identifier) {
-  std::shared_ptr<MLaterResponse> later = _response.defer();
   GSlowStep slow = _slow;
   MString identifier = _identifier;
-  auto job = [this, later, slow, identifier]() {
+  std::string key = identifier.getValue();
+  if (slow.oneAtATime) {
+    std::lock_guard<std::mutex> lock(slowMutex);
+    if (!slowSessions.insert(key).second) {
+      answerBusy(_response, identifier);
+      return;
+    }
+  }
+  auto done = [this, slow, key]() {
+    if (!slow.oneAtATime) return;
+    std::lock_guard<std::mutex> lock(slowMutex);
+    slowSessions.erase(key);
+  };
+  std::shared_ptr<MLaterResponse> later = _response.defer();
+  auto job = [this, later, slow, identifier, done]() {
     slow.work();
+    done();
     later->complete([this, slow, identifier](MHttpRequest& _req, MHttpResponse& _resp) {
       guarded(_resp, [&](MTextStream& _out) {
+        // The session may have ended, or its account changed, while the work ran: then
+        // nothing more of the action happens in it.
+        GSession* session = sessions.getSession(identifier.getValue());
+        if (session == nullptr || !sessions.renewAccount(*session)) {
+          if (session != nullptr) endSession(_req, _resp, *session);
+          GMainView::breakOut(_out, GMainView::LOGGED_OUT);
+          return;
+        }
         slow.after();
-        respond(_req, _resp, _out, sessions.getSession(identifier.getValue()), identifier);
+        respond(_req, _resp, _out, session, identifier);
       });
     });
   };
-  if (workers.submit(job)) return;
+  if (workers.submit(job, done)) return;
+  done();
   // Every worker busy and the queue full: work of this weight on the loop would stall every
-  // other client, so the browser is asked to send it again; nothing of it took effect (the
-  // work never ran, the body goes with the request), and the same request may come again.
+  // other client, so the browser is asked to send it again.
   _response.later.reset();
-  GSession* session = sessions.getSession(identifier.getValue());
+  answerBusy(_response, identifier);
+}
+
+void GServlet::answerBusy(MHttpResponse& _response, const MString& _identifier) {
+  // Nothing of the step took effect (the work never ran, the body goes with the request),
+  // and the same request may come again.
+  GSession* session = sessions.getSession(_identifier.getValue());
   if (session != nullptr) session->releaseRequestId();
   _response.statusCode = 503;
   _response.statusText = "Service Unavailable";
@@ -444,6 +420,19 @@ bool GServlet::fileRequest(GSession& _session, MHttpRequest& _request,
   fclose(file);
   return true;
 } M_RETHROW("bool GServlet::fileRequest(GSession& _session,MHttpRequest& _request,MHttpResponse& _response)")
+
+void GServlet::endSession(MHttpRequest& _request, MHttpResponse& _response,
+                          GSession& _session) {
+  // A session opened as another user has no cookie of its own: the administrator's stays.
+  MString cookie = GRequestIdentity::cookieValue(_request);
+  if (_session.cookieSecret.getLength() > 0 && _session.cookieSecret == cookie) {
+    _response.headers.setObject(
+        "Set-Cookie",
+        GRequestIdentity::clearedSessionCookie(GRequestIdentity::isHttps(_request)).getValue());
+  }
+  MString ended = _session.id;
+  removeSession(ended.getValue());
+}
 
 void GServlet::removeSession(const char* _sessionId) try {
   sessions.deleteSession(_sessionId);

@@ -2,6 +2,9 @@
 #define VISTREL_GSERVLET_H
 
 #include <functional>
+#include <mutex>
+#include <string>
+#include <unordered_set>
 
 #include "lib/net/MHttpHandler.h"
 #include "lib/platform/MWorkerPool.h"
@@ -22,11 +25,13 @@ class MHttpRequest;
 class MHttpResponse;
 class MTextStream;
 
-// The application's HTTP request handler. For every request it finds the session (from the
-// `session` parameter or the session cookie), ends it when it has been idle
-// too long, handles a login, expires idle sessions now and then, carries out the action the
-// request names, and lets the views produce the page in a fixed order. What no view claims
-// is served as a static file from the web directory.
+// The application's HTTP request handler. For every request it finds the session
+// (GRequestIdentity: the `session` parameter with the session's cookie, or the cookie
+// alone), ends it when it has been idle too long or no longer stands for its account
+// (GSessionManagement::renewAccount, which also gives the session the stored account's
+// rights for this request), handles a login, expires idle sessions now and then, carries out
+// the action the request names, and lets the views produce the page in a fixed order. What
+// no view claims is served as a static file from the web directory.
 //
 // Actions are carried out only for a request that names its session in its own `session`
 // parameter, as every link and form of the pages does. A request that is attributed only
@@ -63,12 +68,6 @@ class GServlet : public MHttpHandler {
   GSession* getGuestSession() { return guestSession; }
   GLogin& getLogin() { return login; }
 
-  // The Set-Cookie value that hands a browser its session, and the one that takes it back.
-  static MString sessionCookie(const char* _sessionId);
-  static MString clearedSessionCookie();
-  // The session identifier of the request's session cookie, or the bare identifier that
-  // earlier versions sent as the whole cookie; empty when there is neither.
-  static MString cookieSession(MHttpRequest& _request);
   // The headers of every answer (framing, content sniffing, Referer); the server gives them
   // to the HTTP processor too, for the answers it makes without the servlet.
   static void forEachSecurityHeader(const std::function<void(const char*, const char*)>& _use);
@@ -86,8 +85,14 @@ class GServlet : public MHttpHandler {
   bool beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse,
                   const MString& _identifier);
   // Hands the slow step of an action to a worker, whose answer completes later; with every
-  // worker busy and the queue full, answers 503 at once instead.
+  // worker busy and the queue full, or a step of the same sort of the session under way
+  // (GSlowStep::oneAtATime), answers 503 at once instead.
   void runSlowStep(GSlowStep& _slow, MHttpResponse& _response, const MString& _identifier);
+  // The 503 answer of a slow step that did not start; nothing of it took effect.
+  void answerBusy(MHttpResponse& _response, const MString& _identifier);
+  // Removes the session and, when the request's cookie is the session's own, takes the
+  // cookie back.
+  void endSession(MHttpRequest& _request, MHttpResponse& _response, GSession& _session);
   // The steps after the action: the session the request ends in, and its page.
   void respond(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
                GSession* _session, const MString& _identifier);
@@ -109,6 +114,9 @@ class GServlet : public MHttpHandler {
   GActions* actions;
   // The login form and the guest button, with their throttle and their own worker.
   GLogin login;
+  // Sessions with a one-at-a-time slow step under way; workers report to it.
+  std::mutex slowMutex;
+  std::unordered_set<std::string> slowSessions;
   // The work of uploads (decoding and scaling pictures) off the server loop.
   MWorkerPool workers;
 };

@@ -80,7 +80,7 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   int quality1 = application.getPreview1Quality();
   int quality2 = application.getPreview2Quality();
   if (_slow == nullptr) {
-    return tell(params, receiveAndStore(_request, temporary, small, large, user.id, status,
+    return tell(params, receiveAndStore(_request, temporary, small, large, user, status,
                                         quality1, quality2));
   }
   // Even finding the file in a body of megabytes and copying it out takes the server loop
@@ -93,11 +93,10 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
     std::unique_ptr<MException> failure;
   };
   std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
-  int userId = user.id;
-  _slow->work = [this, outcome, body, temporary, small, large, userId, status, quality1,
+  _slow->work = [this, outcome, body, temporary, small, large, user, status, quality1,
                  quality2]() {
     try {
-      outcome->told = receiveAndStore(*body, temporary, small, large, userId, status,
+      outcome->told = receiveAndStore(*body, temporary, small, large, user, status,
                                       quality1, quality2);
     } catch (const MException& _failure) {
       outcome->failure.reset(new MException(_failure));
@@ -118,9 +117,10 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
 } M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
 
 bool GUpload::mayUpload(GSession& _session, GUser& _user) {
+  // The account as stored now, and the same account (not one added later under its id).
   return GRights::isLoggedIn(_session) &&
          GApplication::get().getDatabase().getUser(_session.user.id, _user) >= 0 &&
-         GRights::mayUpload(_user);
+         _user.generation == _session.user.generation && GRights::mayUpload(_user);
 }
 
 bool GUpload::tell(MList& _params, GUploadMessage::Outcome _outcome) {
@@ -130,7 +130,7 @@ bool GUpload::tell(MList& _params, GUploadMessage::Outcome _outcome) {
 
 GUploadMessage::Outcome GUpload::receiveAndStore(MHttpRequest& _request,
                                                  const MString& _temporary, const MString& _small,
-                                                 const MString& _large, int _user_id,
+                                                 const MString& _large, const GUser& _owner,
                                                  GImageStatus _status, int _quality1,
                                                  int _quality2) {
   Int64 start = 0;
@@ -147,14 +147,14 @@ GUploadMessage::Outcome GUpload::receiveAndStore(MHttpRequest& _request,
     return GUploadMessage::NOT_JPEG;
   int error = writeFile(_temporary, _request, start, length);
   if (error != 0) return isDiskFull(error) ? GUploadMessage::DISK_FULL : GUploadMessage::FAILED;
-  return makeAndStore(_temporary, _small, _large, fileName, _user_id, _status, _quality1,
+  return makeAndStore(_temporary, _small, _large, fileName, _owner, _status, _quality1,
                       _quality2);
 }
 
 GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const MString& _small,
-                                              const MString& _large, const std::string& _fileName,
-                                              int _user_id, GImageStatus _status, int _quality1,
-                                              int _quality2) {
+                           const MString& _large, const std::string& _fileName,
+                           const GUser& _owner, GImageStatus _status, int _quality1,
+                           int _quality2) {
   MJpegPreviews previews;
   MJpegPreviews::Size size{0, 0};
   GUploadMessage::Outcome refused = GUploadMessage::NOT_JPEG;
@@ -187,10 +187,10 @@ GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const M
   } catch (const std::exception&) {
   }
   GImage record;
-  record.user = _user_id;
+  record.user = _owner.id;
   record.status = _status;
   GUploadDefaults::apply(_fileName, camera, record);
-  switch (store(size, _temporary, _small, _large, record)) {
+  switch (store(size, _temporary, _small, _large, _owner, record)) {
     case -1:
       return GUploadMessage::AT_LIMIT;
     case -2:
@@ -233,10 +233,35 @@ int GUpload::writeFile(const MString& _path, MHttpRequest& _request, Int64 _star
 } M_RETHROW("int GUpload::writeFile(MString& _path,MHttpRequest& _request,Int64 _start,Int64 _length)")
 
 int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
-                   const MString& _large, GImage& _record) try {
+                   const MString& _large, const GUser& _owner, GImage& _record) try {
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
   int id = -1;
+  // Takes back whatever of this upload there is: first the record, so that no page shows
+  // an image whose files are missing, then every file. A failure on the way is not the one
+  // to report.
+  auto takeBack = [&]() {
+    if (id >= 0) {
+      try {
+        database.deleteImage(id);
+      } catch (const MException&) {
+      }
+      try {
+        GImageStore::removeFiles(id);
+      } catch (const MException&) {
+      }
+    }
+    unlink(_temporary.getValue());
+    unlink(_small.getValue());
+    unlink(_large.getValue());
+  };
+  // An account deleted while its picture was worked on keeps none: asked before the record
+  // is added and again once the image is whole, since the deletion of an account sweeps
+  // only the images it finds whole (GUserActions::deleteUser).
+  if (!database.hasAccount(_owner)) {
+    takeBack();
+    return -2;
+  }
   try {
     // The limit was looked at when the upload began; uploads of the same user that ran
     // meanwhile may have used the last places.
@@ -259,23 +284,12 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
                        MString::format("The image record (%d) cannot be updated!", id).getValue());
     }
   } catch (...) {
-    // Whatever failed, the half-made image goes: first the record, so that no page shows
-    // an image whose files are missing, then every file of this upload.
-    if (id >= 0) {
-      // The failure that brought us here is the one to report, not one of the clean-up.
-      try {
-        database.deleteImage(id);
-      } catch (const MException&) {
-      }
-      try {
-        GImageStore::removeFiles(id);
-      } catch (const MException&) {
-      }
-    }
-    unlink(_temporary.getValue());
-    unlink(_small.getValue());
-    unlink(_large.getValue());
+    takeBack();
     throw;
+  }
+  if (!database.hasAccount(_owner)) {
+    takeBack();
+    return -2;
   }
   return id;
 } M_RETHROW("int GUpload::store(MJpegPreviews::Size _size,MString& _temporary,MString& _small,MString& _large,GImage& _record)")

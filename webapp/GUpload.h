@@ -4,6 +4,7 @@
 #include <string>
 
 #include "db/GImageStatus.h"
+#include "db/GUser.h"
 #include "lib/core/MString.h"
 #include "lib/imaging/MJpegPreviews.h"
 #include "views/GUploadMessage.h"
@@ -25,7 +26,10 @@ class MList;
 // Only a logged-in user with the upload right who is still below the image limit may
 // upload; the rights are read from the stored account, so that a right taken away counts at
 // once, and the limit is looked at again when the record is added, so that uploads of one
-// user running at the same time on workers cannot pass it together. The file is the content of the form's file part exactly as the browser sent it,
+// user running at the same time on workers cannot pass it together. The image is kept only
+// while that account is still the same one (GDatabase::hasAccount): an account deleted while
+// its picture was being worked on keeps none. The file is the content of the form's file
+// part exactly as the browser sent it,
 // read from the request's body wherever it lies (a large one in a file), piece by piece. An
 // upload either stores the record with all three files or leaves nothing behind: a failure
 // after the record was added removes the record and every file again before it is passed
@@ -47,8 +51,8 @@ class GUpload {
   // thread) when it comes to them, and its after step gives the result instead.
   bool process(GSession& _session, MHttpRequest& _request, GSlowStep* _slow = nullptr);
   // Whether the session's user may upload, by the stored account (then in _user): a
-  // logged-in session whose account exists and has the upload right (GRights). The image
-  // limit is not looked at.
+  // logged-in session whose account exists, is still the same one (its generation) and has
+  // the upload right (GRights). The image limit is not looked at.
   static bool mayUpload(GSession& _session, GUser& _user);
 
  private:
@@ -56,29 +60,30 @@ class GUpload {
   // errno value of the failure (EIO when there is none) with a message on standard error
   // and nothing left behind.
   int writeFile(const MString& _path, MHttpRequest& _request, Int64 _start, Int64 _length);
-  // Adds _record (owner, status and the attributes it starts with) while its owner is below
-  // the image limit, moves the temporary file into place as the original and the previews
-  // made from it (_small, _large) beside it, and completes the record with the upright
-  // size; on any failure takes all of it back and passes the failure on. Returns the new
-  // image id, or (the three files removed) -1 when the owner has no place left and -2 when
-  // the owner is no longer there.
+  // Adds _record (owner, status and the attributes it starts with) for _owner while _owner
+  // is below the image limit, moves the temporary file into place as the original and the
+  // previews made from it (_small, _large) beside it, and completes the record with the
+  // upright size; on any failure takes all of it back and passes the failure on. Returns the
+  // new image id, or (nothing left behind) -1 when the owner has no place left and -2 when
+  // _owner's account is no longer there or no longer the same.
   int store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
-            const MString& _large, GImage& _record);
+            const MString& _large, const GUser& _owner, GImage& _record);
   void moveFile(const MString& _from, const MString& _to);
   // Finds the JPEG file in the request's body, writes it to _temporary and goes on with
   // makeAndStore; tells what became of it, with nothing left behind unless it was stored.
   GUploadMessage::Outcome receiveAndStore(MHttpRequest& _request, const MString& _temporary,
                                           const MString& _small, const MString& _large,
-                                          int _user_id, GImageStatus _status, int _quality1,
-                                          int _quality2);
+                                          const GUser& _owner, GImageStatus _status,
+                                          int _quality1, int _quality2);
   // Leaves the outcome for the page (a GUploadMessage); true when the image was stored.
   static bool tell(MList& _params, GUploadMessage::Outcome _outcome);
   // Makes the previews of the temporary original, reads its camera data and stores the
-  // image; tells what became of it (NOT_JPEG for a file that cannot be decoded or is
-  // refused, DISK_FULL when a preview cannot be written for want of space), with nothing
-  // left behind unless it was stored.
+  // image; tells what became of it, with nothing left behind unless it was stored: NOT_JPEG
+  // for a file that cannot be decoded or is refused, DISK_FULL when a preview cannot be
+  // written for want of space, AT_LIMIT and NOT_ALLOWED when the account has no place left
+  // or is no longer the same.
   GUploadMessage::Outcome makeAndStore(const MString& _temporary, const MString& _small, const MString& _large,
-                    const std::string& _fileName, int _user_id, GImageStatus _status,
+                    const std::string& _fileName, const GUser& _owner, GImageStatus _status,
                     int _quality1, int _quality2);
   // Passes on the failure of work done on a worker, as process would have raised it.
   static void raise(const MException& _failure);

@@ -1,5 +1,8 @@
 #include "webapp/GUserActions.h"
 
+#include <exception>
+#include <memory>
+
 #include "db/GDatabase.h"
 #include "db/GImage.h"
 #include "db/GPasswordHash.h"
@@ -15,6 +18,8 @@
 #include "views/GUserFormMessage.h"
 #include "views/GView.h"
 #include "webapp/GImageStore.h"
+#include "webapp/GSessionManagement.h"
+#include "webapp/GSlowStep.h"
 
 namespace {
 
@@ -36,6 +41,8 @@ void removeFormFields(MList& _params) {
 
 }  // namespace
 
+GUserActions::GUserActions(GSessionManagement& _sessions) : sessions(_sessions) {}
+
 void GUserActions::createUser(GSession& _session, MList& _params) try {
   if (!GRights::mayAdministerUsers(_session)) return;
   GApplication& application = GApplication::get();
@@ -46,12 +53,57 @@ void GUserActions::createUser(GSession& _session, MList& _params) try {
   _params.setObject("User.id", id);
 } M_RETHROW("void GUserActions::createUser(GSession& _session,MList& _params)")
 
-void GUserActions::updateUser(GSession& _session, MList& _params, bool _administration) try {
+bool GUserActions::mayUpdate(GSession& _session, int _userId, bool _administration) {
+  return _administration ? GRights::mayAdministerUsers(_session)
+                         : GRights::mayEditOwnAccount(_session, _userId);
+}
+
+void GUserActions::updateUser(GSession& _session, MList& _params, bool _administration,
+                              GSlowStep* _slow) try {
   int userId = GView::paramInt(_params, "User.id");
-  if (_administration) {
-    if (!GRights::mayAdministerUsers(_session)) return;
-  } else {
-    if (!GRights::mayEditOwnAccount(_session, userId)) return;
+  // Refused before any hashing: a request that may not change the account costs nothing.
+  if (!mayUpdate(_session, userId, _administration)) return;
+  MString password = GView::paramText(_params, "User.password1");
+  bool newPassword =
+      password.getLength() > 0 && password == GView::paramText(_params, "User.password2");
+  if (!newPassword || _slow == nullptr) {
+    store(_session, _params, _administration,
+          newPassword ? GPasswordHash::hash(password) : MString());
+    return;
+  }
+  // Hashing takes tens of milliseconds: on a worker, while the loop serves everybody else.
+  // The request and its session outlive the slow step (see GSlowStep); the account is
+  // judged and stored afresh when the hash is there.
+  struct Outcome {
+    MString hash;
+    std::unique_ptr<MException> failure;
+  };
+  std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
+  _slow->work = [outcome, password]() {
+    try {
+      outcome->hash = GPasswordHash::hash(password);
+    } catch (const MException& _failure) {
+      outcome->failure.reset(new MException(_failure));
+    } catch (const std::exception& _failure) {
+      outcome->failure.reset(new MException("### SYSTEM ###", _failure.what()));
+    }
+  };
+  GSession* session = &_session;
+  MList* later = &_params;
+  _slow->after = [this, outcome, session, later, _administration]() {
+    if (outcome->failure) throw MException(*outcome->failure);
+    store(*session, *later, _administration, outcome->hash);
+    return true;
+  };
+  _slow->oneAtATime = true;
+} M_RETHROW("void GUserActions::updateUser(GSession& _session,MList& _params,bool _administration)")
+
+void GUserActions::store(GSession& _session, MList& _params, bool _administration,
+                         const MString& _hash) try {
+  int userId = GView::paramInt(_params, "User.id");
+  if (!mayUpdate(_session, userId, _administration)) {
+    removeFormFields(_params);
+    return;
   }
   GDatabase& database = GApplication::get().getDatabase();
 
@@ -83,7 +135,7 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
   MString confirmation = GView::paramText(_params, "User.password2");
   if (password.getLength() > 0 || confirmation.getLength() > 0) {
     if (password == confirmation) {
-      user.password = GPasswordHash::hash(password);
+      user.password = _hash;
     } else {
       GUserFormMessage::add(_params, GUserFormMessage::PASSWORDS_DIFFER);
     }
@@ -110,9 +162,23 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
   }
   database.updateUser(userId, user);
   GMessage::set(_params, GMessage::SAVED);
+  // The session that made the change goes on with it; every other session of the account
+  // that it takes the account from ends.
   if (userId == _session.user.id) database.getUser(userId, _session.user);
+  sessions.endStaleSessions(userId);
   removeFormFields(_params);
-} M_RETHROW("void GUserActions::updateUser(GSession& _session,MList& _params,bool _administration)")
+} M_RETHROW("void GUserActions::store(GSession& _session,MList& _params,bool _administration,const MString& _hash)")
+
+void GUserActions::removeImagesOf(int _userId) {
+  GDatabase& database = GApplication::get().getDatabase();
+  MList images;
+  database.getUserImages(_userId, images);
+  // Records before files, as for one image (see GImageActions::deleteImage).
+  database.deleteUserImages(_userId);
+  for (MItem* item = images.getFirstItem(); item != nullptr; item = images.getNextItem(item)) {
+    GImageStore::removeFiles(static_cast<GImage*>(item->object)->id);
+  }
+}
 
 void GUserActions::deleteUser(GSession& _session, MList& _params) try {
   if (!GRights::mayAdministerUsers(_session)) return;
@@ -127,14 +193,13 @@ void GUserActions::deleteUser(GSession& _session, MList& _params) try {
       database.getUser(userId, user) >= 0) {
     database.deleteUserImageFolders(userId);
     database.changeFolderOwners(userId, 0);
-    MList images;
-    database.getUserImages(userId, images);
-    // Records before files, as for one image (see GImageActions::deleteImage).
-    database.deleteUserImages(userId);
-    for (MItem* item = images.getFirstItem(); item != nullptr; item = images.getNextItem(item)) {
-      GImageStore::removeFiles(static_cast<GImage*>(item->object)->id);
-    }
+    removeImagesOf(userId);
     database.deleteUser(userId);
+    // An upload of the account that a worker completed between the first sweep and the
+    // deletion of the account is swept now; one completed later finds the account gone and
+    // takes itself back (GUpload::store).
+    removeImagesOf(userId);
+    sessions.endStaleSessions(userId);
     GMessage::set(_params, GMessage::DELETED);
   }
   _params.deleteObject("User.id");

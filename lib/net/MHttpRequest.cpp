@@ -6,6 +6,9 @@
 #include <strings.h>
 
 #include <cerrno>
+#include <cstring>
+
+#include "lib/net/MHttpQuery.h"
 
 MHttpRequest::MHttpRequest()
     : remotePort(0), contentLength(0), bodyError(0), contentFile(-1) {}
@@ -65,4 +68,14 @@ MString MHttpRequest::getHeader(const char* _name) {
     if (strcasecmp(item->key->toString().getValue(), _name) == 0) return item->object->toString();
   }
   return MString();
+}
+
+bool MHttpRequest::inQueryString(const char* _name) {
+  // Read as the processor reads the URL: a query only after a single "?".
+  const char* question = strchr(url.getValue(), '?');
+  if (question == nullptr || strchr(question + 1, '?') != nullptr) return false;
+  MList query;
+  query.setExceptions(false);
+  MHttpQuery::parse(question + 1, query);
+  return query.getObject(_name) != nullptr;
 }

@@ -26,6 +26,10 @@ class MHttpRequest : public MObject {
 
   // The value of the header _name in any letter case; empty without one.
   MString getHeader(const char* _name);
+  // Whether the URL's query string names the parameter _name (with any value). params
+  // merges the query with a form body; this tells them apart, for values that belong in a
+  // posted form only and must not stand in a URL (logs, history, Referer).
+  bool inQueryString(const char* _name);
   // The bytes of the body received so far, wherever they lie.
   Int64 getContentSize();
   // Up to _size bytes of the body from _pos on; 0 at its end, -1 when the file cannot be

@@ -43,6 +43,7 @@ function proxyConfig(dir, vistrelPort, httpsPort, httpPort) {
   replace("/etc/letsencrypt/live/photos.example.org/fullchain.pem", path.join(dir, "cert.pem"));
   replace("/etc/letsencrypt/live/photos.example.org/privkey.pem", path.join(dir, "key.pem"));
   replace("the-secret-of-server.proxySecret", PROXY_SECRET);
+  replace("/var/log/nginx/access.log", path.join(dir, "access.log"));
   fs.writeFileSync(path.join(dir, "site.conf"), site);
   const temp = (name) => path.join(dir, name);
   // One process that runs as the test's user: no master, no change of user, no daemon.
@@ -90,35 +91,37 @@ async function startProxy(dir, vistrelPort) {
   return { url, child, stderr: () => stderr };
 }
 
-// Direct requests to Vistrel for the set-up: the accounts and one picture each.
+// Direct requests to Vistrel for the set-up: the accounts and one picture each. A session
+// is its identifier (from the links of the answer) and its cookie, sent as a browser does;
+// form fields are posted, as the pages do.
 class Direct {
   constructor(base) { this.base = base; this.request = 500; }
   url(params) {
-    return this.base + "/?" + Object.entries(params)
-      .map(([k, v]) => `${encodeURIComponent(k)}=${encodeURIComponent(v)}`).join("&");
+    return this.base + "/?" + new URLSearchParams(params).toString();
   }
-  async get(params) {
-    const response = await fetch(this.url(params));
-    await response.arrayBuffer();
-    return response;
+  async post(session, params, fields) {
+    const response = await fetch(this.url(params), { method: "POST", body: new URLSearchParams(fields),
+      headers: session ? { cookie: session.cookie } : {} });
+    return { response, body: await response.text() };
   }
   // The login form's post (a name or a password in the URL is refused).
   async logIn(user) {
-    const response = await fetch(this.url({ session: "5072913846", page: 1, action: 16, requestId: ++this.request }),
-      { method: "POST", body: new URLSearchParams({ username: user.username, password: user.password }) });
-    await response.arrayBuffer();
-    const m = /vistrel_session=(\d+)/.exec(response.headers.get("set-cookie") || "");
-    if (!m) throw new Error(`the set-up could not log in ${user.username}`);
-    return m[1];
+    const { response, body } = await this.post(null,
+      { session: "5072913846", page: 1, action: 16, requestId: ++this.request },
+      { username: user.username, password: user.password });
+    const cookie = /vistrel_session=(\d+)/.exec(response.headers.get("set-cookie") || "");
+    const id = /session=(\d+)/.exec(body);
+    if (!cookie || !id) throw new Error(`the set-up could not log in ${user.username}`);
+    return { id: id[1], cookie: `vistrel_session=${cookie[1]}` };
   }
-  async act(session, action, params = {}) {
-    return this.get({ session, page: 1, action, requestId: ++this.request, ...params });
+  async act(session, action, fields = {}) {
+    return this.post(session, { session: session.id, page: 1, action, requestId: ++this.request }, fields);
   }
   async upload(session, jpeg) {
     const form = new FormData();
     form.append("file", new Blob([jpeg], { type: "image/jpeg" }), "picture.jpg");
-    const response = await fetch(this.url({ session, page: 110, action: 11, requestId: ++this.request }),
-      { method: "POST", body: form });
+    const response = await fetch(this.url({ session: session.id, page: 110, action: 11, requestId: ++this.request }),
+      { method: "POST", body: form, headers: { cookie: session.cookie } });
     await response.arrayBuffer();
   }
 }
@@ -185,6 +188,11 @@ test("three browsers through nginx with keep-alive and TLS", { timeout: 280000 }
       assert.strictEqual(first.headers()["x-frame-options"], "SAMEORIGIN");
       await b.page.goto(proxy.url + "/");
       await Promise.all([a.logIn(ADMIN, false), b.logIn(NORA, false)]);
+      // nginx says the browser spoke HTTPS: the cookie is sent over HTTPS only.
+      for (const w of [a, b]) {
+        const cookie = (await w.page.context().cookies()).find((c) => c.name === "vistrel_session");
+        assert.ok(cookie && cookie.secure && cookie.httpOnly, `the session cookie is ${JSON.stringify(cookie)}`);
+      }
     });
 
     await t.test("reloads mixed on the shared connections keep each in their own session", async () => {
@@ -240,6 +248,13 @@ test("three browsers through nginx with keep-alive and TLS", { timeout: 280000 }
 
     const problems = walks.flatMap((w) => w.takeProblems());
     assert.deepStrictEqual(problems, [], "script errors or failed loads in the browsers");
+
+    await t.test("the access log holds no query strings, so no session identifiers", async () => {
+      const log = fs.readFileSync(path.join(server.dir, "access.log"), "utf8");
+      assert.ok(log.split("\n").length > 20, "nginx logged next to nothing");
+      assert.ok(!log.includes("session="), "the access log names sessions");
+      assert.ok(!log.includes("?"), "the access log holds a query string");
+    });
   } catch (error) {
     failed = true;
     throw error;

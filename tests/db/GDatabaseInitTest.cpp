@@ -74,8 +74,12 @@ TEST(GDatabaseInit, FreshDirectoryGetsFourFilesWithTheirFirstRecords) {
     MString stored((const char*)record.data() + 60);
     EXPECT_TRUE(GPasswordHash::verify(demo[i], stored)) << demo[i];
     memcpy(expected[i].data() + 60, record.data() + 60, 30);
+    // The generation: the second the account was added, each its own.
+    EXPECT_NE(0, readLe32(record, 12));
+    memcpy(expected[i].data() + 12, record.data() + 12, 4);
     EXPECT_EQ(expected[i], record);
   }
+  EXPECT_NE(readLe32(users, 12), readLe32(users, 208 + 12));
   // The files are made under a temporary name; none is left behind.
   EXPECT_NE(0, access(root.file("user.db.new").c_str(), F_OK));
   EXPECT_NE(0, access(root.file("folder.db.new").c_str(), F_OK));

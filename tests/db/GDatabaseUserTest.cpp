@@ -31,7 +31,7 @@ TEST_F(GDatabaseUsers, RecordBytesFollowTheLayoutAndTextsAreCut) {
   GUser user;
   user.type = 1;
   user.enabled = true;
-  user.reserved1 = 0x01020304;
+  user.generation = 0x01020304;  // ignored: the database stamps the account
   user.reserved2 = 0xA0B0C0D0;
   user.username = std::string(45, 'u').c_str();
   user.password = std::string(30, 'p').c_str();
@@ -53,7 +53,7 @@ TEST_F(GDatabaseUsers, RecordBytesFollowTheLayoutAndTextsAreCut) {
   le32(expected, 0, 2);
   le32(expected, 4, 1);
   expected[8] = 1;
-  le32(expected, 12, 0x01020304);
+  le32(expected, 12, 1000002);  // the clock's second, after the two seeded accounts
   le32(expected, 16, 0xA0B0C0D0);
   text(expected, 20, std::string(39, 'u'));
   text(expected, 60, std::string(29, 'p'));
@@ -95,6 +95,70 @@ TEST_F(GDatabaseUsers, DefaultAccountsCannotBeDeletedButOthersCanAndTheirSlotIsR
   EXPECT_EQ(7, addUser("last"));
   EXPECT_EQ(-1, db.deleteUser(99));
   EXPECT_EQ(-1, db.deleteUser(-3));
+}
+
+TEST_F(GDatabaseUsers, AFreedIdComesBackWithAnotherGenerationThatUpdatesKeep) {
+  // All in one second of the clock: the stamps still differ.
+  ASSERT_EQ(2, addUser("first"));
+  GUser first;
+  ASSERT_EQ(2, db.getUser(2, first));
+  ASSERT_EQ(2, db.deleteUser(2));
+  ASSERT_EQ(2, addUser("second"));
+  GUser second;
+  ASSERT_EQ(2, db.getUser(2, second));
+  EXPECT_NE(first.generation, second.generation);
+
+  // An update keeps the stored stamp, whatever the caller's copy holds.
+  second.generation = first.generation;
+  second.firstname = "Changed";
+  ASSERT_EQ(2, db.updateUser(2, second));
+  GUser back;
+  db.getUser(2, back);
+  EXPECT_STREQ("Changed", back.firstname.getValue());
+  EXPECT_NE(first.generation, back.generation);
+}
+
+TEST_F(GDatabaseUsers, AnAccountIsKnownWhileItsIdHoldsItsGeneration) {
+  GUser owner;
+  owner.username = "owner";
+  ASSERT_EQ(2, db.addUser(owner));
+  EXPECT_TRUE(db.hasAccount(owner));
+  GUser copy;
+  db.getUser(2, copy);
+  EXPECT_TRUE(db.hasAccount(copy));
+  // Deleted, then another account under the same id.
+  ASSERT_EQ(2, db.deleteUser(2));
+  EXPECT_FALSE(db.hasAccount(owner));
+  GUser successor;
+  successor.username = "successor";
+  ASSERT_EQ(2, db.addUser(successor));
+  EXPECT_FALSE(db.hasAccount(owner));
+  EXPECT_TRUE(db.hasAccount(successor));
+  GUser nobody;
+  nobody.id = -1;
+  EXPECT_FALSE(db.hasAccount(nobody));
+}
+
+TEST(GDatabaseUserGenerations, AnOlderFileKeepsItsZerosAndNewAccountsStampAboveTheHighest) {
+  TempRoot root;
+  Bytes file(3 * 208, 0);
+  const char* names[] = {"admin", "guest", "olduser"};
+  for (int i = 0; i < 3; ++i) {
+    le32(file, i * 208, (uint32_t)i);
+    text(file, i * 208 + 20, names[i]);
+  }
+  // The third account carries a stamp from the future of the clock below.
+  le32(file, 2 * 208 + 12, 2000000);
+  writeBytes(root.file("user.db"), file);
+  ClockedDatabase db;
+  db.init(root.path.c_str());
+  GUser user;
+  ASSERT_EQ(0, db.getUser(0, user));
+  EXPECT_EQ(0u, user.generation);
+  GUser added;
+  added.username = "new";
+  ASSERT_EQ(3, db.addUser(added));
+  EXPECT_EQ(2000001u, added.generation);
 }
 
 TEST_F(GDatabaseUsers, LookupsByIdAndByExactUsername) {

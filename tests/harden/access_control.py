@@ -76,9 +76,7 @@ def open_session(kind, port, ordinary_id, admin=None):
     r = admin.action(16, [("User.id", str(ordinary_id))], page=0)
     acting = [s for s in re.findall(rb"session=(\d+)", r.body) if s.decode() not in (admin.id, GUEST_ID)]
     kit.check(acting, "the administrator could not open a session as the user")
-    as_user = kit.Session.__new__(kit.Session)
-    as_user.port, as_user.id, as_user.conn = port, acting[0].decode(), kit.Connection(port)
-    return as_user
+    return kit.Session.opened_by(admin, acting[0].decode())
 
 
 class Files:

@@ -146,6 +146,9 @@ def main():
                              ("User.email", value), ("User.enabled", "1"), ("User.type", "0"),
                              ("User.imageUpload", "1"), ("User.imageDownload", "1"),
                              ("User.imageLimit", "10")], page=304)
+            # A new password ends the victim's sessions: the victim logs in again.
+            victim.close()
+            victim = kit.Session(port, "victim", "v")
             hostile.action(1, [("Folder.id", str(fid)), ("Folder.parent", "0"), ("Folder.name", value),
                                ("Folder.imageFolder", "1"), ("Folder.enabled", "1")], page=904)
             hostile.action(0, [("Folder.parent", str(box)), ("Folder.name", value),

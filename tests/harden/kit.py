@@ -22,6 +22,11 @@ SANITIZER_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime e
                    "ERROR: UndefinedBehaviorSanitizer")
 
 
+def is_sanitizer_build(binary):
+    with open(binary, "rb") as f:
+        return b"AddressSanitizer" in f.read()
+
+
 class KitFailure(Exception):
     pass
 
@@ -383,9 +388,15 @@ def normal_request_ok(port, timeout=5.0):
     return time.time() - started
 
 
+GUEST_SESSION = "5072913846"
+FORM = "application/x-www-form-urlencoded"
+# Fields the pages only ever post in a form body: the server refuses them in a URL.
+FORM_ONLY = ("username", "password", "User.password1", "User.password2")
+
+
 def session_cookie(response):
-    """The session identifier that the answer's Set-Cookie hands out, "" without one (the
-    bare identifier of earlier versions counts too, so that the kit can measure them)."""
+    """The cookie secret that the answer's Set-Cookie hands out, "" without one (the bare
+    value of earlier versions counts too, so that the kit can measure them)."""
     cookie = (response.header("Set-Cookie") or "").split(";")[0].strip()
     prefix = "vistrel_session="
     if cookie.startswith(prefix):
@@ -393,33 +404,63 @@ def session_cookie(response):
     return cookie if cookie.isdigit() else ""
 
 
-FORM = "application/x-www-form-urlencoded"
-GUEST_ID = "5072913846"
+GUEST_ID = GUEST_SESSION
 
 
-def form(params):
+def session_link(body):
+    """The first session identifier in the links of a page other than the guest's, "" without
+    one."""
+    for m in re.finditer(rb"session=(\d+)", body):
+        if m.group(1).decode() != GUEST_SESSION:
+            return m.group(1).decode()
+    return ""
+
+
+def form_body(params):
     """A form body (application/x-www-form-urlencoded) of the pairs."""
     return "&".join("%s=%s" % (quote(k), quote(v)) for k, v in params).encode("latin-1")
 
 
-def log_in(conn, username, password, params=(("action", "16"),)):
-    """Posts the login form on the connection, as a browser does (a name or a password in the
-    URL is refused); returns the answer."""
-    return conn.post(query(list(params)), FORM, form([("username", username), ("password", password)]))
+form = form_body
+
+
+def log_in(conn, username, password, headers=()):
+    """Posts the login form over the connection, as a browser does (a name or a password in
+    the URL is refused): (response, session identifier, Cookie header line), the last two ""
+    when the login failed."""
+    r = conn.post(query([("session", GUEST_SESSION), ("page", "1"), ("action", "16"),
+                         ("requestId", Session.next_request())]),
+                  FORM, form_body([("username", username), ("password", password)]), headers)
+    secret = session_cookie(r)
+    if not secret:
+        return r, "", ""
+    return r, session_link(r.body), "Cookie: vistrel_session=" + secret
 
 
 class Session:
-    """A logged-in browser: the session identifier and a fresh request number for every
-    action."""
+    """A logged-in browser: the session identifier in its links, the cookie it sends with
+    every request, and a fresh request number for every action."""
 
     counter = 1000000
 
     def __init__(self, port, username, password):
         self.port = port
         self.conn = Connection(port)
-        r = log_in(self.conn, username, password)
-        self.id = session_cookie(r)
+        r, self.id, self.cookie = log_in(self.conn, username, password)
         check(self.id, "the login of %r failed (status %s)" % (username, r.status))
+
+    @classmethod
+    def opened_by(cls, admin, session_id):
+        """A session the administrator opened as another user: the administrator's browser,
+        whose cookie counts for it."""
+        opened = cls.__new__(cls)
+        opened.port, opened.id, opened.cookie = admin.port, session_id, admin.cookie
+        opened.conn = Connection(admin.port)
+        return opened
+
+    @property
+    def headers(self):
+        return [self.cookie] if self.cookie else []
 
     @classmethod
     def next_request(cls):
@@ -427,14 +468,20 @@ class Session:
         return str(cls.counter)
 
     def page(self, page, params=()):
-        return self.conn.get(query([("session", self.id), ("page", str(page))] + list(params)))
+        return self.conn.get(query([("session", self.id), ("page", str(page))] + list(params)),
+                             self.headers)
 
     def action(self, action, params=(), page=None):
+        """Sends the action as the pages do: a link, or, when it carries a password, a posted
+        form with the fields in its body."""
         p = [("session", self.id)]
         if page is not None:
             p.append(("page", str(page)))
-        p += [("action", str(action)), ("requestId", self.next_request())] + list(params)
-        return self.conn.get(query(p))
+        p += [("action", str(action)), ("requestId", self.next_request())]
+        params = list(params)
+        if any(k in FORM_ONLY for k, _ in params):
+            return self.conn.post(query(p), FORM, form_body(params), self.headers)
+        return self.conn.get(query(p + params), self.headers)
 
     def upload(self, filename, data, page=110, extra=()):
         boundary = "----vistrelharden%d" % int(time.time() * 1000)
@@ -443,7 +490,8 @@ class Session:
         body += data + ("\r\n--%s--\r\n" % boundary).encode("latin-1")
         p = [("session", self.id), ("page", str(page)), ("action", "11"),
              ("requestId", self.next_request())] + list(extra)
-        return self.conn.post(query(p), "multipart/form-data; boundary=" + boundary, body)
+        return self.conn.post(query(p), "multipart/form-data; boundary=" + boundary, body,
+                              self.headers)
 
     def close(self):
         self.conn.close()
@@ -671,7 +719,7 @@ def set_jpeg_size(data, width, height):
 
 
 def make_user(admin, root, name, password="secret", upload=True, accept=False, limit=1000,
-              folder_admin=False, download=True, folder_accept=False):
+              folder_admin=False, download=True, folder_accept=False, administrator=False):
     """Creates an account through the administrator's actions and returns its id."""
     before = {u["id"] for u in users(root)}
     admin.action(7)
@@ -683,7 +731,7 @@ def make_user(admin, root, name, password="secret", upload=True, accept=False, l
                      ("User.password1", password), ("User.password2", password),
                      ("User.firstname", "First"), ("User.lastname", "Last"),
                      ("User.email", "x@example.org"), ("User.enabled", "1"),
-                     ("User.type", "0"), ("User.folderAdmin", flag(folder_admin)),
+                     ("User.type", flag(administrator)), ("User.folderAdmin", flag(folder_admin)),
                      ("User.imageAccept", flag(accept)), ("User.folderAccept", flag(folder_accept)),
                      ("User.imageDownload", flag(download)), ("User.imageUpload", flag(upload)),
                      ("User.imageLimit", str(limit))])

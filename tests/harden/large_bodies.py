@@ -53,8 +53,9 @@ def leftovers(root):
 def upload_request(session, boundary, size):
     target = kit.query([("session", session.id), ("page", "110"), ("action", "11"),
                         ("requestId", session.next_request())])
-    return ("POST %s HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: multipart/form-data; "
-            "boundary=%s\r\nContent-Length: %d\r\n\r\n" % (target, boundary, size)).encode("latin-1")
+    return ("POST %s HTTP/1.1\r\nHost: 127.0.0.1\r\n%s\r\nContent-Type: multipart/form-data; "
+            "boundary=%s\r\nContent-Length: %d\r\n\r\n" % (target, session.cookie, boundary,
+                                                           size)).encode("latin-1")
 
 
 def main():

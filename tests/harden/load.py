@@ -15,9 +15,10 @@ import tempfile
 import kit
 
 
-def wrk(url, seconds):
-    out = subprocess.run(["wrk", "-t2", "-c50", "-d%ds" % seconds, "--latency", "--timeout", "5s", url],
-                         capture_output=True, text=True, timeout=seconds + 60).stdout
+def wrk(url, seconds, headers=()):
+    extra = [a for h in headers for a in ("-H", h)]
+    out = subprocess.run(["wrk", "-t2", "-c50", "-d%ds" % seconds, "--latency", "--timeout", "5s"] +
+                         extra + [url], capture_output=True, text=True, timeout=seconds + 60).stdout
 
     def find(pattern, default="0"):
         m = re.search(pattern, out)
@@ -64,16 +65,16 @@ def main():
         grid = user.page(405, [("Folder.id", str(fid)), ("pagenum", "1")])
         kit.check(grid.body.count(b"page=603") >= 8, "the grid shows no images")
         targets = [
-            ("login page", "http://127.0.0.1:%d/?page=1" % port),
+            ("login page", "http://127.0.0.1:%d/?page=1" % port, ()),
             ("folder grid (24 images)", "http://127.0.0.1:%d/?session=%s&page=405&Folder.id=%d&pagenum=1"
-             % (port, user.id, fid)),
-            ("static file style.css", "http://127.0.0.1:%d/style.css" % port),
+             % (port, user.id, fid), user.headers),
+            ("static file style.css", "http://127.0.0.1:%d/style.css" % port, ()),
         ]
         base_rss, base_files = server.rss_kb(), server.open_files()
         first_rss = None
-        for name, url in targets:
+        for name, url, headers in targets:
             before_rss = server.rss_kb()
-            result = wrk(url, seconds)
+            result = wrk(url, seconds, headers)
             kit.time.sleep(1.5)  # the closed connections leave within a pass or two
             after_rss, after_files = server.rss_kb(), server.open_files()
             if first_rss is None:
@@ -91,7 +92,7 @@ def main():
             if problems:
                 failures.append((name, problems))
         # A second round of the grid: memory and files must not keep growing under load.
-        result = wrk(targets[1][1], seconds)
+        result = wrk(targets[1][1], seconds, targets[1][2])
         kit.time.sleep(1.5)
         end_rss, end_files = server.rss_kb(), server.open_files()
         grew = []

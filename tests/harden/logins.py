@@ -198,7 +198,7 @@ def main():
              ("username", kit.ADMIN[0]), ("password", kit.ADMIN[1])]))), "failed")
         expect("name and password in a post's URL", outcome(c.post(
             TARGET + "&username=admin&password=tarbo", kit.FORM, b"")), "failed")
-        expect("the form's post", outcome(kit.log_in(c, *kit.ADMIN)), "in")
+        expect("the form's post", outcome(kit.log_in(c, *kit.ADMIN)[0]), "in")
         c.close()
 
         # 2. The lock-out attempt.

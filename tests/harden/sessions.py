@@ -49,11 +49,9 @@ def main():
 
         # The administrator logs in from one address and port, then the connection ends.
         c = bound_connection(port, local)
-        r = kit.log_in(c, *kit.ADMIN, params=[("session", GUEST_ID), ("page", "1"), ("action", "16"),
-                                              ("requestId", "1")])
-        admin = kit.session_cookie(r)
+        r, admin, admin_cookie = kit.log_in(c, *kit.ADMIN)
         kit.check(admin, "the administrator's login failed")
-        c.get(kit.query([("session", admin), ("page", "1")]))
+        c.get(kit.query([("session", admin), ("page", "1")]), [admin_cookie])
         c.close()
 
         # A stranger reuses the address and port without any session parameter or cookie.
@@ -81,7 +79,7 @@ def main():
             for page in (1, 2, 3) * 10:
                 c = bound_connection(port, 0)
                 used.append(c.sock.getsockname()[1])
-                c.get(kit.query([("session", p.id), ("page", str(page))]))
+                c.get(kit.query([("session", p.id), ("page", str(page))]), p.headers)
                 c.close()
         landed = 0
         for local_port in used:
@@ -99,10 +97,10 @@ def main():
 
         # A cookie of one's own on a port the administrator used before: one's own session.
         c = bound_connection(port, local)
-        c.get(kit.query([("session", admin), ("page", "1")]))
+        c.get(kit.query([("session", admin), ("page", "1")]), [admin_cookie])
         c.close()
         c = bound_connection(port, local)
-        r = c.get("/?page=3", ["Cookie: theme=x; vistrel_session=" + people[1].id])
+        r = c.get("/?page=3", [people[1].cookie.replace("Cookie: ", "Cookie: theme=x; ")])
         c.close()
         own = sessions_in(r.body) == {people[1].id}
         rows.append(("own cookie on a used port", "own session" if own else "someone else's"))
@@ -112,14 +110,11 @@ def main():
         # A login on a connection that carried the administrator's session is a login, and no
         # link of its answer holds the password.
         c = kit.Connection(port)
-        c.get(kit.query([("session", admin), ("page", "1")]))
-        r = kit.log_in(c, "person1", "pw1", params=[("session", GUEST_ID), ("page", "1"), ("action", "16"),
-                                                    ("requestId", "5")])
-        fresh = kit.session_cookie(r)
+        c.get(kit.query([("session", admin), ("page", "1")]), [admin_cookie])
+        r, fresh, _ = kit.log_in(c, "person1", "pw1", [admin_cookie])
         if not fresh or fresh == admin:
             failures.append("a login on a connection that carried a session was not a login")
-        r = kit.log_in(c, "nosuchuser", "Typed-Secret-77",
-                       params=[("session", GUEST_ID), ("page", "1"), ("action", "16"), ("requestId", "6")])
+        r, _, _ = kit.log_in(c, "nosuchuser", "Typed-Secret-77")
         if b"Typed-Secret-77" in r.body:
             failures.append("a failed login copied the password into the page")
         c.close()
@@ -129,7 +124,7 @@ def main():
         p = people[2]
         r = p.action(17, page=1)
         cleared = "Max-Age=0" in (r.header("Set-Cookie") or "")
-        r = kit.get(port, "/?page=3", ["Cookie: vistrel_session=" + p.id])
+        r = kit.get(port, "/?page=3", [p.cookie])
         ended = p.id not in sessions_in(r.body)
         rows.append(("log-out", "ended" if ended and cleared else "still alive"))
         if not (ended and cleared):

@@ -103,7 +103,8 @@ REQUIRED_MIME_EXTENSIONS = [
 ]
 
 CONFIG_INTEGER_KEYS = [
-    "server.port", "session.timeout", "session.max", "images.original.maxSize",
+    "server.port", "session.timeout", "session.adminTimeout", "session.max", "session.guestMax",
+    "images.original.maxSize",
     "images.preview1.quality", "images.preview2.quality", "upload.spoolBudget",
     "upload.freeSpaceReserve",
 ]

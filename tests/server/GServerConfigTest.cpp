@@ -75,6 +75,27 @@ TEST_F(GServerConfigTest, ConfigurationValuesAndTheirDefaults) {
   }
 }
 
+TEST_F(GServerConfigTest, TheSessionLimitsAndTheirDefaults) {
+  struct Case {
+    const char* config;
+    int adminTimeout, maxSessions, maxGuest;
+  };
+  const Case cases[] = {
+      {"", 480, 10000, 200},
+      {"[session.adminTimeout][15]\n[session.max][50]\n[session.guestMax][5]\n", 15, 50, 5},
+  };
+  for (const Case& c : cases) {
+    root.write("config/config.cfg", c.config);
+    GServer server;
+    server.setDirectory(root.path.c_str());
+    server.loadConfiguration();
+    server.takeConfigurationValues();
+    EXPECT_EQ(c.adminTimeout, server.getAdminTimeout()) << c.config;
+    EXPECT_EQ(c.maxSessions, server.getMaxSessions()) << c.config;
+    EXPECT_EQ(c.maxGuest, server.getMaxGuestAccountSessions()) << c.config;
+  }
+}
+
 TEST_F(GServerConfigTest, ValuesThatAreNoNumbersStopTheStartUp) {
   struct Case {
     const char* config;

@@ -29,13 +29,15 @@ TEST(GServerLoopback, StartServeAndStop) {
     testhttp::Response in = browser.post("/?session=5072913846&page=1&action=16&requestId=2",
                                          "application/x-www-form-urlencoded",
                                          "username=admin&password=tarbo");
-    std::string id = in.sessionCookie();
+    std::string secret = in.sessionCookie();
+    std::string id = in.sessionLink();
+    ASSERT_FALSE(secret.empty());
     ASSERT_FALSE(id.empty());
     // The same connection without a session parameter or a cookie is a stranger; with the
     // cookie it is the new session.
     testhttp::Response stranger = browser.get("/?page=1");
     EXPECT_NE(std::string::npos, stranger.body.find("<BODY class=\"login\""));
-    testhttp::Response frames = browser.get("/?page=1", {"Cookie: vistrel_session=" + id});
+    testhttp::Response frames = browser.get("/?page=1", {"Cookie: vistrel_session=" + secret});
     EXPECT_NE(std::string::npos, frames.body.find("name=\"main_frame\""));
     EXPECT_NE(std::string::npos, frames.body.find("/?page=2&requestId="));
     EXPECT_NE(std::string::npos, frames.body.find("&session=" + id));

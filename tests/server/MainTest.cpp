@@ -120,14 +120,18 @@ TEST(Main, ServesTheLoginPageAndTheMainFramesOverLoopback) {
     EXPECT_FALSE(wrong.hasHeader("Set-Cookie"));
 
     testhttp::Response in = browser.post(target, form, "username=admin&password=tarbo");
-    std::string id = in.sessionCookie();
+    std::string secret = in.sessionCookie();
+    std::string id = in.sessionLink();
+    ASSERT_EQ(24u, secret.size());
     ASSERT_EQ(24u, id.size());
     EXPECT_NE(std::string::npos, in.body.find("src=\"/?session=" + id + "&page=1&requestId="));
 
+    // The browser sends the cookie from now on.
+    browser.setCookie("vistrel_session=" + secret);
     testhttp::Response frames = browser.get("/?session=" + id + "&page=1&requestId=5");
     EXPECT_NE(std::string::npos, frames.body.find("name=\"main_frame\""));
     EXPECT_NE(std::string::npos, frames.body.find("<FRAME name=\"area\" src=\"/?session=" + id));
-    testhttp::Response top = browser.get("/?page=3", {"Cookie: " + id});
+    testhttp::Response top = browser.get("/?page=3");
     EXPECT_NE(std::string::npos, top.body.find("System Administrator"));
     testhttp::Response intro = browser.get("/?session=" + id + "&page=600");
     EXPECT_EQ("<HTML><BODY>Welcome</BODY></HTML>\n", intro.body);

@@ -57,6 +57,7 @@ class FakeApplication : public GApplication {
   const MString& getServerTitle() override { return serverTitle; }
   const MString& getDefaultLanguage() override { return defaultLanguage; }
   int getSessionTimeout() override { return sessionTimeout; }
+  int getAdminTimeout() override { return adminTimeout; }
   int getOriginalMaxSize() override { return originalMaxSize; }
   int getPreview1Quality() override { return preview1Quality; }
   int getPreview2Quality() override { return preview2Quality; }
@@ -89,6 +90,8 @@ class FakeApplication : public GApplication {
   MString serverTitle;
   MString defaultLanguage;
   int sessionTimeout;
+  // Minutes.
+  int adminTimeout = 480;
   int originalMaxSize;
   int preview1Quality;
   int preview2Quality;

@@ -23,6 +23,18 @@ std::string Response::sessionCookie() const {
   return cookie.substr(prefix.size(), cookie.find(';') - prefix.size());
 }
 
+std::string Response::sessionLink() const {
+  const std::string mark = "session=";
+  for (size_t at = body.find(mark); at != std::string::npos; at = body.find(mark, at + 1)) {
+    size_t start = at + mark.size();
+    size_t end = start;
+    while (end < body.size() && body[end] >= '0' && body[end] <= '9') ++end;
+    std::string id = body.substr(start, end - start);
+    if (!id.empty() && id != "5072913846") return id;
+  }
+  return "";
+}
+
 bool Response::hasHeader(const std::string& _name) const {
   for (const auto& h : headers) {
     if (h.first == _name) return true;
@@ -58,6 +70,7 @@ bool Connection::fill() {
 
 Response Connection::get(const std::string& _target, const std::vector<std::string>& _headers) {
   std::string request = "GET " + _target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+  if (!cookie.empty()) request += "Cookie: " + cookie + "\r\n";
   for (const auto& h : _headers) request += h + "\r\n";
   request += "\r\n";
   return exchange(request);
@@ -68,6 +81,7 @@ Response Connection::post(const std::string& _target, const std::string& _conten
   std::string request = "POST " + _target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
   request += "Content-Type: " + _contentType + "\r\n";
   request += "Content-Length: " + std::to_string(_body.size()) + "\r\n";
+  if (!cookie.empty()) request += "Cookie: " + cookie + "\r\n";
   for (const auto& h : _headers) request += h + "\r\n";
   request += "\r\n";
   return exchange(request + _body);

@@ -18,8 +18,11 @@ struct Response {
   // The value of the first header of that name, "" when there is none.
   std::string header(const std::string& _name) const;
   bool hasHeader(const std::string& _name) const;
-  // The session identifier that Set-Cookie hands out, "" when it hands out none.
+  // The cookie secret that Set-Cookie hands out, "" when it hands out none.
   std::string sessionCookie() const;
+  // The first session identifier in the links of the body other than the guest's, "" when
+  // there is none.
+  std::string sessionLink() const;
 };
 
 // One keep-alive HTTP/1.1 connection to a server on the loopback address. Every wait is
@@ -39,12 +42,16 @@ class Connection {
   // the given extra header lines, and reads the response.
   Response post(const std::string& _target, const std::string& _contentType,
                 const std::string& _body, const std::vector<std::string>& _headers = {});
+  // A Cookie header value sent with every later request, as a browser that holds the cookie
+  // does; empty: none.
+  void setCookie(const std::string& _cookie) { cookie = _cookie; }
 
  private:
   bool fill();
   Response exchange(const std::string& _request);
   int fd;
   std::string pending;
+  std::string cookie;
 };
 
 }  // namespace testhttp

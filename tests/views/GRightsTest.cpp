@@ -90,7 +90,7 @@ TEST_F(GRightsTest, EveryKindOfSessionAgainstEveryRight) {
       {"ownAccount", [](const GSession& s) { return GRights::hasOwnAccount(s); }},
       {"users", [](const GSession& s) { return GRights::mayAdministerUsers(s); }},
       {"openAs", [](const GSession& s) { return GRights::mayOpenSessionAs(s); }},
-      {"noTimeout", [](const GSession& s) { return GRights::neverTimesOut(s); }},
+      {"adminTimeout", [](const GSession& s) { return GRights::hasAdministratorsTimeOut(s); }},
       {"folders", [](const GSession& s) { return GRights::mayAdministerFolders(s); }},
       {"editRoot", [](const GSession& s) { return GRights::mayEditFolder(s, 0); }},
       {"editOwnFolder", [&](const GSession& s) { return GRights::mayEditFolder(s, ownFolder); }},
@@ -120,7 +120,7 @@ TEST_F(GRightsTest, EveryKindOfSessionAgainstEveryRight) {
     const char* answers;
   };
   const Row table[] = {
-      //                                 lo ow us op nt fo er eo ea co up oi pu da dw ei di vw va or do pw
+      //                                 lo ow us op at fo er eo ea co up oi pu da dw ei di vw va or do pw
       {"guest session",                 "-  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  y"},
       {"guest account",                 "y  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  y  -  -  y"},
       {"user without rights",           "y  y  -  -  -  -  -  -  -  -  -  -  y  -  -  -  -  -  y  -  -  y"},

@@ -22,11 +22,12 @@ class ActionTest : public ServletTest {
   GSession* session(const std::string& _id) { return servlet.getSessions().getSession(_id.c_str()); }
 
   // Sends the query (without session and requestId) as an action request of the session,
-  // with a requestId not used before. No page is asked for, so that no view touches the
-  // parameters the action left.
+  // with a requestId not used before, as the pages do: the session's cookie, the fields in
+  // a posted form. No page is asked for, so that no view touches the parameters the action
+  // left.
   void act(Exchange& _exchange, const std::string& _session, const std::string& _query) {
-    get(_exchange, "/act?session=" + _session + "&requestId=" + std::to_string(++requestId) +
-                       "&" + _query);
+    post(_exchange, "/act?session=" + _session + "&requestId=" + std::to_string(++requestId),
+         _query, cookieOf(_session));
   }
   void act(const std::string& _session, const std::string& _query) {
     Exchange e;

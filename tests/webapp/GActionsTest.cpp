@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tests/webapp/ActionTestSupport.h"
+#include "webapp/GActions.h"
 
 using webtest::Exchange;
 
@@ -16,7 +17,7 @@ TEST_F(GActionsTest, AnActionRunsOncePerRequestId) {
   std::string admin = logIn("admin", "tarbo");
   int before = folderCount();
   Exchange first;
-  get(first, "/act?session=" + admin + "&action=0&requestId=500&Folder.parent=0&Folder.name=A");
+  get(first, "/act?session=" + admin + "&action=0&requestId=500&Folder.parent=0&Folder.name=A", cookieOf(admin));
   EXPECT_EQ(before + 1, folderCount());
   EXPECT_EQ("<none>", param(first, "action"));
   EXPECT_EQ("<none>", param(first, "requestId"));
@@ -24,18 +25,18 @@ TEST_F(GActionsTest, AnActionRunsOncePerRequestId) {
 
   // The same URL again (a reload): nothing is carried out, the parameters stay.
   Exchange again;
-  get(again, "/act?session=" + admin + "&action=0&requestId=500&Folder.parent=0&Folder.name=A");
+  get(again, "/act?session=" + admin + "&action=0&requestId=500&Folder.parent=0&Folder.name=A", cookieOf(admin));
   EXPECT_EQ(before + 1, folderCount());
   EXPECT_EQ("0", param(again, "action"));
   EXPECT_EQ("500", param(again, "requestId"));
 
   // Without requestId the first runs (-1 differs from 500), the second repeats it.
   Exchange noId;
-  get(noId, "/act?session=" + admin + "&action=0&Folder.parent=0&Folder.name=B");
+  get(noId, "/act?session=" + admin + "&action=0&Folder.parent=0&Folder.name=B", cookieOf(admin));
   EXPECT_EQ(before + 2, folderCount());
   EXPECT_EQ(-1, session(admin)->lastRequestId);
   Exchange noIdAgain;
-  get(noIdAgain, "/act?session=" + admin + "&action=0&Folder.parent=0&Folder.name=B");
+  get(noIdAgain, "/act?session=" + admin + "&action=0&Folder.parent=0&Folder.name=B", cookieOf(admin));
   EXPECT_EQ(before + 2, folderCount());
 }
 
@@ -46,12 +47,12 @@ TEST_F(GActionsTest, AnOlderActionIsNotCarriedOutAgainAfterLaterOnes) {
   int before = folderCount();
   const std::string older = "/act?session=" + admin + "&action=0&requestId=600&Folder.parent=0&Folder.name=C";
   Exchange first;
-  get(first, older);
+  get(first, older, cookieOf(admin));
   Exchange later;
-  get(later, "/act?session=" + admin + "&action=0&requestId=601&Folder.parent=0&Folder.name=D");
+  get(later, "/act?session=" + admin + "&action=0&requestId=601&Folder.parent=0&Folder.name=D", cookieOf(admin));
   EXPECT_EQ(before + 2, folderCount());
   Exchange reload;
-  get(reload, older);
+  get(reload, older, cookieOf(admin));
   EXPECT_EQ(before + 2, folderCount());
   EXPECT_EQ("600", param(reload, "requestId"));
 }
@@ -87,10 +88,14 @@ TEST_F(GActionsTest, OnlyRequestsNamingTheirSessionAct) {
   Exchange byClient;
   get(byClient, "/act?action=7&requestId=901");
   Exchange byCookie;
-  get(byCookie, "/act?action=7&requestId=902", admin, 40050);
+  get(byCookie, "/act?action=7&requestId=902", cookieOf(admin), 40050);
+  EXPECT_EQ(users, db().getUsers(all));
+  // The identifier alone, as copied out of an address or a log, is no session.
+  Exchange byIdentifier;
+  get(byIdentifier, "/act?session=" + admin + "&action=7&requestId=903", "", 40051);
   EXPECT_EQ(users, db().getUsers(all));
   Exchange named;
-  get(named, "/act?session=" + admin + "&action=7&requestId=903");
+  get(named, "/act?session=" + admin + "&action=7&requestId=904", cookieOf(admin));
   EXPECT_EQ(users + 1, db().getUsers(all));
 }
 
@@ -102,7 +107,7 @@ TEST_F(GActionsTest, OpenAsUserThenLogOutBackToTheAdministrator) {
 
   Exchange open;
   get(open, "/?session=" + admin + "&page=1&requestId=10&action=16&User.id=" +
-                std::to_string(owner));
+                std::to_string(owner), cookieOf(admin));
   std::string opened = param(open, "session");
   ASSERT_NE(admin, opened);
   GSession* as = session(opened);
@@ -116,10 +121,18 @@ TEST_F(GActionsTest, OpenAsUserThenLogOutBackToTheAdministrator) {
   // The request went on in the opened session: its frame set links carry it.
   EXPECT_NE(std::string::npos, open.body().find("session=" + opened));
 
+  // The opened session has no cookie of its own: the administrator's counts for it, and
+  // nothing else does.
+  EXPECT_EQ(0, as->cookieSecret.getLength());
+  Exchange stranger;
+  get(stranger, "/?session=" + opened + "&page=1&action=17&requestId=12", "", 40060);
+  EXPECT_NE(nullptr, session(opened));
+  EXPECT_EQ(std::string::npos, stranger.body().find("session=" + admin));
+
   // Log out in the opened session: back to the administrator's own session, in the user
   // administration module.
   Exchange out;
-  get(out, "/?session=" + opened + "&page=1&action=17&requestId=11");
+  get(out, "/?session=" + opened + "&page=1&action=17&requestId=11", cookieOf(admin));
   EXPECT_EQ(admin, param(out, "session"));
   EXPECT_EQ("300", param(out, "tab_main"));
   std::string body = out.body();
@@ -132,6 +145,34 @@ TEST_F(GActionsTest, OpenAsUserThenLogOutBackToTheAdministrator) {
   EXPECT_EQ(nullptr, session(opened));
   EXPECT_EQ(0, session(admin)->user.id);
   EXPECT_EQ("<none>", out.header("Set-Cookie"));
+}
+
+// The page after the log-out of a session opened as another user carries the
+// administrator's identifier: only the administrator's browser gets it, whatever let the
+// request in.
+TEST_F(GActionsTest, ALogOutReturnsToTheAdministratorOnlyWithTheAdministratorsCookie) {
+  int owner = addUserWith("olga");
+  std::string admin = logIn("admin", "tarbo");
+  GActions actions(servlet.getSessions());
+  struct Case {
+    std::string cookie;
+    std::string back;
+  };
+  const Case cases[] = {
+      {cookieOf(admin), admin},
+      {"", "5072913846"},
+      {"vistrel_session=" + admin, "5072913846"},  // the identifier is not the cookie
+  };
+  for (const Case& c : cases) {
+    GSession* opened = servlet.getSessions().openAs(*session(admin), user(owner), servlet.now);
+    MHttpRequest request;
+    request.params.setObject("action", "17");
+    request.params.setObject("requestId", "5");
+    if (!c.cookie.empty()) request.headers.setObject("Cookie", c.cookie.c_str());
+    actions.process(*opened, request, servlet.now);
+    EXPECT_EQ(c.back, GView::paramText(request.params, "session").getValue()) << c.cookie;
+    EXPECT_TRUE(opened->loggedOut);
+  }
 }
 
 TEST_F(GActionsTest, OpeningASessionIsForAdministratorsAndExistingUsersOnly) {
@@ -170,7 +211,7 @@ TEST_F(GActionsTest, LogOutOfAnOrdinarySessionEndsIt) {
   int before = servlet.getSessions().getLength();
   std::string id = logIn("olga", "pw");
   Exchange e;
-  get(e, "/?session=" + id + "&page=1&action=17&requestId=3", "vistrel_session=" + id);
+  get(e, "/?session=" + id + "&page=1&action=17&requestId=3", cookieOf(id));
   EXPECT_EQ("600", param(e, "tab_main"));
   EXPECT_EQ("5072913846", param(e, "session"));
   EXPECT_EQ(nullptr, session(id));
@@ -181,7 +222,7 @@ TEST_F(GActionsTest, LogOutOfAnOrdinarySessionEndsIt) {
   EXPECT_NE(std::string::npos, e.body().find("MESSAGE_LOGGED_OUT"));
   // A page of that identifier replaces the whole window with the login page.
   Exchange later;
-  get(later, "/?session=" + id + "&page=3");
+  get(later, "/?session=" + id + "&page=3", cookieOf(id));
   EXPECT_EQ("<HTML><BODY onLoad=\"top.location.replace('/?login=loggedout');\"></BODY></HTML>\n",
             later.body());
   // The guest session itself has nobody to log out and stays.
@@ -200,7 +241,8 @@ TEST_F(GActionsTest, LoggingInAndOutAgainAndAgainLeavesNoSessionsBehind) {
     std::string id = logIn("olga", "pw");
     ASSERT_EQ((size_t)GSessionManagement::idLength, id.size()) << i;
     Exchange e;
-    get(e, "/?session=" + id + "&page=1&action=17&requestId=" + std::to_string(100 + i));
+    get(e, "/?session=" + id + "&page=1&action=17&requestId=" + std::to_string(100 + i),
+        cookieOf(id));
   }
   EXPECT_EQ(before, servlet.getSessions().getLength());
 }

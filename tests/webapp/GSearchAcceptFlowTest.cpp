@@ -80,14 +80,17 @@ class GSearchAcceptFlowTest : public webtest::ActionTest {
   std::string page(const std::string& _session, const std::string& _query, int _port = 40000) {
     Exchange e;
     get(e, "/?session=" + _session + "&requestId=" + std::to_string(++requestId) + "&" + _query,
-        "", _port);
+        cookieOf(_session), _port);
     return e.body();
   }
-  // Follows a URL taken from a page, from the browser at _port.
+  // Follows a URL taken from a page, from the browser at _port, which holds the cookie of
+  // the session the URL names.
   std::string follow(const std::string& _url, int _port = 40000) {
     EXPECT_EQ(0u, _url.find("/?")) << _url;
+    size_t at = _url.find("session=");
+    std::string named = at == std::string::npos ? "" : _url.substr(at + 8, _url.find('&', at) - at - 8);
     Exchange e;
-    get(e, _url, "", _port);
+    get(e, _url, cookieOf(named), _port);
     return e.body();
   }
 
@@ -136,6 +139,7 @@ class GSearchAcceptFlowTest : public webtest::ActionTest {
     request.contentLength = (int)body.size();
     request.remoteAddress.setAddress("127.0.0.1");
     request.remotePort = _port;
+    request.headers.setObject("Cookie", cookieOf(_session).c_str());
     servlet.dispatchRequest(request, e.response);
     webtest::finishLater(servlet, request, e.response);
     EXPECT_EQ(before + 1, db().getNumOfImages()) << e.body();

@@ -4,6 +4,7 @@
 
 #include "tests/webapp/WebappTestSupport.h"
 #include "views/GSession.h"
+#include "webapp/GRequestIdentity.h"
 
 using webtest::Exchange;
 
@@ -66,7 +67,7 @@ TEST_F(GServletTest, EveryAnswerForbidsFramingBySitesAndReferers) {
                              "/?session=" + id + "&page=600", std::string("/style.css"),
                              std::string("/nosuch.txt"), "/?session=" + id + "&page=603"}) {
     Exchange e;
-    get(e, target, id);
+    get(e, target, cookieOf(id));
     EXPECT_EQ("SAMEORIGIN", e.header("X-Frame-Options")) << target;
     EXPECT_EQ("frame-ancestors 'self'", e.header("Content-Security-Policy")) << target;
     EXPECT_EQ("nosniff", e.header("X-Content-Type-Options")) << target;
@@ -90,13 +91,19 @@ TEST_F(GServletTest, FirstVisitGetsTheOuterFrameSetOfTheGuest) {
 TEST_F(GServletTest, LoginOpensASessionThatOnlyItsCookieOrItsIdentifierReaches) {
   Exchange e;
   post(e, loginTarget, loginForm("admin", "tarbo"));
-  std::string id = cookieSession(e);
+  std::string secret = cookieSession(e);
+  std::string id = sessionOf(e);
   ASSERT_EQ((size_t)GSessionManagement::idLength, id.size());
-  EXPECT_EQ("vistrel_session=" + id + "; Path=/; HttpOnly; SameSite=Lax", e.header("Set-Cookie"));
-  // The browser's history keeps the plain address of the frame set, not the login request.
+  ASSERT_EQ((size_t)GSessionManagement::idLength, secret.size());
+  // Two secrets: the links carry the identifier, the cookie another value.
+  EXPECT_NE(id, secret);
+  EXPECT_EQ(std::string::npos, e.body().find(secret));
+  EXPECT_EQ("vistrel_session=" + secret + "; Path=/; HttpOnly; SameSite=Lax", e.header("Set-Cookie"));
+  // The browser's history keeps the plain address, neither the login request nor the
+  // session's identifier.
   std::string expected = frameSet(id, 1);
   expected.insert(expected.find("<FRAMESET rows=\"100%\" name=\"main\" border=\"0\"") + 44,
-                  " onLoad=\"history.replaceState(null,'','/?page=0&session=" + id + "')\"");
+                  " onLoad=\"history.replaceState(null,'','/')\"");
   EXPECT_EQ(expected, e.body());
   GSession* session = servlet.getSessions().getSession(id.c_str());
   ASSERT_NE(nullptr, session);
@@ -112,18 +119,22 @@ TEST_F(GServletTest, LoginOpensASessionThatOnlyItsCookieOrItsIdentifierReaches) 
   get(sameClientRoot, "/");
   EXPECT_EQ(frameSet("5072913846", 2), sameClientRoot.body());
   // The cookie reaches the session, by its name among other cookies or as the bare value
-  // earlier versions set.
-  for (std::string cookie : {"vistrel_session=" + id, "theme=dark; vistrel_session=" + id + "; x=1",
-                             id, "a=b; " + id}) {
+  // earlier versions set; the identifier as a cookie does not.
+  for (std::string cookie : {"vistrel_session=" + secret,
+                             "theme=dark; vistrel_session=" + secret + "; x=1", secret,
+                             "a=b; " + secret}) {
     Exchange withCookie;
     get(withCookie, "/?page=3", cookie, 40002);
     EXPECT_NE(std::string::npos, withCookie.body().find("System Administrator")) << cookie;
   }
+  Exchange idAsCookie;
+  get(idAsCookie, "/?page=3", "vistrel_session=" + id, 40002);
+  EXPECT_EQ(std::string::npos, idAsCookie.body().find("System Administrator"));
   // A session of one's own is never overridden by what the connection carried before.
   addUser("dora", "pw");
   std::string dora = logIn("dora", "pw", 40000);
   Exchange own;
-  get(own, "/?page=3", "vistrel_session=" + dora, 40000);
+  get(own, "/?page=3", cookieOf(dora), 40000);
   EXPECT_EQ(std::string::npos, own.body().find("System Administrator"));
   EXPECT_NE(std::string::npos, own.body().find("dora"));
   // A stranger is the guest, whose top bar is empty.
@@ -135,12 +146,12 @@ TEST_F(GServletTest, LoginOpensASessionThatOnlyItsCookieOrItsIdentifierReaches) 
   // A page that no view has is the outer frame set again.
   for (const char* page : {"12345", "-7", "abc"}) {
     Exchange unknown;
-    get(unknown, ("/?session=" + id + "&page=" + page).c_str());
+    get(unknown, ("/?session=" + id + "&page=" + page).c_str(), cookieOf(id));
     EXPECT_NE(std::string::npos, unknown.body().find("<FRAMESET")) << page;
   }
   // Without a page it is the outer frame set, as on the first visit.
   Exchange plain;
-  get(plain, ("/?session=" + id).c_str());
+  get(plain, ("/?session=" + id).c_str(), cookieOf(id));
   EXPECT_NE(std::string::npos, plain.body().find("<FRAMESET"));
 }
 
@@ -174,23 +185,46 @@ TEST_F(GServletTest, IdleSessionsEndOnTheirNextRequest) {
   std::string id = logIn("anna", "pw");
   servlet.now += 600;  // exactly the time-out: still alive
   Exchange alive;
-  get(alive, "/?session=" + id + "&page=2");
+  get(alive, "/?session=" + id + "&page=2", cookieOf(id));
   EXPECT_NE(expiredPage, alive.body());
 
   servlet.now += 601;
   Exchange e;
-  get(e, "/?session=" + id + "&page=2");
+  get(e, "/?session=" + id + "&page=2", cookieOf(id));
   EXPECT_EQ(expiredPage, e.body());
   EXPECT_EQ(clearedCookie, e.header("Set-Cookie"));
   EXPECT_EQ(nullptr, servlet.getSessions().getSession(id.c_str()));
 }
 
-TEST_F(GServletTest, AdministratorsAndTheGuestDoNotExpire) {
+TEST_F(GServletTest, AdministratorsExpireAfterTheirOwnTimeOutAndTheGuestNever) {
+  application.adminTimeout = 30;  // minutes; ordinary sessions: 600 seconds
+  int anna = addUser("anna", "pw");
   std::string id = logIn("admin", "tarbo");
-  servlet.now += 100000;
+  servlet.now += 1800;  // exactly the time-out: still alive
   Exchange admin;
-  get(admin, "/?session=" + id + "&page=2");
+  get(admin, "/?session=" + id + "&page=2", cookieOf(id));
   EXPECT_NE(std::string::npos, admin.body().find("<BODY class=\"title\">"));
+  // A session opened as another user counts as the administrator's.
+  Exchange open;
+  get(open, "/?session=" + id + "&page=0&action=16&requestId=5&User.id=" + std::to_string(anna),
+      cookieOf(id));
+  GSession* opened = nullptr;
+  for (GSession* s : servlet.getSessions().getAll()) {
+    if (s->returnSessionId.getLength() > 0) opened = s;
+  }
+  ASSERT_NE(nullptr, opened);
+  std::string openedId = opened->id.getValue();
+  servlet.now += 1000;  // beyond an ordinary session's time-out
+  Exchange asAnna;
+  get(asAnna, "/?session=" + openedId + "&page=2", cookieOf(id));
+  EXPECT_NE(std::string::npos, asAnna.body().find("<BODY class=\"title\">"));
+
+  servlet.now += 1801;
+  Exchange late;
+  get(late, "/?session=" + id + "&page=2", cookieOf(id));
+  EXPECT_EQ(expiredPage, late.body());
+  EXPECT_EQ(clearedCookie, late.header("Set-Cookie"));
+  EXPECT_EQ(nullptr, servlet.getSessions().getSession(id.c_str()));
   servlet.now += 100000;
   Exchange guest;
   get(guest, "/?session=5072913846&page=1");
@@ -227,10 +261,10 @@ TEST_F(GServletTest, OriginalImagesNeedTheDownloadRight) {
   get(guest, target, "", 40012);
   EXPECT_EQ(refused, guest.body());
   Exchange withoutRight;
-  get(withoutRight, target, user, 40010);
+  get(withoutRight, target, cookieOf(user), 40010);
   EXPECT_EQ(refused, withoutRight.body());
   Exchange allowed;
-  get(allowed, target, admin, 40011);
+  get(allowed, target, cookieOf(admin), 40011);
   EXPECT_EQ("JPEGDATA", allowed.body());
 }
 
@@ -255,7 +289,7 @@ TEST_F(GServletTest, CacheControlByKindOfAnswer) {
   };
   for (const Case& c : cases) {
     Exchange e;
-    get(e, c.target, c.loggedIn ? id : "", c.loggedIn ? 40000 : 40020);
+    get(e, c.target, c.loggedIn ? cookieOf(id) : "", c.loggedIn ? 40000 : 40020);
     EXPECT_EQ(c.cacheControl, e.header("Cache-Control")) << c.target << c.loggedIn;
   }
   // The guest reaches no page of the information view: page 600 at "/" is page 0.
@@ -263,7 +297,7 @@ TEST_F(GServletTest, CacheControlByKindOfAnswer) {
   get(guestIntro, "/?page=600", "", 40020);
   EXPECT_NE(std::string::npos, guestIntro.body().find("name=\"submain\""));
   Exchange intro;
-  get(intro, "/?session=" + id + "&page=600");
+  get(intro, "/?session=" + id + "&page=600", cookieOf(id));
   EXPECT_EQ("<HTML><BODY>Welcome</BODY></HTML>\n", intro.body());
   Exchange css;
   get(css, "/style.css", "", 40020);
@@ -276,7 +310,7 @@ TEST_F(GServletTest, OnlyRequestsThatNameTheirSessionMayAct) {
   // Attributed by the cookie alone: the action is dropped, and so cannot travel on into the
   // links of the page either.
   Exchange byCookie;
-  get(byCookie, "/?page=1&action=10&User.id=5&requestId=77", id, 40030);
+  get(byCookie, "/?page=1&action=10&User.id=5&requestId=77", cookieOf(id), 40030);
   EXPECT_NE(std::string::npos, byCookie.body().find("name=\"main_frame\""));
   EXPECT_EQ(std::string::npos, byCookie.body().find("action="));
   EXPECT_EQ(nullptr, byCookie.request.params.getObject("action"));
@@ -285,6 +319,48 @@ TEST_F(GServletTest, OnlyRequestsThatNameTheirSessionMayAct) {
   Exchange login;
   post(login, "/?action=16", loginForm("admin", "tarbo"), "", 40031);
   EXPECT_EQ((size_t)GSessionManagement::idLength, cookieSession(login).size());
+}
+
+TEST_F(GServletTest, TheBrowsersAddressAndSchemeBehindTheConfiguredProxyOnly) {
+  struct Case {
+    const char* proxy;
+    const char* forwarded;  // nullptr: no header
+    const char* address;
+    const char* proto;  // X-Forwarded-Proto, nullptr: none
+    bool https;
+  };
+  const Case cases[] = {
+      {"", "192.0.2.7", "127.0.0.1", "https", false},  // no proxy: the headers prove nothing
+      {"127.0.0.1", "192.0.2.7", "192.0.2.7", "https", true},
+      {"127.0.0.1", "10.0.0.1, 192.0.2.7", "192.0.2.7", "HTTPS", true},  // the browser's own claim comes first
+      {"127.0.0.1", " 198.51.100.2 ", "198.51.100.2", "http", false},
+      {"127.0.0.1", nullptr, "127.0.0.1", nullptr, false},
+      {"10.9.9.9", "192.0.2.7", "127.0.0.1", "https", false},  // not from the proxy
+  };
+  for (const Case& c : cases) {
+    application.proxyAddress = c.proxy;
+    MHttpRequest request;
+    request.remoteAddress.setAddress("127.0.0.1");
+    if (c.forwarded != nullptr) request.headers.setObject("x-forwarded-for", c.forwarded);
+    if (c.proto != nullptr) request.headers.setObject("X-Forwarded-Proto", c.proto);
+    EXPECT_STREQ(c.address, GRequestIdentity::clientAddress(request).getValue()) << c.proxy;
+    EXPECT_EQ(c.https, GRequestIdentity::isHttps(request)) << c.proxy << " " << c.proto;
+  }
+  // Through a proxy that says HTTPS the cookie goes out Secure, and comes back so.
+  application.proxyAddress = "127.0.0.1";
+  Exchange login;
+  post(login, "/?session=5072913846&page=1&action=16&requestId=1", "username=admin&password=tarbo");
+  EXPECT_EQ(std::string::npos, login.header("Set-Cookie").find("Secure"));
+  Exchange secure;
+  secure.request.headers.setObject("X-Forwarded-Proto", "https");
+  post(secure, "/?session=5072913846&page=1&action=16&requestId=2", "username=admin&password=tarbo");
+  std::string id = sessionOf(secure);
+  EXPECT_EQ("vistrel_session=" + cookieSession(secure) + "; Path=/; HttpOnly; SameSite=Lax; Secure",
+            secure.header("Set-Cookie"));
+  Exchange out;
+  out.request.headers.setObject("X-Forwarded-Proto", "https");
+  get(out, "/?session=" + id + "&page=1&action=17&requestId=3", cookieOf(id));
+  EXPECT_EQ(clearedCookie + "; Secure", out.header("Set-Cookie"));
 }
 
 namespace {

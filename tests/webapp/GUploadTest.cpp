@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -98,14 +99,23 @@ class GUploadTest : public webtest::ServletTest {
     noRight.enabled = true;
     application.database.addUser(noRight);
   }
+  // Logs in over the connection, which holds the session's cookie from then on as a
+  // browser does; returns the session's identifier.
   std::string logInOver(testhttp::Connection& _browser, const char* _username) {
-    testhttp::Response r = _browser.post("/?session=5072913846&page=1&action=16&requestId=1",
-                                         "application/x-www-form-urlencoded",
-                                         std::string("username=") + _username + "&password=pw");
-    return r.sessionCookie();
+    testhttp::Response r =
+        _browser.post("/?session=5072913846&page=1&action=16&requestId=1",
+                      "application/x-www-form-urlencoded",
+                      std::string("username=") + _username + "&password=pw");
+    std::string id = r.sessionLink();
+    cookies[id] = "vistrel_session=" + r.sessionCookie();
+    _browser.setCookie(cookies[id]);
+    return id;
   }
+  // Session identifier to its cookie.
+  std::map<std::string, std::string> cookies;
   testhttp::Response upload(testhttp::Connection& _browser, const std::string& _session,
                             const std::string& _body, const std::string& _type = multipartType) {
+    _browser.setCookie(cookies[_session]);
     return _browser.post("/upload?session=" + _session + "&requestId=" +
                              std::to_string(++requestId) + "&action=11&pagenum=1",
                          _type, _body);
@@ -129,7 +139,7 @@ class GUploadTest : public webtest::ServletTest {
   int sendUpload(int _port, const std::string& _session, const std::string& _body) {
     std::string request = "POST /upload?session=" + _session + "&requestId=" +
                           std::to_string(++requestId) + "&action=11&pagenum=1 HTTP/1.1\r\n" +
-                          "Host: t\r\nContent-Type: " + multipartType +
+                          "Host: t\r\nCookie: " + cookies[_session] + "\r\nContent-Type: " + multipartType +
                           "\r\nContent-Length: " + std::to_string(_body.size()) + "\r\n\r\n" +
                           _body;
     int fd = socket(AF_INET, SOCK_STREAM, 0);

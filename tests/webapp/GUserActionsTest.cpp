@@ -79,9 +79,12 @@ TEST_F(GUserActionsTest, UpdateUserByTheAdministratorAccount) {
   for (const char* name : {"User.username", "User.password1", "User.password2"}) {
     EXPECT_EQ("<none>", param(e, name)) << name;
   }
-  // The session of the edited user keeps its copy; an ordinary user may not use the form.
-  EXPECT_STREQ("olga", session(olgaSession)->user.username.getValue());
-  act(olgaSession, form(olga, "olga3"));
+  // The edited account was disabled and given a new password: its session has ended.
+  EXPECT_EQ(nullptr, session(olgaSession));
+  // An ordinary user may not use the form.
+  addUserWith("pia");
+  std::string pia = logIn("pia", "pw", 40003);
+  act(pia, form(olga, "olga3"));
   EXPECT_STREQ("olga2", user(olga).username.getValue());
 }
 
@@ -163,8 +166,10 @@ TEST_F(GUserActionsTest, PasswordChangesOnlyWithTwoEqualFields) {
   };
   for (const Case& c : cases) {
     for (int action : {8, 9}) {
-      // Back to "pw" first, through the administration.
+      // Back to "pw" first, through the administration; a new password ends Olga's
+      // sessions, so she logs in again.
       act(admin, form(olga, "olga", "pw", "pw") + "&User.enabled=1");
+      olgaSession = logIn("olga", "pw", 40001);
       std::string query = action == 8 ? form(olga, "olga", c.password1, c.password2)
                                       : "action=9&User.id=" + std::to_string(olga) +
                                             "&User.username=olga&User.lastname=Last"
@@ -306,4 +311,124 @@ TEST_F(GUserActionsTest, DeleteUser) {
   for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
     EXPECT_NE(0, access(root.file(std::string(dir) + name).c_str(), F_OK)) << dir;
   }
+}
+
+// What an administrator does to an account, and what it does to the account's open
+// sessions: those that the change takes the account from end at once, others go on with
+// the stored account's rights from their next request.
+TEST_F(GUserActionsTest, ChangesThatTakeTheAccountFromItsSessionsEndThem) {
+  struct Case {
+    const char* what;
+    std::string query;  // on Olga's account, by the administrator
+    bool ends;
+  };
+  const std::string id = std::to_string(olga);
+  const std::string base = "action=8&User.id=" + id + "&User.username=olga&User.lastname=L";
+  const Case cases[] = {
+      {"names and rights", base + "&User.enabled=1&User.imageUpload=1", false},
+      {"disabled", base + "&User.enabled=0", true},
+      {"a new password", base + "&User.enabled=1&User.password1=n&User.password2=n", true},
+      {"deleted", "action=10&User.id=" + id, true},
+  };
+  for (const Case& c : cases) {
+    db().deleteUser(olga);
+    ASSERT_EQ(olga, addUserWith("olga"));
+    std::string here = logIn("olga", "pw", 40001);
+    std::string there = logIn("olga", "pw", 40002);
+    act(admin, c.query);
+    for (const std::string& s : {here, there}) {
+      EXPECT_EQ(c.ends, session(s) == nullptr) << c.what;
+    }
+    if (!c.ends) {
+      EXPECT_TRUE(session(here)->user.imageUpload) << c.what;
+    }
+  }
+  // A demoted administrator's session ends; it creates no more accounts.
+  int users = userCount();
+  act(admin, "action=8&User.id=" + std::to_string(secondAdmin) +
+                 "&User.username=boss&User.enabled=1&User.type=0");
+  EXPECT_EQ(nullptr, session(bossSession));
+  act(bossSession, "action=7");
+  EXPECT_EQ(users, userCount());
+}
+
+TEST_F(GUserActionsTest, AnOwnNewPasswordEndsTheAccountsOtherSessionsOnly) {
+  std::string other = logIn("olga", "pw", 40005);
+  act(olgaSession, "action=9&User.id=" + std::to_string(olga) +
+                       "&User.username=olga&User.password1=mine&User.password2=mine");
+  EXPECT_TRUE(GPasswordHash::verify("mine", user(olga).password));
+  ASSERT_NE(nullptr, session(olgaSession));
+  EXPECT_EQ(nullptr, session(other));
+  EXPECT_NE(nullptr, session(admin));
+  // The session that changed it goes on, with the new account.
+  Exchange page;
+  get(page, "/?session=" + olgaSession + "&page=3", cookieOf(olgaSession));
+  EXPECT_NE(std::string::npos, page.body().find("&action=17&")) << page.body();
+}
+
+TEST_F(GUserActionsTest, APasswordInTheUrlChangesNothing) {
+  for (const char* action : {"8", "9"}) {
+    std::string who = std::string(action) == "8" ? admin : olgaSession;
+    Exchange e;
+    post(e, "/act?session=" + who + "&requestId=" + std::to_string(++requestId) +
+                "&User.password1=url&User.password2=url",
+         std::string("action=") + action + "&User.id=" + std::to_string(olga) +
+             "&User.username=olga&User.lastname=Url",
+         cookieOf(who));
+    GUser u = user(olga);
+    EXPECT_TRUE(GPasswordHash::verify("pw", u.password)) << action;
+    EXPECT_STRNE("Url", u.lastname.getValue()) << action;
+    EXPECT_EQ("<none>", param(e, "User.password1")) << action;
+    EXPECT_EQ("<none>", param(e, "User.password2")) << action;
+  }
+}
+
+TEST_F(GUserActionsTest, ANewPasswordIsHashedOnAWorkerOneAtATimePerSession) {
+  const std::string query = "action=9&User.id=" + std::to_string(olga) +
+                            "&User.username=olga&User.password1=w1&User.password2=w1";
+  Exchange first;
+  post(first, "/act?session=" + olgaSession + "&requestId=" + std::to_string(++requestId), query,
+       cookieOf(olgaSession), 40001, "127.0.0.1", false);
+  // The dispatch returned before the hash: nothing stored yet.
+  ASSERT_TRUE((bool)first.response.later);
+  EXPECT_TRUE(GPasswordHash::verify("pw", user(olga).password));
+  // A second change of the same session while the first is under way is refused as busy,
+  // and may come again; another session's is not held up.
+  Exchange second;
+  post(second, "/act?session=" + olgaSession + "&requestId=" + std::to_string(++requestId),
+       query, cookieOf(olgaSession), 40001, "127.0.0.1", false);
+  bool refused = !second.response.later;
+  if (refused) {
+    EXPECT_EQ(503, second.response.statusCode);
+    EXPECT_EQ("5", second.header("Retry-After"));
+  } else {
+    // The first one's hash was done already: the second one ran after it.
+    webtest::finishLater(servlet, second.request, second.response);
+  }
+  Exchange boss;
+  act(boss, bossSession, "action=9&User.id=" + std::to_string(secondAdmin) +
+                             "&User.username=boss&User.password1=b&User.password2=b");
+  EXPECT_TRUE(GPasswordHash::verify("b", user(secondAdmin).password));
+  webtest::finishLater(servlet, first.request, first.response);
+  EXPECT_TRUE(GPasswordHash::verify("w1", user(olga).password));
+  EXPECT_NE(nullptr, session(olgaSession));
+  EXPECT_EQ("<none>", param(first, "User.password1"));
+}
+
+// An account deleted while the hash of its new password is made: the session is gone when
+// the hash is there, and nothing is stored for the successor under the same id.
+TEST_F(GUserActionsTest, APasswordChangeOfAnAccountDeletedMeanwhileStoresNothing) {
+  Exchange change;
+  post(change, "/act?session=" + olgaSession + "&requestId=" + std::to_string(++requestId),
+       "action=9&User.id=" + std::to_string(olga) +
+           "&User.username=olga&User.password1=late&User.password2=late",
+       cookieOf(olgaSession), 40001, "127.0.0.1", false);
+  ASSERT_TRUE((bool)change.response.later);
+  act(admin, "action=10&User.id=" + std::to_string(olga));
+  ASSERT_EQ(olga, addUserWith("successor"));
+  webtest::finishLater(servlet, change.request, change.response);
+  GUser successor = user(olga);
+  EXPECT_STREQ("successor", successor.username.getValue());
+  EXPECT_TRUE(GPasswordHash::verify("pw", successor.password));
+  EXPECT_NE(std::string::npos, change.body().find("top.location.replace('/?login=loggedout')"));
 }

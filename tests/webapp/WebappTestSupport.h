@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "db/GPasswordHash.h"
@@ -73,11 +74,11 @@ class ServletTest : public testing::Test {
            int _port = 40000, const char* _address = "127.0.0.1", bool _finish = true) {
     deliver(_exchange, "GET", _target, "", _cookie, _port, _address, _finish);
   }
-  // Sends POST _target with the form body _form (application/x-www-form-urlencoded), read
-  // after the query as the HTTP processor reads it.
+  // The same as POST of a form body (application/x-www-form-urlencoded), as a page's form
+  // sends it.
   void post(Exchange& _exchange, const std::string& _target, const std::string& _form,
-            const std::string& _cookie = "", int _port = 40000, const char* _address = "127.0.0.1",
-            bool _finish = true) {
+            const std::string& _cookie = "", int _port = 40000,
+            const char* _address = "127.0.0.1", bool _finish = true) {
     deliver(_exchange, "POST", _target, _form, _cookie, _port, _address, _finish);
   }
   void deliver(Exchange& _exchange, const char* _method, const std::string& _target,
@@ -112,15 +113,36 @@ class ServletTest : public testing::Test {
     return "username=" + _username + "&password=" + _password;
   }
 
-  // Logs the account in from port _port and returns the new session's identifier.
+  // Logs the account in from port _port (the login form's post) and returns the new
+  // session's identifier; cookieOf gives its cookie from then on.
   std::string logIn(const char* _username, const char* _password, int _port = 40000) {
     Exchange e;
     post(e, loginTarget, loginForm(_username, _password), "", _port);
-    return cookieSession(e);
+    return sessionOf(e);
+  }
+  // The identifier of the session whose cookie the answer hands out (and remembers that
+  // cookie for cookieOf); "<none>" without one.
+  std::string sessionOf(Exchange& _exchange) {
+    std::string secret = cookieSession(_exchange);
+    GSession* session = servlet.getSessions().getSessionByCookie(secret.c_str());
+    if (session == nullptr) return "<none>";
+    cookies[session->id.getValue()] = "vistrel_session=" + secret;
+    return session->id.getValue();
+  }
+  // The Cookie header of a browser that holds the session's cookie (for a session opened as
+  // another user, the administrator's); empty for a session that logIn or sessionOf did
+  // not see.
+  std::string cookieOf(const std::string& _session) {
+    GSession* session = servlet.getSessions().getSession(_session.c_str());
+    if (session != nullptr && session->returnSessionId.getLength() > 0) {
+      return cookieOf(session->returnSessionId.getValue());
+    }
+    auto found = cookies.find(_session);
+    return found != cookies.end() ? found->second : "";
   }
 
-  // The session identifier that the answer's Set-Cookie hands out; "<none>" without one,
-  // empty for a cookie that is taken back.
+  // The cookie secret that the answer's Set-Cookie hands out; "<none>" without one, empty
+  // for a cookie that is taken back.
   static std::string cookieSession(Exchange& _exchange) {
     std::string cookie = _exchange.header("Set-Cookie");
     const std::string prefix = "vistrel_session=";
@@ -142,6 +164,8 @@ class ServletTest : public testing::Test {
   testroot::TestRoot root;
   testapp::FakeApplication application;
   ClockedServlet servlet;
+  // Session identifier to the Cookie header of the browser that logged in.
+  std::map<std::string, std::string> cookies;
 };
 
 }  // namespace webtest
