@@ -267,7 +267,9 @@ TEST(ServiceUnit, ServiceOptionOutsideSystemdFails) {
 }
 
 TEST(ServiceUnit, ControlHandlerTable) {
-  std::string dir = makeTempDir();
+  // Removed after the socket in it (declared later, gone sooner).
+  testroot::TempDir scratch;
+  std::string dir = scratch.path;
   NotifySocket notify(dir + "/notify");
   setenv("NOTIFY_SOCKET", notify.path.c_str(), 1);
   static std::string calls;
@@ -317,11 +319,12 @@ TEST(ServiceUnit, ControlHandlerTable) {
   serviceCtrlHandler(SERVICE_CONTROL_INTERROGATE);
   EXPECT_EQ("CService: serviceCtrlHandler(): SetServiceStatus error!;", calls);
   serviceCallbacks = ServiceCallbacks{};
-  rmdir(dir.c_str());
 }
 
 TEST(ServiceUnit, RunsUnderANotifySocketAndStopsOnTermination) {
-  std::string dir = makeTempDir();
+  // Removed after the socket in it (declared later, gone sooner).
+  testroot::TempDir scratch;
+  std::string dir = scratch.path;
   testroot::TestRoot root(testroot::freePort());
   NotifySocket notify(dir + "/notify");
   ProcessRunner p({kBinary, root.path, "-service"}, "", {"NOTIFY_SOCKET=" + notify.path});
@@ -330,5 +333,4 @@ TEST(ServiceUnit, RunsUnderANotifySocketAndStopsOnTermination) {
   EXPECT_EQ("STOPPING=1\nSTATUS=Stopped", notify.receive());
   ASSERT_TRUE(p.wait(3));
   EXPECT_EQ(0, p.exitCode());
-  rmdir(dir.c_str());
 }
