@@ -6,20 +6,12 @@
 #include "lib/core/MUtf8.h"
 #include "lib/net/MHttpRequest.h"
 #include "views/GApplication.h"
+#include "views/GIds.h"
 #include "views/GMainView.h"
 #include "views/GRights.h"
 #include "views/GSession.h"
 #include "views/GView.h"
 #include "webapp/GSessionManagement.h"
-
-namespace {
-
-// The modules the browser continues in after a log-out: the user administration for an
-// administrator coming back from another user's session, the introduction otherwise.
-const int userAdministrationModule = 300;
-const int introductionModule = 600;
-
-}  // namespace
 
 GActions::GActions(GSessionManagement& _sessions)
     : sessions(_sessions), imageActions(_sessions) {}
@@ -51,26 +43,34 @@ bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request,
                         GSlowStep* _slow) try {
   MList& params = _request.params;
   switch (_action) {
-    case 0: folderActions.createFolder(_session, params); break;
-    case 1: folderActions.updateFolder(_session, params); break;
-    case 2: folderActions.deleteFolder(_session, params); break;
-    case 3: imageActions.publishImage(_session, params); break;
-    case 4: imageActions.removeImageFromFolder(_session, params); break;
-    case 5: imageActions.setFolderImageStatus(_session, params, GIMAGE_ACCEPTED); break;
-    case 6: imageActions.setFolderImageStatus(_session, params, GIMAGE_DENIED); break;
-    case 7: userActions.createUser(_session, params); break;
-    case 8: userActions.updateUser(_session, params, true); break;
-    case 9: userActions.updateUser(_session, params, false); break;
-    case 10: userActions.deleteUser(_session, params); break;
-    case 11: return upload.process(_session, _request, _slow);
-    case 12: imageActions.deleteImage(_session, params); break;
-    case 13: imageActions.updateImage(_session, params); break;
-    case 14: imageActions.setImageStatus(_session, params, GIMAGE_ACCEPTED); break;
-    case 15: imageActions.setImageStatus(_session, params, GIMAGE_DENIED); break;
-    case LOGIN: openSessionAs(_session, params, _now); break;
-    case LOG_OUT: logOut(_session, params); break;
-    case 18: search(_session, params); break;
-    case 19: changeLanguage(_session, params); break;
+    case GIds::ACTION_CREATE_FOLDER: folderActions.createFolder(_session, params); break;
+    case GIds::ACTION_UPDATE_FOLDER: folderActions.updateFolder(_session, params); break;
+    case GIds::ACTION_DELETE_FOLDER: folderActions.deleteFolder(_session, params); break;
+    case GIds::ACTION_PUBLISH_IMAGE: imageActions.publishImage(_session, params); break;
+    case GIds::ACTION_UNPUBLISH_IMAGE: imageActions.removeImageFromFolder(_session, params); break;
+    case GIds::ACTION_ACCEPT_PUBLICATION:
+      imageActions.setFolderImageStatus(_session, params, GIMAGE_ACCEPTED);
+      break;
+    case GIds::ACTION_DENY_PUBLICATION:
+      imageActions.setFolderImageStatus(_session, params, GIMAGE_DENIED);
+      break;
+    case GIds::ACTION_CREATE_USER: userActions.createUser(_session, params); break;
+    case GIds::ACTION_UPDATE_USER: userActions.updateUser(_session, params, true); break;
+    case GIds::ACTION_UPDATE_OWN_ACCOUNT: userActions.updateUser(_session, params, false); break;
+    case GIds::ACTION_DELETE_USER: userActions.deleteUser(_session, params); break;
+    case GIds::ACTION_UPLOAD_IMAGE: return upload.process(_session, _request, _slow);
+    case GIds::ACTION_DELETE_IMAGE: imageActions.deleteImage(_session, params); break;
+    case GIds::ACTION_UPDATE_IMAGE: imageActions.updateImage(_session, params); break;
+    case GIds::ACTION_ACCEPT_IMAGE:
+      imageActions.setImageStatus(_session, params, GIMAGE_ACCEPTED);
+      break;
+    case GIds::ACTION_DENY_IMAGE:
+      imageActions.setImageStatus(_session, params, GIMAGE_DENIED);
+      break;
+    case GIds::ACTION_LOGIN: openSessionAs(_session, params, _now); break;
+    case GIds::ACTION_LOG_OUT: logOut(_session, params); break;
+    case GIds::ACTION_SEARCH: search(_session, params); break;
+    case GIds::ACTION_CHANGE_LANGUAGE: changeLanguage(_session, params); break;
     default: break;
   }
   return true;
@@ -99,13 +99,15 @@ void GActions::logOut(GSession& _session, MList& _params) try {
   // The shared guest session has nobody to log out.
   if (_session.isGuest()) return;
   _session.loggedOut = true;
+  // The browser continues in the user administration when an administrator comes back from
+  // another user's session, and on the introduction otherwise.
   if (_session.returnSessionId.getLength() > 0) {
     _params.setObject("session", _session.returnSessionId.getValue());
-    _params.setObject("tab_main", userAdministrationModule);
+    _params.setObject("tab_main", GIds::MODULE_USER_ADMINISTRATION);
     return;
   }
   _params.setObject("session", GSession::guestId);
-  _params.setObject("tab_main", introductionModule);
+  _params.setObject("tab_main", GIds::MODULE_INTRODUCTION);
   _params.setObject(GMainView::LOGIN_STATE, GMainView::LOGGED_OUT);
 } M_RETHROW("void GActions::logOut(GSession& _session,MList& _params)")
 

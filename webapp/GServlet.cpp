@@ -21,6 +21,7 @@
 #include "views/GApplication.h"
 #include "views/GFolderAdminView.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GImageAcceptView.h"
 #include "views/GImageFolderView.h"
 #include "views/GInfoView.h"
@@ -260,9 +261,9 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
   // pages): the login page replaces the whole window, instead of appearing inside one frame
   // beside the pages of the user who has left.
   if (namesSession && session == nullptr && identifier != GSession::guestId &&
-      _request.path == "/" && GView::paramInt(params, "action") != GActions::LOGIN) {
+      _request.path == "/" && GView::paramInt(params, "action") != GIds::ACTION_LOGIN) {
     int page = GView::paramInt(params, "page");
-    if (page != 0 && page != 1) {
+    if (page != GIds::PAGE_MAIN && page != GIds::PAGE_SUBMAIN) {
       GMainView::breakOut(_out, GMainView::LOGGED_OUT);
       return;
     }
@@ -271,7 +272,7 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
 
   // A login is carried out as a login whatever session the request arrives with: the
   // credentials it carries decide, never a session its connection or browser had before.
-  bool loginRequest = GView::paramInt(params, "action") == GActions::LOGIN &&
+  bool loginRequest = GView::paramInt(params, "action") == GIds::ACTION_LOGIN &&
                       (session == nullptr || session == guestSession ||
                        params.getObject("username") != nullptr ||
                        params.getObject(GMainView::GUEST_LOGIN) != nullptr);
@@ -363,7 +364,7 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
   if (_request.path == "/") {
     _response.headers.setObject("Cache-Control", pageCaching);
     // Also a page id that no view has: the outer frame set starts the interface afresh.
-    params.setObject("page", 0);
+    params.setObject("page", GIds::PAGE_MAIN);
     mainView->process_request(*session, _out, params, _response.contentType);
   }
 }
@@ -506,7 +507,7 @@ void GServlet::finishLogin(MHttpRequest& _request, MHttpResponse& _response,
   if (refusal != nullptr) {
     params.setObject("session", guestSession != nullptr ? guestSession->id.getValue()
                                                         : GSession::guestId);
-    params.setObject("page", 1);
+    params.setObject("page", GIds::PAGE_SUBMAIN);
     params.setObject(GMainView::LOGIN_STATE, refusal);
     return;
   }
@@ -517,7 +518,7 @@ void GServlet::finishLogin(MHttpRequest& _request, MHttpResponse& _response,
   created->searchResults.clear();
   _response.headers.setObject("Set-Cookie", sessionCookie(created->id.getValue()).getValue());
   params.setObject("session", created->id.getValue());
-  params.setObject("page", 0);
+  params.setObject("page", GIds::PAGE_MAIN);
   params.setObject(GMainView::ENTERED, 1);
 }
 
