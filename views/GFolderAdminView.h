@@ -19,7 +19,7 @@ class GFolderAdminView : public GView {
   ~GFolderAdminView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_folder(GSession& _session, MTextStream& _out, MList& _params,
                     MString& _contentType);

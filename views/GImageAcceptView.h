@@ -15,7 +15,7 @@ class GImageAcceptView : public GView {
   ~GImageAcceptView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_imageAccept(GSession& _session, MTextStream& _out, MList& _params,
                          MString& _contentType);

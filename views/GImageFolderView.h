@@ -15,7 +15,7 @@ class GImageFolderView : public GView {
   ~GImageFolderView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_imageFolder(GSession& _session, MTextStream& _out, MList& _params,
                          MString& _contentType);

@@ -19,7 +19,7 @@ class GInfoView : public GView {
   ~GInfoView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_introduction(GSession& _session, MTextStream& _out, MList& _params,
                           MString& _contentType);

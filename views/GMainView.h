@@ -28,7 +28,7 @@ class GMainView : public GView {
   ~GMainView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_main(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
   void frame_submain(GSession& _session, MTextStream& _out, MList& _params,

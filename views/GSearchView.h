@@ -13,7 +13,7 @@ class GSearchView : public GView {
   ~GSearchView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_search(GSession& _session, MTextStream& _out, MList& _params,
                     MString& _contentType);

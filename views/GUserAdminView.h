@@ -15,7 +15,7 @@ class GUserAdminView : public GView {
   ~GUserAdminView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_userAdmin(GSession& _session, MTextStream& _out, MList& _params,
                        MString& _contentType);

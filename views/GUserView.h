@@ -14,7 +14,7 @@ class GUserView : public GView {
   ~GUserView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_user(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
   void page_menu(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
