@@ -69,6 +69,67 @@ const Header securityHeaders[] = {
     {"Referrer-Policy", "same-origin"},
 };
 
+// How the browser may keep the answers of a view of the chain (see answerCaching), and of
+// what comes after the view: what a row sets holds from that row on, also for the routes
+// that follow the chain (see cachingFrom).
+enum class Caching {
+  // The session's page caching.
+  PAGES,
+  // Image files among pages, and static files after them.
+  IMAGE_FILES,
+};
+
+// The chain of views: each is asked in turn for the page the request names, the first that
+// knows the page id answers. The shared guest session reaches only the views that allow
+// guests (the login pages); a new page family is one row here.
+struct ViewRow {
+  GView* (*make)();
+  bool guests;
+  Caching caching;
+};
+
+template <class View>
+GView* makeView() {
+  return new View();
+}
+
+const ViewRow viewChain[] = {
+    // view                           guests  caching
+    {makeView<GMainView>,             true,   Caching::PAGES},
+    {makeView<GUserAdminView>,        false,  Caching::PAGES},
+    {makeView<GFolderAdminView>,      false,  Caching::PAGES},
+    {makeView<GImageFolderView>,      false,  Caching::PAGES},
+    {makeView<GUserView>,             false,  Caching::PAGES},
+    {makeView<GSearchView>,           false,  Caching::PAGES},
+    {makeView<GImageAcceptView>,      false,  Caching::PAGES},
+    {makeView<GInfoView>,             false,  Caching::IMAGE_FILES},
+};
+
+// Long enough for files that change only with a new version of the server.
+const char* const longCaching = "max-age=1000000";
+
+// The pages of a logged-in session are not kept by the browser, so that Back after a
+// log-out cannot show them again; the guest's login page only has to be asked for again.
+const char* pageCaching(GSession& _session) {
+  return GRights::isLoggedIn(_session) ? "no-store" : "no-cache";
+}
+
+// The caching from a row of the chain on: pages, or files kept long.
+const char* cachingFrom(Caching _caching, GSession& _session) {
+  return _caching == Caching::PAGES ? pageCaching(_session) : longCaching;
+}
+
+// The caching of the answer of a row's view to page _page.
+const char* answerCaching(Caching _caching, GSession& _session, int _page,
+                          const MString& _contentType) {
+  if (_caching == Caching::PAGES) return pageCaching(_session);
+  // Who may see a picture depends on the session: no shared cache may keep it, and what was
+  // refused is asked for again.
+  if (_contentType == "image/jpeg") return "private, max-age=1000000";
+  if (GInfoView::isImageFile(_page)) return "no-cache";
+  return pageCaching(_session);
+}
+
 void writeFailure(MTextStream& _out, MException& _failure) {
   try {
     _out << "<HTML><BODY><PRE>" << GHtml::escape(_failure.toString().getValue()).getValue()
@@ -81,31 +142,16 @@ void writeFailure(MTextStream& _out, MException& _failure) {
 }  // namespace
 
 GServlet::GServlet(size_t _workQueue)
-    : mainView(new GMainView()),
-      userAdminView(new GUserAdminView()),
-      folderAdminView(new GFolderAdminView()),
-      infoView(new GInfoView()),
-      userView(new GUserView()),
-      imageFolderView(new GImageFolderView()),
-      searchView(new GSearchView()),
-      imageAcceptView(new GImageAcceptView()),
-      guestSession(nullptr),
+    : guestSession(nullptr),
       lastCleanUp(0),
       actions(new GActions(sessions)),
       workers(0, _workQueue) {
+  for (const ViewRow& row : viewChain) views.emplace_back(row.make());
 }
 
 GServlet::~GServlet() {
   // Work under way ends first; its answers are abandoned with their connections.
   stopWork();
-  delete mainView;
-  delete userAdminView;
-  delete folderAdminView;
-  delete infoView;
-  delete userView;
-  delete imageFolderView;
-  delete searchView;
-  delete imageAcceptView;
   delete actions;
 }
 
@@ -131,7 +177,7 @@ void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _respons
     // the web directory like any static file, and only that.
     guarded(_response, [&](MTextStream&) {
       if (guestSession != nullptr && fileRequest(*guestSession, _request, _response)) {
-        _response.headers.setObject("Cache-Control", "max-age=1000000");
+        _response.headers.setObject("Cache-Control", longCaching);
       } else {
         _response.statusCode = 404;
         _response.statusText = "NOT FOUND";
@@ -324,33 +370,7 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
   }
   if (session == nullptr) return;
 
-  // The pages of a logged-in session are not kept by the browser, so that Back after a
-  // log-out cannot show them again; the guest's login page only has to be asked for again.
-  const char* pageCaching = GRights::isLoggedIn(*session) ? "no-store" : "no-cache";
-  _response.headers.setObject("Cache-Control", pageCaching);
-  if (mainView->process_request(*session, _out, params, _response.contentType)) return;
-
-  if (session != guestSession) {
-    if (userAdminView->process_request(*session, _out, params, _response.contentType)) return;
-    if (folderAdminView->process_request(*session, _out, params, _response.contentType)) return;
-    if (imageFolderView->process_request(*session, _out, params, _response.contentType)) return;
-    if (userView->process_request(*session, _out, params, _response.contentType)) return;
-    if (searchView->process_request(*session, _out, params, _response.contentType)) return;
-    if (imageAcceptView->process_request(*session, _out, params, _response.contentType)) return;
-    _response.headers.setObject("Cache-Control", "max-age=1000000");
-    if (infoView->process_request(*session, _out, params, _response.contentType)) {
-      if (_response.contentType == "image/jpeg") {
-        // Who may see a picture depends on the session: no shared cache may keep it, and
-        // what was refused is asked for again.
-        _response.headers.setObject("Cache-Control", "private, max-age=1000000");
-      } else if (GInfoView::isImageFile(GView::paramInt(params, "page"))) {
-        _response.headers.setObject("Cache-Control", "no-cache");
-      } else {
-        _response.headers.setObject("Cache-Control", pageCaching);
-      }
-      return;
-    }
-  }
+  if (answerPage(*session, params, _response, _out)) return;
 
   if (strstr(_request.path.getValue(), "/images/original") != nullptr &&
       !GRights::mayDownloadOriginals(*session)) {
@@ -362,11 +382,26 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
   if (fileRequest(*session, _request, _response)) return;
 
   if (_request.path == "/") {
-    _response.headers.setObject("Cache-Control", pageCaching);
     // Also a page id that no view has: the outer frame set starts the interface afresh.
     params.setObject("page", GIds::PAGE_MAIN);
-    mainView->process_request(*session, _out, params, _response.contentType);
+    answerPage(*session, params, _response, _out);
   }
+}
+
+bool GServlet::answerPage(GSession& _session, MList& _params, MHttpResponse& _response,
+                          MTextStream& _out) {
+  for (size_t i = 0; i < views.size(); ++i) {
+    const ViewRow& row = viewChain[i];
+    if (&_session == guestSession && !row.guests) continue;
+    _response.headers.setObject("Cache-Control", cachingFrom(row.caching, _session));
+    if (!views[i]->process_request(_session, _out, _params, _response.contentType)) continue;
+    _response.headers.setObject("Cache-Control",
+                                answerCaching(row.caching, _session,
+                                              GView::paramInt(_params, "page"),
+                                              _response.contentType));
+    return true;
+  }
+  return false;
 }
 
 bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse,

@@ -2,9 +2,11 @@
 #define VISTREL_GSERVLET_H
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "db/GUser.h"
 #include "lib/net/MHttpHandler.h"
@@ -14,23 +16,18 @@
 #include "webapp/GSlowStep.h"
 
 class GActions;
-class GFolderAdminView;
-class GImageAcceptView;
-class GImageFolderView;
-class GInfoView;
-class GMainView;
-class GSearchView;
-class GUserAdminView;
-class GUserView;
+class GView;
 class MHttpRequest;
 class MHttpResponse;
+class MList;
 class MTextStream;
 
 // The application's HTTP request handler. For every request it finds the session (from the
 // `session` parameter or the session cookie), ends it when it has been idle
 // too long, handles a login, expires idle sessions now and then, carries out the action the
-// request names, and lets the views produce the page in a fixed order. What no view claims
-// is served as a static file from the web directory.
+// request names, and lets the views produce the page in a fixed order (the chain of views, a
+// table in the source). What no view claims is served as a static file from the web
+// directory.
 //
 // Actions are carried out only for a request that names its session in its own `session`
 // parameter, as every link and form of the pages does. A request that is attributed only
@@ -120,14 +117,13 @@ class GServlet : public MHttpHandler {
   // Runs _step with an output over the response's body; a failure becomes the failure page.
   void guarded(MHttpResponse& _response, const std::function<void(MTextStream&)>& _step);
 
-  GMainView* mainView;
-  GUserAdminView* userAdminView;
-  GFolderAdminView* folderAdminView;
-  GInfoView* infoView;
-  GUserView* userView;
-  GImageFolderView* imageFolderView;
-  GSearchView* searchView;
-  GImageAcceptView* imageAcceptView;
+  // Asks the chain of views for the page _params name and sets how the browser may keep the
+  // answer; false when no view the session reaches has the page.
+  bool answerPage(GSession& _session, MList& _params, MHttpResponse& _response,
+                  MTextStream& _out);
+
+  // The views in the order of the chain of views.
+  std::vector<std::unique_ptr<GView>> views;
   GSession* guestSession;
   GSessionManagement sessions;
   int lastCleanUp;
