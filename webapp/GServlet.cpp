@@ -141,6 +141,35 @@ void writeFailure(MTextStream& _out, MException& _failure) {
 
 }  // namespace
 
+// The path routes: what the chain of views leaves, by the request's path, in this order; a
+// route taken before the session goes before everything else. A new route is one row here.
+struct GServlet::Route {
+  enum Phase { BEFORE_SESSION, AFTER_VIEWS };
+  // The path is the route's path, holds it, or is any path.
+  enum Match { IS, HOLDS, ANY };
+  Phase phase;
+  Match match;
+  const char* path;
+  bool (GServlet::*answer)(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                           MTextStream& _out);
+
+  bool takes(const MString& _path) const {
+    switch (match) {
+      case IS: return _path == path;
+      case HOLDS: return strstr(_path.getValue(), path) != nullptr;
+      default: return true;
+    }
+  }
+};
+
+const GServlet::Route GServlet::routes[] = {
+    // phase                match         path                answer
+    {Route::BEFORE_SESSION, Route::IS,    "/favicon.ico",     &GServlet::serveFavicon},
+    {Route::AFTER_VIEWS,    Route::HOLDS, "/images/original", &GServlet::refuseOriginal},
+    {Route::AFTER_VIEWS,    Route::ANY,   "",                 &GServlet::serveStaticFile},
+    {Route::AFTER_VIEWS,    Route::IS,    "/",                &GServlet::serveRoot},
+};
+
 GServlet::GServlet(size_t _workQueue)
     : guestSession(nullptr),
       lastCleanUp(0),
@@ -172,16 +201,10 @@ void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _respons
   for (const Header& header : securityHeaders) {
     _response.headers.setObject(header.name, header.value);
   }
-  if (_request.path == "/favicon.ico") {
-    // The browser's tab icon, asked for by every new browser without a session: served from
-    // the web directory like any static file, and only that.
-    guarded(_response, [&](MTextStream&) {
-      if (guestSession != nullptr && fileRequest(*guestSession, _request, _response)) {
-        _response.headers.setObject("Cache-Control", longCaching);
-      } else {
-        _response.statusCode = 404;
-        _response.statusText = "NOT FOUND";
-      }
+  for (const Route& route : routes) {
+    if (route.phase != Route::BEFORE_SESSION || !route.takes(_request.path)) continue;
+    guarded(_response, [&](MTextStream& _out) {
+      (this->*route.answer)(guestSession, _request, _response, _out);
     });
     return;
   }
@@ -371,20 +394,9 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
   if (session == nullptr) return;
 
   if (answerPage(*session, params, _response, _out)) return;
-
-  if (strstr(_request.path.getValue(), "/images/original") != nullptr &&
-      !GRights::mayDownloadOriginals(*session)) {
-    _out << "<HTML><BODY>Url not found " << GHtml::escape(_request.url.getValue()).getValue()
-         << "</BODY><HTML>\n";
-    return;
-  }
-
-  if (fileRequest(*session, _request, _response)) return;
-
-  if (_request.path == "/") {
-    // Also a page id that no view has: the outer frame set starts the interface afresh.
-    params.setObject("page", GIds::PAGE_MAIN);
-    answerPage(*session, params, _response, _out);
+  for (const Route& route : routes) {
+    if (route.phase != Route::AFTER_VIEWS || !route.takes(_request.path)) continue;
+    if ((this->*route.answer)(session, _request, _response, _out)) return;
   }
 }
 
@@ -402,6 +414,40 @@ bool GServlet::answerPage(GSession& _session, MList& _params, MHttpResponse& _re
     return true;
   }
   return false;
+}
+
+bool GServlet::serveFavicon(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                            MTextStream& _out) {
+  // The browser's tab icon, asked for by every new browser without a session: served from
+  // the web directory like any static file, and only that.
+  if (_session != nullptr && fileRequest(*_session, _request, _response)) {
+    _response.headers.setObject("Cache-Control", longCaching);
+  } else {
+    _response.statusCode = 404;
+    _response.statusText = "NOT FOUND";
+  }
+  return true;
+}
+
+bool GServlet::refuseOriginal(GSession* _session, MHttpRequest& _request,
+                              MHttpResponse& _response, MTextStream& _out) {
+  // Those who may see originals get them as static files (the next route).
+  if (GRights::mayDownloadOriginals(*_session)) return false;
+  _out << "<HTML><BODY>Url not found " << GHtml::escape(_request.url.getValue()).getValue()
+       << "</BODY><HTML>\n";
+  return true;
+}
+
+bool GServlet::serveStaticFile(GSession* _session, MHttpRequest& _request,
+                               MHttpResponse& _response, MTextStream& _out) {
+  return fileRequest(*_session, _request, _response);
+}
+
+bool GServlet::serveRoot(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                         MTextStream& _out) {
+  // Also a page id that no view has: the outer frame set starts the interface afresh.
+  _request.params.setObject("page", GIds::PAGE_MAIN);
+  return answerPage(*_session, _request.params, _response, _out);
 }
 
 bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse,

@@ -26,8 +26,9 @@ class MTextStream;
 // `session` parameter or the session cookie), ends it when it has been idle
 // too long, handles a login, expires idle sessions now and then, carries out the action the
 // request names, and lets the views produce the page in a fixed order (the chain of views, a
-// table in the source). What no view claims is served as a static file from the web
-// directory.
+// table in the source). What no view claims goes by the path routes (a second table): the
+// favicon, the originals only to those who may see them, the static files of the web
+// directory, and the root.
 //
 // Actions are carried out only for a request that names its session in its own `session`
 // parameter, as every link and form of the pages does. A request that is attributed only
@@ -121,6 +122,20 @@ class GServlet : public MHttpHandler {
   // answer; false when no view the session reaches has the page.
   bool answerPage(GSession& _session, MList& _params, MHttpResponse& _response,
                   MTextStream& _out);
+  // A path route: which paths it takes, when, and its answer (see the table in the source).
+  struct Route;
+  static const Route routes[];
+  // The answers of the routes: _session is the request's session, or the guest session
+  // (perhaps null) for a route taken before the session is known. False when the route
+  // leaves the request to the next one.
+  bool serveFavicon(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                    MTextStream& _out);
+  bool refuseOriginal(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                      MTextStream& _out);
+  bool serveStaticFile(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                       MTextStream& _out);
+  bool serveRoot(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                 MTextStream& _out);
 
   // The views in the order of the chain of views.
   std::vector<std::unique_ptr<GView>> views;
