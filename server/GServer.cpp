@@ -12,6 +12,7 @@
 #include "lib/core/MException.h"
 #include "lib/platform/MClock.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GSession.h"
 #include "webapp/GClientAddress.h"
 #include "webapp/GImageStore.h"
@@ -214,15 +215,15 @@ MString GServer::imageUrl(GSession& _session, int _page, int _image_id) {
 }
 
 MString GServer::getImageWindowUrl(GSession& _session, int _image_id) {
-  return imageUrl(_session, 601, _image_id);
+  return imageUrl(_session, GIds::PAGE_IMAGE_WINDOW, _image_id);
 }
 
 MString GServer::getPreview1Url(GSession& _session, int _image_id) {
-  return imageUrl(_session, 603, _image_id);
+  return imageUrl(_session, GIds::PAGE_PREVIEW1, _image_id);
 }
 
 MString GServer::getPreview2Url(GSession& _session, int _image_id) {
-  return imageUrl(_session, 604, _image_id);
+  return imageUrl(_session, GIds::PAGE_PREVIEW2, _image_id);
 }
 
 void GServer::start() try {

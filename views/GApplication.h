@@ -62,8 +62,8 @@ class GApplication {
   // browser chose freely, so it is safe inside a file path.
   virtual const char* getPageLanguage(GSession& _session) = 0;
 
-  // "/?session=%s&page=%d&Image.id=%d" for the image window (601) and the small (603) and
-  // large (604) preview files.
+  // "/?session=%s&page=%d&Image.id=%d" for the image window (GIds::PAGE_IMAGE_WINDOW) and
+  // the small and large preview files (GIds::PAGE_PREVIEW1, GIds::PAGE_PREVIEW2).
   virtual MString getImageWindowUrl(GSession& _session, int _image_id) = 0;
   virtual MString getPreview1Url(GSession& _session, int _image_id) = 0;
   virtual MString getPreview2Url(GSession& _session, int _image_id) = 0;

@@ -11,6 +11,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GMessage.h"
 #include "views/GRights.h"
 
@@ -58,12 +59,24 @@ GFolderAdminView::~GFolderAdminView() {}
 bool GFolderAdminView::process_request(GSession& _session, MTextStream& _out, MList& _params,
                                        MString& _contentType) try {
   switch (paramInt(_params, "page")) {
-    case 900: frame_folder(_session, _out, _params, _contentType); return true;
-    case 901: frame_folder_list(_session, _out, _params, _contentType); return true;
-    case 902: page_folder_list(_session, _out, _params, _contentType); return true;
-    case 903: page_folder_list_title(_session, _out, _params, _contentType); return true;
-    case 904: page_folder_info(_session, _out, _params, _contentType); return true;
-    case 905: page_folder_delete(_session, _out, _params, _contentType); return true;
+    case GIds::MODULE_FOLDER_ADMINISTRATION:
+      frame_folder(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_FOLDER_LIST_FRAME:
+      frame_folder_list(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_FOLDER_LIST:
+      page_folder_list(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_FOLDER_LIST_TITLE:
+      page_folder_list_title(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_FOLDER_FORM:
+      page_folder_info(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_DELETE_FOLDER:
+      page_folder_delete(_session, _out, _params, _contentType);
+      return true;
     default: return false;
   }
 } M_RETHROW("bool GFolderAdminView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
@@ -71,7 +84,7 @@ bool GFolderAdminView::process_request(GSession& _session, MTextStream& _out, ML
 void GFolderAdminView::frame_folder(GSession& _session, MTextStream& _out, MList& _params,
                                     MString& _contentType) try {
   if (!GRights::mayAdministerFolders(_session)) return;
-  _session.viewState.setObject("tab_main", 900);
+  _session.viewState.setObject("tab_main", GIds::MODULE_FOLDER_ADMINISTRATION);
   frame_folder_list(_session, _out, _params, _contentType);
 } M_RETHROW("void GFolderAdminView::frame_folder(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
@@ -82,13 +95,13 @@ void GFolderAdminView::frame_folder_list(GSession& _session, MTextStream& _out, 
   _out << "</HEAD>\n" << "<FRAMESET rows=\"125,90%,225\" name=\"frame_folder_list\" border=\"0\">\n";
   MList param;
   copyForLinks(_params, param);
-  param.setObject("page", 903);
+  param.setObject("page", GIds::PAGE_FOLDER_LIST_TITLE);
   _out << "<FRAME name=\"title\" src=\"" << getUrl(_session, param).getValue()
        << "\" noresize scrolling=\"no\" marginheight=\"0\" marginwidth=\"10\"></frame>\n";
-  param.setObject("page", 902);
+  param.setObject("page", GIds::PAGE_FOLDER_LIST);
   _out << "<FRAME name=\"list\" src=\"" << getUrl(_session, param).getValue()
        << "\" noresize  marginheight=\"0\" marginwidth=\"10\"></frame>\n";
-  param.setObject("page", 904);
+  param.setObject("page", GIds::PAGE_FOLDER_FORM);
   _out << "<FRAME name=\"info\" src=\"" << getUrl(_session, param).getValue()
        << "\" noresize></frame>\n";
   _out << "</FRAMESET>\n" << "</HTML>\n";
@@ -120,7 +133,8 @@ void GFolderAdminView::pathCells(GSession& _session, MTextStream& _out, int _par
   MString session = GView::sessionInUrl(_session);
   if (_parent != 0) {
     MString url = MString::format("/?session=%s&page=%d&requestId=%d&Folder.parent=%d",
-                                  session.getValue(), 900, application.nextRequestId(), 0);
+                                  session.getValue(), GIds::MODULE_FOLDER_ADMINISTRATION,
+                                  application.nextRequestId(), GRights::rootFolderId);
     _out << "<TD" << hover << "onClick=\"mouseClick(this,parent,'" << url.getValue()
          << "');\"> / " << application.translate(_session, "TITLE_FOLDERS") << "</TD>";
     MList ancestors;
@@ -130,7 +144,8 @@ void GFolderAdminView::pathCells(GSession& _session, MTextStream& _out, int _par
          item = ancestors.getPrevItem(item)) {
       GFolder* ancestor = static_cast<GFolder*>(item->object);
       url = MString::format("/?session=%s&page=%d&requestId=%d&Folder.parent=%d",
-                            session.getValue(), 900, application.nextRequestId(), ancestor->id);
+                            session.getValue(), GIds::MODULE_FOLDER_ADMINISTRATION,
+                            application.nextRequestId(), ancestor->id);
       _out << "<TD> / </TD><TD" << hover << "onClick=\"mouseClick(this,parent,'"
            << url.getValue() << "');\">" << GHtml::escape(ancestor->name.getValue()).getValue()
            << "</TD>\n";
@@ -164,7 +179,7 @@ void GFolderAdminView::page_folder_list(GSession& _session, MTextStream& _out, M
 void GFolderAdminView::upRow(GSession& _session, MTextStream& _out, GFolder& _parent) {
   MList param;
   param.setObject("session", _session.id.getValue());
-  param.setObject("page", 901);
+  param.setObject("page", GIds::PAGE_FOLDER_LIST_FRAME);
   param.setObject("Folder.parent", _parent.parentId);
   param.setObject("Folder.id", 0);
   _out << "<TR class=\"folderList\" bgColor=\"#F0F0F0\"" << hover
@@ -182,7 +197,7 @@ void GFolderAdminView::childRow(GSession& _session, MTextStream& _out, MList& _p
     param.setObject("session", _session.id.getValue());
     param.setObject("Folder.id", 0);
     param.setObject("Folder.parent", _child.id);
-    param.setObject("page", 901);
+    param.setObject("page", GIds::PAGE_FOLDER_LIST_FRAME);
     _out << "<TR class=\"folderList\" bgColor=\"#C0C0C0\"" << hover
          << "onClick=\"mouseClick(this,parent,'" << getUrl(_session, param).getValue()
          << "')\">";
@@ -194,9 +209,9 @@ void GFolderAdminView::childRow(GSession& _session, MTextStream& _out, MList& _p
     param.setObject("session", _session.id.getValue());
     param.setObject("Folder.id", _child.id);
     param.setObject("Folder.parent", _child.parentId);
-    param.setObject("page", 904);
+    param.setObject("page", GIds::PAGE_FOLDER_FORM);
     MString infoUrl = getUrl(_session, param);
-    param.setObject("page", 902);
+    param.setObject("page", GIds::PAGE_FOLDER_LIST);
     MString listUrl = getUrl(_session, param);
     _out << "<TR class=\"folderList\" bgColor=\"" << (isSelected ? "#C0C0C0" : "#F0F0F0")
          << "\"" << hover << "onClick=\"mouseClick2(this,parent.list,'" << listUrl.getValue()
@@ -237,7 +252,7 @@ void GFolderAdminView::folderForm(GSession& _session, MTextStream& _out, GFolder
   _out << "<FORM name=\"Folder\" class=\"input\" method=\"GET\" action=\"/\">\n";
   MString continuation = MString::format(
       "%s&page=%d&requestId=%d&Folder.id=%d&Folder.parent=%d", GView::sessionInUrl(_session).getValue(),
-      904, application.nextRequestId(), _folder.id, _folder.parentId);
+      GIds::PAGE_FOLDER_FORM, application.nextRequestId(), _folder.id, _folder.parentId);
   _out << "<INPUT name=\"session\" value=\"" << continuation.getValue()
        << "\" type=\"hidden\">\n";
   _out << "<TABLE width=\"100%\">\n";
@@ -340,10 +355,10 @@ void GFolderAdminView::folderButtons(GSession& _session, MTextStream& _out, int 
   GApplication& application = GApplication::get();
   _out << "<TABLE width=\"100%\"><TR>\n";
   MList param;
-  param.setObject("page", 901);
+  param.setObject("page", GIds::PAGE_FOLDER_LIST_FRAME);
   param.setObject("requestId", application.nextRequestId());
   if (GRights::mayEditFolder(_session, _parent)) {
-    param.setObject("action", 0);
+    param.setObject("action", GIds::ACTION_CREATE_FOLDER);
     param.setObject("Folder.parent", _parent);
     param.setObject("Folder.imageFolder", 0);
     param.setObject("Folder.name", application.translate(_session, "TEXT_NEW_FOLDER"));
@@ -353,13 +368,13 @@ void GFolderAdminView::folderButtons(GSession& _session, MTextStream& _out, int 
   if (_selected != 0) {
     param.setObject("Folder.id", _selected);
     if (!application.getDatabase().hasChildFolders(_selected)) {
-      param.setObject("page", 905);
+      param.setObject("page", GIds::PAGE_DELETE_FOLDER);
       forgetAction(param);
       button(_session, _out, buttonStart, "mouseClick(this,document,'", getUrl(_session, param),
              "BUTTON_DELETE");
     }
-    param.setObject("page", 901);
-    param.setObject("action", 1);
+    param.setObject("page", GIds::PAGE_FOLDER_LIST_FRAME);
+    param.setObject("action", GIds::ACTION_UPDATE_FOLDER);
     button(_session, _out, updateButtonStart, "updateFolder(this,parent,'",
            getUrl(_session, param), "BUTTON_UPDATE");
   }
@@ -394,13 +409,14 @@ void GFolderAdminView::page_folder_delete(GSession& _session, MTextStream& _out,
     button(_session, _out, buttonStart, "mouseClick(this,parent,'",
            MString::format("/?session=%s&page=%d&requestId=%d&action=%d&Folder.id=%d"
                            "&Folder.parent=%d",
-                           session.getValue(), 901, application.nextRequestId(), 2, id,
+                           session.getValue(), GIds::PAGE_FOLDER_LIST_FRAME,
+                           application.nextRequestId(), GIds::ACTION_DELETE_FOLDER, id,
                            folder.parentId),
            "BUTTON_YES");
     button(_session, _out, buttonStart, "mouseClick(this,parent,'",
            MString::format("/?session=%s&page=%d&requestId=%d&Folder.id=%d&Folder.parent=%d",
-                           session.getValue(), 901, application.nextRequestId(), id,
-                           folder.parentId),
+                           session.getValue(), GIds::PAGE_FOLDER_LIST_FRAME,
+                           application.nextRequestId(), id, folder.parentId),
            "BUTTON_NO");
     _out << "<TD> </TD>\n" << "</TR></TABLE>\n";
   }

@@ -4,12 +4,12 @@
 #include "db/GFolder.h"
 #include "views/GView.h"
 
-// The folder administration module, pages 900 to 905: the children of one folder (the
-// parent) in a list, the selected child in a form (enabled, image folder, name, parent,
-// owner) and the buttons that create a folder under the parent, save the form and delete a
-// folder without children. Only users with the folder administration right see anything of
-// it. Administrators edit every folder; the others edit the folders they own and create
-// folders under folders they own.
+// The folder administration module (GIds::MODULE_FOLDER_ADMINISTRATION): the children of one
+// folder (the parent) in a list, the selected child in a form (enabled, image folder, name,
+// parent, owner) and the buttons that create a folder under the parent, save the form and
+// delete a folder without children. Only users with the folder administration right see
+// anything of it. Administrators edit every folder; the others edit the folders they own and
+// create folders under folders they own.
 //
 // The parent and the selection come from `Folder.parent` and `Folder.id` of the request,
 // else from the view-state keys `FolderAdminView.parent` and `FolderAdminView.folder`, else 0.
@@ -19,7 +19,7 @@ class GFolderAdminView : public GView {
   ~GFolderAdminView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_folder(GSession& _session, MTextStream& _out, MList& _params,
                     MString& _contentType);

@@ -3,17 +3,17 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GRights.h"
 
 namespace {
 
-const int ACCEPT_MODULE = 1000;
-const int IMAGES_TAB = 1002;
-const int FOLDERS_TAB = 1005;
-
 // A requested or remembered tab that is neither of the two counts as the images tab, so that
 // no request can load another page into the lower frame.
-int validTab(int _tab) { return _tab == FOLDERS_TAB ? FOLDERS_TAB : IMAGES_TAB; }
+int validTab(int _tab) {
+  return _tab == GIds::TAB_WAITING_PUBLICATIONS ? GIds::TAB_WAITING_PUBLICATIONS
+                                                : GIds::TAB_WAITING_IMAGES;
+}
 
 MString pageUrl(GSession& _session, int _page) {
   return MString::format("/?session=%s&page=%d&requestId=%d", GView::sessionInUrl(_session).getValue(),
@@ -29,29 +29,41 @@ GImageAcceptView::~GImageAcceptView() {}
 bool GImageAcceptView::process_request(GSession& _session, MTextStream& _out, MList& _params,
                                        MString& _contentType) try {
   switch (paramInt(_params, "page")) {
-    case 1000: frame_imageAccept(_session, _out, _params, _contentType); return true;
-    case 1001: page_menu(_session, _out, _params, _contentType); return true;
-    case 1002: page_images(_session, _out, _params, _contentType); return true;
-    case 1003: page_single_image(_session, _out, _params, _contentType); return true;
-    case 1004: page_multiple_images(_session, _out, _params, _contentType); return true;
-    case 1005: page_folders(_session, _out, _params, _contentType); return true;
-    case 1006: page_folderAccept_single_image(_session, _out, _params, _contentType); return true;
-    case 1007: page_folderAccept_multiple_images(_session, _out, _params, _contentType); return true;
+    case GIds::MODULE_IMAGE_ACCEPTANCE:
+      frame_imageAccept(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_ACCEPTANCE_MENU: page_menu(_session, _out, _params, _contentType); return true;
+    case GIds::TAB_WAITING_IMAGES: page_images(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_WAITING_IMAGE_DETAIL:
+      page_single_image(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_WAITING_IMAGE_GRID:
+      page_multiple_images(_session, _out, _params, _contentType);
+      return true;
+    case GIds::TAB_WAITING_PUBLICATIONS:
+      page_folders(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_WAITING_PUBLICATION_DETAIL:
+      page_folderAccept_single_image(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_WAITING_PUBLICATION_GRID:
+      page_folderAccept_multiple_images(_session, _out, _params, _contentType);
+      return true;
     default: return false;
   }
 } M_RETHROW("bool GImageAcceptView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GImageAcceptView::frame_imageAccept(GSession& _session, MTextStream& _out, MList& _params,
                                          MString& _contentType) try {
-  _session.viewState.setObject("tab_main", ACCEPT_MODULE);
+  _session.viewState.setObject("tab_main", GIds::MODULE_IMAGE_ACCEPTANCE);
   if (!GRights::mayDecideOnImages(_session)) return;
   MObject* remembered = _session.viewState.getObject("ImageAccept.tab");
-  int tab = remembered != nullptr ? validTab(toInt(remembered)) : IMAGES_TAB;
+  int tab = remembered != nullptr ? validTab(toInt(remembered)) : GIds::TAB_WAITING_IMAGES;
   _session.viewState.setObject("ImageAccept.tab", tab);
   headStart(_out);
-  _out << "</HEAD>\n" << "<FRAMESET rows=\"100,90%\" name=\"" << ACCEPT_MODULE
+  _out << "</HEAD>\n" << "<FRAMESET rows=\"100,90%\" name=\"" << GIds::MODULE_IMAGE_ACCEPTANCE
        << "\" border=\"0\">\n";
-  _out << "<FRAME name=\"menu\" src=\"" << pageUrl(_session, 1001).getValue()
+  _out << "<FRAME name=\"menu\" src=\"" << pageUrl(_session, GIds::PAGE_ACCEPTANCE_MENU).getValue()
        << "\" noresize scrolling=\"no\"></frame>\n";
   _out << "<FRAME name=\"area\" src=\"" << pageUrl(_session, tab).getValue()
        << "\" noresize></frame>\n";
@@ -62,7 +74,7 @@ void GImageAcceptView::page_menu(GSession& _session, MTextStream& _out, MList& _
                                  MString& _contentType) try {
   if (!GRights::isLoggedIn(_session)) return;
   GApplication& application = GApplication::get();
-  int tab = IMAGES_TAB;
+  int tab = GIds::TAB_WAITING_IMAGES;
   if (_params.getObject("ImageAccept.tab") != nullptr) {
     tab = validTab(paramInt(_params, "ImageAccept.tab"));
   } else if (_session.viewState.getObject("ImageAccept.tab") != nullptr) {
@@ -78,14 +90,16 @@ void GImageAcceptView::page_menu(GSession& _session, MTextStream& _out, MList& _
     int page;
     const char* key;
   };
-  const Tab tabs[] = {{IMAGES_TAB, "TAB_USERS"}, {FOLDERS_TAB, "TAB_FOLDERS"}};
+  const Tab tabs[] = {{GIds::TAB_WAITING_IMAGES, "TAB_USERS"},
+                      {GIds::TAB_WAITING_PUBLICATIONS, "TAB_FOLDERS"}};
   for (const Tab& entry : tabs) {
     if (entry.page == tab) {
       _out << "<TD class=\"tabSelected\">\n";
     } else {
       MString tabUrl = pageUrl(_session, entry.page);
       MString menuUrl = MString::format("/?session=%s&page=%d&%s=%d&requestId=%d",
-                                        GView::sessionInUrl(_session).getValue(), 1001, "ImageAccept.tab",
+                                        GView::sessionInUrl(_session).getValue(),
+                                        GIds::PAGE_ACCEPTANCE_MENU, "ImageAccept.tab",
                                         entry.page, application.nextRequestId());
       _out << "<TD" << " class=\"tab\" bgColor=\"#C0C0C0\"" << hover
            << "onClick=\"mouseClick2(this,parent.area,'" << tabUrl.getValue() << "',document,'"

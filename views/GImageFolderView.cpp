@@ -4,16 +4,16 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GRights.h"
 
 namespace {
 
-const int FOLDER_TAB = 402;
-const int MY_IMAGES_TAB = 406;
-
 // A remembered or requested tab that is neither of the two counts as the folder tab, so that
 // no request can load another page into the lower frame.
-int validTab(int _tab) { return _tab == MY_IMAGES_TAB ? MY_IMAGES_TAB : FOLDER_TAB; }
+int validTab(int _tab) {
+  return _tab == GIds::TAB_PUBLISHING ? GIds::TAB_PUBLISHING : GIds::TAB_FOLDER;
+}
 
 }  // namespace
 
@@ -24,14 +24,24 @@ GImageFolderView::~GImageFolderView() {}
 bool GImageFolderView::process_request(GSession& _session, MTextStream& _out, MList& _params,
                                        MString& _contentType) try {
   switch (paramInt(_params, "page")) {
-    case 400: frame_imageFolder(_session, _out, _params, _contentType); return true;
-    case 401: page_menu(_session, _out, _params, _contentType); return true;
-    case 402: page_images(_session, _out, _params, _contentType); return true;
-    case 404: page_single_image(_session, _out, _params, _contentType); return true;
-    case 405: page_multiple_images(_session, _out, _params, _contentType); return true;
-    case 406: page_myImages(_session, _out, _params, _contentType); return true;
-    case 407: page_mySingleImage(_session, _out, _params, _contentType); return true;
-    case 408: page_myMultipleImages(_session, _out, _params, _contentType); return true;
+    case GIds::MODULE_IMAGE_FOLDERS:
+      frame_imageFolder(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_FOLDER_MENU: page_menu(_session, _out, _params, _contentType); return true;
+    case GIds::TAB_FOLDER: page_images(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_FOLDER_IMAGE_DETAIL:
+      page_single_image(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_FOLDER_IMAGE_GRID:
+      page_multiple_images(_session, _out, _params, _contentType);
+      return true;
+    case GIds::TAB_PUBLISHING: page_myImages(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_PUBLISHING_DETAIL:
+      page_mySingleImage(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_PUBLISHING_GRID:
+      page_myMultipleImages(_session, _out, _params, _contentType);
+      return true;
     default: return false;
   }
 } M_RETHROW("bool GImageFolderView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
@@ -46,8 +56,9 @@ bool GImageFolderView::isImageFolder(int _folder_id) {
 }
 
 int GImageFolderView::allowedTab(GSession& _session, int _tab, bool _imageFolder) {
-  return _tab == MY_IMAGES_TAB && _imageFolder && GRights::mayPublish(_session) ? MY_IMAGES_TAB
-                                                                          : FOLDER_TAB;
+  return _tab == GIds::TAB_PUBLISHING && _imageFolder && GRights::mayPublish(_session)
+             ? GIds::TAB_PUBLISHING
+             : GIds::TAB_FOLDER;
 }
 
 MString GImageFolderView::folderUrl(GSession& _session, int _page, int _folder_id) {
@@ -58,9 +69,9 @@ MString GImageFolderView::folderUrl(GSession& _session, int _page, int _folder_i
 
 void GImageFolderView::frame_imageFolder(GSession& _session, MTextStream& _out, MList& _params,
                                          MString& _contentType) try {
-  _session.viewState.setObject("tab_main", 400);
+  _session.viewState.setObject("tab_main", GIds::MODULE_IMAGE_FOLDERS);
   MObject* rememberedTab = _session.viewState.getObject("ImageFolderView.tab");
-  int tab = rememberedTab != nullptr ? validTab(toInt(rememberedTab)) : FOLDER_TAB;
+  int tab = rememberedTab != nullptr ? validTab(toInt(rememberedTab)) : GIds::TAB_FOLDER;
   _session.viewState.setObject("ImageFolderView.tab", tab);
 
   MObject* rememberedFolder = _session.viewState.getObject("Folder.id");
@@ -72,7 +83,7 @@ void GImageFolderView::frame_imageFolder(GSession& _session, MTextStream& _out, 
   if (!readable) folderId = 0;
   // Another folder starts with its own content, not with the own-images tab.
   if (_params.getObject("Folder.id") != nullptr && folderId != remembered) {
-    tab = FOLDER_TAB;
+    tab = GIds::TAB_FOLDER;
     _session.viewState.setObject("ImageFolderView.tab", tab);
   }
   _session.viewState.setObject("Folder.id", folderId);
@@ -85,8 +96,9 @@ void GImageFolderView::frame_imageFolder(GSession& _session, MTextStream& _out, 
   } else {
     _out << "<FRAMESET rows=\"140,90%\" name=\"";
   }
-  _out << 400 << "\" border=\"0\">\n";
-  _out << "<FRAME name=\"menu\" src=\"" << folderUrl(_session, 401, folderId).getValue()
+  _out << GIds::MODULE_IMAGE_FOLDERS << "\" border=\"0\">\n";
+  _out << "<FRAME name=\"menu\" src=\""
+       << folderUrl(_session, GIds::PAGE_FOLDER_MENU, folderId).getValue()
        << "\" noresize scrolling=\"no\"></frame>\n";
   _out << "<FRAME name=\"area\" src=\"" << folderUrl(_session, shown, folderId).getValue()
        << "\" noresize></frame>\n";
@@ -101,7 +113,7 @@ void GImageFolderView::writeTab(GSession& _session, MTextStream& _out, int _tab,
     MString pageUrl = folderUrl(_session, _tab, _folder_id);
     MString menuUrl = MString::format(
         "/?session=%s&page=%d&requestId=%d&Folder.id=%d&%s=%d",
-        GHtml::urlEncode(_session.id.getValue()).getValue(), 401,
+        GHtml::urlEncode(_session.id.getValue()).getValue(), GIds::PAGE_FOLDER_MENU,
         GApplication::get().nextRequestId(), _folder_id, "ImageFolderView.tab", _tab);
     _out << "<TD" << " class=\"tab\" bgColor=\"#C0C0C0\"" << hover
          << "onClick=\"mouseClick2(this,parent.area,'" << pageUrl.getValue() << "',document,'"
@@ -113,7 +125,7 @@ void GImageFolderView::writeTab(GSession& _session, MTextStream& _out, int _tab,
 void GImageFolderView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
                                  MString& _contentType) try {
   GApplication& application = GApplication::get();
-  int tab = FOLDER_TAB;
+  int tab = GIds::TAB_FOLDER;
   if (_params.getObject("ImageFolderView.tab") != nullptr) {
     tab = validTab(paramInt(_params, "ImageFolderView.tab"));
   } else if (_session.viewState.getObject("ImageFolderView.tab") != nullptr) {
@@ -137,7 +149,8 @@ void GImageFolderView::page_menu(GSession& _session, MTextStream& _out, MList& _
   _out << "<BODY class=\"tab\">\n" << "<TABLE><TR class=\"pageTitle\">\n";
   if (folder.id > 0) {
     _out << "<TD width=\"20\"" << hover << "onClick=\"mouseClick(this,parent,'"
-         << folderUrl(_session, 400, folder.parentId > 0 ? folder.parentId : 0).getValue()
+         << folderUrl(_session, GIds::MODULE_IMAGE_FOLDERS,
+                      folder.parentId > 0 ? folder.parentId : 0).getValue()
          << "')\"><IMG src=\"/images/folder_up.gif\" align=\"absmiddle\"></TD>\n"
          << "<TD width=\"5\"></TD>\n";
   }
@@ -146,7 +159,7 @@ void GImageFolderView::page_menu(GSession& _session, MTextStream& _out, MList& _
   _out << "<TABLE><TR class=\"folderPath\">\n";
   if (folder.id > 0) {
     _out << "<TD>/</TD><TD" << hover << "onClick=\"mouseClick(this,parent,'"
-         << folderUrl(_session, 400, 0).getValue() << "');\">"
+         << folderUrl(_session, GIds::MODULE_IMAGE_FOLDERS, 0).getValue() << "');\">"
          << application.translate(_session, "TITLE_FOLDERS") << "</TD>";
     // The ancestors come nearest first; the path starts at the outermost.
     MList ancestors;
@@ -156,7 +169,7 @@ void GImageFolderView::page_menu(GSession& _session, MTextStream& _out, MList& _
       GFolder* ancestor = dynamic_cast<GFolder*>(item->object);
       if (ancestor == nullptr) continue;
       _out << "<TD>/</TD><TD" << hover << "onClick=\"mouseClick(this,parent,'"
-           << folderUrl(_session, 400, ancestor->id).getValue() << "');\">"
+           << folderUrl(_session, GIds::MODULE_IMAGE_FOLDERS, ancestor->id).getValue() << "');\">"
            << GHtml::escape(ancestor->name.getValue()).getValue() << "</TD>\n";
     }
   }
@@ -164,9 +177,9 @@ void GImageFolderView::page_menu(GSession& _session, MTextStream& _out, MList& _
 
   if (!GRights::isAdministrator(_session)) {
     _out << "<TABLE>" << "<TR>";
-    writeTab(_session, _out, FOLDER_TAB, current, folder.id, "TAB_FOLDER", "</TD>\n");
+    writeTab(_session, _out, GIds::TAB_FOLDER, current, folder.id, "TAB_FOLDER", "</TD>\n");
     if (imageFolder && GRights::mayPublish(_session)) {
-      writeTab(_session, _out, MY_IMAGES_TAB, current, folder.id, "TAB_MY_IMAGES", "</TD>");
+      writeTab(_session, _out, GIds::TAB_PUBLISHING, current, folder.id, "TAB_MY_IMAGES", "</TD>");
     }
     _out << "</TR>\n" << "</TABLE>\n";
   }
@@ -198,7 +211,7 @@ void GImageFolderView::page_subfolders(GSession& _session, MTextStream& _out, ML
   if (folder.id > 0) {
     MList param;
     param.setObject("Folder.id", folder.parentId > 0 ? folder.parentId : 0);
-    param.setObject("page", 400);
+    param.setObject("page", GIds::MODULE_IMAGE_FOLDERS);
     _out << "<TR" << hover << "onClick=\"mouseClick(this,parent,'"
          << getUrl(_session, param).getValue() << "');\">\n"
          << "<TD width=\"20\" align=\"center\"><IMG src=\"/images/folder.gif\"/></TD>"
@@ -210,7 +223,7 @@ void GImageFolderView::page_subfolders(GSession& _session, MTextStream& _out, ML
     if (child == nullptr || !child->enabled) continue;
     MList param;
     param.setObject("Folder.id", child->id);
-    param.setObject("page", 400);
+    param.setObject("page", GIds::MODULE_IMAGE_FOLDERS);
     _out << "<TR class=\"" << (child->imageFolder ? "imageFolder" : "folder") << "\"" << hover
          << "onClick=\"mouseClick(this,parent,'" << getUrl(_session, param).getValue() << "');\">\n"
          << "<TD width=\"20\" align=\"center\"><IMG src=\""

@@ -5,17 +5,17 @@
 #include "views/GImagePages.h"
 #include "views/GView.h"
 
-// The folder browsing module (pages 400 to 408): the frame set of title bar and content, the
-// title bar with the folder's path and the tabs, the list of sub-folders of a plain folder,
-// and for an image folder its images (grid and detail page) and, in the second tab, the
-// user's own images with their publishing state in the folder.
+// The folder browsing module (GIds::MODULE_IMAGE_FOLDERS): the frame set of title bar and
+// content, the title bar with the folder's path and the tabs, the list of sub-folders of a
+// plain folder, and for an image folder its images (grid and detail page) and, in the second
+// tab, the user's own images with their publishing state in the folder.
 class GImageFolderView : public GView {
  public:
   GImageFolderView();
   ~GImageFolderView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_imageFolder(GSession& _session, MTextStream& _out, MList& _params,
                          MString& _contentType);
@@ -38,8 +38,8 @@ class GImageFolderView : public GView {
   // Reads the folder; false for the root and for a folder that cannot be read.
   bool readFolder(int _folder_id, GFolder& _folder);
   bool isImageFolder(int _folder_id);
-  // The tab of the lower frame: 402 (the folder) or 406 (own images), the latter only for
-  // ordinary users in an image folder.
+  // The tab of the lower frame: the folder's content or the publishing of own images, the
+  // latter only for ordinary users in an image folder.
   int allowedTab(GSession& _session, int _tab, bool _imageFolder);
   // "/?session=%s&page=%d&requestId=%d&Folder.id=%d" with a fresh request number.
   MString folderUrl(GSession& _session, int _page, int _folder_id);

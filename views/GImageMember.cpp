@@ -7,6 +7,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GMessage.h"
 #include "views/GRights.h"
 #include "views/GUrlPattern.h"
@@ -50,9 +51,11 @@ MString pixelSize(GImage& _image) {
   return MString(text.data(), (int)text.size());
 }
 
+// The values of a link of _shown that leads to page _page and carries out _action (-1: none).
 GUrlPattern::Values valuesOf(GImageMember::Context& _context, GImageMember::Shown& _shown,
-                             int _action) {
+                             int _page, int _action) {
   GUrlPattern::Values values;
+  values.page = _page;
   values.folder = _shown.folderId;
   values.image = _shown.image.id;
   values.gridPage = _context.gridPage;
@@ -62,19 +65,25 @@ GUrlPattern::Values valuesOf(GImageMember::Context& _context, GImageMember::Show
   return values;
 }
 
+// The link of a grid cell's button: _action through _pattern, back to the member's selector
+// page.
+MString gridButtonUrl(GImageMember::Context& _context, GImageMember::Shown& _shown, int _action,
+                      const char* _pattern) {
+  return GUrlPattern::expand(_context.session, _pattern,
+                             valuesOf(_context, _shown, _context.member.selectorPage, _action));
+}
+
 // A button of a grid cell that carries out _action through the member's _pattern.
 void actionButton(GImageMember::Context& _context, GImageMember::Shown& _shown,
                   MTextStream& _out, const char* _textKey, int _action, const char* _pattern) {
-  MString url =
-      GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, _action));
-  GImageMember::button(_context, _out, _textKey, "document", url);
+  GImageMember::button(_context, _out, _textKey, "document",
+                       gridButtonUrl(_context, _shown, _action, _pattern));
 }
 
 // The accept or deny button of a grid cell: action _action through _pattern, decided in place.
 void decideButton(GImageMember::Context& _context, GImageMember::Shown& _shown,
                   MTextStream& _out, bool _accept, int _action, const char* _pattern) {
-  MString url =
-      GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, _action));
+  MString url = gridButtonUrl(_context, _shown, _action, _pattern);
   _out << GImageMember::decisionButton(_context, _accept, url, true).getValue();
 }
 
@@ -291,7 +300,7 @@ void titleWaitingPublication(GImageMember::Context& _context, GImageMember::Show
 // Buttons
 
 const char* const folderActionUrl =
-    "/?session={session}&page=402&requestId={request}&action={action}&Folder.id={folder}"
+    "/?session={session}&page={page}&requestId={request}&action={action}&Folder.id={folder}"
     "&Image.id={image}&pagenum={gridPage}";
 
 // Administrators decide publications; the others see the picture's size.
@@ -303,15 +312,15 @@ void buttonsFolderImage(GImageMember::Context& _context, GImageMember::Shown& _s
   }
   switch (_shown.linkStatus) {
     case GIMAGE_WAITING:
-      decideButton(_context, _shown, _out, true, 5, folderActionUrl);
-      decideButton(_context, _shown, _out, false, 6, folderActionUrl);
+      decideButton(_context, _shown, _out, true, GIds::ACTION_ACCEPT_PUBLICATION, folderActionUrl);
+      decideButton(_context, _shown, _out, false, GIds::ACTION_DENY_PUBLICATION, folderActionUrl);
       break;
     case GIMAGE_ACCEPTED:
-      decideButton(_context, _shown, _out, false, 6, folderActionUrl);
+      decideButton(_context, _shown, _out, false, GIds::ACTION_DENY_PUBLICATION, folderActionUrl);
       GImageMember::statusCell(_out, "_accepted", text(_context, "LABEL_ACCEPTED"));
       break;
     case GIMAGE_DENIED:
-      decideButton(_context, _shown, _out, true, 5, folderActionUrl);
+      decideButton(_context, _shown, _out, true, GIds::ACTION_ACCEPT_PUBLICATION, folderActionUrl);
       GImageMember::statusCell(_out, "_denied", text(_context, "LABEL_DENIED"));
       break;
   }
@@ -320,13 +329,13 @@ void buttonsFolderImage(GImageMember::Context& _context, GImageMember::Shown& _s
 void buttonsPublishing(GImageMember::Context& _context, GImageMember::Shown& _shown,
                        MTextStream& _out) {
   const char* const url =
-      "/?session={session}&page=406&requestId={request}&action={action}&Folder.id={folder}"
+      "/?session={session}&page={page}&requestId={request}&action={action}&Folder.id={folder}"
       "&Image.id={image}&User.id={user}&pagenum={gridPage}";
   if (_shown.state == NOT_PUBLISHED) {
-    actionButton(_context, _shown, _out, "BUTTON_PUBLISH", 3, url);
+    actionButton(_context, _shown, _out, "BUTTON_PUBLISH", GIds::ACTION_PUBLISH_IMAGE, url);
   } else {
     // Withdrawing asks first: the button stands where Publish stood a moment before.
-    MString target = GUrlPattern::expand(_context.session, url, valuesOf(_context, _shown, 4));
+    MString target = gridButtonUrl(_context, _shown, GIds::ACTION_UNPUBLISH_IMAGE, url);
     MString question = text(_context, "QUESTION_UNPUBLISH_IMAGE");
     question += "?";
     _out << "<TD class=\"imageButton\" bgColor=\"#808080\"" << hover
@@ -345,8 +354,8 @@ void buttonsOwnImage(GImageMember::Context& _context, GImageMember::Shown& _show
                      MTextStream& _out) {
   auto deleteButton = [&]() {
     MString url = GUrlPattern::expand(
-        _context.session, "/?session={session}&page=111&requestId={request}&Image.id={image}",
-        valuesOf(_context, _shown, -1));
+        _context.session, "/?session={session}&page={page}&requestId={request}&Image.id={image}",
+        valuesOf(_context, _shown, GIds::PAGE_DELETE_IMAGE, -1));
     GImageMember::button(_context, _out, "BUTTON_DELETE", "parent", url);
   };
   if (_context.session.returnSessionId.getLength() == 0) {
@@ -356,19 +365,19 @@ void buttonsOwnImage(GImageMember::Context& _context, GImageMember::Shown& _show
     return;
   }
   const char* const url =
-      "/?session={session}&page=109&requestId={request}&action={action}&pagenum={gridPage}"
+      "/?session={session}&page={page}&requestId={request}&action={action}&pagenum={gridPage}"
       "&User.id={owner}&Image.id={image}";
   switch (_shown.image.status) {
     case GIMAGE_WAITING:
-      decideButton(_context, _shown, _out, true, 14, url);
-      decideButton(_context, _shown, _out, false, 15, url);
+      decideButton(_context, _shown, _out, true, GIds::ACTION_ACCEPT_IMAGE, url);
+      decideButton(_context, _shown, _out, false, GIds::ACTION_DENY_IMAGE, url);
       break;
     case GIMAGE_ACCEPTED:
-      decideButton(_context, _shown, _out, false, 15, url);
+      decideButton(_context, _shown, _out, false, GIds::ACTION_DENY_IMAGE, url);
       deleteButton();
       break;
     case GIMAGE_DENIED:
-      decideButton(_context, _shown, _out, true, 14, url);
+      decideButton(_context, _shown, _out, true, GIds::ACTION_ACCEPT_IMAGE, url);
       deleteButton();
       break;
   }
@@ -382,46 +391,47 @@ void buttonsFound(GImageMember::Context& _context, GImageMember::Shown& _shown,
 void buttonsWaitingImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
                          MTextStream& _out) {
   const char* const url =
-      "/?session={session}&page=1002&requestId={request}&action={action}&pagenum={gridPage}"
+      "/?session={session}&page={page}&requestId={request}&action={action}&pagenum={gridPage}"
       "&User.id={owner}&Image.id={image}";
-  decideButton(_context, _shown, _out, true, 14, url);
-  decideButton(_context, _shown, _out, false, 15, url);
+  decideButton(_context, _shown, _out, true, GIds::ACTION_ACCEPT_IMAGE, url);
+  decideButton(_context, _shown, _out, false, GIds::ACTION_DENY_IMAGE, url);
 }
 
-// The detail pages of the two queues decide too, and go back to the grid (_pattern), where
-// the decided entry has left the queue.
+// The detail pages of the two queues decide too, and go back to the grid page (_pattern),
+// where the decided entry has left the queue.
 void decideOnDetail(GImageMember::Context& _context, GImageMember::Shown& _shown,
                     MString& _buttons, const char* _pattern, int _accept, int _deny) {
   for (int action : {_accept, _deny}) {
+    GUrlPattern::Values values = valuesOf(_context, _shown, _context.member.gridPage, action);
     _buttons += GImageMember::decisionButton(
-        _context, action == _accept,
-        GUrlPattern::expand(_context.session, _pattern, valuesOf(_context, _shown, action)), false);
+        _context, action == _accept, GUrlPattern::expand(_context.session, _pattern, values),
+        false);
   }
 }
 
 void decideWaitingImage(GImageMember::Context& _context, GImageMember::Shown& _shown,
                         MString& _buttons) {
   decideOnDetail(_context, _shown, _buttons,
-                 "/?session={session}&page=1004&requestId={request}&action={action}"
+                 "/?session={session}&page={page}&requestId={request}&action={action}"
                  "&pagenum={gridPage}&User.id={owner}&Image.id={image}",
-                 14, 15);
+                 GIds::ACTION_ACCEPT_IMAGE, GIds::ACTION_DENY_IMAGE);
 }
 
 void buttonsWaitingPublication(GImageMember::Context& _context, GImageMember::Shown& _shown,
                                MTextStream& _out) {
   const char* const url =
-      "/?session={session}&page=1005&action={action}&requestId={request}&pagenum={gridPage}"
+      "/?session={session}&page={page}&action={action}&requestId={request}&pagenum={gridPage}"
       "&Image.id={image}&Folder.id={folder}";
-  decideButton(_context, _shown, _out, true, 5, url);
-  decideButton(_context, _shown, _out, false, 6, url);
+  decideButton(_context, _shown, _out, true, GIds::ACTION_ACCEPT_PUBLICATION, url);
+  decideButton(_context, _shown, _out, false, GIds::ACTION_DENY_PUBLICATION, url);
 }
 
 void decideWaitingPublication(GImageMember::Context& _context, GImageMember::Shown& _shown,
                               MString& _buttons) {
   decideOnDetail(_context, _shown, _buttons,
-                 "/?session={session}&page=1007&action={action}&requestId={request}"
+                 "/?session={session}&page={page}&action={action}&requestId={request}"
                  "&pagenum={gridPage}&Image.id={image}&Folder.id={folder}",
-                 5, 6);
+                 GIds::ACTION_ACCEPT_PUBLICATION, GIds::ACTION_DENY_PUBLICATION);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -463,93 +473,230 @@ void emptyWaitingPublications(GImageMember::Context& _context, MTextStream& _out
 // ---------------------------------------------------------------------------------------
 // The table
 
-const char* const focusBody = "<BODY onLoad=\"document.Image.imageDate.focus();\">\n";
+constexpr const char* focusBody = "<BODY onLoad=\"document.Image.imageDate.focus();\">\n";
 
-const GImageMember members[] = {
-    // FOLDER_IMAGES
-    {402, 405, 404, GImageMember::ANYONE,
-     "ImageFolderView.page", "ImageFolderView.image", "ImageFolderView.pagenum", true,
-     "ImageFolderView.folder", true, true,
-     "<BODY>\n",
-     "/?session={session}&page=404&requestId={request}&Folder.id={folder}&pagenum={ordinal}",
-     "requestId={request}&Folder.id={folder}&page=402",
-     "<BODY>\n", false,
-     "/?session={session}&page=405&requestId={request}&Folder.id={folder}&pagenum={gridPage}",
-     "/?session={session}&page=404&requestId={request}&action=13&pagenum={ordinal}"
-     "&Image.id={image}&Folder.id={folder}",
-     "Folder.id={folder}&requestId={request}&page=404",
-     collectFolderImages, partOfFolderImages, resolvePublished, titleFolderImage, buttonsFolderImage,
-     emptyFolder, nullptr},
-    // PUBLISHING
-    {406, 408, 407, GImageMember::LOGGED_IN,
-     "ImageFolderView.myImages.page", "ImageFolderView.myImages.image",
-     "ImageFolderView.myImages.page", true, "ImageFolderView.myImages.folder", true, true,
-     "<BODY>\n",
-     "/?session={session}&page=407&pagenum={ordinal}&Image.id={image}&Folder.id={folder}",
-     "page=406&pagenum={gridPage}&Folder.id={folder}&requestId={request}",
-     focusBody, true,
-     "/?session={session}&page=408&pagenum={gridPage}&requestId={request}&Folder.id={folder}",
-     "/?session={session}&page=407&requestId={request}&action=13&pagenum={ordinal}"
-     "&Image.id={image}",
-     "Folder.id={folder}&requestId={request}&page=407",
-     collectPublishing, nullptr, resolvePublishing, titlePublishing, buttonsPublishing,
-     emptyOwnImages, nullptr},
-    // OWN_IMAGES
-    {109, 110, 108, GImageMember::LOGGED_IN,
-     "UserView.page", "UserView.image", "UserView.page", true, nullptr, false, true,
-     "<BODY>\n",
-     "/?session={session}&page=108&pagenum={ordinal}&Image.id={image}",
-     "requestId={request}&page=109",
-     focusBody, true,
-     "/?session={session}&page=110&pagenum={gridPage}&requestId={request}",
-     "/?session={session}&page=108&requestId={request}&action=13&pagenum={ordinal}"
-     "&Image.id={image}",
-     "requestId={request}&page=108",
-     collectOwnImages, partOfOwnImages, resolveOwn, titleOwnImage, buttonsOwnImage,
-     emptyOwnImages, nullptr},
-    // SEARCH_RESULT
-    {702, 703, 704, GImageMember::LOGGED_IN,
-     "SearchView.page", "SearchView.image", "SearchView.page", true, nullptr, false, false,
-     "<BODY bgcolor=white>\n",
-     "/?session={session}&page=704&pagenum={ordinal}",
-     "requestId={request}&page=702",
-     "<BODY bgcolor=white style=\"font-family: Arial;\">\n", false,
-     "/?session={session}&page=703&pagenum={gridPage}&requestId={request}",
-     "/?session={session}&page=704&requestId={request}&action=13&pagenum={ordinal}"
-     "&Image.id={image}",
-     "requestId={request}&page=704",
-     collectSearchResult, nullptr, resolveFound, titleFound, buttonsFound, emptySearchResult,
-     nullptr},
-    // WAITING_IMAGES
-    {1002, 1004, 1003, GImageMember::ADMINISTRATOR,
-     "ImageAccept.pageNum", "ImageAccept.image", "ImageAccept.pageNum", false, nullptr, false,
-     true,
-     "<BODY>\n",
-     "/?session={session}&page=1003&requestId={request}&pagenum={ordinal}&Image.id={image}",
-     "requestId={request}&page=1002",
-     focusBody, true,
-     "/?session={session}&page=1004&requestId={request}&pagenum={gridPage}&Image.id={image}",
-     "/?session={session}&page=1003&action=13&requestId={request}&pagenum={ordinal}"
-     "&Image.id={image}",
-     "page=1003&requestId={request}&pagenum={ordinal}&Image.id={image}",
-     collectWaitingImages, partOfWaitingImages, resolveWaitingImage, titleWaitingImage,
-     buttonsWaitingImage, emptyWaitingImages, decideWaitingImage},
-    // WAITING_PUBLICATIONS
-    {1005, 1007, 1006, GImageMember::ADMINISTRATOR,
-     "FolderAccept.pageNum", "FolderAccept.image", "FolderAccept.pageNum", true, nullptr, false,
-     true,
-     "<BODY>\n",
-     "/?session={session}&page=1006&requestId={request}&pagenum={ordinal}&Image.id={image}"
-     "&Folder.id={folder}",
-     "requestId={request}&page=1005",
-     focusBody, true,
-     "/?session={session}&page=1007&requestId={request}&pagenum={gridPage}",
-     "/?session={session}&page=1006&action=13&requestId={request}&pagenum={ordinal}"
-     "&Image.id={image}",
-     "requestId={request}&page=1006&pagenum={ordinal}",
-     collectWaitingPublications, nullptr, resolveWaitingPublication, titleWaitingPublication,
-     buttonsWaitingPublication, emptyWaitingPublications, decideWaitingPublication},
-};
+constexpr GImageMember folderImages() {
+  GImageMember row{};
+  row.group = GImageMember::FOLDER_IMAGES;
+  row.selectorPage = GIds::TAB_FOLDER;
+  row.gridPage = GIds::PAGE_FOLDER_IMAGE_GRID;
+  row.detailPage = GIds::PAGE_FOLDER_IMAGE_DETAIL;
+  row.access = GImageMember::ANYONE;
+  row.gridPageKey = "ImageFolderView.page";
+  row.imageKey = "ImageFolderView.image";
+  row.ordinalKey = "ImageFolderView.pagenum";
+  row.storesOrdinal = true;
+  row.folderKey = "ImageFolderView.folder";
+  row.readsFolder = true;
+  row.pagingBarWhenEmpty = true;
+  row.gridBody = "<BODY>\n";
+  row.detailUrl =
+      "/?session={session}&page={page}&requestId={request}&Folder.id={folder}&pagenum={ordinal}";
+  row.gridPaging = "requestId={request}&Folder.id={folder}&page={page}";
+  row.detailBody = "<BODY>\n";
+  row.alwaysEditable = false;
+  row.backUrl =
+      "/?session={session}&page={page}&requestId={request}&Folder.id={folder}&pagenum={gridPage}";
+  row.updateUrl =
+      "/?session={session}&page={page}&requestId={request}&action={action}&pagenum={ordinal}"
+      "&Image.id={image}&Folder.id={folder}";
+  row.detailPaging = "Folder.id={folder}&requestId={request}&page={page}";
+  row.collect = collectFolderImages;
+  row.part = partOfFolderImages;
+  row.resolve = resolvePublished;
+  row.title = titleFolderImage;
+  row.buttons = buttonsFolderImage;
+  row.empty = emptyFolder;
+  return row;
+}
+
+constexpr GImageMember publishing() {
+  GImageMember row{};
+  row.group = GImageMember::PUBLISHING;
+  row.selectorPage = GIds::TAB_PUBLISHING;
+  row.gridPage = GIds::PAGE_PUBLISHING_GRID;
+  row.detailPage = GIds::PAGE_PUBLISHING_DETAIL;
+  row.access = GImageMember::LOGGED_IN;
+  row.gridPageKey = "ImageFolderView.myImages.page";
+  row.imageKey = "ImageFolderView.myImages.image";
+  row.ordinalKey = "ImageFolderView.myImages.page";
+  row.storesOrdinal = true;
+  row.folderKey = "ImageFolderView.myImages.folder";
+  row.readsFolder = true;
+  row.pagingBarWhenEmpty = true;
+  row.gridBody = "<BODY>\n";
+  row.detailUrl =
+      "/?session={session}&page={page}&pagenum={ordinal}&Image.id={image}&Folder.id={folder}";
+  row.gridPaging = "page={page}&pagenum={gridPage}&Folder.id={folder}&requestId={request}";
+  row.detailBody = focusBody;
+  row.alwaysEditable = true;
+  row.backUrl =
+      "/?session={session}&page={page}&pagenum={gridPage}&requestId={request}&Folder.id={folder}";
+  row.updateUrl =
+      "/?session={session}&page={page}&requestId={request}&action={action}&pagenum={ordinal}"
+      "&Image.id={image}";
+  row.detailPaging = "Folder.id={folder}&requestId={request}&page={page}";
+  row.collect = collectPublishing;
+  row.resolve = resolvePublishing;
+  row.title = titlePublishing;
+  row.buttons = buttonsPublishing;
+  row.empty = emptyOwnImages;
+  return row;
+}
+
+constexpr GImageMember ownImages() {
+  GImageMember row{};
+  row.group = GImageMember::OWN_IMAGES;
+  row.selectorPage = GIds::TAB_OWN_IMAGES;
+  row.gridPage = GIds::PAGE_OWN_IMAGE_GRID;
+  row.detailPage = GIds::PAGE_OWN_IMAGE_DETAIL;
+  row.access = GImageMember::LOGGED_IN;
+  row.gridPageKey = "UserView.page";
+  row.imageKey = "UserView.image";
+  row.ordinalKey = "UserView.page";
+  row.storesOrdinal = true;
+  row.pagingBarWhenEmpty = true;
+  row.gridBody = "<BODY>\n";
+  row.detailUrl = "/?session={session}&page={page}&pagenum={ordinal}&Image.id={image}";
+  row.gridPaging = "requestId={request}&page={page}";
+  row.detailBody = focusBody;
+  row.alwaysEditable = true;
+  row.backUrl = "/?session={session}&page={page}&pagenum={gridPage}&requestId={request}";
+  row.updateUrl =
+      "/?session={session}&page={page}&requestId={request}&action={action}&pagenum={ordinal}"
+      "&Image.id={image}";
+  row.detailPaging = "requestId={request}&page={page}";
+  row.collect = collectOwnImages;
+  row.part = partOfOwnImages;
+  row.resolve = resolveOwn;
+  row.title = titleOwnImage;
+  row.buttons = buttonsOwnImage;
+  row.empty = emptyOwnImages;
+  return row;
+}
+
+constexpr GImageMember searchResult() {
+  GImageMember row{};
+  row.group = GImageMember::SEARCH_RESULT;
+  row.selectorPage = GIds::PAGE_SEARCH_RESULT;
+  row.gridPage = GIds::PAGE_SEARCH_RESULT_GRID;
+  row.detailPage = GIds::PAGE_SEARCH_RESULT_DETAIL;
+  row.access = GImageMember::LOGGED_IN;
+  row.gridPageKey = "SearchView.page";
+  row.imageKey = "SearchView.image";
+  row.ordinalKey = "SearchView.page";
+  row.storesOrdinal = true;
+  row.pagingBarWhenEmpty = false;
+  row.gridBody = "<BODY bgcolor=white>\n";
+  row.detailUrl = "/?session={session}&page={page}&pagenum={ordinal}";
+  row.gridPaging = "requestId={request}&page={page}";
+  row.detailBody = "<BODY bgcolor=white style=\"font-family: Arial;\">\n";
+  row.alwaysEditable = false;
+  row.backUrl = "/?session={session}&page={page}&pagenum={gridPage}&requestId={request}";
+  row.updateUrl =
+      "/?session={session}&page={page}&requestId={request}&action={action}&pagenum={ordinal}"
+      "&Image.id={image}";
+  row.detailPaging = "requestId={request}&page={page}";
+  row.collect = collectSearchResult;
+  row.resolve = resolveFound;
+  row.title = titleFound;
+  row.buttons = buttonsFound;
+  row.empty = emptySearchResult;
+  return row;
+}
+
+constexpr GImageMember waitingImages() {
+  GImageMember row{};
+  row.group = GImageMember::WAITING_IMAGES;
+  row.selectorPage = GIds::TAB_WAITING_IMAGES;
+  row.gridPage = GIds::PAGE_WAITING_IMAGE_GRID;
+  row.detailPage = GIds::PAGE_WAITING_IMAGE_DETAIL;
+  row.access = GImageMember::ADMINISTRATOR;
+  row.gridPageKey = "ImageAccept.pageNum";
+  row.imageKey = "ImageAccept.image";
+  row.ordinalKey = "ImageAccept.pageNum";
+  row.storesOrdinal = false;
+  row.pagingBarWhenEmpty = true;
+  row.gridBody = "<BODY>\n";
+  row.detailUrl =
+      "/?session={session}&page={page}&requestId={request}&pagenum={ordinal}&Image.id={image}";
+  row.gridPaging = "requestId={request}&page={page}";
+  row.detailBody = focusBody;
+  row.alwaysEditable = true;
+  row.backUrl =
+      "/?session={session}&page={page}&requestId={request}&pagenum={gridPage}&Image.id={image}";
+  row.updateUrl =
+      "/?session={session}&page={page}&action={action}&requestId={request}&pagenum={ordinal}"
+      "&Image.id={image}";
+  row.detailPaging = "page={page}&requestId={request}&pagenum={ordinal}&Image.id={image}";
+  row.collect = collectWaitingImages;
+  row.part = partOfWaitingImages;
+  row.resolve = resolveWaitingImage;
+  row.title = titleWaitingImage;
+  row.buttons = buttonsWaitingImage;
+  row.empty = emptyWaitingImages;
+  row.decisions = decideWaitingImage;
+  return row;
+}
+
+constexpr GImageMember waitingPublications() {
+  GImageMember row{};
+  row.group = GImageMember::WAITING_PUBLICATIONS;
+  row.selectorPage = GIds::TAB_WAITING_PUBLICATIONS;
+  row.gridPage = GIds::PAGE_WAITING_PUBLICATION_GRID;
+  row.detailPage = GIds::PAGE_WAITING_PUBLICATION_DETAIL;
+  row.access = GImageMember::ADMINISTRATOR;
+  row.gridPageKey = "FolderAccept.pageNum";
+  row.imageKey = "FolderAccept.image";
+  row.ordinalKey = "FolderAccept.pageNum";
+  row.storesOrdinal = true;
+  row.pagingBarWhenEmpty = true;
+  row.gridBody = "<BODY>\n";
+  row.detailUrl =
+      "/?session={session}&page={page}&requestId={request}&pagenum={ordinal}&Image.id={image}"
+      "&Folder.id={folder}";
+  row.gridPaging = "requestId={request}&page={page}";
+  row.detailBody = focusBody;
+  row.alwaysEditable = true;
+  row.backUrl = "/?session={session}&page={page}&requestId={request}&pagenum={gridPage}";
+  row.updateUrl =
+      "/?session={session}&page={page}&action={action}&requestId={request}&pagenum={ordinal}"
+      "&Image.id={image}";
+  row.detailPaging = "requestId={request}&page={page}&pagenum={ordinal}";
+  row.collect = collectWaitingPublications;
+  row.resolve = resolveWaitingPublication;
+  row.title = titleWaitingPublication;
+  row.buttons = buttonsWaitingPublication;
+  row.empty = emptyWaitingPublications;
+  row.decisions = decideWaitingPublication;
+  return row;
+}
+
+// In the order of the groups.
+constexpr GImageMember members[] = {folderImages(), publishing(),    ownImages(),
+                                    searchResult(), waitingImages(), waitingPublications()};
+
+// Every group has its row, in its place, with what every member needs.
+constexpr bool wellFormed() {
+  if (sizeof members / sizeof members[0] != GImageMember::GROUPS) return false;
+  for (int i = 0; i < GImageMember::GROUPS; ++i) {
+    const GImageMember& row = members[i];
+    if (row.group != i || row.selectorPage < 0 || row.gridPage < 0 || row.detailPage < 0) {
+      return false;
+    }
+    for (const char* text : {row.gridPageKey, row.imageKey, row.ordinalKey, row.gridBody,
+                             row.detailUrl, row.gridPaging, row.detailBody, row.backUrl,
+                             row.updateUrl, row.detailPaging}) {
+      if (text == nullptr) return false;
+    }
+    if (row.collect == nullptr || row.resolve == nullptr || row.title == nullptr ||
+        row.buttons == nullptr || row.empty == nullptr) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(wellFormed(), "a row of the image table is missing, misplaced or incomplete");
 
 }  // namespace
 

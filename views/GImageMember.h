@@ -17,17 +17,19 @@
 // One member of the image-page family: a group of images that a view shows as a grid of
 // thumbnails and as a detail page of one image, with a selector page choosing between the
 // two. The members differ in their list, page ids, view-state keys, links and buttons; this
-// table says how, and GImagePages writes the pages from it.
+// table says how (one row per group, its fields named), and GImagePages writes the pages
+// from it.
 class GImageMember {
  public:
   enum Group {
-    FOLDER_IMAGES,          // the images published in a folder (402, 405, 404)
-    PUBLISHING,             // the user's own images, published or not in a folder (406, 408, 407)
-    OWN_IMAGES,             // the user's own images (109, 110, 108)
-    SEARCH_RESULT,          // the images the last search found (702, 703, 704)
-    WAITING_IMAGES,         // images waiting for an administrator's acceptance (1002, 1004, 1003)
-    WAITING_PUBLICATIONS,   // publications waiting for acceptance (1005, 1007, 1006)
+    FOLDER_IMAGES,          // the images published in a folder
+    PUBLISHING,             // the user's own images, published or not in a folder
+    OWN_IMAGES,             // the user's own images
+    SEARCH_RESULT,          // the images the last search found
+    WAITING_IMAGES,         // images waiting for an administrator's acceptance
+    WAITING_PUBLICATIONS,   // publications waiting for acceptance
   };
+  static constexpr int GROUPS = WAITING_PUBLICATIONS + 1;
 
   // Who may see the member's pages.
   enum Access { ANYONE, LOGGED_IN, ADMINISTRATOR };
@@ -66,55 +68,64 @@ class GImageMember {
   // The group whose detail page is _page; false when it is none.
   static bool byDetailPage(int _page, Group& _group);
 
-  int selectorPage;
-  int gridPage;
-  int detailPage;
-  Access access;
+  // The row's own group: the table is in the order of the groups.
+  Group group = FOLDER_IMAGES;
+  // The page ids (GIds) of the selector, the grid and the detail page.
+  int selectorPage = -1;
+  int gridPage = -1;
+  int detailPage = -1;
+  Access access = ADMINISTRATOR;
   // View-state keys: the grid page, the image shown alone (its presence selects the detail
   // page), the detail page's ordinal (written only when storesOrdinal) and the folder whose
   // grid page is remembered (null when the grid page does not depend on a folder).
-  const char* gridPageKey;
-  const char* imageKey;
-  const char* ordinalKey;
-  bool storesOrdinal;
-  const char* folderKey;
+  const char* gridPageKey = nullptr;
+  const char* imageKey = nullptr;
+  const char* ordinalKey = nullptr;
+  bool storesOrdinal = false;
+  const char* folderKey = nullptr;
   // Whether the folder comes from `Folder.id` (the folder groups).
-  bool readsFolder;
-  bool pagingBarWhenEmpty;
+  bool readsFolder = false;
+  bool pagingBarWhenEmpty = false;
 
-  const char* gridBody;
-  // The thumbnail's link to the detail page, and the paging bar's parameters.
-  const char* detailUrl;
-  const char* gridPaging;
+  // The URL patterns below (GUrlPattern) name the page they lead to as {page}; the writer
+  // fills it with the page id the field's comment gives.
+  const char* gridBody = nullptr;
+  // The thumbnail's link to the detail page, and the paging bar's parameters (its links
+  // lead to the selector page).
+  const char* detailUrl = nullptr;
+  const char* gridPaging = nullptr;
 
-  const char* detailBody;
+  const char* detailBody = nullptr;
   // Whether everybody who sees the detail page may edit it; otherwise only the image's
   // owner and administrators may.
-  bool alwaysEditable;
-  const char* backUrl;
-  const char* updateUrl;
-  const char* detailPaging;
+  bool alwaysEditable = false;
+  // The detail page's button back to the grid page, its update button (to the detail page,
+  // carrying out {action}, the update of the image) and its paging bar's parameters (to the
+  // detail page).
+  const char* backUrl = nullptr;
+  const char* updateUrl = nullptr;
+  const char* detailPaging = nullptr;
 
   // The entries of the member's list in walking order and after its filter; they point
   // into _storage or into the session.
-  void (*collect)(Context& _context, MList& _storage, std::vector<MObject*>& _entries);
+  void (*collect)(Context& _context, MList& _storage, std::vector<MObject*>& _entries) = nullptr;
   // One part of the same list where the database gives it without the whole list (null
   // otherwise): the entries from number _first on, at most _max; returns the number of all.
   int (*part)(Context& _context, int _first, int _max, MList& _storage,
-              std::vector<MObject*>& _entries);
+              std::vector<MObject*>& _entries) = nullptr;
   // Reads what the pages show of an entry; false when something needed cannot be read.
-  bool (*resolve)(Context& _context, MObject* _entry, Shown& _shown);
+  bool (*resolve)(Context& _context, MObject* _entry, Shown& _shown) = nullptr;
   // The grid cell's title (HTML, escaped, appended to _text), the suffix of its class and its
   // column span.
   void (*title)(Context& _context, Shown& _shown, std::string& _text, const char*& _suffix,
-                int& _span);
-  // The grid cell's buttons and status cell.
-  void (*buttons)(Context& _context, Shown& _shown, MTextStream& _out);
+                int& _span) = nullptr;
+  // The grid cell's buttons and status cell; they lead back to the selector page.
+  void (*buttons)(Context& _context, Shown& _shown, MTextStream& _out) = nullptr;
   // What the grid says instead of cells when the list is empty.
-  void (*empty)(Context& _context, MTextStream& _out);
+  void (*empty)(Context& _context, MTextStream& _out) = nullptr;
   // The accept and deny buttons of the detail page (null where it decides nothing); they
   // lead back to the grid.
-  void (*decisions)(Context& _context, Shown& _shown, MString& _buttons);
+  void (*decisions)(Context& _context, Shown& _shown, MString& _buttons) = nullptr;
 
   // Whether the session may see the member's pages.
   bool allows(GSession& _session) const;

@@ -8,6 +8,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GMessage.h"
 #include "views/GRights.h"
 #include "views/GUrlPattern.h"
@@ -165,6 +166,7 @@ void GImagePages::grid(GImageMember::Group _group, GSession& _session, MTextStre
 
   if (count > 0 || member.pagingBarWhenEmpty) {
     GUrlPattern::Values values;
+    values.page = member.selectorPage;
     values.folder = context.folder;
     values.gridPage = page;
     MList paging;
@@ -184,6 +186,7 @@ void GImagePages::gridCell(GImageMember::Context& _context, GImageMember::Shown&
   int span = 2;
   member.title(_context, _shown, title, suffix, span);
   GUrlPattern::Values values;
+  values.page = member.detailPage;
   values.folder = _shown.folderId;
   values.image = _shown.image.id;
   values.ordinal = _ordinal;
@@ -259,18 +262,26 @@ void GImagePages::detail(GImageMember::Group _group, GSession& _session, MTextSt
   values.image = found ? shown.image.id : -1;
   values.ordinal = ordinal;
   values.gridPage = (ordinal - 1) / IMAGES_PER_PAGE + 1;
+  // The same place in the list, in a link to _page that carries out _action (-1: none).
+  auto toPage = [&values](int _page, int _action) {
+    GUrlPattern::Values link = values;
+    link.page = _page;
+    link.action = _action;
+    return link;
+  };
   MString buttons("<TD");
   buttons += " class=\"pageNum\" bgColor=\"#E0E0E0\" ";
   buttons += hover;
   buttons += "onClick=\"mouseClick(this,document,'";
-  buttons += GUrlPattern::expand(_session, member.backUrl, values);
+  buttons += GUrlPattern::expand(_session, member.backUrl, toPage(member.gridPage, -1));
   buttons += "')\"><IMG src=\"/images/multiview.gif\"></TD><TD width=\"20\"></TD>\n";
   // Without an image there is nothing to update.
   if (editable) {
     buttons += "<TD class=\"pageButton\" ";
     buttons += hover;
     buttons += " bgColor=\"#FEFEFE\" id=\"updateButton\" onClick=\"updateImage(this,document,'";
-    buttons += GUrlPattern::expand(_session, member.updateUrl, values);
+    buttons += GUrlPattern::expand(_session, member.updateUrl,
+                                   toPage(member.detailPage, GIds::ACTION_UPDATE_IMAGE));
     buttons += "')\">";
     buttons += text(_session, "BUTTON_UPDATE");
     buttons += "</TD>\n";
@@ -281,7 +292,7 @@ void GImagePages::detail(GImageMember::Group _group, GSession& _session, MTextSt
     member.decisions(context, shown, buttons);
   }
   MList paging;
-  GUrlPattern::fill(_session, member.detailPaging, values, paging);
+  GUrlPattern::fill(_session, member.detailPaging, toPage(member.detailPage, -1), paging);
   pageNumbers(_session, _out, count, ordinal, 1, paging, buttons.getValue());
   _out << "<HR>\n";
   if (_extras) _extras();

@@ -15,18 +15,28 @@ GInfoView::~GInfoView() {}
 bool GInfoView::process_request(GSession& _session, MTextStream& _out, MList& _params,
                                 MString& _contentType) try {
   switch (paramInt(_params, "page")) {
-    case PAGE_INTRODUCTION: frame_introduction(_session, _out, _params, _contentType); return true;
-    case PAGE_IMAGE_WINDOW: page_imageWindow(_session, _out, _params, _contentType); return true;
-    case PAGE_ORIGINAL: page_image_original(_session, _out, _params, _contentType); return true;
-    case PAGE_PREVIEW1: page_image_preview1(_session, _out, _params, _contentType); return true;
-    case PAGE_PREVIEW2: page_image_preview2(_session, _out, _params, _contentType); return true;
+    case GIds::MODULE_INTRODUCTION:
+      frame_introduction(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_IMAGE_WINDOW:
+      page_imageWindow(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_ORIGINAL:
+      page_image_original(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_PREVIEW1:
+      page_image_preview1(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_PREVIEW2:
+      page_image_preview2(_session, _out, _params, _contentType);
+      return true;
     default: return false;
   }
 } M_RETHROW("bool GInfoView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GInfoView::frame_introduction(GSession& _session, MTextStream& _out, MList& _params,
                                    MString& _contentType) try {
-  _session.viewState.setObject("tab_main", PAGE_INTRODUCTION);
+  _session.viewState.setObject("tab_main", GIds::MODULE_INTRODUCTION);
   writeHtmlFile(_session, _out, "introduction.html");
 } M_RETHROW("void GInfoView::frame_introduction(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
@@ -54,8 +64,8 @@ void GInfoView::page_imageWindow(GSession& _session, MTextStream& _out, MList& _
   MString next;
   GImagePages().neighbourUrls(_session, _params, previous, next);
   MString url = MString::format("/?session=%s&page=%d&Image.id=%d",
-                                GHtml::urlEncode(_session.id.getValue()).getValue(), PAGE_ORIGINAL,
-                                id);
+                                GHtml::urlEncode(_session.id.getValue()).getValue(),
+                                GIds::PAGE_ORIGINAL, id);
   MString file = image.name.getLength() > 0 ? image.name : MString::format("%07d", id);
   _out << "<BODY class=\"viewer\" id=\"viewer\" data-previous=\"" << previous.getValue()
        << "\" data-next=\"" << next.getValue() << "\">\n";

@@ -1,27 +1,25 @@
 #ifndef VISTREL_GINFOVIEW_H
 #define VISTREL_GINFOVIEW_H
 
+#include "views/GIds.h"
 #include "views/GView.h"
 
-// The introduction (600), the image window (601) and the three image files of an image: the
-// original (602) and the small and large previews (603, 604), each only to those who may see
-// it (GRights); anybody else gets an empty page, as for an image that does not exist.
+// The introduction, the image window and the three image files of an image: the original and
+// the small and large previews, each only to those who may see it (GRights); anybody else
+// gets an empty page, as for an image that does not exist.
 class GInfoView : public GView {
  public:
-  static const int PAGE_INTRODUCTION = 600;
-  static const int PAGE_IMAGE_WINDOW = 601;
-  static const int PAGE_ORIGINAL = 602;
-  static const int PAGE_PREVIEW1 = 603;
-  static const int PAGE_PREVIEW2 = 604;
-
   // Whether the page delivers one of the image files.
-  static bool isImageFile(int _page) { return _page >= PAGE_ORIGINAL && _page <= PAGE_PREVIEW2; }
+  static bool isImageFile(int _page) {
+    return _page == GIds::PAGE_ORIGINAL || _page == GIds::PAGE_PREVIEW1 ||
+           _page == GIds::PAGE_PREVIEW2;
+  }
 
   GInfoView();
   ~GInfoView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_introduction(GSession& _session, MTextStream& _out, MList& _params,
                           MString& _contentType);

@@ -6,6 +6,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GMessage.h"
 #include "views/GRights.h"
 
@@ -18,24 +19,24 @@ struct MenuEntry {
 };
 
 const MenuEntry menuEntries[] = {
-    {600, "MENU_INTRODUCTION"},       {400, "MENU_IMAGE_FOLDERS"},
-    {700, "MENU_SEARCH_IMAGES"},      {100, "MENU_MY_INFORMATION"},
-    {1000, "MENU_IMAGE_ACCEPTANCE"},  {300, "MENU_USER_ADMINISTRATION"},
-    {900, "MENU_FOLDER_ADMINISTRATION"},
+    {GIds::MODULE_INTRODUCTION, "MENU_INTRODUCTION"},
+    {GIds::MODULE_IMAGE_FOLDERS, "MENU_IMAGE_FOLDERS"},
+    {GIds::MODULE_SEARCH, "MENU_SEARCH_IMAGES"},
+    {GIds::MODULE_MY_INFORMATION, "MENU_MY_INFORMATION"},
+    {GIds::MODULE_IMAGE_ACCEPTANCE, "MENU_IMAGE_ACCEPTANCE"},
+    {GIds::MODULE_USER_ADMINISTRATION, "MENU_USER_ADMINISTRATION"},
+    {GIds::MODULE_FOLDER_ADMINISTRATION, "MENU_FOLDER_ADMINISTRATION"},
 };
 
 bool showsEntry(GSession& _session, int _module) {
   switch (_module) {
-    case 100: return GRights::hasOwnAccount(_session);
-    case 1000: return GRights::mayDecideOnImages(_session);
-    case 300: return GRights::mayAdministerUsers(_session);
-    case 900: return GRights::mayAdministerFolders(_session);
+    case GIds::MODULE_MY_INFORMATION: return GRights::hasOwnAccount(_session);
+    case GIds::MODULE_IMAGE_ACCEPTANCE: return GRights::mayDecideOnImages(_session);
+    case GIds::MODULE_USER_ADMINISTRATION: return GRights::mayAdministerUsers(_session);
+    case GIds::MODULE_FOLDER_ADMINISTRATION: return GRights::mayAdministerFolders(_session);
     default: return true;
   }
 }
-
-// The action that logs a visitor in, and the account of the guest button.
-const int loginAction = 16;
 
 }  // namespace
 
@@ -55,13 +56,15 @@ GMainView::~GMainView() {}
 bool GMainView::process_request(GSession& _session, MTextStream& _out, MList& _params,
                                 MString& _contentType) try {
   switch (paramInt(_params, "page")) {
-    case 0: frame_main(_session, _out, _params, _contentType); return true;
-    case 1: frame_submain(_session, _out, _params, _contentType); return true;
-    case 2: page_main_title(_session, _out, _params, _contentType); return true;
-    case 3: page_top_menu(_session, _out, _params, _contentType); return true;
-    case 4: page_main_menu(_session, _out, _params, _contentType); return true;
-    case 5: frame_main_area(_session, _out, _params, _contentType); return true;
-    case 6: page_main_statusbar(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_MAIN: frame_main(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_SUBMAIN: frame_submain(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_TITLE: page_main_title(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_TOP_MENU: page_top_menu(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_MAIN_MENU: page_main_menu(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_MAIN_AREA: frame_main_area(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_STATUS_BAR:
+      page_main_statusbar(_session, _out, _params, _contentType);
+      return true;
     default: return false;
   }
 } M_RETHROW("bool GMainView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
@@ -70,8 +73,8 @@ int GMainView::currentModule(GSession& _session, MList& _params) {
   if (_params.getObject("tab_main") != nullptr) return paramInt(_params, "tab_main");
   MObject* remembered = _session.viewState.getObject("tab_main");
   if (remembered != nullptr) return toInt(remembered);
-  _session.viewState.setObject("tab_main", 600);
-  return 600;
+  _session.viewState.setObject("tab_main", GIds::MODULE_INTRODUCTION);
+  return GIds::MODULE_INTRODUCTION;
 }
 
 void GMainView::frame_main(GSession& _session, MTextStream& _out, MList& _params,
@@ -89,7 +92,7 @@ void GMainView::frame_main(GSession& _session, MTextStream& _out, MList& _params
     _out << " onLoad=\"history.replaceState(null,'','/')\"";
   }
   _out << ">\n";
-  param.setObject("page", 1);
+  param.setObject("page", GIds::PAGE_SUBMAIN);
   param.setObject("requestId", application.nextRequestId());
   _out << "<FRAME name=\"submain\" src=\"" << getUrl(_session, param).getValue()
        << "\" noresize scrolling=\"no\"></frame>\n";
@@ -109,15 +112,15 @@ void GMainView::frame_submain(GSession& _session, MTextStream& _out, MList& _par
   headStart(_out);
   _out << "<TITLE>" << application.getServerTitle().getValue() << "</TITLE>\n" << "</HEAD>\n";
   _out << "<FRAMESET rows=\"80,29,70%,29\" name=\"main_frame\" border=\"0\">\n";
-  param.setObject("page", 2);
+  param.setObject("page", GIds::PAGE_TITLE);
   _out << "<FRAME name=\"title\" src=\"" << getUrl(_session, param).getValue()
        << "\" noresize scrolling=\"no\"></frame>\n";
-  param.setObject("page", 3);
+  param.setObject("page", GIds::PAGE_TOP_MENU);
   _out << "<FRAME name=\"menu\" src=\"" << getUrl(_session, param).getValue()
        << "\" marginheight=\"2\" noresize scrolling=\"no\"></frame>\n";
-  param.setObject("page", 5);
+  param.setObject("page", GIds::PAGE_MAIN_AREA);
   _out << "<FRAME name=\"area\" src=\"" << getUrl(_session, param).getValue() << "\"></frame>\n";
-  param.setObject("page", 6);
+  param.setObject("page", GIds::PAGE_STATUS_BAR);
   _out << "<FRAME name=\"statusbar\" src=\"" << getUrl(_session, param).getValue()
        << "\" marginheight=\"2\" noresize scrolling=\"no\"></frame>\n";
   _out << "</FRAMESET>\n" << "</HTML>\n";
@@ -139,7 +142,8 @@ void GMainView::page_main_title(GSession& _session, MTextStream& _out, MList& _p
     name += GHtml::escape(_session.user.username.getValue());
     name += ")";
     MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d",
-                                  sessionInUrl(_session).getValue(), 1, 17,
+                                  sessionInUrl(_session).getValue(), GIds::PAGE_SUBMAIN,
+                                  GIds::ACTION_LOG_OUT,
                                   application.nextRequestId());
     _out << "<TABLE class=\"actingBanner\" id=\"actingBanner\"><TR>\n<TD>"
          << application.translate(_session, "MESSAGE_ACTING_AS") << " <B>" << name.getValue()
@@ -167,7 +171,8 @@ void GMainView::page_top_menu(GSession& _session, MTextStream& _out, MList& _par
        << language.getValue() << "/User_manual_1_0.pdf')\"" << ">"
        << application.translate(_session, "MENU_HELP") << "</TD>\n";
   MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d",
-                                GHtml::urlEncode(_session.id.getValue()).getValue(), 1, 17,
+                                GHtml::urlEncode(_session.id.getValue()).getValue(),
+                                GIds::PAGE_SUBMAIN, GIds::ACTION_LOG_OUT,
                                 application.nextRequestId());
   _out << "<TD class=\"topBar\" width=\"100\" align=\"center\"" << hover
        << "onClick=\"mouseClick(this,parent,'" << url.getValue() << "')\"" << ">"
@@ -188,7 +193,7 @@ void GMainView::page_main_menu(GSession& _session, MTextStream& _out, MList& _pa
     if (entry.module == current) {
       _out << "<TR class=\"menuSelected\">\n";
     } else {
-      _params.setObject("page", 4);
+      _params.setObject("page", GIds::PAGE_MAIN_MENU);
       _params.setObject("tab_main", entry.module);
       MString menuUrl = getUrl(_session, _params);
       _params.setObject("page", entry.module);
@@ -213,7 +218,7 @@ void GMainView::frame_main_area(GSession& _session, MTextStream& _out, MList& _p
   MList param(_params);
   forgetAction(param);
   param.setObject("requestId", application.nextRequestId());
-  param.setObject("page", 4);
+  param.setObject("page", GIds::PAGE_MAIN_MENU);
   _out << "<FRAME name=\"left\" src=\"" << getUrl(_session, param).getValue()
        << "\" noresize></frame>\n";
   param.setObject("page", current);
@@ -234,8 +239,9 @@ void GMainView::page_main_statusbar(GSession& _session, MTextStream& _out, MList
     MString code = item->key->toString();
     if (code == _session.language) continue;
     MString url = MString::format("/?session=%s&page=%d&requestId=%d&action=%d&language=%s",
-                                  GHtml::urlEncode(_session.id.getValue()).getValue(), 0,
-                                  application.nextRequestId(), 19,
+                                  GHtml::urlEncode(_session.id.getValue()).getValue(),
+                                  GIds::PAGE_MAIN, application.nextRequestId(),
+                                  GIds::ACTION_CHANGE_LANGUAGE,
                                   GHtml::urlEncode(code.getValue()).getValue());
     _out << "<TD class=\"statusBar\" width=\"80\"" << hover << "onClick=\"mouseClick(this,parent,'"
          << url.getValue() << "')\"" << ">" << item->object->toString().getValue() << "</TD>\n";
@@ -255,8 +261,8 @@ void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params
   // (browser history, proxy logs). The URL holds only what every link holds.
   MString session = GHtml::urlEncode(_session.id.getValue());
   MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d&%s=%d",
-                                session.getValue(), 1, loginAction, application.nextRequestId(),
-                                "tab_main", 600);
+                                session.getValue(), GIds::PAGE_SUBMAIN, GIds::ACTION_LOGIN,
+                                application.nextRequestId(), "tab_main", GIds::MODULE_INTRODUCTION);
   _out << "<FORM style=\"margin-bottom: 0; vertical-align: middle; horizontal-align: center;\" "
           "name=\"Login\" method=\"POST\" action=\""
        << url.getValue()
@@ -311,8 +317,9 @@ void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params
     // The button is the guest account's key: it names no user and carries no password.
     MString guestUrl =
         MString::format("/?session=%s&page=%d&action=%d&requestId=%d&%s=%d&%s=1",
-                        session.getValue(), 1, loginAction, application.nextRequestId(),
-                        "tab_main", 600, GUEST_LOGIN);
+                        session.getValue(), GIds::PAGE_SUBMAIN, GIds::ACTION_LOGIN,
+                        application.nextRequestId(), "tab_main", GIds::MODULE_INTRODUCTION,
+                        GUEST_LOGIN);
     _out << "<TD class=\"loginButton\" bgColor=\"#808080\"" << hover
          << "onClick=\"mouseClick(this,parent.submain,'" << guestUrl.getValue() << "')\">"
          << application.translate(_session, "BUTTON_GUEST_LOGIN") << "</TD>\n";

@@ -3,10 +3,10 @@
 
 #include "views/GView.h"
 
-// The outer shell of the user interface, pages 0 to 6: the two outer frame sets, the login
-// page, the title bar, the top bar with the user's name, help and logout, the main menu that
-// switches between the modules, the frame set of menu and module, and the status bar with
-// the language choice. The only view the guest session reaches.
+// The outer shell of the user interface (the GIds::PAGE_ ids below 100): the two outer frame
+// sets, the login page, the title bar, the top bar with the user's name, help and logout, the
+// main menu that switches between the modules, the frame set of menu and module, and the
+// status bar with the language choice. The only view the guest session reaches.
 class GMainView : public GView {
  public:
   // The parameter by which a refused login tells the login page why it is shown again,
@@ -30,7 +30,7 @@ class GMainView : public GView {
   ~GMainView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_main(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
   void frame_submain(GSession& _session, MTextStream& _out, MList& _params,
@@ -53,7 +53,7 @@ class GMainView : public GView {
 
  private:
   // The module shown in the right-hand frame: `tab_main` of the request, else of the
-  // view-state list, else the introduction (600), which is then remembered.
+  // view-state list, else the introduction, which is then remembered.
   int currentModule(GSession& _session, MList& _params);
 };
 

@@ -3,11 +3,9 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 
 namespace {
-
-const int SEARCH_MODULE = 700;
-const int SEARCH_ACTION = 18;
 
 // A page of the module with a fresh request number.
 MString pageUrl(GSession& _session, int _page) {
@@ -29,24 +27,28 @@ GSearchView::~GSearchView() {}
 bool GSearchView::process_request(GSession& _session, MTextStream& _out, MList& _params,
                                   MString& _contentType) try {
   switch (paramInt(_params, "page")) {
-    case 700: frame_search(_session, _out, _params, _contentType); return true;
-    case 701: page_search(_session, _out, _params, _contentType); return true;
-    case 702: page_images(_session, _out, _params, _contentType); return true;
-    case 703: page_multiple_images(_session, _out, _params, _contentType); return true;
-    case 704: page_single_image(_session, _out, _params, _contentType); return true;
+    case GIds::MODULE_SEARCH: frame_search(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_SEARCH_FORM: page_search(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_SEARCH_RESULT: page_images(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_SEARCH_RESULT_GRID:
+      page_multiple_images(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_SEARCH_RESULT_DETAIL:
+      page_single_image(_session, _out, _params, _contentType);
+      return true;
     default: return false;
   }
 } M_RETHROW("bool GSearchView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GSearchView::frame_search(GSession& _session, MTextStream& _out, MList& _params,
                                MString& _contentType) try {
-  _session.viewState.setObject("tab_main", SEARCH_MODULE);
+  _session.viewState.setObject("tab_main", GIds::MODULE_SEARCH);
   headStart(_out);
-  _out << "</HEAD>\n" << "<FRAMESET rows=\"140,80%\" name=\"" << SEARCH_MODULE
+  _out << "</HEAD>\n" << "<FRAMESET rows=\"140,80%\" name=\"" << GIds::MODULE_SEARCH
        << "\" border=\"0\">\n";
-  _out << "<FRAME name=\"menu\" src=\"" << pageUrl(_session, 701).getValue()
+  _out << "<FRAME name=\"menu\" src=\"" << pageUrl(_session, GIds::PAGE_SEARCH_FORM).getValue()
        << "\" noresize scrolling=\"no\"></FRAME>\n";
-  _out << "<FRAME name=\"area\" src=\"" << pageUrl(_session, 702).getValue()
+  _out << "<FRAME name=\"area\" src=\"" << pageUrl(_session, GIds::PAGE_SEARCH_RESULT).getValue()
        << "\" noresize></FRAME>\n";
   _out << "</FRAMESET>\n" << "</HTML>\n";
 } M_RETHROW("void GSearchView::frame_search(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
@@ -66,8 +68,8 @@ void GSearchView::page_search(GSession& _session, MTextStream& _out, MList& _par
   // button. Each is a field of its own, since the browser encodes a field's "&" and "=" and
   // the parser splits the query before it decodes.
   hiddenField(_out, "session", _session.id.getValue());
-  hiddenField(_out, "page", MString::format("%d", SEARCH_MODULE).getValue());
-  hiddenField(_out, "action", MString::format("%d", SEARCH_ACTION).getValue());
+  hiddenField(_out, "page", MString::format("%d", GIds::MODULE_SEARCH).getValue());
+  hiddenField(_out, "action", MString::format("%d", GIds::ACTION_SEARCH).getValue());
   hiddenField(_out, "requestId", MString::format("%d", application.nextRequestId()).getValue());
   _out << "<HR>\n" << "<TABLE width=\"100%\">\n" << "<TR>\n"
        << "<TD width=\"120\" class=\"searchLabel\">"
@@ -76,8 +78,8 @@ void GSearchView::page_search(GSession& _session, MTextStream& _out, MList& _par
        << GHtml::escape(words.getValue()).getValue() << "\">\n"
        << "</TR>\n" << "</TABLE>\n" << "<HR>\n";
   MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d",
-                                GView::sessionInUrl(_session).getValue(), SEARCH_MODULE, SEARCH_ACTION,
-                                application.nextRequestId());
+                                GView::sessionInUrl(_session).getValue(), GIds::MODULE_SEARCH,
+                                GIds::ACTION_SEARCH, application.nextRequestId());
   _out << "<TABLE>\n" << "<TR>\n"
        << "<TD class=\"pageButton\" id=\"searchButton\" bgColor=\"#808080\" width=\"100\"" << hover
        << "onClick=\"search(this,parent,'" << url.getValue() << "')\"+ >"

@@ -5,10 +5,10 @@
 #include "lib/core/MTextStream.h"
 #include "views/GSession.h"
 
-// What became of an upload (action 11), told to the page that follows by the request
-// parameter PARAM. The page shows it as one line in the session's language; the line also
-// names the outcome in its attribute data-upload-outcome, so that the script sending many
-// files one after the other can read each answer without knowing the language.
+// What became of an upload (GIds::ACTION_UPLOAD_IMAGE), told to the page that follows by the
+// request parameter PARAM. The page shows it as one line in the session's language; the line
+// also names the outcome in its attribute data-upload-outcome, so that the script sending
+// many files one after the other can read each answer without knowing the language.
 //
 // The value is a code, never a text, so that a link cannot make a page show a text of its
 // own.

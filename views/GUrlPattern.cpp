@@ -22,6 +22,8 @@ void appendValue(GSession& _session, const char* _name, size_t _length,
     return;
   } else if (named(_name, _length, "request")) {
     number = GApplication::get().nextRequestId();
+  } else if (named(_name, _length, "page")) {
+    number = _values.page;
   } else if (named(_name, _length, "folder")) {
     number = _values.folder;
   } else if (named(_name, _length, "image")) {

@@ -8,23 +8,24 @@
 #include "views/GSession.h"
 
 // URLs written from patterns such as
-//   "/?session={session}&page=404&requestId={request}&Folder.id={folder}&pagenum={ordinal}"
+//   "/?session={session}&page={page}&requestId={request}&Folder.id={folder}&pagenum={ordinal}"
 // so that pages whose links differ only in the order and choice of their parameters share
 // one writer. Every placeholder stands for a number or the session identifier, so nothing a
 // user typed ever reaches a URL this way.
 //
 // Placeholders: {session} the session identifier (URL-encoded); {request} a fresh number of
-// the server's request counter, taken when the placeholder is filled; {folder}, {image},
-// {ordinal}, {gridPage}, {action}, {user}, {owner} the fields of Values. An unknown
+// the server's request counter, taken when the placeholder is filled; {page}, {action},
+// {folder}, {image}, {ordinal}, {gridPage}, {user}, {owner} the fields of Values. An unknown
 // placeholder or an unclosed brace is a programming fault and fails.
 class GUrlPattern {
  public:
   struct Values {
+    int page = -1;      // the page id the URL leads to (GIds)
     int folder = -1;
     int image = -1;
     int ordinal = -1;   // an entry's position in its list, 1-based
     int gridPage = -1;  // a page of a grid, 1-based
-    int action = -1;
+    int action = -1;    // the action it carries out (GIds)
     int user = -1;      // the session's user
     int owner = -1;     // the owner of the image
   };
@@ -34,7 +35,7 @@ class GUrlPattern {
   static void append(std::string& _url, GSession& _session, const char* _pattern,
                      const Values& _values);
   // Fills _list with the name=value pairs of a pattern without "/?", such as
-  // "requestId={request}&Folder.id={folder}&page=402", in their order (values as text).
+  // "requestId={request}&Folder.id={folder}&page={page}", in their order (values as text).
   static void fill(GSession& _session, const char* _pattern, const Values& _values,
                    MList& _list);
 };

@@ -5,6 +5,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GMessage.h"
 #include "views/GUserFormMessage.h"
 
@@ -35,12 +36,16 @@ GUserAdminView::~GUserAdminView() {}
 bool GUserAdminView::process_request(GSession& _session, MTextStream& _out, MList& _params,
                                      MString& _contentType) try {
   switch (paramInt(_params, "page")) {
-    case 300: frame_userAdmin(_session, _out, _params, _contentType); return true;
-    case 301: frame_list(_session, _out, _params, _contentType); return true;
-    case 302: page_list(_session, _out, _params, _contentType); return true;
-    case 303: page_list_title(_session, _out, _params, _contentType); return true;
-    case 304: page_info(_session, _out, _params, _contentType); return true;
-    case 305: page_delete(_session, _out, _params, _contentType); return true;
+    case GIds::MODULE_USER_ADMINISTRATION:
+      frame_userAdmin(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_USER_LIST_FRAME: frame_list(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_USER_LIST: page_list(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_USER_LIST_TITLE:
+      page_list_title(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_USER_FORM: page_info(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_DELETE_USER: page_delete(_session, _out, _params, _contentType); return true;
     default: return false;
   }
 } M_RETHROW("bool GUserAdminView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
@@ -48,7 +53,7 @@ bool GUserAdminView::process_request(GSession& _session, MTextStream& _out, MLis
 void GUserAdminView::frame_userAdmin(GSession& _session, MTextStream& _out, MList& _params,
                                      MString& _contentType) try {
   if (!GRights::mayAdministerUsers(_session)) return;
-  _session.viewState.setObject("tab_main", 300);
+  _session.viewState.setObject("tab_main", GIds::MODULE_USER_ADMINISTRATION);
   frame_list(_session, _out, _params, _contentType);
 } M_RETHROW("void GUserAdminView::frame_userAdmin(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
@@ -60,13 +65,13 @@ void GUserAdminView::frame_list(GSession& _session, MTextStream& _out, MList& _p
   MList param(_params);
   forgetAction(param);
   param.setObject("requestId", GApplication::get().nextRequestId());
-  param.setObject("page", 303);
+  param.setObject("page", GIds::PAGE_USER_LIST_TITLE);
   _out << "<FRAME name=\"title\" src=\"" << getUrl(_session, param).getValue()
        << "\" noresize scrolling=\"no\" marginheight=\"0\" marginwidth=\"10\"></frame>\n";
-  param.setObject("page", 302);
+  param.setObject("page", GIds::PAGE_USER_LIST);
   _out << "<FRAME name=\"list\" src=\"" << getUrl(_session, param).getValue()
        << "\" noresize  marginheight=\"0\" marginwidth=\"10\"></frame>\n";
-  param.setObject("page", 304);
+  param.setObject("page", GIds::PAGE_USER_FORM);
   _out << "<FRAME name=\"info\" src=\"" << getUrl(_session, param).getValue()
        << "\" noresize></frame>\n";
   _out << "</FRAMESET>\n" << "</HTML>\n";
@@ -110,11 +115,11 @@ void GUserAdminView::listRow(GSession& _session, MTextStream& _out, GUser& _user
   GApplication& application = GApplication::get();
   MString session = GView::sessionInUrl(_session);
   MString listUrl = MString::format("/?session=%s&page=%d&requestId=%d&User.id=%d",
-                                    session.getValue(), 302, application.nextRequestId(),
-                                    _user.id);
+                                    session.getValue(), GIds::PAGE_USER_LIST,
+                                    application.nextRequestId(), _user.id);
   MString infoUrl = MString::format("/?session=%s&page=%d&requestId=%d&User.id=%d",
-                                    session.getValue(), 304, application.nextRequestId(),
-                                    _user.id);
+                                    session.getValue(), GIds::PAGE_USER_FORM,
+                                    application.nextRequestId(), _user.id);
   _out << "<TR class=\"userList\""
        << (_user.id == _selected ? " bgColor=\"#C0C0C0\" " : " bgColor=\"#F0F0F0\" ") << hover
        << "onClick=\"mouseClick2(this,parent.list,'" << listUrl.getValue() << "',parent.info,'"
@@ -145,8 +150,8 @@ void GUserAdminView::page_info(GSession& _session, MTextStream& _out, MList& _pa
   GUserFormMessage::write(_session, _out, _params);
   _out << "<FORM name=\"User\" class=\"input\" method=\"GET\" action=\"/\">\n";
   MString continuation = MString::format("%s&page=%d&requestId=%d&User.id=%d",
-                                         GView::sessionInUrl(_session).getValue(), 107,
-                                         application.nextRequestId(), id);
+                                         GView::sessionInUrl(_session).getValue(),
+                                         GIds::TAB_ACCOUNT, application.nextRequestId(), id);
   _out << "<INPUT name=\"session\" value=\"" << continuation.getValue()
        << "\" type=\"hidden\">\n";
   _out << "<TABLE width=\"100%\">\n";
@@ -247,8 +252,9 @@ void GUserAdminView::formButtons(GSession& _session, MTextStream& _out, int _id,
   GApplication& application = GApplication::get();
   MString session = GView::sessionInUrl(_session);
   button(_session, _out, buttonStart, "mouseClick(this,parent,'",
-         MString::format("/?session=%s&page=%d&requestId=%d&action=%d", session.getValue(), 301,
-                         application.nextRequestId(), 7),
+         MString::format("/?session=%s&page=%d&requestId=%d&action=%d", session.getValue(),
+                         GIds::PAGE_USER_LIST_FRAME, application.nextRequestId(),
+                         GIds::ACTION_CREATE_USER),
          "BUTTON_NEW");
   if (!_found) {
     _out << "<TD> </TD>\n";
@@ -258,19 +264,20 @@ void GUserAdminView::formButtons(GSession& _session, MTextStream& _out, int _id,
   if (_id != 0 && _id != 1 && _id != _session.user.id) {
     button(_session, _out, buttonStart, "mouseClick(this,document,'",
            MString::format("/?session=%s&page=%d&requestId=%d&User.id=%d", session.getValue(),
-                           305, application.nextRequestId(), _id),
+                           GIds::PAGE_DELETE_USER, application.nextRequestId(), _id),
            "BUTTON_DELETE");
   }
   button(_session, _out, updateButtonStart, "updateUser(this,parent,'",
          MString::format("/?session=%s&page=%d&requestId=%d&action=%d&User.id=%d",
-                         session.getValue(), 301, application.nextRequestId(), 8, _id),
+                         session.getValue(), GIds::PAGE_USER_LIST_FRAME,
+                         application.nextRequestId(), GIds::ACTION_UPDATE_USER, _id),
          "BUTTON_UPDATE");
   _out << "<TD> </TD>\n";
   if (_id != 0) {
     button(_session, _out, buttonStart, "mouseClick(this,parent.parent.parent,'",
            MString::format("/?session=%s&page=%d&requestId=%d&action=%d&User.id=%d&%s=%d",
-                           session.getValue(), 1, application.nextRequestId(), 16, _id,
-                           "tab_main", 600),
+                           session.getValue(), GIds::PAGE_SUBMAIN, application.nextRequestId(),
+                           GIds::ACTION_LOGIN, _id, "tab_main", GIds::MODULE_INTRODUCTION),
            "BUTTON_LOGIN");
   }
 }
@@ -302,11 +309,12 @@ void GUserAdminView::page_delete(GSession& _session, MTextStream& _out, MList& _
     MString session = GView::sessionInUrl(_session);
     button(_session, _out, buttonStart, "mouseClick(this,parent,'",
            MString::format("/?session=%s&page=%d&requestId=%d&action=%d&User.id=%d",
-                           session.getValue(), 301, application.nextRequestId(), 10, id),
+                           session.getValue(), GIds::PAGE_USER_LIST_FRAME,
+                           application.nextRequestId(), GIds::ACTION_DELETE_USER, id),
            "BUTTON_YES");
     button(_session, _out, buttonStart, "mouseClick(this,parent,'",
            MString::format("/?session=%s&page=%d&requestId=%d&User.id=%d", session.getValue(),
-                           301, application.nextRequestId(), id),
+                           GIds::PAGE_USER_LIST_FRAME, application.nextRequestId(), id),
            "BUTTON_NO");
     _out << "<TD> </TD>\n" << "</TR></TABLE>\n";
   }

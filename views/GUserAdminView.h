@@ -4,18 +4,18 @@
 #include "db/GUser.h"
 #include "views/GView.h"
 
-// The user administration module of administrators, pages 300 to 305: the list of all
-// accounts, the form of the selected account with all its fields and rights, and the buttons
-// that create, save and delete an account or open a session as it. The selected account
-// travels in the URLs as `User.id` (0 when absent). Only administrators see anything of it;
-// everybody else gets empty documents.
+// The user administration module of administrators (GIds::MODULE_USER_ADMINISTRATION): the
+// list of all accounts, the form of the selected account with all its fields and rights, and
+// the buttons that create, save and delete an account or open a session as it. The selected
+// account travels in the URLs as `User.id` (0 when absent). Only administrators see anything
+// of it; everybody else gets empty documents.
 class GUserAdminView : public GView {
  public:
   GUserAdminView();
   ~GUserAdminView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_userAdmin(GSession& _session, MTextStream& _out, MList& _params,
                        MString& _contentType);

@@ -5,9 +5,10 @@
 #include "lib/core/MTextStream.h"
 #include "views/GSession.h"
 
-// What a save of a user form (actions 8 and 9) did not store, told to the forms of pages
-// 304 and 107 by the request parameter PARAM. Its value is a set of codes, never a text, so
-// that a link cannot make a page show a text of its own.
+// What a save of a user form (GIds::ACTION_UPDATE_USER, GIds::ACTION_UPDATE_OWN_ACCOUNT) did
+// not store, told to the forms (GIds::PAGE_USER_FORM, GIds::TAB_ACCOUNT) by the request
+// parameter PARAM. Its value is a set of codes, never a text, so that a link cannot make a
+// page show a text of its own.
 class GUserFormMessage {
  public:
   static const char* const PARAM;

@@ -4,6 +4,7 @@
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GMessage.h"
 #include "views/GRights.h"
 #include "views/GUploadMessage.h"
@@ -11,10 +12,9 @@
 
 namespace {
 
-const int ACCOUNT_TAB = 107;
-const int IMAGES_TAB = 109;
-
-int validTab(int _tab) { return _tab == IMAGES_TAB ? IMAGES_TAB : ACCOUNT_TAB; }
+int validTab(int _tab) {
+  return _tab == GIds::TAB_OWN_IMAGES ? GIds::TAB_OWN_IMAGES : GIds::TAB_ACCOUNT;
+}
 
 }  // namespace
 
@@ -25,34 +25,44 @@ GUserView::~GUserView() {}
 bool GUserView::process_request(GSession& _session, MTextStream& _out, MList& _params,
                                 MString& _contentType) try {
   switch (paramInt(_params, "page")) {
-    case 100: frame_user(_session, _out, _params, _contentType); return true;
-    case 106: page_menu(_session, _out, _params, _contentType); return true;
-    case 107: page_info(_session, _out, _params, _contentType); return true;
-    case 108: page_single_image(_session, _out, _params, _contentType); return true;
-    case 109: page_images(_session, _out, _params, _contentType); return true;
-    case 110: page_multiple_images(_session, _out, _params, _contentType); return true;
-    case 111: page_deleteImage(_session, _out, _params, _contentType); return true;
+    case GIds::MODULE_MY_INFORMATION:
+      frame_user(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_USER_MENU: page_menu(_session, _out, _params, _contentType); return true;
+    case GIds::TAB_ACCOUNT: page_info(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_OWN_IMAGE_DETAIL:
+      page_single_image(_session, _out, _params, _contentType);
+      return true;
+    case GIds::TAB_OWN_IMAGES: page_images(_session, _out, _params, _contentType); return true;
+    case GIds::PAGE_OWN_IMAGE_GRID:
+      page_multiple_images(_session, _out, _params, _contentType);
+      return true;
+    case GIds::PAGE_DELETE_IMAGE:
+      page_deleteImage(_session, _out, _params, _contentType);
+      return true;
     default: return false;
   }
 } M_RETHROW("bool GUserView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 int GUserView::allowedTab(GSession& _session, int _tab) {
-  return _tab == IMAGES_TAB && GRights::hasOwnImages(_session) ? IMAGES_TAB : ACCOUNT_TAB;
+  return _tab == GIds::TAB_OWN_IMAGES && GRights::hasOwnImages(_session) ? GIds::TAB_OWN_IMAGES
+                                                                         : GIds::TAB_ACCOUNT;
 }
 
 void GUserView::frame_user(GSession& _session, MTextStream& _out, MList& _params,
                            MString& _contentType) try {
-  _session.viewState.setObject("tab_main", 100);
+  _session.viewState.setObject("tab_main", GIds::MODULE_MY_INFORMATION);
   if (!GRights::hasOwnAccount(_session)) return;
   GApplication& application = GApplication::get();
   MObject* remembered = _session.viewState.getObject("UserView.tab");
-  int tab = remembered != nullptr ? validTab(toInt(remembered)) : ACCOUNT_TAB;
+  int tab = remembered != nullptr ? validTab(toInt(remembered)) : GIds::TAB_ACCOUNT;
   _session.viewState.setObject("UserView.tab", tab);
   headStart(_out);
-  _out << "</HEAD>\n" << "<FRAMESET rows=\"105,90%\" name=\"" << 100 << "\" border=\"0\">\n";
+  _out << "</HEAD>\n" << "<FRAMESET rows=\"105,90%\" name=\"" << GIds::MODULE_MY_INFORMATION
+       << "\" border=\"0\">\n";
   _out << "<FRAME name=\"menu\" src=\""
-       << MString::format("/?session=%s&page=%d&requestId=%d", GView::sessionInUrl(_session).getValue(), 106,
-                          application.nextRequestId()).getValue()
+       << MString::format("/?session=%s&page=%d&requestId=%d", GView::sessionInUrl(_session).getValue(),
+                          GIds::PAGE_USER_MENU, application.nextRequestId()).getValue()
        << "\" noresize scrolling=\"no\"></frame>\n";
   // The outcome of the action that reloaded the module (a deletion) is told by its content.
   MString outcome;
@@ -71,7 +81,7 @@ void GUserView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
                           MString& _contentType) try {
   if (!GRights::hasOwnAccount(_session)) return;
   GApplication& application = GApplication::get();
-  int tab = ACCOUNT_TAB;
+  int tab = GIds::TAB_ACCOUNT;
   if (_params.getObject("UserView.tab") != nullptr) {
     tab = validTab(paramInt(_params, "UserView.tab"));
   } else if (_session.viewState.getObject("UserView.tab") != nullptr) {
@@ -92,9 +102,10 @@ void GUserView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
     int page;
     const char* key;
   };
-  const Tab tabs[] = {{ACCOUNT_TAB, "TAB_USER_INFORMATION"}, {IMAGES_TAB, "TAB_IMAGES"}};
+  const Tab tabs[] = {{GIds::TAB_ACCOUNT, "TAB_USER_INFORMATION"},
+                      {GIds::TAB_OWN_IMAGES, "TAB_IMAGES"}};
   for (const Tab& entry : tabs) {
-    if (entry.page == IMAGES_TAB && !GRights::hasOwnImages(_session)) continue;
+    if (entry.page == GIds::TAB_OWN_IMAGES && !GRights::hasOwnImages(_session)) continue;
     if (entry.page == current) {
       _out << "<TD class=\"tabSelected\">\n";
     } else {
@@ -102,7 +113,8 @@ void GUserView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
                                         GView::sessionInUrl(_session).getValue(), entry.page,
                                         application.nextRequestId());
       MString menuUrl = MString::format("/?session=%s&page=%d&%s=%d&requestId=%d",
-                                        GView::sessionInUrl(_session).getValue(), 106, "UserView.tab",
+                                        GView::sessionInUrl(_session).getValue(),
+                                        GIds::PAGE_USER_MENU, "UserView.tab",
                                         entry.page, application.nextRequestId());
       _out << "<TD" << " class=\"tab\" bgColor=\"#C0C0C0\"" << hover
            << "onClick=\"mouseClick2(this,parent.area,'" << pageUrl.getValue() << "',document,'"
@@ -165,8 +177,9 @@ void GUserView::page_info(GSession& _session, MTextStream& _out, MList& _params,
   }
   _out << "</TABLE></FORM>\n" << "<HR>\n";
   MString url = MString::format("/?session=%s&page=%d&requestId=%d&action=%d&User.id=%d",
-                                GView::sessionInUrl(_session).getValue(), 107, application.nextRequestId(),
-                                9, user.id);
+                                GView::sessionInUrl(_session).getValue(), GIds::TAB_ACCOUNT,
+                                application.nextRequestId(), GIds::ACTION_UPDATE_OWN_ACCOUNT,
+                                user.id);
   _out << "<TABLE><TR><TD id=\"updateButton\" bgColor=\"#FEFEFE\""
        << " class=\"pageButton\" bgColor=\"#808080\" " << hover
        << "onClick=\"updateUser2(this,document,'"
@@ -180,20 +193,20 @@ void GUserView::uploadForm(GSession& _session, MTextStream& _out, int _page) {
   if (!GRights::mayUpload(_session)) return;
   if (application.getDatabase().getNumOfUserImages(user.id) >= user.imageLimit) return;
   MString url =
-      _page == 110
+      _page == GIds::PAGE_OWN_IMAGE_GRID
           ? MString::format("/?session=%s&page=%d&requestId=%d&action=%d&pagenum=%d&User.id=%d",
-                            GView::sessionInUrl(_session).getValue(), 108, application.nextRequestId(), 11,
-                            1, user.id)
+                            GView::sessionInUrl(_session).getValue(), GIds::PAGE_OWN_IMAGE_DETAIL,
+                            application.nextRequestId(), GIds::ACTION_UPLOAD_IMAGE, 1, user.id)
           : MString::format("/?session=%s&page=%d&requestId=%d&action=%d&pagenum=%d",
-                            GView::sessionInUrl(_session).getValue(), 108, application.nextRequestId(), 11,
-                            1);
+                            GView::sessionInUrl(_session).getValue(), GIds::PAGE_OWN_IMAGE_DETAIL,
+                            application.nextRequestId(), GIds::ACTION_UPLOAD_IMAGE, 1);
   _out << "<FORM name=\"imageForm\" method=\"POST\" enctype=\"multipart/form-data\" action=\""
        << url.getValue() << "\"";
   // For the script that sends many files one by one: the grid it shows when all are sent,
   // and the words of its summary.
   _out << " data-grid=\""
        << MString::format("/?session=%s&page=%d&pagenum=%d", GView::sessionInUrl(_session).getValue(),
-                          110, 1).getValue()
+                          GIds::PAGE_OWN_IMAGE_GRID, 1).getValue()
        << "\"";
   const struct {
     const char* attribute;
@@ -217,7 +230,7 @@ void GUserView::page_single_image(GSession& _session, MTextStream& _out, MList& 
                                   MString& _contentType) try {
   if (!GRights::hasOwnAccount(_session)) return;
   imagePages.detail(GImageMember::OWN_IMAGES, _session, _out, _params,
-                    [&]() { uploadForm(_session, _out, 108); },
+                    [&]() { uploadForm(_session, _out, GIds::PAGE_OWN_IMAGE_DETAIL); },
                     [&]() { GUploadMessage::write(_session, _out, _params); });
 } M_RETHROW("void GUserView::page_single_image(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
@@ -235,7 +248,7 @@ void GUserView::page_multiple_images(GSession& _session, MTextStream& _out, MLis
                                      MString& _contentType) try {
   if (!GRights::hasOwnAccount(_session)) return;
   imagePages.grid(GImageMember::OWN_IMAGES, _session, _out, _params,
-                  [&]() { uploadForm(_session, _out, 110); });
+                  [&]() { uploadForm(_session, _out, GIds::PAGE_OWN_IMAGE_GRID); });
 } M_RETHROW("void GUserView::page_multiple_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GUserView::page_deleteImage(GSession& _session, MTextStream& _out, MList& _params,
@@ -257,10 +270,12 @@ void GUserView::page_deleteImage(GSession& _session, MTextStream& _out, MList& _
     _out << "<P class=\"dialogText\">" << application.translate(_session, "QUESTION_DELETE_IMAGE")
          << "?</P>" << "<HR>\n" << "<TABLE><TR>\n";
     MString yes = MString::format("/?session=%s&page=%d&requestId=%d&action=%d&Image.id=%d",
-                                  GView::sessionInUrl(_session).getValue(), 100,
-                                  application.nextRequestId(), 12, image.id);
+                                  GView::sessionInUrl(_session).getValue(),
+                                  GIds::MODULE_MY_INFORMATION, application.nextRequestId(),
+                                  GIds::ACTION_DELETE_IMAGE, image.id);
     MString no = MString::format("/?session=%s&page=%d&requestId=%d&Image.id=%d",
-                                 GView::sessionInUrl(_session).getValue(), 100, application.nextRequestId(),
+                                 GView::sessionInUrl(_session).getValue(),
+                                 GIds::MODULE_MY_INFORMATION, application.nextRequestId(),
                                  image.id);
     const struct {
       const char* key;

@@ -4,7 +4,7 @@
 #include "views/GImagePages.h"
 #include "views/GView.h"
 
-// The own-account module (pages 100 and 106 to 111): the frame set of title bar and content,
+// The own-account module (GIds::MODULE_MY_INFORMATION and its pages): the frame set of title bar and content,
 // the tabs, the form of the user's own account, and for users who upload images their own
 // images (grid and detail page) with the upload form and the question before a deletion.
 // Not for the guest account, which everybody shares.
@@ -14,7 +14,7 @@ class GUserView : public GView {
   ~GUserView() override;
 
   bool process_request(GSession& _session, MTextStream& _out, MList& _params,
-                       MString& _contentType);
+                       MString& _contentType) override;
 
   void frame_user(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
   void page_menu(GSession& _session, MTextStream& _out, MList& _params, MString& _contentType);
@@ -28,11 +28,11 @@ class GUserView : public GView {
                         MString& _contentType);
 
  private:
-  // The tab of the lower frame: 107 (account) or 109 (images), the latter only for users
+  // The tab of the lower frame: the account or the own images, the latter only for users
   // with images of their own (GRights::hasOwnImages).
   int allowedTab(GSession& _session, int _tab);
-  // The upload form after the paging bar of page _page (110 or 108), while the user has the
-  // upload right and room below the image limit.
+  // The upload form after the paging bar of page _page (the own images' grid or detail
+  // page), while the user has the upload right and room below the image limit.
   void uploadForm(GSession& _session, MTextStream& _out, int _page);
   // A row of the account form whose change makes the update button usable.
   void accountInput(GSession& _session, MTextStream& _out, const char* _label, const char* _type,

@@ -23,6 +23,11 @@ GView::GView() {}
 
 GView::~GView() {}
 
+bool GView::process_request(GSession& _session, MTextStream& _out, MList& _params,
+                            MString& _contentType) {
+  return false;
+}
+
 void GView::javaScript(GSession& _session, MTextStream& _out) try {
   headElements(_out, GApplication::get().getServerTitle());
 } M_RETHROW("void GView::javaScript(GSession& _session,MTextStream& _out)")

@@ -12,8 +12,9 @@
 // it must remember between requests lives in the session.
 //
 // Every view offers process_request(_session, _out, _params, _contentType), which writes the
-// document whose page id the `page` parameter names and returns true when that id belongs to
-// the view (also when a guard let it write nothing), and false, writing nothing, otherwise.
+// document whose page id (GIds) the `page` parameter names and returns true when that id
+// belongs to the view (also when a guard let it write nothing), and false, writing nothing,
+// otherwise. The dispatch asks the views in turn (webapp/GServlet's chain of views).
 //
 // The base supplies the pieces the views share: the page head, copying files into the page,
 // URLs built from a parameter list, the paging bar under image grids and the readings of
@@ -22,6 +23,10 @@ class GView {
  public:
   GView();
   virtual ~GView();
+
+  // The page the request names, when it is one of this view's (see above); the base has none.
+  virtual bool process_request(GSession& _session, MTextStream& _out, MList& _params,
+                               MString& _contentType);
 
   // "<HTML>", "<HEAD>" and what every page declares first: that it is laid out for the
   // width of the device (a phone would otherwise shrink a desktop-wide page).

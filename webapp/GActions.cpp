@@ -6,6 +6,7 @@
 #include "lib/core/MUtf8.h"
 #include "lib/net/MHttpRequest.h"
 #include "views/GApplication.h"
+#include "views/GIds.h"
 #include "views/GMainView.h"
 #include "views/GRights.h"
 #include "views/GSession.h"
@@ -14,11 +15,6 @@
 #include "webapp/GSessionManagement.h"
 
 namespace {
-
-// The modules the browser continues in after a log-out: the user administration for an
-// administrator coming back from another user's session, the introduction otherwise.
-const int userAdministrationModule = 300;
-const int introductionModule = 600;
 
 // Fields that travel in a posted form only: in a URL they would stand in logs, in the
 // history and in a Referer.
@@ -63,33 +59,41 @@ bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request,
                         GSlowStep* _slow) try {
   MList& params = _request.params;
   switch (_action) {
-    case 0: folderActions.createFolder(_session, params); break;
-    case 1: folderActions.updateFolder(_session, params); break;
-    case 2: folderActions.deleteFolder(_session, params); break;
-    case 3: imageActions.publishImage(_session, params); break;
-    case 4: imageActions.removeImageFromFolder(_session, params); break;
-    case 5: imageActions.setFolderImageStatus(_session, params, GIMAGE_ACCEPTED); break;
-    case 6: imageActions.setFolderImageStatus(_session, params, GIMAGE_DENIED); break;
-    case 7: userActions.createUser(_session, params); break;
-    case 8:
-    case 9:
+    case GIds::ACTION_CREATE_FOLDER: folderActions.createFolder(_session, params); break;
+    case GIds::ACTION_UPDATE_FOLDER: folderActions.updateFolder(_session, params); break;
+    case GIds::ACTION_DELETE_FOLDER: folderActions.deleteFolder(_session, params); break;
+    case GIds::ACTION_PUBLISH_IMAGE: imageActions.publishImage(_session, params); break;
+    case GIds::ACTION_UNPUBLISH_IMAGE: imageActions.removeImageFromFolder(_session, params); break;
+    case GIds::ACTION_ACCEPT_PUBLICATION:
+      imageActions.setFolderImageStatus(_session, params, GIMAGE_ACCEPTED);
+      break;
+    case GIds::ACTION_DENY_PUBLICATION:
+      imageActions.setFolderImageStatus(_session, params, GIMAGE_DENIED);
+      break;
+    case GIds::ACTION_CREATE_USER: userActions.createUser(_session, params); break;
+    case GIds::ACTION_UPDATE_USER:
+    case GIds::ACTION_UPDATE_OWN_ACCOUNT:
       if (inQueryString(_request, formOnlyFields)) {
         // Refused, and the fields do not travel on into the links of the page.
         for (const char* field : formOnlyFields) params.deleteObject(field);
         break;
       }
-      userActions.updateUser(_session, params, _action == 8, _slow);
+      userActions.updateUser(_session, params, _action == GIds::ACTION_UPDATE_USER, _slow);
       break;
-    case 10: userActions.deleteUser(_session, params); break;
-    case UPLOAD: return upload.process(_session, _request, _slow);
-    case 12: imageActions.deleteImage(_session, params); break;
-    case 13: imageActions.updateImage(_session, params); break;
-    case 14: imageActions.setImageStatus(_session, params, GIMAGE_ACCEPTED); break;
-    case 15: imageActions.setImageStatus(_session, params, GIMAGE_DENIED); break;
-    case LOGIN: openSessionAs(_session, params, _now); break;
-    case LOG_OUT: logOut(_session, _request); break;
-    case 18: search(_session, params); break;
-    case 19: changeLanguage(_session, params); break;
+    case GIds::ACTION_DELETE_USER: userActions.deleteUser(_session, params); break;
+    case GIds::ACTION_UPLOAD_IMAGE: return upload.process(_session, _request, _slow);
+    case GIds::ACTION_DELETE_IMAGE: imageActions.deleteImage(_session, params); break;
+    case GIds::ACTION_UPDATE_IMAGE: imageActions.updateImage(_session, params); break;
+    case GIds::ACTION_ACCEPT_IMAGE:
+      imageActions.setImageStatus(_session, params, GIMAGE_ACCEPTED);
+      break;
+    case GIds::ACTION_DENY_IMAGE:
+      imageActions.setImageStatus(_session, params, GIMAGE_DENIED);
+      break;
+    case GIds::ACTION_LOGIN: openSessionAs(_session, params, _now); break;
+    case GIds::ACTION_LOG_OUT: logOut(_session, _request); break;
+    case GIds::ACTION_SEARCH: search(_session, params); break;
+    case GIds::ACTION_CHANGE_LANGUAGE: changeLanguage(_session, params); break;
     default: break;
   }
   return true;
@@ -122,11 +126,11 @@ void GActions::logOut(GSession& _session, MHttpRequest& _request) try {
                        : nullptr;
   if (back != nullptr && GRequestIdentity::cookieFits(_request, sessions, *back)) {
     _params.setObject("session", back->id.getValue());
-    _params.setObject("tab_main", userAdministrationModule);
+    _params.setObject("tab_main", GIds::MODULE_USER_ADMINISTRATION);
     return;
   }
   _params.setObject("session", GSession::guestId);
-  _params.setObject("tab_main", introductionModule);
+  _params.setObject("tab_main", GIds::MODULE_INTRODUCTION);
   _params.setObject(GMainView::LOGIN_STATE, GMainView::LOGGED_OUT);
 } M_RETHROW("void GActions::logOut(GSession& _session,MList& _params)")
 

@@ -3,6 +3,7 @@
 #include "db/GUser.h"
 #include "lib/net/MHttpProcessor.h"
 #include "lib/net/MHttpRequest.h"
+#include "views/GIds.h"
 #include "views/GSession.h"
 #include "views/GView.h"
 #include "webapp/GActions.h"
@@ -18,7 +19,7 @@ MHttpHandler::BodyDecision GBodyAdmission::decide(GSessionManagement& _sessions,
   if (_request.contentLength <= MHttpProcessor::maxMemoryBody) return decision;
   GSession* session = nullptr;
   GUser user;
-  if (GView::paramInt(_request.params, "action") != GActions::UPLOAD ||
+  if (GView::paramInt(_request.params, "action") != GIds::ACTION_UPLOAD_IMAGE ||
       (session = GRequestIdentity::find(_request, _sessions).session) == nullptr ||
       !GUpload::mayUpload(*session, user)) {
     decision.status = 413;

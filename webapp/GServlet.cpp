@@ -19,6 +19,7 @@
 #include "views/GApplication.h"
 #include "views/GFolderAdminView.h"
 #include "views/GHtml.h"
+#include "views/GIds.h"
 #include "views/GImageAcceptView.h"
 #include "views/GImageFolderView.h"
 #include "views/GInfoView.h"
@@ -61,6 +62,67 @@ const Header securityHeaders[] = {
     {"Referrer-Policy", "same-origin"},
 };
 
+// How the browser may keep the answers of a view of the chain (see answerCaching), and of
+// what comes after the view: what a row sets holds from that row on, also for the routes
+// that follow the chain (see cachingFrom).
+enum class Caching {
+  // The session's page caching.
+  PAGES,
+  // Image files among pages, and static files after them.
+  IMAGE_FILES,
+};
+
+// The chain of views: each is asked in turn for the page the request names, the first that
+// knows the page id answers. The shared guest session reaches only the views that allow
+// guests (the login pages); a new page family is one row here.
+struct ViewRow {
+  GView* (*make)();
+  bool guests;
+  Caching caching;
+};
+
+template <class View>
+GView* makeView() {
+  return new View();
+}
+
+const ViewRow viewChain[] = {
+    // view                           guests  caching
+    {makeView<GMainView>,             true,   Caching::PAGES},
+    {makeView<GUserAdminView>,        false,  Caching::PAGES},
+    {makeView<GFolderAdminView>,      false,  Caching::PAGES},
+    {makeView<GImageFolderView>,      false,  Caching::PAGES},
+    {makeView<GUserView>,             false,  Caching::PAGES},
+    {makeView<GSearchView>,           false,  Caching::PAGES},
+    {makeView<GImageAcceptView>,      false,  Caching::PAGES},
+    {makeView<GInfoView>,             false,  Caching::IMAGE_FILES},
+};
+
+// Long enough for files that change only with a new version of the server.
+const char* const longCaching = "max-age=1000000";
+
+// The pages of a logged-in session are not kept by the browser, so that Back after a
+// log-out cannot show them again; the guest's login page only has to be asked for again.
+const char* pageCaching(GSession& _session) {
+  return GRights::isLoggedIn(_session) ? "no-store" : "no-cache";
+}
+
+// The caching from a row of the chain on: pages, or files kept long.
+const char* cachingFrom(Caching _caching, GSession& _session) {
+  return _caching == Caching::PAGES ? pageCaching(_session) : longCaching;
+}
+
+// The caching of the answer of a row's view to page _page.
+const char* answerCaching(Caching _caching, GSession& _session, int _page,
+                          const MString& _contentType) {
+  if (_caching == Caching::PAGES) return pageCaching(_session);
+  // Who may see a picture depends on the session: no shared cache may keep it, and what was
+  // refused is asked for again.
+  if (_contentType == "image/jpeg") return "private, max-age=1000000";
+  if (GInfoView::isImageFile(_page)) return "no-cache";
+  return pageCaching(_session);
+}
+
 void writeFailure(MTextStream& _out, MException& _failure) {
   try {
     _out << "<HTML><BODY><PRE>" << GHtml::escape(_failure.toString().getValue()).getValue()
@@ -72,33 +134,47 @@ void writeFailure(MTextStream& _out, MException& _failure) {
 
 }  // namespace
 
+// The path routes: what the chain of views leaves, by the request's path, in this order; a
+// route taken before the session goes before everything else. A new route is one row here.
+struct GServlet::Route {
+  enum Phase { BEFORE_SESSION, AFTER_VIEWS };
+  // The path is the route's path, holds it, or is any path.
+  enum Match { IS, HOLDS, ANY };
+  Phase phase;
+  Match match;
+  const char* path;
+  bool (GServlet::*answer)(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                           MTextStream& _out);
+
+  bool takes(const MString& _path) const {
+    switch (match) {
+      case IS: return _path == path;
+      case HOLDS: return strstr(_path.getValue(), path) != nullptr;
+      default: return true;
+    }
+  }
+};
+
+const GServlet::Route GServlet::routes[] = {
+    // phase                match         path                answer
+    {Route::BEFORE_SESSION, Route::IS,    "/favicon.ico",     &GServlet::serveFavicon},
+    {Route::AFTER_VIEWS,    Route::HOLDS, "/images/original", &GServlet::refuseOriginal},
+    {Route::AFTER_VIEWS,    Route::ANY,   "",                 &GServlet::serveStaticFile},
+    {Route::AFTER_VIEWS,    Route::IS,    "/",                &GServlet::serveRoot},
+};
+
 GServlet::GServlet(size_t _workQueue)
-    : mainView(new GMainView()),
-      userAdminView(new GUserAdminView()),
-      folderAdminView(new GFolderAdminView()),
-      infoView(new GInfoView()),
-      userView(new GUserView()),
-      imageFolderView(new GImageFolderView()),
-      searchView(new GSearchView()),
-      imageAcceptView(new GImageAcceptView()),
-      guestSession(nullptr),
+    : guestSession(nullptr),
       lastCleanUp(0),
       actions(new GActions(sessions)),
       login(sessions),
       workers(0, _workQueue) {
+  for (const ViewRow& row : viewChain) views.emplace_back(row.make());
 }
 
 GServlet::~GServlet() {
   // Work under way ends first; its answers are abandoned with their connections.
   stopWork();
-  delete mainView;
-  delete userAdminView;
-  delete folderAdminView;
-  delete infoView;
-  delete userView;
-  delete imageFolderView;
-  delete searchView;
-  delete imageAcceptView;
   delete actions;
 }
 
@@ -123,16 +199,10 @@ void GServlet::event_httpRequest(MHttpRequest& _request, MHttpResponse& _respons
   for (const Header& header : securityHeaders) {
     _response.headers.setObject(header.name, header.value);
   }
-  if (_request.path == "/favicon.ico") {
-    // The browser's tab icon, asked for by every new browser without a session: served from
-    // the web directory like any static file, and only that.
-    guarded(_response, [&](MTextStream&) {
-      if (guestSession != nullptr && fileRequest(*guestSession, _request, _response)) {
-        _response.headers.setObject("Cache-Control", "max-age=1000000");
-      } else {
-        _response.statusCode = 404;
-        _response.statusText = "NOT FOUND";
-      }
+  for (const Route& route : routes) {
+    if (route.phase != Route::BEFORE_SESSION || !route.takes(_request.path)) continue;
+    guarded(_response, [&](MTextStream& _out) {
+      (this->*route.answer)(guestSession, _request, _response, _out);
     });
     return;
   }
@@ -201,9 +271,9 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
   // pages): the login page replaces the whole window, instead of appearing inside one frame
   // beside the pages of the user who has left.
   if (namesSession && session == nullptr && identifier != GSession::guestId &&
-      _request.path == "/" && GView::paramInt(params, "action") != GActions::LOGIN) {
+      _request.path == "/" && GView::paramInt(params, "action") != GIds::ACTION_LOGIN) {
     int page = GView::paramInt(params, "page");
-    if (page != 0 && page != 1) {
+    if (page != GIds::PAGE_MAIN && page != GIds::PAGE_SUBMAIN) {
       GMainView::breakOut(_out, GMainView::LOGGED_OUT);
       return;
     }
@@ -212,7 +282,7 @@ void GServlet::handleRequest(MHttpRequest& _request, MHttpResponse& _response,
 
   // A login is carried out as a login whatever session the request arrives with: the
   // credentials it carries decide, never a session its connection or browser had before.
-  bool loginRequest = GView::paramInt(params, "action") == GActions::LOGIN &&
+  bool loginRequest = GView::paramInt(params, "action") == GIds::ACTION_LOGIN &&
                       (session == nullptr || session == guestSession ||
                        params.getObject("username") != nullptr ||
                        params.getObject(GMainView::GUEST_LOGIN) != nullptr);
@@ -260,49 +330,61 @@ void GServlet::respond(MHttpRequest& _request, MHttpResponse& _response, MTextSt
   }
   if (session == nullptr) return;
 
-  // The pages of a logged-in session are not kept by the browser, so that Back after a
-  // log-out cannot show them again; the guest's login page only has to be asked for again.
-  const char* pageCaching = GRights::isLoggedIn(*session) ? "no-store" : "no-cache";
-  _response.headers.setObject("Cache-Control", pageCaching);
-  if (mainView->process_request(*session, _out, params, _response.contentType)) return;
-
-  if (session != guestSession) {
-    if (userAdminView->process_request(*session, _out, params, _response.contentType)) return;
-    if (folderAdminView->process_request(*session, _out, params, _response.contentType)) return;
-    if (imageFolderView->process_request(*session, _out, params, _response.contentType)) return;
-    if (userView->process_request(*session, _out, params, _response.contentType)) return;
-    if (searchView->process_request(*session, _out, params, _response.contentType)) return;
-    if (imageAcceptView->process_request(*session, _out, params, _response.contentType)) return;
-    _response.headers.setObject("Cache-Control", "max-age=1000000");
-    if (infoView->process_request(*session, _out, params, _response.contentType)) {
-      if (_response.contentType == "image/jpeg") {
-        // Who may see a picture depends on the session: no shared cache may keep it, and
-        // what was refused is asked for again.
-        _response.headers.setObject("Cache-Control", "private, max-age=1000000");
-      } else if (GInfoView::isImageFile(GView::paramInt(params, "page"))) {
-        _response.headers.setObject("Cache-Control", "no-cache");
-      } else {
-        _response.headers.setObject("Cache-Control", pageCaching);
-      }
-      return;
-    }
+  if (answerPage(*session, params, _response, _out)) return;
+  for (const Route& route : routes) {
+    if (route.phase != Route::AFTER_VIEWS || !route.takes(_request.path)) continue;
+    if ((this->*route.answer)(session, _request, _response, _out)) return;
   }
+}
 
-  if (strstr(_request.path.getValue(), "/images/original") != nullptr &&
-      !GRights::mayDownloadOriginals(*session)) {
-    _out << "<HTML><BODY>Url not found " << GHtml::escape(_request.url.getValue()).getValue()
-         << "</BODY><HTML>\n";
-    return;
+bool GServlet::answerPage(GSession& _session, MList& _params, MHttpResponse& _response,
+                          MTextStream& _out) {
+  for (size_t i = 0; i < views.size(); ++i) {
+    const ViewRow& row = viewChain[i];
+    if (&_session == guestSession && !row.guests) continue;
+    _response.headers.setObject("Cache-Control", cachingFrom(row.caching, _session));
+    if (!views[i]->process_request(_session, _out, _params, _response.contentType)) continue;
+    _response.headers.setObject("Cache-Control",
+                                answerCaching(row.caching, _session,
+                                              GView::paramInt(_params, "page"),
+                                              _response.contentType));
+    return true;
   }
+  return false;
+}
 
-  if (fileRequest(*session, _request, _response)) return;
-
-  if (_request.path == "/") {
-    _response.headers.setObject("Cache-Control", pageCaching);
-    // Also a page id that no view has: the outer frame set starts the interface afresh.
-    params.setObject("page", 0);
-    mainView->process_request(*session, _out, params, _response.contentType);
+bool GServlet::serveFavicon(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                            MTextStream& _out) {
+  // The browser's tab icon, asked for by every new browser without a session: served from
+  // the web directory like any static file, and only that.
+  if (_session != nullptr && fileRequest(*_session, _request, _response)) {
+    _response.headers.setObject("Cache-Control", longCaching);
+  } else {
+    _response.statusCode = 404;
+    _response.statusText = "NOT FOUND";
   }
+  return true;
+}
+
+bool GServlet::refuseOriginal(GSession* _session, MHttpRequest& _request,
+                              MHttpResponse& _response, MTextStream& _out) {
+  // Those who may see originals get them as static files (the next route).
+  if (GRights::mayDownloadOriginals(*_session)) return false;
+  _out << "<HTML><BODY>Url not found " << GHtml::escape(_request.url.getValue()).getValue()
+       << "</BODY><HTML>\n";
+  return true;
+}
+
+bool GServlet::serveStaticFile(GSession* _session, MHttpRequest& _request,
+                               MHttpResponse& _response, MTextStream& _out) {
+  return fileRequest(*_session, _request, _response);
+}
+
+bool GServlet::serveRoot(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                         MTextStream& _out) {
+  // Also a page id that no view has: the outer frame set starts the interface afresh.
+  _request.params.setObject("page", GIds::PAGE_MAIN);
+  return answerPage(*_session, _request.params, _response, _out);
 }
 
 bool GServlet::beginLogin(MHttpRequest& _request, MHttpResponse& _response, GSession* _inUse,

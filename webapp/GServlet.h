@@ -2,9 +2,12 @@
 #define VISTREL_GSERVLET_H
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "lib/net/MHttpHandler.h"
 #include "lib/platform/MWorkerPool.h"
@@ -13,16 +16,10 @@
 #include "webapp/GSlowStep.h"
 
 class GActions;
-class GFolderAdminView;
-class GImageAcceptView;
-class GImageFolderView;
-class GInfoView;
-class GMainView;
-class GSearchView;
-class GUserAdminView;
-class GUserView;
+class GView;
 class MHttpRequest;
 class MHttpResponse;
+class MList;
 class MTextStream;
 
 // The application's HTTP request handler. For every request it finds the session
@@ -30,8 +27,10 @@ class MTextStream;
 // alone), ends it when it has been idle too long or no longer stands for its account
 // (GSessionManagement::renewAccount, which also gives the session the stored account's
 // rights for this request), handles a login, expires idle sessions now and then, carries out
-// the action the request names, and lets the views produce the page in a fixed order. What
-// no view claims is served as a static file from the web directory.
+// the action the request names, and lets the views produce the page in a fixed order (the
+// chain of views, a table in the source). What no view claims goes by the path routes (a
+// second table): the favicon, the originals only to those who may see them, the static
+// files of the web directory, and the root.
 //
 // Actions are carried out only for a request that names its session in its own `session`
 // parameter, as every link and form of the pages does. A request that is attributed only
@@ -99,14 +98,27 @@ class GServlet : public MHttpHandler {
   // Runs _step with an output over the response's body; a failure becomes the failure page.
   void guarded(MHttpResponse& _response, const std::function<void(MTextStream&)>& _step);
 
-  GMainView* mainView;
-  GUserAdminView* userAdminView;
-  GFolderAdminView* folderAdminView;
-  GInfoView* infoView;
-  GUserView* userView;
-  GImageFolderView* imageFolderView;
-  GSearchView* searchView;
-  GImageAcceptView* imageAcceptView;
+  // Asks the chain of views for the page _params name and sets how the browser may keep the
+  // answer; false when no view the session reaches has the page.
+  bool answerPage(GSession& _session, MList& _params, MHttpResponse& _response,
+                  MTextStream& _out);
+  // A path route: which paths it takes, when, and its answer (see the table in the source).
+  struct Route;
+  static const Route routes[];
+  // The answers of the routes: _session is the request's session, or the guest session
+  // (perhaps null) for a route taken before the session is known. False when the route
+  // leaves the request to the next one.
+  bool serveFavicon(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                    MTextStream& _out);
+  bool refuseOriginal(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                      MTextStream& _out);
+  bool serveStaticFile(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                       MTextStream& _out);
+  bool serveRoot(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                 MTextStream& _out);
+
+  // The views in the order of the chain of views.
+  std::vector<std::unique_ptr<GView>> views;
   GSession* guestSession;
   GSessionManagement sessions;
   int lastCleanUp;

@@ -17,11 +17,12 @@ class MException;
 class MHttpRequest;
 class MList;
 
-// The upload of one JPEG image (action 11): the file of the upload form's body becomes the
-// original in the image store, two previews 120 and 240 pixels high are made from it (turned
-// upright by its EXIF orientation), and an image record owned by the session's user
-// describes it, with the upright size. The record's name, date, keywords and description
-// start from the file's name and camera data (GUploadDefaults), read on the worker too.
+// The upload of one JPEG image (GIds::ACTION_UPLOAD_IMAGE): the file of the upload form's
+// body becomes the original in the image store, two previews 120 and 240 pixels high are made
+// from it (turned upright by its EXIF orientation), and an image record owned by the
+// session's user describes it, with the upright size. The record's name, date, keywords and
+// description start from the file's name and camera data (GUploadDefaults), read on the
+// worker too.
 //
 // Only a logged-in user with the upload right who is still below the image limit may
 // upload; the rights are read from the stored account, so that a right taken away counts at

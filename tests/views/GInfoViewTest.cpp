@@ -139,15 +139,15 @@ TEST_F(GImageRightsTest, FilesOnlyToThoseWhoMaySeeThem) {
   };
   for (const Case& c : cases) {
     become(c.viewer);
-    for (int page : {GInfoView::PAGE_PREVIEW1, GInfoView::PAGE_PREVIEW2}) {
+    for (int page : {GIds::PAGE_PREVIEW1, GIds::PAGE_PREVIEW2}) {
       std::string body = fetch(page, c.picture);
       EXPECT_EQ(c.previews, body.size() > 2) << c.viewer << " " << c.picture << " " << page;
       EXPECT_STREQ(c.previews ? "image/jpeg" : "text/html", contentType.getValue());
     }
-    EXPECT_EQ(c.original, fetch(GInfoView::PAGE_ORIGINAL, c.picture) == "\xFF\xD8original")
+    EXPECT_EQ(c.original, fetch(GIds::PAGE_ORIGINAL, c.picture) == "\xFF\xD8original")
         << c.viewer << " " << c.picture;
     // The image window shows the original only to those who may fetch it.
-    EXPECT_EQ(c.original, fetch(GInfoView::PAGE_IMAGE_WINDOW, c.picture).find("<IMG") != std::string::npos)
+    EXPECT_EQ(c.original, fetch(GIds::PAGE_IMAGE_WINDOW, c.picture).find("<IMG") != std::string::npos)
         << c.viewer << " " << c.picture;
   }
 }
@@ -163,7 +163,7 @@ TEST_F(GImageRightsTest, TheImageWindowIsAViewerNamedAfterThePicture) {
   std::string s = "/?session=" + std::string(session.id.getValue());
   // Opened from the own images' detail page: the arrows step through that list, the newest
   // first (the own images are WAITS_IN_FOLDER, DENIED, ACCEPTED, WAITING).
-  std::string page = render(view, GInfoView::PAGE_IMAGE_WINDOW,
+  std::string page = render(view, GIds::PAGE_IMAGE_WINDOW,
                             {{"Image.id", id.c_str()}, {"list", "108"}, {"pagenum", "3"}});
   const std::string name = "Pier &lt;at&gt; &quot;dusk&quot;";
   const std::string original = s + "&page=602&Image.id=" + id;
@@ -180,7 +180,7 @@ TEST_F(GImageRightsTest, TheImageWindowIsAViewerNamedAfterThePicture) {
             page);
   // Without the download right: the server's title and nothing to see or to download.
   become(NO_DOWNLOAD);
-  page = fetch(GInfoView::PAGE_IMAGE_WINDOW, ACCEPTED);
+  page = fetch(GIds::PAGE_IMAGE_WINDOW, ACCEPTED);
   EXPECT_TRUE(page.find("<TITLE>Vistrel 1.0</TITLE>") != std::string::npos);
   EXPECT_TRUE(page.find("<BODY class=\"viewer\">\n</BODY>") != std::string::npos);
   EXPECT_EQ(std::string::npos, page.find("downloadButton"));
