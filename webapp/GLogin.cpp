@@ -10,6 +10,7 @@
 #include "lib/net/MHttpResponse.h"
 #include "lib/net/MLaterResponse.h"
 #include "views/GApplication.h"
+#include "views/GIds.h"
 #include "views/GMainView.h"
 #include "views/GRights.h"
 #include "views/GSession.h"
@@ -166,7 +167,7 @@ void GLogin::finish(MHttpRequest& _request, MHttpResponse& _response, const Atte
   params.clear();
   if (refusal != nullptr) {
     params.setObject("session", GSession::guestId);
-    params.setObject("page", 1);
+    params.setObject("page", GIds::PAGE_SUBMAIN);
     params.setObject(GMainView::LOGIN_STATE, refusal);
     return;
   }
@@ -176,6 +177,6 @@ void GLogin::finish(MHttpRequest& _request, MHttpResponse& _response, const Atte
                                                     GRequestIdentity::isHttps(_request))
                         .getValue());
   params.setObject("session", created->id.getValue());
-  params.setObject("page", 0);
+  params.setObject("page", GIds::PAGE_MAIN);
   params.setObject(GMainView::ENTERED, 1);
 }

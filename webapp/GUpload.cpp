@@ -191,9 +191,9 @@ GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const M
   record.status = _status;
   GUploadDefaults::apply(_fileName, camera, record);
   switch (store(size, _temporary, _small, _large, _owner, record)) {
-    case -1:
+    case NO_PLACE:
       return GUploadMessage::AT_LIMIT;
-    case -2:
+    case ACCOUNT_GONE:
       return GUploadMessage::NOT_ALLOWED;
   }
   return _status == GIMAGE_WAITING ? GUploadMessage::WAITING : GUploadMessage::STORED;
@@ -260,7 +260,7 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
   // only the images it finds whole (GUserActions::deleteUser).
   if (!database.hasAccount(_owner)) {
     takeBack();
-    return -2;
+    return ACCOUNT_GONE;
   }
   try {
     // The limit was looked at when the upload began; uploads of the same user that ran
@@ -289,7 +289,7 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
   }
   if (!database.hasAccount(_owner)) {
     takeBack();
-    return -2;
+    return ACCOUNT_GONE;
   }
   return id;
 } M_RETHROW("int GUpload::store(MJpegPreviews::Size _size,MString& _temporary,MString& _small,MString& _large,GImage& _record)")

@@ -57,6 +57,9 @@ class GUpload {
   static bool mayUpload(GSession& _session, GUser& _user);
 
  private:
+  // What store answers instead of an id, as GDatabase::addImageWithinLimit does.
+  static const int NO_PLACE = -1;
+  static const int ACCOUNT_GONE = -2;
   // Writes _length bytes of the request's body from _start on into a new file; 0, or the
   // errno value of the failure (EIO when there is none) with a message on standard error
   // and nothing left behind.
@@ -65,8 +68,8 @@ class GUpload {
   // is below the image limit, moves the temporary file into place as the original and the
   // previews made from it (_small, _large) beside it, and completes the record with the
   // upright size; on any failure takes all of it back and passes the failure on. Returns the
-  // new image id, or (nothing left behind) -1 when the owner has no place left and -2 when
-  // _owner's account is no longer there or no longer the same.
+  // new image id, or (nothing left behind) NO_PLACE when the owner has no place left and
+  // ACCOUNT_GONE when _owner's account is no longer there or no longer the same.
   int store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
             const MString& _large, const GUser& _owner, GImage& _record);
   void moveFile(const MString& _from, const MString& _to);

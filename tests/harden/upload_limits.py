@@ -1,7 +1,7 @@
 """Limits of uploads on the real server.
 
 1. Uploads of one user sent at the same time, each on a connection of its own: with an
-   image limit of 1 and of 3, ten uploads store exactly that many images, whole; every other
+   image limit of 1 and of 3, four uploads store exactly that many images, whole; every other
    one is told that the limit is reached and leaves nothing behind.
 2. A panorama of 32767 x 16 pixels (the widest picture an upload may be) is stored with
    previews 120 and 240 pixels high and no wider than 4096 pixels, and the server's peak
@@ -19,7 +19,8 @@ import threading
 
 import kit
 
-UPLOADS = 10
+# As many as one client may have bodies spooled at once (more get 503 at their head).
+UPLOADS = 4
 PEAK_GROWTH_KB = 24 * 1024
 OUTCOME = re.compile(rb'data-upload-outcome="([a-z-]+)"')
 

@@ -104,7 +104,7 @@ TEST_F(GLoginTest, LoginCases) {
       EXPECT_EQ(std::string::npos, e.body().find("username=")) << label;
       continue;
     }
-    std::string id = cookieSession(e);
+    std::string id = sessionOf(e);
     GSession* session = servlet.getSessions().getSession(id.c_str());
     ASSERT_NE(nullptr, session) << label;
     EXPECT_EQ(c.account, session->user.id) << label;
@@ -203,7 +203,7 @@ TEST_F(GLoginTest, PasswordsAreCheckedOffTheDispatchAndTheRestFollowsThere) {
   EXPECT_EQ("", e.body());
   EXPECT_EQ(before, servlet.getSessions().getLength());
   webtest::finishLater(servlet, e.request, e.response);
-  std::string id = cookieSession(e);
+  std::string id = sessionOf(e);
   ASSERT_EQ((size_t)GSessionManagement::idLength, id.size());
   EXPECT_NE(std::string::npos, e.body().find("session=" + id));
   EXPECT_EQ(before + 1, servlet.getSessions().getLength());
