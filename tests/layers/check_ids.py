@@ -14,9 +14,10 @@ The tests keep their literal numbers: they check the bytes that browsers receive
 
     check_ids.py <source directory>
 """
-import os
 import re
 import sys
+
+from sources import numbered_lines, report, source_files
 
 FOLDERS = ("views", "webapp", "server")
 
@@ -61,29 +62,18 @@ def code_of(line):
 
 def bare_ids(source_dir):
     found = []
-    for top in FOLDERS:
-        for root, _, files in os.walk(os.path.join(source_dir, top)):
-            for name in sorted(files):
-                if not name.endswith((".h", ".cpp")):
-                    continue
-                path = os.path.relpath(os.path.join(root, name), source_dir)
-                with open(os.path.join(source_dir, path), encoding="utf-8") as f:
-                    for number, line in enumerate(f, 1):
-                        if BARE_ID.search(code_of(line)):
-                            found.append(f"{path}:{number}: {line.strip()}")
+    for path in source_files(source_dir, FOLDERS):
+        for number, line in numbered_lines(source_dir, path):
+            if BARE_ID.search(code_of(line)):
+                found.append(f"{path}:{number}: {line.strip()}")
     return found
 
 
 def main():
     source_dir = sys.argv[1] if len(sys.argv) > 1 else "."
-    found = bare_ids(source_dir)
-    for line in found:
-        print(line)
-    if found:
-        print(f"{len(found)} bare page or action number(s); use the names of views/GIds.h")
-        return 1
-    print("Page and action ids are written by name.")
-    return 0
+    return report(bare_ids(source_dir),
+                  "bare page or action number(s); use the names of views/GIds.h",
+                  "Page and action ids are written by name.")
 
 
 if __name__ == "__main__":

@@ -12,6 +12,8 @@ import os
 import re
 import sys
 
+from sources import report, source_files
+
 # Layer -> the layers its files may include besides its own.
 ALLOWED = {
     "server": {"webapp", "views", "db", "lib/net", "lib/imaging", "lib/core", "lib/platform",
@@ -48,33 +50,22 @@ def layer_of(path):
 
 def violations(source_dir):
     found = []
-    for top in ("server", "webapp", "views", "db", "lib"):
-        for root, _, files in os.walk(os.path.join(source_dir, top)):
-            for name in sorted(files):
-                if not name.endswith((".h", ".cpp")):
-                    continue
-                path = os.path.relpath(os.path.join(root, name), source_dir)
-                layer = layer_of(path)
-                with open(os.path.join(source_dir, path), encoding="utf-8") as f:
-                    text = f.read()
-                for included in INCLUDE.findall(text):
-                    target = layer_of(included)
-                    if target is None or target == layer or target in ALLOWED[layer]:
-                        continue
-                    found.append(f"{path}: {layer} includes {included} ({target})")
+    for path in source_files(source_dir):
+        layer = layer_of(path)
+        with open(os.path.join(source_dir, path), encoding="utf-8") as f:
+            text = f.read()
+        for included in INCLUDE.findall(text):
+            target = layer_of(included)
+            if target is None or target == layer or target in ALLOWED[layer]:
+                continue
+            found.append(f"{path}: {layer} includes {included} ({target})")
     return found
 
 
 def main():
     source_dir = sys.argv[1] if len(sys.argv) > 1 else "."
-    problems = violations(source_dir)
-    for line in problems:
-        print(line)
-    if problems:
-        print(f"{len(problems)} include(s) against the direction of the layers")
-        return 1
-    print("Every include follows the direction of the layers.")
-    return 0
+    return report(violations(source_dir), "include(s) against the direction of the layers",
+                  "Every include follows the direction of the layers.")
 
 
 if __name__ == "__main__":

@@ -9,9 +9,10 @@ record), and display code that only shows a type or a flag, listed below by file
 
     check_rights.py <source directory>
 """
-import os
 import re
 import sys
+
+from sources import numbered_lines, report, source_files
 
 FLAGS = r"(?:imageAccept|folderAccept|folderAdmin|imageUpload|imageDownload)"
 # A comparison of a type, or a flag read (not the target of an assignment).
@@ -39,36 +40,22 @@ DISPLAY = {
 
 def decisions(source_dir):
     found = []
-    for top in ("server", "webapp", "views", "db", "lib"):
-        for root, _, files in os.walk(os.path.join(source_dir, top)):
-            for name in sorted(files):
-                if not name.endswith((".h", ".cpp")):
-                    continue
-                path = os.path.relpath(os.path.join(root, name), source_dir)
-                if path in EXEMPT_FILES or path.startswith(EXEMPT_FOLDERS):
-                    continue
-                with open(os.path.join(source_dir, path), encoding="utf-8") as f:
-                    for number, line in enumerate(f, 1):
-                        code = STRING.sub('""', line.split("//", 1)[0])
-                        if not DECISION.search(code):
-                            continue
-                        if (path, line.strip()) in DISPLAY:
-                            continue
-                        found.append(f"{path}:{number}: {line.strip()}")
+    for path in source_files(source_dir):
+        if path in EXEMPT_FILES or path.startswith(EXEMPT_FOLDERS):
+            continue
+        for number, line in numbered_lines(source_dir, path):
+            code = STRING.sub('""', line.split("//", 1)[0])
+            if DECISION.search(code) and (path, line.strip()) not in DISPLAY:
+                found.append(f"{path}:{number}: {line.strip()}")
     return found
 
 
 def main():
     source_dir = sys.argv[1] if len(sys.argv) > 1 else "."
-    found = decisions(source_dir)
-    for line in found:
-        print(line)
-    if found:
-        print(f"{len(found)} decision(s) by a user's type or right flags outside GRights; "
-              "ask GRights (or list display code in tests/layers/check_rights.py)")
-        return 1
-    print("Rights are decided in GRights only.")
-    return 0
+    return report(decisions(source_dir),
+                  "decision(s) by a user's type or right flags outside GRights; ask GRights "
+                  "(or list display code in tests/layers/check_rights.py)",
+                  "Rights are decided in GRights only.")
 
 
 if __name__ == "__main__":
