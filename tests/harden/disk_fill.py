@@ -72,10 +72,20 @@ def upload_params(session):
             ("requestId", session.next_request())]
 
 
+def cookie_of(session):
+    """The secret of the session's cookie, which a link's session needs beside it."""
+    return session.cookie.split("=", 1)[1] if session.cookie else None
+
+
+def upload_head(session, length):
+    """The head of an upload of the session, as its browser sends it: with its cookie."""
+    return head(upload_params(session), length, cookie_of(session))
+
+
 def started_upload(port, session, body, sent):
     """A connection that has sent an upload's head and the first `sent` bytes of its body."""
     s = socket.create_connection(("127.0.0.1", port), timeout=20)
-    s.sendall(head(upload_params(session), len(body)) + body[:sent])
+    s.sendall(upload_head(session, len(body)) + body[:sent])
     return s
 
 
@@ -160,8 +170,9 @@ def part_a(binary, failures, rows, small, held_jpeg):
         cases = [
             ("no session", [("page", "108"), ("action", "11")], None, 413),
             ("the guest session", [("session", GUEST_ID), ("page", "108"), ("action", "11")], None, 413),
-            ("a user without the upload right", upload_params(noright), None, 413),
-            ("a user's request that is no upload", [("session", user.id), ("page", "108")], None, 413),
+            ("a user without the upload right", upload_params(noright), cookie_of(noright), 413),
+            ("a user's request that is no upload", [("session", user.id), ("page", "108")],
+             cookie_of(user), 413),
             ("an unknown session in the cookie", [("page", "108"), ("action", "11")], "1" * 24, 413),
         ]
         for what, params, cookie, status in cases:
@@ -222,7 +233,7 @@ def part_a(binary, failures, rows, small, held_jpeg):
         body = form(small)
         held = [started_upload(port, user, body, 1000) for _ in range(4)]
         time.sleep(0.2)
-        problem = refused_at_head(port, head(upload_params(user), len(body)), 503)
+        problem = refused_at_head(port, upload_head(user, len(body)), 503)
         for s in held:
             s.close()
         rows.append(("A3 a 5th body of one client", "503 at the head" if not problem else problem,
@@ -235,7 +246,7 @@ def part_a(binary, failures, rows, small, held_jpeg):
         held_body = form(held_jpeg)
         first = started_upload(port, user, held_body, 100000)
         time.sleep(0.2)
-        problem = refused_at_head(port, head(upload_params(user), len(body)), 503)
+        problem = refused_at_head(port, upload_head(user, len(body)), 503)
         first.sendall(held_body[100000:])
         first_outcome = outcome(answer_of(first, 20))
         first.close()
@@ -313,7 +324,7 @@ def part_b(binary, failures, rows, small, medium_jpeg):
 
         # 1. Less than the reserve free.
         filler = fill(view.file("tmp"), 300000)
-        problem = refused_at_head(port, head(upload_params(user), len(form(small))), 503)
+        problem = refused_at_head(port, upload_head(user, len(form(small))), 503)
         os.unlink(filler)
         rows.append(("B1 less free than the reserve", "503 at the head" if not problem else problem,
                      "ok" if not problem else "FAIL"))
