@@ -1,9 +1,5 @@
 #include "webapp/GServlet.h"
 
-#include <strings.h>
-#include <sys/stat.h>
-
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -31,6 +27,7 @@
 #include "webapp/GActions.h"
 #include "webapp/GBodyAdmission.h"
 #include "webapp/GClientAddress.h"
+#include "webapp/GFileDelivery.h"
 #include "webapp/GRequestIdentity.h"
 
 namespace {
@@ -40,12 +37,6 @@ const char* const eventSignature =
 
 // Seconds between two expiry runs at the least.
 const uint cleanUpInterval = 10;
-
-// Longest request path that can name a file.
-const int maxFilePath = 200;
-
-// Extensions this long or longer have no MIME type.
-const int maxExtension = 50;
 
 struct Header {
   const char* name;
@@ -357,7 +348,7 @@ bool GServlet::serveFavicon(GSession* _session, MHttpRequest& _request, MHttpRes
                             MTextStream& _out) {
   // The browser's tab icon, asked for by every new browser without a session: served from
   // the web directory like any static file, and only that.
-  if (_session != nullptr && fileRequest(*_session, _request, _response)) {
+  if (_session != nullptr && GFileDelivery::serveFile(_request, _response)) {
     _response.headers.setObject("Cache-Control", longCaching);
   } else {
     _response.statusCode = 404;
@@ -368,16 +359,12 @@ bool GServlet::serveFavicon(GSession* _session, MHttpRequest& _request, MHttpRes
 
 bool GServlet::refuseOriginal(GSession* _session, MHttpRequest& _request,
                               MHttpResponse& _response, MTextStream& _out) {
-  // Those who may see originals get them as static files (the next route).
-  if (GRights::mayDownloadOriginals(*_session)) return false;
-  _out << "<HTML><BODY>Url not found " << GHtml::escape(_request.url.getValue()).getValue()
-       << "</BODY><HTML>\n";
-  return true;
+  return GFileDelivery::refuseOriginal(*_session, _request, _out);
 }
 
 bool GServlet::serveStaticFile(GSession* _session, MHttpRequest& _request,
                                MHttpResponse& _response, MTextStream& _out) {
-  return fileRequest(*_session, _request, _response);
+  return GFileDelivery::serveFile(_request, _response);
 }
 
 bool GServlet::serveRoot(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
@@ -462,46 +449,6 @@ void GServlet::answerBusy(MHttpResponse& _response, const MString& _identifier) 
 void GServlet::process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow) try {
   actions->process(_session, _request, currentTime(), _slow);
 } M_RETHROW("void GServlet::process_action(GSession& _session,MHttpRequest& _request)")
-
-bool GServlet::fileRequest(GSession& _session, MHttpRequest& _request,
-                           MHttpResponse& _response) try {
-  const char* path = _request.path.getValue();
-  int length = _request.path.getLength();
-  if (strstr(path, "..") != nullptr || strchr(path, '~') != nullptr || length > maxFilePath) {
-    return false;
-  }
-  const char* dot = strrchr(path, '.');
-  if (dot == nullptr || dot == path) return false;
-  const char* extension = dot + 1;
-  if ((int)strlen(extension) < maxExtension) {
-    MString* mimeType = GApplication::get().getMimeType(extension);
-    if (mimeType != nullptr) _response.contentType = *mimeType;
-  }
-
-  MString name = MString::format("%s/web/%s", GApplication::get().getDirectory().getValue(), path);
-  FILE* file = fopen(name.getValue(), "rb");
-  if (file == nullptr) return false;
-  // Only plain files: a directory whose name has a dot opens too, but is no file to send.
-  struct stat info;
-  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    fclose(file);
-    return false;
-  }
-  try {
-    char buffer[10000];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) {
-      if (_response.content.writeData(buffer, (int)n) != (int)n) {
-        throw MException("### FILE ###", "The file does not fit into the response!");
-      }
-    }
-  } catch (const MException&) {
-    fclose(file);
-    throw;
-  }
-  fclose(file);
-  return true;
-} M_RETHROW("bool GServlet::fileRequest(GSession& _session,MHttpRequest& _request,MHttpResponse& _response)")
 
 void GServlet::endSession(MHttpRequest& _request, MHttpResponse& _response,
                           GSession& _session) {

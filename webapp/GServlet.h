@@ -56,8 +56,6 @@ class GServlet : public MHttpHandler {
   BodyDecision admitBody(MHttpRequest& _request) override;
   // Carries out the action a request names, before the views are asked.
   void process_action(GSession& _session, MHttpRequest& _request, GSlowStep* _slow = nullptr);
-  // Answers the request with a file of the web directory; false when it is not one.
-  bool fileRequest(GSession& _session, MHttpRequest& _request, MHttpResponse& _response);
   // Deletes the session (never the guest session).
   void removeSession(const char* _sessionId);
   // The expiry run over the session table.

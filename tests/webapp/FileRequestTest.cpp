@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/webapp/WebappTestSupport.h"
+#include "webapp/GFileDelivery.h"
 
 using webtest::Exchange;
 
@@ -21,12 +22,11 @@ class FileRequestTest : public webtest::ServletTest {
     mkdir(root.file("web/dir.d").c_str(), 0755);
   }
 
-  // fileRequest alone, for a request whose path is _path.
+  // The file delivery alone, for a request whose path is _path.
   bool request(const std::string& _path, Exchange& _e) {
     _e.request.path = _path.c_str();
     _e.request.url = _path.c_str();
-    GSession* guest = servlet.getGuestSession();
-    return servlet.fileRequest(*guest, _e.request, _e.response);
+    return GFileDelivery::serveFile(_e.request, _e.response);
   }
 };
 

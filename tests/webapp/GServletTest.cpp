@@ -395,8 +395,8 @@ TEST(GServlet, FailuresBecomeAnEscapedPage) {
       "<HTML><BODY><PRE>"
       "EXCEPTION Operation failed! [void GServlet::event_httpRequest(MHttpRequest&amp; "
       "_request,MHttpResponse&amp; _response)]\n"
-      "- EXCEPTION Operation failed! [bool GServlet::fileRequest(GSession&amp; "
-      "_session,MHttpRequest&amp; _request,MHttpResponse&amp; _response)]\n"
+      "- EXCEPTION Operation failed! [bool GFileDelivery::serveFile(MHttpRequest&amp; "
+      "_request,MHttpResponse&amp; _response)]\n"
       "- EXCEPTION &lt;b&gt;broken&lt;/b&gt; [### TEST ###]\n"
       "</PRE></BODY><HTML>\n",
       body);
