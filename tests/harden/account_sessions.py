@@ -190,8 +190,12 @@ def main():
             percentile(alone, 50), percentile(alone, 99))))
         rows.append(("during %d sessions changing passwords (%.0f/s, %d busy)" % (
             FLOOD_SESSIONS, rate, counts["busy"]), "%.2f / %.2f" % (p50, p99)))
+        # The median tells a stall (the loop hashing gave p50 980 ms); the tail of a few hundred
+        # fetches also follows whatever else the two cores run, most under the sanitizers
+        # beside another check, so its bound there is wider.
+        tail = 100 if slow == 1 else 1000
         expect("the password flood does not stall another client",
-               counts["done"] > 0 and counts["other"] == 0 and p50 <= 10 * slow and p99 <= 100 * slow,
+               counts["done"] > 0 and counts["other"] == 0 and p50 <= 10 * slow and p99 <= tail,
                "style sheet p50 %.1f ms, p99 %.1f ms during the flood; %s" % (p50, p99, counts))
         expect("the flooding sessions still stand", all(alive(s) for _, _, s in flooders),
                "a session that changed its own password ended")
