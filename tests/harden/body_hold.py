@@ -20,11 +20,8 @@ files return to what they were.
 
 usage: body_hold.py <vistrel executable>"""
 
-import os
 import re
-import resource
 import socket
-import subprocess
 import sys
 import threading
 import time
@@ -40,12 +37,6 @@ HEAD = (b"POST /?page=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application
         b"urlencoded\r\nContent-Length: 65536\r\n\r\n")
 FIRST = b"a=" + b"x" * 59998
 STATUS = re.compile(rb"^HTTP/1\.1 (\d+)")
-
-
-def raise_file_limit(need):
-    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
-    if soft < need:
-        resource.setrlimit(resource.RLIMIT_NOFILE, (min(need, hard), hard))
 
 
 class Holder:
@@ -96,23 +87,15 @@ class Holder:
         return status
 
 
-def make_jpeg(work, name, size):
-    path = os.path.join(work, name)
-    subprocess.run([kit.convert_program(), "-size", size, "xc:gray", "+noise", "Random",
-                    "-quality", "92", path], check=True)
-    with open(path, "rb") as f:
-        return f.read()
-
-
 def main():
     binary = sys.argv[1]
     sanitizer = kit.is_sanitizer_build(binary)
     bound = 3.0 if sanitizer else 1.0
-    raise_file_limit(4096)
+    kit.raise_file_limit(4096)
     failures = []
     rows = []
     with kit.served(binary, failures, scratch="vistrel-hold-") as (port, root, server, work):
-        jpeg = make_jpeg(work, "upload.jpg", "400x300")
+        jpeg = kit.noise_jpeg(work, "upload.jpg", "400x300")
         kit.check(len(jpeg) > 65536, "the picture has only %d bytes" % len(jpeg))
         server.start()
         admin = kit.Session(port, *kit.ADMIN)

@@ -25,7 +25,6 @@ usage: disk_fill.py <vistrel executable>"""
 
 import errno
 import os
-import resource
 import shutil
 import socket
 import subprocess
@@ -37,20 +36,6 @@ import kit
 
 GUEST_ID = "5072913846"
 BOUNDARY = "----vistreldiskfill"
-
-
-def raise_file_limit(need):
-    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
-    if soft < need:
-        resource.setrlimit(resource.RLIMIT_NOFILE, (min(need, hard), hard))
-
-
-def make_jpeg(work, name, size):
-    path = os.path.join(work, name)
-    subprocess.run([kit.convert_program(), "-size", size, "xc:gray", "+noise", "Random",
-                    "-quality", "92", path], check=True)
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def form(data, filename="photo.jpg"):
@@ -374,13 +359,13 @@ def part_b(binary, failures, rows, small, medium_jpeg):
 
 def main():
     binary = sys.argv[1]
-    raise_file_limit(4096)
+    kit.raise_file_limit(4096)
     failures = []
     rows = []
     work = tempfile.mkdtemp(prefix="vistrel-disk-")
     try:
-        small = make_jpeg(work, "small.jpg", "480x360")
-        medium = make_jpeg(work, "medium.jpg", "400x300")
+        small = kit.noise_jpeg(work, "small.jpg", "480x360")
+        medium = kit.noise_jpeg(work, "medium.jpg", "400x300")
     finally:
         shutil.rmtree(work, ignore_errors=True)
     if not 100000 < len(small) < 300000:

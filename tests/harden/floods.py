@@ -13,7 +13,6 @@ baseline (the figures are printed) and its open files to what they were.
 
 usage: floods.py <vistrel executable> [seconds of each flood, default 20]"""
 
-import resource
 import socket
 import sys
 import time
@@ -21,12 +20,6 @@ import time
 import kit
 
 SLOW = b"GET /?page=1&slow=" + b"s" * 200 + b" HTTP/1.1\r\n"
-
-
-def raise_file_limit(need):
-    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
-    if soft < need:
-        resource.setrlimit(resource.RLIMIT_NOFILE, (min(need, hard), hard))
 
 
 def open_many(port, count):
@@ -189,7 +182,7 @@ def settle(server, baseline_files):
 def main():
     binary = sys.argv[1]
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 20
-    raise_file_limit(4096)
+    kit.raise_file_limit(4096)
     failures = []
     rows = []
     with kit.served(binary, failures) as (port, root, server, _):

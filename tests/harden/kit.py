@@ -5,6 +5,7 @@ files. Only the standard library is used."""
 import contextlib
 import os
 import random
+import resource
 import re
 import shutil
 import signal
@@ -738,3 +739,20 @@ def make_user(admin, root, name, password="secret", upload=True, accept=False, l
     stored = [u for u in users(root) if u["id"] == uid][0]
     check(stored["username"] == name.encode("utf-8")[:39], "the account %r was not stored" % name)
     return uid
+
+
+def raise_file_limit(need):
+    """Raises this process's limit of open files towards need (floods open many sockets)."""
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    if soft < need:
+        resource.setrlimit(resource.RLIMIT_NOFILE, (min(need, hard), hard))
+
+
+def noise_jpeg(work, name, size):
+    """The bytes of a JPEG of random noise of the size ("400x300"), made in work: noise keeps
+    the file large for its pixels."""
+    path = os.path.join(work, name)
+    subprocess.run([convert_program(), "-size", size, "xc:gray", "+noise", "Random",
+                    "-quality", "92", path], check=True)
+    with open(path, "rb") as f:
+        return f.read()
