@@ -29,6 +29,14 @@ bool sameSecret(const MString& _sent, const MString& _secret) {
 GClientAddress::Trust GClientAddress::trust(MHttpRequest& _request, MString& _forwarded) {
   _forwarded = _request.getHeader("X-Forwarded-For");
   if (_forwarded.getLength() == 0) return NO_HEADER;
+  return proxyTrust(_request);
+}
+
+bool GClientAddress::fromProxy(MHttpRequest& _request) {
+  return proxyTrust(_request) == BELIEVED;
+}
+
+GClientAddress::Trust GClientAddress::proxyTrust(MHttpRequest& _request) {
   GApplication& application = GApplication::get();
   MString proxy = application.getProxyAddress();
   if (proxy.getLength() == 0 || _request.remoteAddress.toString() != proxy) return NOT_THE_PROXY;

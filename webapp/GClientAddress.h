@@ -25,6 +25,9 @@ class GClientAddress {
   static const char* const SECRET_HEADER;
 
   static MString of(MHttpRequest& _request);
+  // Whether the connection is the configured proxy's, with its secret when one is set: only
+  // then do its X-Forwarded-* headers count.
+  static bool fromProxy(MHttpRequest& _request);
   // Reports a disbelieved X-Forwarded-For, once; cheap for every request.
   static void notice(MHttpRequest& _request);
   // At start-up: one line on standard error when a proxy is configured without a secret.
@@ -33,6 +36,8 @@ class GClientAddress {
  private:
   enum Trust { NO_HEADER, BELIEVED, NOT_THE_PROXY, WRONG_SECRET };
   static Trust trust(MHttpRequest& _request, MString& _forwarded);
+  // The proxy part of trust: NOT_THE_PROXY, WRONG_SECRET or BELIEVED.
+  static Trust proxyTrust(MHttpRequest& _request);
 };
 
 #endif

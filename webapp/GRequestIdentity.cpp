@@ -85,16 +85,7 @@ bool GRequestIdentity::cookieFits(MHttpRequest& _request, GSessionManagement& _s
   return _sessions.cookieFits(_session, cookieValue(_request).getValue());
 }
 
-bool GRequestIdentity::fromProxy(MHttpRequest& _request) {
-  MString proxy = GApplication::get().getProxyAddress();
-  return proxy.getLength() > 0 && _request.remoteAddress.toString() == proxy;
-}
-
-MString GRequestIdentity::clientAddress(MHttpRequest& _request) {
-  return GClientAddress::of(_request);
-}
-
 bool GRequestIdentity::isHttps(MHttpRequest& _request) {
-  if (!fromProxy(_request)) return false;
+  if (!GClientAddress::fromProxy(_request)) return false;
   return strcasecmp(_request.getHeader("X-Forwarded-Proto").getValue(), "https") == 0;
 }

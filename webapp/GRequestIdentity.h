@@ -7,7 +7,7 @@ class GSession;
 class GSessionManagement;
 class MHttpRequest;
 
-// Who a request speaks for: its session, its cookie and the browser's address.
+// Who a request speaks for: its session and its cookie (the browser's address is GClientAddress's).
 //
 // A session has two secrets: its identifier, which every link and form of its pages carries
 // in the `session` parameter, and its cookie secret, which only the browser's cookie holds
@@ -41,15 +41,10 @@ class GRequestIdentity {
   // Whether the request's cookie is the one of this session (GSessionManagement::cookieFits).
   static bool cookieFits(MHttpRequest& _request, GSessionManagement& _sessions,
                          const GSession& _session);
-  // The browser's address, by the rule of GClientAddress::of.
-  static MString clientAddress(MHttpRequest& _request);
-  // Whether the browser spoke HTTPS: only the configured reverse proxy can tell, by its
-  // X-Forwarded-Proto; the server itself speaks plain HTTP.
+  // Whether the browser spoke HTTPS: only the configured reverse proxy can tell
+  // (GClientAddress::fromProxy), by its X-Forwarded-Proto; the server itself speaks plain
+  // HTTP.
   static bool isHttps(MHttpRequest& _request);
-
- private:
-  // The connection comes from the configured reverse proxy.
-  static bool fromProxy(MHttpRequest& _request);
 };
 
 #endif

@@ -4,6 +4,7 @@
 
 #include "tests/webapp/WebappTestSupport.h"
 #include "views/GSession.h"
+#include "webapp/GClientAddress.h"
 #include "webapp/GRequestIdentity.h"
 
 using webtest::Exchange;
@@ -343,7 +344,7 @@ TEST_F(GServletTest, TheBrowsersAddressAndSchemeBehindTheConfiguredProxyOnly) {
     request.remoteAddress.setAddress("127.0.0.1");
     if (c.forwarded != nullptr) request.headers.setObject("x-forwarded-for", c.forwarded);
     if (c.proto != nullptr) request.headers.setObject("X-Forwarded-Proto", c.proto);
-    EXPECT_STREQ(c.address, GRequestIdentity::clientAddress(request).getValue()) << c.proxy;
+    EXPECT_STREQ(c.address, GClientAddress::of(request).getValue()) << c.proxy;
     EXPECT_EQ(c.https, GRequestIdentity::isHttps(request)) << c.proxy << " " << c.proto;
   }
   // Through a proxy that says HTTPS the cookie goes out Secure, and comes back so.
