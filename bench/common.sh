@@ -21,6 +21,17 @@ session_cookie() {
   tr -d '\r' | sed -n 's/^[Ss]et-[Cc]ookie: vistrel_session=\([0-9]*\).*/\1/p'
 }
 
+# Logs in by posting the login form to the server at $1 (http://host:port) as $2 with the
+# password $3; prints "<session id>:<cookie secret>": links name the id, and the id counts
+# only together with the cookie. Empty when the login failed.
+log_in() {
+  local answer id secret
+  answer="$(curl -s -i -d "username=$2&password=$3" "$1/?session=5072913846&page=1&action=16")"
+  secret="$(session_cookie <<<"$answer")"
+  id="$(grep -o '[?&]session=[0-9]*' <<<"$answer" | grep -v 'session=5072913846' | head -1 | cut -d= -f2)"
+  [ -n "$secret" ] && [ -n "$id" ] && echo "$id:$secret"
+}
+
 # A demo root at $root ($work/root) served on the free port $ours_port.
 lay_out_root() {
   root="$work/root"

@@ -113,21 +113,20 @@ for n in $sizes; do
   start_ms="$(printf '%s\n' "${starts[@]}" | median)"
   start_cpu="$(printf '%s\n' "${cpus[@]}" | median)"
 
-  login() {
-    curl -s -D - -o /dev/null -d "username=$1&password=$2" "http://127.0.0.1:$port/?page=1&action=16" |
-      session_cookie
-  }
-  user_session="$(login user3 bench)"
-  admin_session="$(login admin tarbo)"
-  [ -n "$user_session" ] && [ -n "$admin_session" ] || { echo "the login failed" >&2; exit 1; }
+  # "<session id>:<cookie secret>" (log_in); the paths below carry the secret after a "|".
+  user_login="$(log_in "http://127.0.0.1:$port" user3 bench)"
+  admin_login="$(log_in "http://127.0.0.1:$port" admin tarbo)"
+  [ -n "$user_login" ] && [ -n "$admin_login" ] || { echo "the login failed" >&2; exit 1; }
+  user_session="${user_login%%:*}|${user_login#*:}"
+  admin_session="${admin_login%%:*}|${admin_login#*:}"
   folder=501
   user_id=5  # user3
-  grid_path="/?session=$user_session&page=405&Folder.id=$folder&pagenum=1"
-  own_path="/?session=$user_session&page=110&pagenum=1"
-  queue_path="/?session=$admin_session&page=1004&pagenum=1"
-  search_path="/?session=$user_session&page=700&action=18&requestId={n}&words=harbour+sunset"
+  grid_path="/?session=${user_login%%:*}&page=405&Folder.id=$folder&pagenum=1|${user_login#*:}"
+  own_path="/?session=${user_login%%:*}&page=110&pagenum=1|${user_login#*:}"
+  queue_path="/?session=${admin_login%%:*}&page=1004&pagenum=1|${admin_login#*:}"
+  search_path="/?session=${user_login%%:*}&page=700&action=18&requestId={n}&words=harbour+sunset|${user_login#*:}"
 
-  shows() { curl -s "http://127.0.0.1:$port$2" | grep -c 'class="imageTitle' >/dev/null || { echo "page $1 shows no images" >&2; exit 1; }; }
+  shows() { curl -s -H "Cookie: vistrel_session=${2#*|}" "http://127.0.0.1:$port${2%%|*}" | grep -c 'class="imageTitle' >/dev/null || { echo "page $1 shows no images" >&2; exit 1; }; }
   shows 405 "$grid_path"
   shows 110 "$own_path"
   shows 1004 "$queue_path"
@@ -138,7 +137,7 @@ for n in $sizes; do
     ours+=("$med")
   done
   # The search's result: the last grid page's number and the images on it.
-  last="$(curl -s "http://127.0.0.1:$port/?session=$user_session&page=703&pagenum=1000000")"
+  last="$(curl -s -H "Cookie: vistrel_session=${user_login#*:}" "http://127.0.0.1:$port/?session=${user_login%%:*}&page=703&pagenum=1000000")"
   found="$(( ($(echo "$last" | grep -o 'pageNumSelected">[0-9]*' | grep -o '[0-9]*$' || echo 1) - 1) * 8 + $(echo "$last" | grep -c 'class="imageTitle' || true) ))"
   rss_kb="$(awk '/^VmRSS/ { print $2 }' "/proc/$server_pid/status")"
   kill "$server_pid"

@@ -190,9 +190,16 @@ int connectTo(int _port) {
 }
 
 // One request on a keep-alive connection; the body's size, or -1 on a failure or a status
-// other than 200.
-long exchange(int _fd, const std::string& _path) {
-  std::string request = "GET " + _path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n";
+// other than 200. "<path>|<cookie secret>" sends the session's cookie with the path, which a
+// link's session needs.
+long exchange(int _fd, const std::string& _target) {
+  size_t bar = _target.find('|');
+  std::string cookie = bar == std::string::npos
+                           ? ""
+                           : "Cookie: vistrel_session=" + _target.substr(bar + 1) + "\r\n";
+  std::string request = "GET " + _target.substr(0, bar) +
+                        " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n" + cookie +
+                        "\r\n";
   if (write(_fd, request.data(), request.size()) != (ssize_t)request.size()) return -1;
   std::string data;
   char buffer[65536];

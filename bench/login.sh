@@ -51,8 +51,7 @@ failed_text="$(translation MESSAGE_LOGIN_FAILED)"
 throttled_text="$(translation MESSAGE_LOGIN_THROTTLED)"
 
 # The uploader's session (the login form's post) and picture.
-uploader="$(curl -s -D - -o /dev/null -d "username=uploader&password=upload" \
-  "http://127.0.0.1:$ours_port/?page=1&action=16" | session_cookie)"
+uploader="$(log_in "http://127.0.0.1:$ours_port" uploader upload)"
 [ -n "$uploader" ] || { echo "the uploader's login failed" >&2; exit 1; }
 /usr/bin/convert -size 640x480 -seed 5 plasma:fractal -quality 90 "$work/upload.jpg"
 

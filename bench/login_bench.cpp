@@ -6,7 +6,7 @@
 //     it starts. And the account uploader (password upload), which may upload.
 //
 //   login_bench load <port> <seconds> <mode> <source prefix> <probe path> <failed text>
-//                    <throttled text> [<upload session> <picture>]
+//                    <throttled text> [<upload session id:cookie secret> <picture>]
 //     One client fetches <probe path> over one keep-alive connection every 5 ms and times
 //     each answer, while other connections post logins without pause ("quiet": none). The
 //     login connections come from loopback addresses <source prefix>1, 2, ..., as many
@@ -280,6 +280,10 @@ struct Uploads {
 // but not stored.
 void uploader(const Options& _options, const std::string& _session, const std::string& _picture,
               Uploads& _uploads) {
+  // "<session id>:<cookie secret>": the link's id counts only together with its cookie.
+  const std::string id = _session.substr(0, _session.find(':'));
+  const std::string secret =
+      _session.find(':') == std::string::npos ? "" : _session.substr(_session.find(':') + 1);
   const std::string boundary = "----loginbench";
   std::string body = "--" + boundary +
                      "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"bench.jpg\"\r\n"
@@ -287,9 +291,10 @@ void uploader(const Options& _options, const std::string& _session, const std::s
   auto next = Clock::now() + uploadInterval / 2;
   while (next < _options.end) {
     std::this_thread::sleep_until(next);
-    std::string request = "POST /?session=" + _session + "&page=110&action=11&requestId=" +
+    std::string request = "POST /?session=" + id + "&page=110&action=11&requestId=" +
                           std::to_string(requestId++) +
-                          " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                          " HTTP/1.1\r\nHost: 127.0.0.1\r\nCookie: vistrel_session=" + secret +
+                          "\r\n"
                           "Content-Type: multipart/form-data; boundary=" + boundary +
                           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     Connection connection(_options.port, "127.0.0.1");

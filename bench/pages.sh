@@ -27,16 +27,16 @@ build/release/bench/pages_bench "$root" 80
 ours_pid=$!
 wait_port "$ours_port"
 
-# The login answers with the session identifier as a cookie.
-session="$(curl -s -D - -o /dev/null -d "username=bench&password=bench" \
-  "http://127.0.0.1:$ours_port/?page=1&action=16" |
-  session_cookie)"
-[ -n "$session" ] || { echo "the login failed"; cat "$work/ours.out"; exit 1; }
+# The login: the session's id for the links, and its cookie, without which the id opens nothing.
+login="$(log_in "http://127.0.0.1:$ours_port" bench bench)"
+[ -n "$login" ] || { echo "the login failed"; cat "$work/ours.out"; exit 1; }
+session="${login%%:*}"
+cookie="Cookie: vistrel_session=${login#*:}"
 grid_url="http://127.0.0.1:$ours_port/?session=$session&page=405&Folder.id=1&pagenum=3"
 detail_url="http://127.0.0.1:$ours_port/?session=$session&page=404&Folder.id=1&pagenum=21"
 shows() {  # url pattern -> fails with the answer shown when the page lacks the pattern
   local answer
-  answer="$(curl -s -i "$1")"
+  answer="$(curl -s -i -H "$cookie" "$1")"
   grep -q "$2" <<<"$answer" && return 0
   echo "session $session: $1 answered:"; head -c 1500 <<<"$answer"; echo
   return 1
@@ -50,8 +50,8 @@ start_nginx
 # --- load ---
 run_wrk() {  # name url -> prints requests/s
   local out="$work/wrk-$1.txt"
-  wrk -t2 -c50 -d2s "$2" >/dev/null  # warm-up
-  wrk -t2 -c50 -d"${duration}s" "$2" >"$out"
+  wrk -t2 -c50 -d2s -H "$cookie" "$2" >/dev/null  # warm-up
+  wrk -t2 -c50 -d"${duration}s" -H "$cookie" "$2" >"$out"
   if grep -q "Non-2xx" "$out"; then echo "$1 answered errors:" >&2; cat "$out" >&2; exit 1; fi
   awk '/^Requests\/sec:/{print $2}' "$out"
 }
@@ -68,8 +68,8 @@ done
 grid_rps="$(median <<<"$grid_all")"
 detail_rps="$(median <<<"$detail_all")"
 nginx_rps="$(median <<<"$nginx_all")"
-grid_size="$(curl -s "$grid_url" | wc -c)"
-detail_size="$(curl -s "$detail_url" | wc -c)"
+grid_size="$(curl -s -H "$cookie" "$grid_url" | wc -c)"
+detail_size="$(curl -s -H "$cookie" "$detail_url" | wc -c)"
 
 echo "medians of $rounds rounds:"
 printf '%-28s %12s %10s\n' page 'per second' bytes

@@ -49,23 +49,28 @@ done
 
 request=1000
 next() { request=$((request + 1)); }
-# The login form's post: the session identifier of its cookie.
-cookie() { curl -s -D - -o /dev/null -d "$2" "$1" | tr -d '\r' | sed -n 's/^Set-Cookie: vistrel_session=\([0-9]*\).*/\1/p'; }
+source bench/common.sh
+# "<session id>:<cookie secret>" of a login (log_in); the links name the id, and the id
+# counts only together with the cookie.
+id() { echo "${1%%:*}"; }
+jar() { echo "Cookie: vistrel_session=${1#*:}"; }
 
 next
-admin="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request" "username=admin&password=tarbo")"
+admin="$(log_in "$base" admin tarbo)"
 [ -n "$admin" ] || { echo "admin login failed"; cat "$work/server.out"; exit 1; }
 next
-curl -s -o /dev/null "$base/bench?session=$admin&requestId=$request&action=7"
+curl -s -o /dev/null -H "$(jar "$admin")" "$base/bench?session=$(id "$admin")&requestId=$request&action=7"
 # After the administrator, the guest and "bench" the new account is 3. Its uploads wait for
 # acceptance, so that the queue grows while they go on.
 next
-curl -s -o /dev/null "$base/bench?session=$admin&requestId=$request&action=8&User.id=3&User.username=uploader&User.lastname=Bench&User.firstname=Mark&User.email=&User.password1=bench&User.password2=bench&User.enabled=1&User.folderAdmin=0&User.type=0&User.imageAccept=1&User.folderAccept=0&User.imageDownload=1&User.imageUpload=1&User.imageLimit=100000"
+# Posted, as the form is: passwords are refused in a URL.
+curl -s -o /dev/null -H "$(jar "$admin")" -d "User.password1=bench&User.password2=bench" \
+  "$base/bench?session=$(id "$admin")&requestId=$request&action=8&User.id=3&User.username=uploader&User.lastname=Bench&User.firstname=Mark&User.email=&User.enabled=1&User.folderAdmin=0&User.type=0&User.imageAccept=1&User.folderAccept=0&User.imageDownload=1&User.imageUpload=1&User.imageLimit=100000"
 next
-user="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request" "username=uploader&password=bench")"
+user="$(log_in "$base" uploader bench)"
 [ -n "$user" ] || { echo "uploader login failed"; exit 1; }
 next
-viewer="$(cookie "$base/?session=5072913846&page=1&action=16&requestId=$request" "username=bench&password=bench")"
+viewer="$(log_in "$base" bench bench)"
 [ -n "$viewer" ] || { echo "bench user login failed"; exit 1; }
 
 # A camera-sized picture with detail at every scale.
@@ -78,9 +83,9 @@ ours_times=()
 for _ in $(seq "$rounds"); do
   next
   # No "Expect: 100-continue": the body goes out with the headers, as browsers send forms.
-  seconds="$(curl -s -o /dev/null -H 'Expect:' -w '%{time_total}' \
+  seconds="$(curl -s -o /dev/null -H 'Expect:' -H "$(jar "$user")" -w '%{time_total}' \
     -F "Image.user=3" -F "Image.file=@$work/original.jpg;type=image/jpeg" -F "add_image=Upload" \
-    "$base/bench?session=$user&requestId=$request&action=11&pagenum=1")"
+    "$base/bench?session=$(id "$user")&requestId=$request&action=11&pagenum=1")"
   ours_times+=("$(awk -v s="$seconds" 'BEGIN {printf "%.1f", s * 1000}')")
 done
 stored="$(find "$work/root/images/original" -name '0*.jpg' | wc -l)"
@@ -91,7 +96,7 @@ cmp -s "$work/original.jpg" "$work/root/images/original/0000080.jpg" || { echo "
 # to back (the upload's decoding and scaling run on workers; the server loop must keep
 # answering). Each path is asked <count> times over one keep-alive connection, the paths in
 # turn, 2 ms apart.
-latency() {  # count path... -> one line "p50 p99" in ms per path
+latency() {  # count path[|cookie secret]... -> one line "p50 p99" in ms per path
   python3 - "$port" "$@" <<'PY'
 import http.client, sys, time
 port, count, paths = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3:]
@@ -99,8 +104,9 @@ c = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
 times = {p: [] for p in paths}
 for _ in range(count):
     for p in paths:
+        path, _, secret = p.partition("|")
         t = time.perf_counter()
-        c.request("GET", p)
+        c.request("GET", path, headers={"Cookie": "vistrel_session=" + secret} if secret else {})
         r = c.getresponse()
         r.read()
         times[p].append((time.perf_counter() - t) * 1000)
@@ -116,9 +122,9 @@ uploader_pid=""
 start_uploads() {
   (
     while :; do
-      curl -s -o /dev/null -H 'Expect:' -F "Image.user=3" \
+      curl -s -o /dev/null -H 'Expect:' -H "$(jar "$user")" -F "Image.user=3" \
         -F "Image.file=@$work/original.jpg;type=image/jpeg" -F "add_image=Upload" \
-        "$base/bench?session=$user&requestId=$RANDOM$RANDOM&action=11&pagenum=1" || break
+        "$base/bench?session=$(id "$user")&requestId=$RANDOM$RANDOM&action=11&pagenum=1" || break
     done
   ) &
   uploader_pid=$!
@@ -139,10 +145,11 @@ echo "static file for another client, alone:                p50 ${alone50} ms, p
 echo "static file for another client, during uploads:       p50 ${busy50} ms, p99 ${busy99} ms"
 
 pages=(110 405 1004)
-paths=("/?session=$viewer&page=110&pagenum=1" "/?session=$viewer&page=405&Folder.id=1&pagenum=1"
-       "/?session=$admin&page=1004&pagenum=1")
+paths=("/?session=$(id "$viewer")&page=110&pagenum=1|${viewer#*:}"
+       "/?session=$(id "$viewer")&page=405&Folder.id=1&pagenum=1|${viewer#*:}"
+       "/?session=$(id "$admin")&page=1004&pagenum=1|${admin#*:}")
 for path in "${paths[@]}"; do
-  answer="$(curl -s "$base$path")"
+  answer="$(curl -s -H "Cookie: vistrel_session=${path#*|}" "$base${path%%|*}")"
   grep -q 'class="imageTitle' <<<"$answer" || { echo "$path shows no images"; exit 1; }
 done
 mapfile -t alone < <(latency 400 "${paths[@]}")
