@@ -21,16 +21,35 @@ function readPairs(file) {
   return pairs;
 }
 
-// Asks the system for a loopback port that is free right now.
-function freePort() {
-  return new Promise((resolve, reject) => {
+// A loopback port nobody listens on, taken below the range the system hands out to
+// outgoing connections: a port of that range may become some client's own (the hardening
+// checks flood the machine beside us) between this test and the server's start.
+function lowPortRange() {
+  try {
+    const low = parseInt(fs.readFileSync("/proc/sys/net/ipv4/ip_local_port_range", "latin1").split(/\s+/)[0], 10);
+    if (low > 2048) return [Math.min(10000, Math.floor(low / 2)), low - 1];
+  } catch (e) { /* no such file: the usual range */ }
+  return [10000, 32767];
+}
+
+function tryListen(port) {
+  return new Promise((resolve) => {
     const server = net.createServer();
-    server.on("error", reject);
-    server.listen(0, "127.0.0.1", () => {
-      const port = server.address().port;
-      server.close(() => resolve(port));
+    server.once("error", () => resolve(null));
+    server.listen(port, "127.0.0.1", () => {
+      const got = server.address().port;
+      server.close(() => resolve(got));
     });
   });
+}
+
+async function freePort() {
+  const [low, high] = lowPortRange();
+  for (let i = 0; i < 100; i++) {
+    const port = await tryListen(low + Math.floor(Math.random() * (high - low + 1)));
+    if (port) return port;
+  }
+  return tryListen(0);
 }
 
 // Replaces the value of one key in a configuration file; the key must be there.
@@ -77,8 +96,24 @@ class VistrelServer {
     this.url = `http://127.0.0.1:${this.port}`;
   }
 
+  // Starts the server; when its port was taken after all (another program bound it after
+  // we looked), moves it to another free port, a few times.
   async start() {
+    for (let attempt = 1; ; attempt++) {
+      try {
+        return await this.startOnce();
+      } catch (e) {
+        if (attempt >= 5 || !this.exit || !/Cannot bind/.test(this.log())) throw e;
+        this.port = await freePort();
+        setConfigValue(path.join(this.root, "config", "config.cfg"), "server.port", this.port);
+        this.url = `http://127.0.0.1:${this.port}`;
+      }
+    }
+  }
+
+  async startOnce() {
     if (!this.root) await this.layOut();
+    this.exit = null;
     this.logFile = path.join(this.dir, "server.log");
     const log = fs.openSync(this.logFile, "w");
     this.child = childProcess.spawn(path.join(this.root, "bin", "vistrel"), [this.root],
