@@ -3,7 +3,7 @@
 # and the node packages of the browser test.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev libjpeg-turbo-progs libsodium-dev libexif-dev libexiv2-dev imagemagick
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libjpeg62-turbo-dev libjpeg-turbo-progs libsodium-dev libexif-dev libexiv2-dev imagemagick fonts-dejavu-core
           sqlite3 python3 nodejs chromium nginx openssl systemd)
 
 sudo_cmd=""

@@ -9,6 +9,7 @@
 
 #include "lib/core/MException.h"
 #include "lib/imaging/MImage.h"
+#include "lib/imaging/MImageResampler.h"
 #include "lib/imaging/MJpegDecodeTarget.h"
 
 namespace {
@@ -48,12 +49,16 @@ void makeUpright(MImage& _image, int _orientation) {
   if (way.mirror) _image.mirror();
 }
 
-// Samples the decoded rows into the previews, still as stored (not yet upright): a row is
-// copied into every preview row that takes it, the moment it arrives.
-class PreviewSampler : public MJpegDecodeTarget {
+// libjpeg's rounding of a scaled side.
+int scaledSide(int _side, int _eighths) { return (int)(((long long)_side * _eighths + 7) / 8); }
+
+// Filters the decoded rows into the pictures, still as stored (not yet upright): each row
+// goes into the pictures made from the decode the moment it arrives, and each of their rows
+// into the pictures made from them.
+class PreviewMaker : public MJpegDecodeTarget {
  public:
-  PreviewSampler(const char* _filename, const std::vector<MJpegPreviews::Preview>& _previews,
-                 int _orientation, int _maxSide)
+  PreviewMaker(const char* _filename, const std::vector<MJpegPreviews::Preview>& _previews,
+               int _orientation, int _maxSide)
       : filename(_filename), wanted(_previews), orientation(_orientation), maxSide(_maxSide) {}
 
   int chooseScale(int _width, int _height) override {
@@ -65,75 +70,93 @@ class PreviewSampler : public MJpegDecodeTarget {
     bool turned = UPRIGHTING[orientation].quarterTurns % 2 != 0;
     upright.width = turned ? _height : _width;
     upright.height = turned ? _width : _height;
-    int largest = 1;
+    int eighths = 1;
     for (const MJpegPreviews::Preview& preview : wanted) {
-      MJpegPreviews::Size size =
-          MJpegPreviews::previewSize(upright.width, upright.height, preview.height);
-      previews.emplace_back(new Target{turned ? size.height : size.width,
-                                       turned ? size.width : size.height, MImage(), {}, 0});
-      if (preview.height > largest) largest = preview.height;
+      MJpegPreviews::Size size = sizeOf(preview);
+      targets.emplace_back(new Target{turned ? size.height : size.width,
+                                      turned ? size.width : size.height, -1, {}, nullptr});
+      int needed = preview.longSide > 0
+                       ? MJpegPreviews::screenEighths(upright.width, upright.height, preview.longSide)
+                       : MJpegPreviews::scaleEighths(upright.width, upright.height, preview.height);
+      if (needed > eighths) eighths = needed;
     }
-    return MJpegPreviews::scaleEighths(upright.width, upright.height, largest);
+    return eighths;
   }
 
   bool begin(int _width, int _height) override {
-    decodedHeight = _height;
-    for (auto& target : previews) {
-      // Every row is filled before the preview is used (finish checks).
-      target->image.setData(target->width, target->height,
-                            MImage::allocatePixels(target->width, target->height));
-      if (target->image.getData() == nullptr) return false;
-      target->columns.resize((size_t)target->width);
-      for (int x = 0; x < target->width; ++x)
-        target->columns[(size_t)x] = MImage::sampleIndex(x, target->width, _width);
+    // Each picture is made from the smallest one of this pass that is at least twice its
+    // size in both directions, or else from the decode.
+    for (size_t i = 0; i < targets.size(); ++i) {
+      Target& target = *targets[i];
+      int sourceWidth = _width, sourceHeight = _height;
+      for (size_t j = 0; j < targets.size(); ++j) {
+        const Target& other = *targets[j];
+        bool larger = other.width >= 2 * target.width && other.height >= 2 * target.height;
+        bool smaller = (long long)other.width * other.height < (long long)sourceWidth * sourceHeight;
+        if (j != i && larger && smaller) {
+          target.source = (int)j;
+          sourceWidth = other.width;
+          sourceHeight = other.height;
+        }
+      }
+      target.resampler.reset(
+          new MImageResampler(sourceWidth, sourceHeight, target.width, target.height));
+      if (!target.resampler->begin()) return false;
+    }
+    for (size_t i = 0; i < targets.size(); ++i) {
+      if (targets[i]->source >= 0) targets[(size_t)targets[i]->source]->children.push_back(i);
+    }
+    for (auto& target : targets) {
+      if (target->children.empty()) continue;
+      Target* from = target.get();
+      from->resampler->setSink([this, from](int _y, const uint* _pixels) {
+        for (size_t child : from->children) targets[child]->resampler->row(_y, _pixels);
+      });
     }
     return true;
   }
 
   void row(int _y, const uint* _pixels) override {
-    for (auto& target : previews) {
-      while (target->nextRow < target->height &&
-             MImage::sampleIndex(target->nextRow, target->height, decodedHeight) == _y) {
-        uint* out = target->image.getData() + (size_t)target->nextRow * (size_t)target->width;
-        for (int x = 0; x < target->width; ++x) out[x] = _pixels[target->columns[(size_t)x]];
-        ++target->nextRow;
-      }
+    for (auto& target : targets) {
+      if (target->source < 0) target->resampler->row(_y, _pixels);
     }
   }
 
-  // The previews, upright; null for one that cannot be had.
+  // The pictures, upright; null for one that cannot be had.
   MImage* finish(size_t _index) {
-    Target& target = *previews[_index];
-    if (target.nextRow != target.height) return nullptr;
-    makeUpright(target.image, orientation);
-    MJpegPreviews::Size size =
-        MJpegPreviews::previewSize(upright.width, upright.height, wanted[_index].height);
-    if (target.image.getWidth() != size.width || target.image.getHeight() != size.height)
+    Target& target = *targets[_index];
+    if (!target.resampler || !target.resampler->done()) return nullptr;
+    MImage& image = target.resampler->result();
+    makeUpright(image, orientation);
+    MJpegPreviews::Size size = sizeOf(wanted[_index]);
+    if (image.getWidth() != size.width || image.getHeight() != size.height)
       return nullptr;  // a turn without memory
-    return &target.image;
+    return &image;
   }
 
   MJpegPreviews::Size upright{0, 0};
 
  private:
   struct Target {
-    int width;
+    int width;   // as stored
     int height;
-    MImage image;
-    std::vector<int> columns;  // the decoded column of each preview column
-    int nextRow;               // the first preview row not yet filled
+    int source;  // the target it is made from, or -1 for the decode
+    std::vector<size_t> children;
+    std::unique_ptr<MImageResampler> resampler;
   };
+
+  MJpegPreviews::Size sizeOf(const MJpegPreviews::Preview& _preview) const {
+    return _preview.longSide > 0
+               ? MJpegPreviews::screenSize(upright.width, upright.height, _preview.longSide)
+               : MJpegPreviews::previewSize(upright.width, upright.height, _preview.height);
+  }
 
   const char* filename;
   const std::vector<MJpegPreviews::Preview>& wanted;
   int orientation;
   int maxSide;
-  int decodedHeight = 0;
-  std::vector<std::unique_ptr<Target>> previews;
+  std::vector<std::unique_ptr<Target>> targets;
 };
-
-// libjpeg's rounding of a scaled side.
-int scaledSide(int _side, int _eighths) { return (int)(((long long)_side * _eighths + 7) / 8); }
 
 }  // namespace
 
@@ -146,11 +169,28 @@ int MJpegPreviews::scaleEighths(int _width, int _height, int _previewHeight) {
   Size preview = previewSize(_width, _height, _previewHeight);
   int width = 2 * preview.width;
   int height = 2 * preview.height;
-  for (int eighths = 1; eighths < 8; ++eighths) {
+  for (int eighths = 1; eighths < 8; eighths *= 2) {
     if (scaledSide(_width, eighths) >= width && scaledSide(_height, eighths) >= height)
       return eighths;
   }
   return 8;
+}
+
+int MJpegPreviews::screenEighths(int _width, int _height, int _longSide) {
+  int side = _width > _height ? _width : _height;
+  for (int eighths = 1; eighths < 8; eighths *= 2) {
+    if ((long long)scaledSide(side, eighths) * 8 >= (long long)_longSide * 7) return eighths;
+  }
+  return 8;
+}
+
+MJpegPreviews::Size MJpegPreviews::screenSize(int _width, int _height, int _longSide) {
+  int side = _width > _height ? _width : _height;
+  int decoded = scaledSide(side, screenEighths(_width, _height, _longSide));
+  int longSide = decoded < _longSide ? decoded : _longSide;
+  int shortSide = (int)(((long long)(_width > _height ? _height : _width) * longSide + side / 2) / side);
+  if (shortSide < 1) shortSide = 1;
+  return _width > _height ? Size{longSide, shortSide} : Size{shortSide, longSide};
 }
 
 int MJpegPreviews::readOrientation(const char* _filename) {
@@ -175,7 +215,7 @@ MJpegPreviews::Size MJpegPreviews::make(const char* _filename,
                                         int _maxSide) try {
   if (_filename == nullptr)
     throw MException("### FILENAME ###", "The '_filename' parameter points to NULL!");
-  PreviewSampler sampler(_filename, _previews, readOrientation(_filename), _maxSide);
+  PreviewMaker sampler(_filename, _previews, readOrientation(_filename), _maxSide);
   jpeg.decode(_filename, sampler);
   std::vector<MImage*> images;
   for (size_t i = 0; i < _previews.size(); ++i) {

@@ -8,18 +8,24 @@
 #include "lib/imaging/MFile_JPG.h"
 
 // Makes the previews of a JPEG file without ever holding the picture at its full size:
-// libjpeg decodes it at the smallest scale that still leaves twice the largest preview in
-// both directions, and each decoded row goes straight into the previews that sample it
-// (the nearest-neighbour scaling of MImage), so memory follows the previews, not the file.
-// The previews are turned upright by the file's EXIF orientation, and none is wider than
-// maxPreviewWidth. Keeps no state between calls, so one instance serves every thread.
+// libjpeg decodes it at the smallest power-of-two scale that still leaves twice the largest
+// preview and the screen-sized picture in both directions (the other eighths have no fast
+// inverse DCT in libjpeg-turbo and decode slower than the full size), and each decoded row
+// goes straight into the filters (MImageResampler) of the pictures made from it; a preview
+// at most half as large as another one is filtered from that one in the same pass, so the
+// decode is filtered about once. Memory follows the pictures made, not the file.
+// The pictures are turned upright by the file's EXIF orientation, and no preview is wider
+// than maxPreviewWidth. Keeps no state between calls, so one instance serves every thread.
 class MJpegPreviews : public MObject {
  public:
-  // One preview to make: the size previewSize gives for _height, saved at _quality into _path.
+  // One picture to make, saved at quality into path: with longSide 0 a preview of the size
+  // previewSize gives for height; with longSide above 0 a screen-sized picture of the size
+  // screenSize gives for it (height is not used then).
   struct Preview {
     int height;
     MString path;
     int quality;
+    int longSide = 0;
   };
   // A size as it is to be seen: a picture's has the sides swapped for the turned orientations.
   struct Size {
@@ -38,11 +44,19 @@ class MJpegPreviews : public MObject {
   // _width x _height: _previewHeight high, the width keeping the aspect
   // (MImage::previewWidth) up to maxPreviewWidth.
   static Size previewSize(int _width, int _height, int _previewHeight);
-  // The decoding scale in eighths (1 to 8) for an upright picture of _width x _height whose
-  // largest preview is asked _previewHeight high: the smallest whose result is at least
+  // The decoding scale in eighths (1, 2, 4 or 8) for an upright picture of _width x _height
+  // whose largest preview is asked _previewHeight high: the smallest whose result is at least
   // twice that preview (previewSize) in both directions (libjpeg rounds the scaled sides
   // up), or the full size.
   static int scaleEighths(int _width, int _height, int _previewHeight);
+  // The decoding scale (1, 2, 4 or 8 eighths) a screen-sized picture of _longSide needs: the
+  // smallest whose long side is at least seven eighths of _longSide, or the full size.
+  static int screenEighths(int _width, int _height, int _longSide);
+  // The size of the screen-sized picture of an upright picture of _width x _height: its
+  // long side is _longSide or, if less, the long side of the decode at screenEighths (so
+  // between seven eighths of _longSide and _longSide, or the picture's own for a smaller
+  // one: never enlarged), the other side keeping the aspect (at least 1).
+  static Size screenSize(int _width, int _height, int _longSide);
   // The EXIF orientation of the file (1 to 8, read with libexif); 1 without the tag or with
   // a value out of range.
   static int readOrientation(const char* _filename);

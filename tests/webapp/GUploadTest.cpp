@@ -16,6 +16,7 @@
 #include "lib/core/MException.h"
 #include "lib/imaging/MFile_JPG.h"
 #include "lib/imaging/MImage.h"
+#include "lib/imaging/MImageResampler.h"
 #include "lib/net/MHttpProcessor.h"
 #include "lib/net/MServer.h"
 #include "lib/platform/MClock.h"
@@ -236,9 +237,11 @@ TEST_F(GUploadTest, PreviewsAreTheScaledOriginalInTheConfiguredQualities) {
     int height;
     int quality;
   };
-  for (const Case& c : {Case{"preview1", 120, 30}, Case{"preview2", 240, 90}}) {
-    MImage preview;
-    preview.scale(original, MImage::previewWidth(640, 480, c.height), c.height);
+  // The large preview is filtered from the original, the small one from the large one.
+  MImage preview = original;
+  for (const Case& c : {Case{"preview2", 240, 90}, Case{"preview1", 120, 30}}) {
+    MImage larger = preview;
+    ASSERT_TRUE(MImageResampler::scale(larger, preview, MImage::previewWidth(640, 480, c.height), c.height));
     std::string expected = root.path + "/expected.jpg";
     jpegFile.save(expected.c_str(), preview, c.quality);
     EXPECT_TRUE(root.read("expected.jpg") == root.read(std::string("images/") + c.dir + "/0000000.jpg"))
