@@ -71,8 +71,8 @@ if [ "$holds_data" -eq 0 ]; then
   copy_missing web
 fi
 # The image store may be incomplete even in a used root; the server cannot create it.
-mkdir -p "$root/images/original" "$root/images/preview1" "$root/images/preview2" "$root/bin" \
-  "$root/tmp"
+mkdir -p "$root/images/original" "$root/images/preview1" "$root/images/preview2" \
+  "$root/images/preview2x" "$root/images/screen" "$root/bin" "$root/tmp"
 
 # Copy beside the old program and rename, so that a running server keeps its file.
 cp "$program" "$root/bin/vistrel.new.$$"

@@ -79,7 +79,9 @@ void GServer::configure(const char* _dir) try {
       std::async(std::launch::async, [root]() { return GImageStore::list(root); });
   database.init(directory.getValue());
   // What a crash may have left half-done in the image store goes before the first request.
-  GImageStore::sweep(listing.get());
+  GImageStore::Listings listings = listing.get();
+  GImageStore::sweep(listings);
+  lackingLargeFiles = GImageStore::lackingLargeFiles(listings);
 } M_RETHROW("void GServer::configure(char *_dir)")
 
 void GServer::takeConfigurationValues() try {
@@ -229,6 +231,8 @@ MString GServer::getPreview2Url(GSession& _session, int _image_id) {
 void GServer::start() try {
   server.start();
   MRunable::start();
+  catchUp.start(std::move(lackingLargeFiles), preview2Quality.getValue());
+  lackingLargeFiles.clear();
 } M_RETHROW("void GServer::start()")
 
 void GServer::stop() try {

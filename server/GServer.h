@@ -2,6 +2,7 @@
 #define VISTREL_GSERVER_H
 
 #include <atomic>
+#include <vector>
 
 #include "db/GDatabase.h"
 #include "lib/core/MArray.h"
@@ -12,6 +13,7 @@
 #include "lib/net/MServer.h"
 #include "lib/platform/MRunable.h"
 #include "views/GApplication.h"
+#include "webapp/GPreviewCatchUp.h"
 #include "webapp/GServlet.h"
 
 // The one server object of the process. It owns everything long-lived: the configuration
@@ -99,6 +101,9 @@ class GServer : public MRunable, public GApplication {
   MString getImageWindowUrl(GSession& _session, int _image_id) override;
   MString getPreview1Url(GSession& _session, int _image_id) override;
   MString getPreview2Url(GSession& _session, int _image_id) override;
+  MString getImageFileUrl(GSession& _session, int _page, int _image_id) override {
+    return imageUrl(_session, _page, _image_id);
+  }
 
  private:
   // The table shown to the session: its own language's, or the first in code order.
@@ -141,6 +146,10 @@ class GServer : public MRunable, public GApplication {
   // Set by stop, never cleared: a stop that arrives before the thread has started running
   // must still end it.
   std::atomic<bool> stopRequested;
+  // The images found at configure that lack the pictures for screens, and their making,
+  // begun by start. Last, so that it ends before what it uses.
+  std::vector<int> lackingLargeFiles;
+  GPreviewCatchUp catchUp;
 };
 
 #endif

@@ -67,6 +67,8 @@ class GApplication {
   virtual MString getImageWindowUrl(GSession& _session, int _image_id) = 0;
   virtual MString getPreview1Url(GSession& _session, int _image_id) = 0;
   virtual MString getPreview2Url(GSession& _session, int _image_id) = 0;
+  // The same for any page of an image (GIds::PAGE_PREVIEW2X, GIds::PAGE_SCREEN).
+  virtual MString getImageFileUrl(GSession& _session, int _page, int _image_id) = 0;
 
  private:
   static GApplication* instance;

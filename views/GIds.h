@@ -64,6 +64,9 @@ class GIds {
   static constexpr int PAGE_ORIGINAL = 602;
   static constexpr int PAGE_PREVIEW1 = 603;
   static constexpr int PAGE_PREVIEW2 = 604;
+  // The pictures for screens: the large preview at twice its pixels, the screen-sized one.
+  static constexpr int PAGE_PREVIEW2X = 605;
+  static constexpr int PAGE_SCREEN = 606;
 
   // The keyword search and its result.
   static constexpr int MODULE_SEARCH = 700;

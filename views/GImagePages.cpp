@@ -9,6 +9,7 @@
 #include "views/GApplication.h"
 #include "views/GHtml.h"
 #include "views/GIds.h"
+#include "views/GInfoView.h"
 #include "views/GMessage.h"
 #include "views/GRights.h"
 #include "views/GUrlPattern.h"
@@ -209,7 +210,10 @@ void GImagePages::gridCell(GImageMember::Context& _context, GImageMember::Shown&
   GUrlPattern::append(cell, _context.session, member.detailUrl, values);
   cell += "')\"><IMG src=\"";
   cell += preview.getValue();
-  cell += "\" height=\"120\"></TD>\n</TR><TR>";
+  // The large preview is the small one at twice its pixels.
+  cell += "\" srcset=\"";
+  cell += GApplication::get().getPreview2Url(_context.session, _shown.image.id).getValue();
+  cell += " 2x\" height=\"120\"></TD>\n</TR><TR>";
   _out << cell;
   member.buttons(_context, _shown, _out);
   _out << "</TR></TABLE></TD>\n";
@@ -307,9 +311,11 @@ MString GImagePages::windowUrl(GImageMember::Context& _context, int _imageId, in
 }
 
 void GImagePages::neighbourUrls(GSession& _session, MList& _params, MString& _previous,
-                                MString& _next) try {
+                                MString& _next, int* _position, int* _count) try {
   _previous = MString();
   _next = MString();
+  if (_position != nullptr) *_position = 0;
+  if (_count != nullptr) *_count = 0;
   GImageMember::Group group;
   if (!GImageMember::byDetailPage(paramInt(_params, LIST_PARAM), group)) return;
   const GImageMember& member = GImageMember::get(group);
@@ -321,7 +327,9 @@ void GImagePages::neighbourUrls(GSession& _session, MList& _params, MString& _pr
   int first = ordinal >= 2 ? ordinal - 2 : 0;
   MList storage;
   std::vector<MObject*> entries;
-  listPart(context, first, 3, storage, entries);
+  int count = listPart(context, first, 3, storage, entries);
+  if (_position != nullptr && ordinal <= count) *_position = ordinal;
+  if (_count != nullptr && ordinal <= count) *_count = count;
   for (size_t i = 0; i < entries.size(); ++i) {
     int at = first + (int)i + 1;
     if (at != ordinal - 1 && at != ordinal + 1) continue;
@@ -334,15 +342,26 @@ void GImagePages::neighbourUrls(GSession& _session, MList& _params, MString& _pr
 void GImagePages::imageCell(GSession& _session, GImageMember::Shown& _shown,
                             const MString& _window, bool _clickable, const char* _clickEnd,
                             MTextStream& _out) {
-  GApplication& application = GApplication::get();
   _out << "<TD width=\"10%\" align=\"center\"";
   if (_clickable) {
     _out << " onClick=\"openImageWindow('" << _window.getValue() << _clickEnd;
   } else {
     _out << ">";
   }
-  _out << "<IMG src=\"" << application.getPreview2Url(_session, _shown.image.id).getValue()
-       << "\" height=\"" << 240 << "\"></TD>\n";
+  _out << largePreviewTag(_session, _shown.image.id).getValue() << "</TD>\n";
+}
+
+MString GImagePages::largePreviewTag(GSession& _session, int _imageId) {
+  GApplication& application = GApplication::get();
+  MString tag("<IMG src=\"");
+  tag += application.getPreview2Url(_session, _imageId);
+  if (GInfoView::hasFile("preview2x", _imageId)) {
+    tag += "\" srcset=\"";
+    tag += application.getImageFileUrl(_session, GIds::PAGE_PREVIEW2X, _imageId);
+    tag += " 2x";
+  }
+  tag += "\" height=\"240\">";
+  return tag;
 }
 
 void GImagePages::editForm(GSession& _session, GImageMember::Shown& _shown,
@@ -363,9 +382,9 @@ void GImagePages::editForm(GSession& _session, GImageMember::Shown& _shown,
 void GImagePages::readOnlyTable(GSession& _session, GImageMember::Shown& _shown,
                                 const MString& _window, MTextStream& _out) try {
   GImage& image = _shown.image;
-  bool download = GRights::mayDownloadOriginals(_session);
+  // The viewer is for everyone who sees the preview; the original only with the right.
   _out << "<TABLE width=\"100%\" cellspacing=\"8\"><TR>\n";
-  imageCell(_session, _shown, _window, download, "')\">", _out);
+  imageCell(_session, _shown, _window, true, "')\">", _out);
   _out << "<TD valign=\"top\"><TABLE width=\"100%\">\n";
   valueRow(_session, _out, "LABEL_IMAGE_NUMBER", MString::format("%d", image.id).getValue());
   valueRow(_session, _out, "LABEL_IMAGE_SIZE", sizeText(image).getValue());

@@ -42,10 +42,16 @@ class GImagePages : public GView {
   // names the list by the member's detail page (LIST_PARAM), the image's ordinal in it
   // (`pagenum`) and, for the folder groups, the folder.
   static const char* const LIST_PARAM;
+  // The large preview of an image as an IMG element 240 pixels high, offering the same
+  // preview at twice its pixels to screens with two device pixels per CSS pixel once it is
+  // made (srcset), so that browsers choose.
+  static MString largePreviewTag(GSession& _session, int _imageId);
   MString windowUrl(GImageMember::Context& _context, int _imageId, int _ordinal);
   // The window URLs of the images before and after the one that the request's list and
-  // ordinal name; empty where there is none (or the request names no list).
-  void neighbourUrls(GSession& _session, MList& _params, MString& _previous, MString& _next);
+  // ordinal name; empty where there is none (or the request names no list). With _position
+  // and _count, also the ordinal and the length of the list (0 and 0 without a list).
+  void neighbourUrls(GSession& _session, MList& _params, MString& _previous, MString& _next,
+                     int* _position = nullptr, int* _count = nullptr);
 
  private:
   // A page number or ordinal: `pagenum` of the request, else _remembered, else 1; at least 1.

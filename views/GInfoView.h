@@ -12,8 +12,13 @@ class GInfoView : public GView {
   // Whether the page delivers one of the image files.
   static bool isImageFile(int _page) {
     return _page == GIds::PAGE_ORIGINAL || _page == GIds::PAGE_PREVIEW1 ||
-           _page == GIds::PAGE_PREVIEW2;
+           _page == GIds::PAGE_PREVIEW2 || _page == GIds::PAGE_PREVIEW2X ||
+           _page == GIds::PAGE_SCREEN;
   }
+  // Whether the image store holds "<root>/images/<_store>/<_imageId>.jpg": the pictures for
+  // screens are missing for images stored before them until they are made (a look-up of a
+  // cached directory entry, as cheap as the page's other work).
+  static bool hasFile(const char* _store, int _imageId);
 
   GInfoView();
   ~GInfoView() override;
@@ -31,6 +36,10 @@ class GInfoView : public GView {
                            MString& _contentType);
   void page_image_preview2(GSession& _session, MTextStream& _out, MList& _params,
                            MString& _contentType);
+  // The large preview at twice its pixels and the screen-sized picture: to whoever may see
+  // the previews (GRights::mayViewScreenPictures).
+  void page_image_screen(GSession& _session, MTextStream& _out, MList& _params,
+                         MString& _contentType, const char* _store);
 
  private:
   // Copies "<root>/images/<_store>/<id, seven digits>.jpg" for the `Image.id` of the request

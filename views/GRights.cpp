@@ -141,6 +141,10 @@ bool GRights::mayViewImage(const GSession& _session, int _imageId) {
   return lookUp(_session, _imageId, image) && mayViewImage(_session, image);
 }
 
+bool GRights::mayViewScreenPictures(const GSession& _session, int _imageId) {
+  return mayViewImage(_session, _imageId);
+}
+
 bool GRights::mayDownloadImage(const GSession& _session, int _imageId) {
   GImage image;
   return lookUp(_session, _imageId, image) && mayDownloadImage(_session, image);

@@ -101,6 +101,9 @@ class GRights {
   // The same by image id: false for an id that names no image.
   static bool mayViewImage(const GSession& _session, int _imageId);
   static bool mayDownloadImage(const GSession& _session, int _imageId);
+  // The pictures made for screens (the large preview at twice its pixels and the
+  // screen-sized picture of the viewer): the same as the previews, by image id.
+  static bool mayViewScreenPictures(const GSession& _session, int _imageId);
 
  private:
   // Whether the session's user owns a folder where the image waits for publication.

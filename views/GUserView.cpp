@@ -5,6 +5,7 @@
 #include "views/GApplication.h"
 #include "views/GHtml.h"
 #include "views/GIds.h"
+#include "views/GImagePages.h"
 #include "views/GMessage.h"
 #include "views/GRights.h"
 #include "views/GUploadMessage.h"
@@ -264,9 +265,8 @@ void GUserView::page_deleteImage(GSession& _session, MTextStream& _out, MList& _
          << application.translate(_session, "TITLE_DELETE_IMAGE") << "</TD></TR></TABLE>\n"
          << "<HR>\n";
     _out << "<TABLE><TR>\n" << "<TD onClick=\"openImageWindow('"
-         << application.getImageWindowUrl(_session, image.id).getValue() << "');\"><IMG src=\""
-         << application.getPreview2Url(_session, image.id).getValue() << "\" height=\"" << 240
-         << "\"></TD>\n" << "</TR></TABLE>\n" << "<HR>\n";
+         << application.getImageWindowUrl(_session, image.id).getValue() << "');\">" << GImagePages::largePreviewTag(_session, image.id).getValue()
+         << "</TD>\n" << "</TR></TABLE>\n" << "<HR>\n";
     _out << "<P class=\"dialogText\">" << application.translate(_session, "QUESTION_DELETE_IMAGE")
          << "?</P>" << "<HR>\n" << "<TABLE><TR>\n";
     MString yes = MString::format("/?session=%s&page=%d&requestId=%d&action=%d&Image.id=%d",

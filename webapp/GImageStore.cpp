@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <future>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -82,30 +83,43 @@ MString GImageStore::preview2Path(int _image_id) try {
   return storePath("%s/images/preview2/%07d.jpg", _image_id);
 } M_RETHROW("MString GImageStore::preview2Path(int _image_id)")
 
+MString GImageStore::preview2xPath(int _image_id) try {
+  return storePath("%s/images/preview2x/%07d.jpg", _image_id);
+} M_RETHROW("MString GImageStore::preview2xPath(int _image_id)")
+
+MString GImageStore::screenPath(int _image_id) try {
+  return storePath("%s/images/screen/%07d.jpg", _image_id);
+} M_RETHROW("MString GImageStore::screenPath(int _image_id)")
+
 MString GImageStore::temporaryPath(int _number) try {
   return storePath("%s/images/original/tmp_%07d.jpg", _number);
 } M_RETHROW("MString GImageStore::temporaryPath(int _number)")
+
+MString GImageStore::backgroundPath(int _image_id, int _kind) try {
+  return MString::format("%s/images/original/tmp_bg%07d%d.jpg",
+                         GApplication::get().getDirectory().getValue(), _image_id, _kind);
+} M_RETHROW("MString GImageStore::backgroundPath(int _image_id,int _kind)")
 
 void GImageStore::removeFiles(int _image_id) try {
   unlink(originalPath(_image_id).getValue());
   unlink(preview1Path(_image_id).getValue());
   unlink(preview2Path(_image_id).getValue());
+  unlink(preview2xPath(_image_id).getValue());
+  unlink(screenPath(_image_id).getValue());
 } M_RETHROW("void GImageStore::removeFiles(int _image_id)")
 
-namespace {
-
-const char* const storeDirectories[] = {"original", "preview1", "preview2"};
-
-}  // namespace
+const char* const GImageStore::directories[5] = {"original", "preview1", "preview2",
+                                                 "preview2x", "screen"};
 
 GImageStore::Listings GImageStore::list(const MString& _root) try {
-  std::future<std::vector<std::string>> listing[3];
-  for (int d = 0; d < 3; ++d) {
-    MString directory = MString::format("%s/images/%s", _root.getValue(), storeDirectories[d]);
+  const int count = (int)std::tuple_size<Listings>::value;
+  std::future<std::vector<std::string>> listing[count];
+  for (int d = 0; d < count; ++d) {
+    MString directory = MString::format("%s/images/%s", _root.getValue(), directories[d]);
     listing[d] = std::async(std::launch::async, [directory]() { return listDirectory(directory); });
   }
   Listings listings;
-  for (int d = 0; d < 3; ++d) listings[d] = listing[d].get();
+  for (int d = 0; d < count; ++d) listings[d] = listing[d].get();
   return listings;
 } M_RETHROW("GImageStore::Listings GImageStore::list(const MString& _root)")
 
@@ -120,7 +134,7 @@ int GImageStore::sweep(const Listings& _listings) try {
   int removed = 0;
 
   // Each directory of the store is listed once and the images' files are looked up in the
-  // listings: three look-ups on the file system per image would make the start of a large
+  // listings: a look-up on the file system per image would make the start of a large
   // library slow.
   const Listings& listings = _listings;
   std::vector<int> complete;
@@ -130,10 +144,11 @@ int GImageStore::sweep(const Listings& _listings) try {
   // below the larger of the last ids).
   size_t ids = (size_t)std::max(complete.empty() ? -1 : complete.back(),
                                 incomplete.empty() ? -1 : incomplete.back()) + 1;
-  std::vector<std::vector<bool>> present(3, std::vector<bool>(ids, false));
+  const int count = (int)std::tuple_size<Listings>::value;
+  std::vector<std::vector<bool>> present((size_t)count, std::vector<bool>(ids, false));
   std::vector<bool> kept(ids, false);
   for (int id : complete) kept[(size_t)id] = true;
-  for (int d = 0; d < 3; ++d) {
+  for (int d = 0; d < count; ++d) {
     for (const std::string& file : listings[d]) {
       int id = storeId(file);
       if (id >= 0 && (size_t)id < ids) present[d][(size_t)id] = true;
@@ -142,7 +157,9 @@ int GImageStore::sweep(const Listings& _listings) try {
 
   // An upload completes its record last, with the picture's size: a record without any
   // is one whose upload was cut short. A completed record stays even when a file is
-  // missing (removed from outside): its texts are the users' data.
+  // missing (removed from outside): its texts are the users' data. The files made for
+  // screens (preview2x, screen) are not asked for: images stored before them lack them
+  // until they are made in the background.
   for (int id : complete) {
     if (!present[0][(size_t)id] || !present[1][(size_t)id] || !present[2][(size_t)id]) {
       fprintf(stderr, "The image (%d) misses a file of the image store!\n", id);
@@ -155,16 +172,39 @@ int GImageStore::sweep(const Listings& _listings) try {
     ++removed;
   }
 
-  for (int d = 0; d < 3; ++d) {
-    MString directory = MString::format("%s/images/%s", root, storeDirectories[d]);
+  for (int d = 0; d < count; ++d) {
+    MString directory = MString::format("%s/images/%s", root, directories[d]);
     for (const std::string& file : listings[d]) {
       int number = jpgNumber(file, 0);
       bool orphan = number >= 0 && ((size_t)number >= ids || !kept[(size_t)number]);
       bool jpg = file.size() >= 5 && file.compare(file.size() - 4, 4, ".jpg") == 0;
-      bool temporary = d == 0 && jpg && file.compare(0, 4, "tmp_") == 0 &&
-                       isDigits(file.substr(4, file.size() - 8));
+      size_t prefix = file.compare(0, 6, "tmp_bg") == 0 ? 6 : 4;
+      bool temporary = d == 0 && jpg && file.size() > prefix + 4 &&
+                       file.compare(0, 4, "tmp_") == 0 &&
+                       isDigits(file.substr(prefix, file.size() - prefix - 4));
       if ((temporary || orphan) && removeFile(directory, file)) ++removed;
     }
   }
   return removed;
 } M_RETHROW("int GImageStore::sweep(const Listings& _listings)")
+
+std::vector<int> GImageStore::lackingLargeFiles(const Listings& _listings) try {
+  std::vector<int> complete;
+  std::vector<int> incomplete;
+  GApplication::get().getDatabase().getImageIds(complete, incomplete);
+  size_t ids = complete.empty() ? 0 : (size_t)complete.back() + 1;
+  std::vector<std::vector<bool>> present(3, std::vector<bool>(ids, false));
+  const int looked[3] = {0, 3, 4};  // original, preview2x, screen
+  for (int d = 0; d < 3; ++d) {
+    for (const std::string& file : _listings[(size_t)looked[d]]) {
+      int id = storeId(file);
+      if (id >= 0 && (size_t)id < ids) present[(size_t)d][(size_t)id] = true;
+    }
+  }
+  std::vector<int> lacking;
+  for (int id : complete) {
+    if (present[0][(size_t)id] && (!present[1][(size_t)id] || !present[2][(size_t)id]))
+      lacking.push_back(id);
+  }
+  return lacking;
+} M_RETHROW("std::vector<int> GImageStore::lackingLargeFiles(const Listings& _listings)")

@@ -74,14 +74,17 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   // The previews are made before anything is stored, under temporary names that the
   // start-up repair removes like the original's.
   MString temporary = GImageStore::temporaryPath(application.nextRequestId());
-  MString small = GImageStore::temporaryPath(application.nextRequestId());
-  MString large = GImageStore::temporaryPath(application.nextRequestId());
+  Made made;
+  made.small = GImageStore::temporaryPath(application.nextRequestId());
+  made.large = GImageStore::temporaryPath(application.nextRequestId());
+  made.large2x = GImageStore::temporaryPath(application.nextRequestId());
+  made.screen = GImageStore::temporaryPath(application.nextRequestId());
   GImageStatus status = GRights::uploadWaitsForAcceptance(user) ? GIMAGE_WAITING : GIMAGE_ACCEPTED;
   int quality1 = application.getPreview1Quality();
   int quality2 = application.getPreview2Quality();
   if (_slow == nullptr) {
-    return tell(params, receiveAndStore(_request, temporary, small, large, user, status,
-                                        quality1, quality2));
+    return tell(params, receiveAndStore(_request, temporary, made, user, status, quality1,
+                                        quality2));
   }
   // Even finding the file in a body of megabytes and copying it out takes the server loop
   // milliseconds: the worker does it, on the body the request hands over, which stays
@@ -93,11 +96,9 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
     std::unique_ptr<MException> failure;
   };
   std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
-  _slow->work = [this, outcome, body, temporary, small, large, user, status, quality1,
-                 quality2]() {
+  _slow->work = [this, outcome, body, temporary, made, user, status, quality1, quality2]() {
     try {
-      outcome->told = receiveAndStore(*body, temporary, small, large, user, status,
-                                      quality1, quality2);
+      outcome->told = receiveAndStore(*body, temporary, made, user, status, quality1, quality2);
     } catch (const MException& _failure) {
       outcome->failure.reset(new MException(_failure));
     } catch (const std::exception& _failure) {
@@ -129,8 +130,8 @@ bool GUpload::tell(MList& _params, GUploadMessage::Outcome _outcome) {
 }
 
 GUploadMessage::Outcome GUpload::receiveAndStore(MHttpRequest& _request,
-                                                 const MString& _temporary, const MString& _small,
-                                                 const MString& _large, const GUser& _owner,
+                                                 const MString& _temporary, const Made& _made,
+                                                 const GUser& _owner,
                                                  GImageStatus _status, int _quality1,
                                                  int _quality2) {
   Int64 start = 0;
@@ -147,21 +148,33 @@ GUploadMessage::Outcome GUpload::receiveAndStore(MHttpRequest& _request,
     return GUploadMessage::NOT_JPEG;
   int error = writeFile(_temporary, _request, start, length);
   if (error != 0) return isDiskFull(error) ? GUploadMessage::DISK_FULL : GUploadMessage::FAILED;
-  return makeAndStore(_temporary, _small, _large, fileName, _owner, _status, _quality1,
-                      _quality2);
+  return makeAndStore(_temporary, _made, fileName, _owner, _status, _quality1, _quality2);
 }
 
-GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const MString& _small,
-                           const MString& _large, const std::string& _fileName,
+void GUpload::Made::remove() const {
+  unlink(small.getValue());
+  unlink(large.getValue());
+  unlink(large2x.getValue());
+  unlink(screen.getValue());
+}
+
+std::vector<MJpegPreviews::Preview> GUpload::pictures(const Made& _made, int _quality1,
+                                                      int _quality2) {
+  return {{preview1Height, _made.small, _quality1},
+          {preview2Height, _made.large, _quality2},
+          {preview2xHeight, _made.large2x, _quality2},
+          {0, _made.screen, _quality2, screenSide}};
+}
+
+GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const Made& _made,
+                           const std::string& _fileName,
                            const GUser& _owner, GImageStatus _status, int _quality1,
                            int _quality2) {
   MJpegPreviews previews;
   MJpegPreviews::Size size{0, 0};
   GUploadMessage::Outcome refused = GUploadMessage::NOT_JPEG;
   try {
-    size = previews.make(_temporary.getValue(),
-                         {{preview1Height, _small, _quality1}, {preview2Height, _large, _quality2}},
-                         maxSide);
+    size = previews.make(_temporary.getValue(), pictures(_made, _quality1, _quality2), maxSide);
   } catch (const MException& _failure) {
     // Not decodable, refused, or no room for a preview: nothing is stored and the upload
     // ends below.
@@ -169,14 +182,12 @@ GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const M
   } catch (...) {
     // Out of memory and the like fail the request, without leaving the files behind.
     unlink(_temporary.getValue());
-    unlink(_small.getValue());
-    unlink(_large.getValue());
+    _made.remove();
     throw;
   }
   if (size.width <= 0 || size.height <= 0) {
     unlink(_temporary.getValue());
-    unlink(_small.getValue());
-    unlink(_large.getValue());
+    _made.remove();
     return refused;
   }
   // The camera data only suggests values: whatever keeps it from being read, the image is
@@ -190,7 +201,7 @@ GUploadMessage::Outcome GUpload::makeAndStore(const MString& _temporary, const M
   record.user = _owner.id;
   record.status = _status;
   GUploadDefaults::apply(_fileName, camera, record);
-  switch (store(size, _temporary, _small, _large, _owner, record)) {
+  switch (store(size, _temporary, _made, _owner, record)) {
     case NO_PLACE:
       return GUploadMessage::AT_LIMIT;
     case ACCOUNT_GONE:
@@ -232,8 +243,8 @@ int GUpload::writeFile(const MString& _path, MHttpRequest& _request, Int64 _star
   return error;
 } M_RETHROW("int GUpload::writeFile(MString& _path,MHttpRequest& _request,Int64 _start,Int64 _length)")
 
-int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const MString& _small,
-                   const MString& _large, const GUser& _owner, GImage& _record) try {
+int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const Made& _made,
+                   const GUser& _owner, GImage& _record) try {
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
   int id = -1;
@@ -252,8 +263,7 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
       }
     }
     unlink(_temporary.getValue());
-    unlink(_small.getValue());
-    unlink(_large.getValue());
+    _made.remove();
   };
   // An account deleted while its picture was worked on keeps none: asked before the record
   // is added and again once the image is whole, since the deletion of an account sweeps
@@ -268,8 +278,7 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
     int added = database.addImageWithinLimit(_record);
     if (added < 0) {
       unlink(_temporary.getValue());
-      unlink(_small.getValue());
-      unlink(_large.getValue());
+      _made.remove();
       return added;
     }
     id = added;
@@ -277,8 +286,10 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
     _record.width = (short)_size.width;
     _record.height = (short)_size.height;
     _record.size = fileSize(GImageStore::originalPath(id).getValue());
-    moveFile(_small, GImageStore::preview1Path(id));
-    moveFile(_large, GImageStore::preview2Path(id));
+    moveFile(_made.small, GImageStore::preview1Path(id));
+    moveFile(_made.large, GImageStore::preview2Path(id));
+    moveFile(_made.large2x, GImageStore::preview2xPath(id));
+    moveFile(_made.screen, GImageStore::screenPath(id));
     if (database.updateImage(id, _record) < 0) {
       throw MException("### DATABASE ###",
                        MString::format("The image record (%d) cannot be updated!", id).getValue());
@@ -292,7 +303,7 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
     return ACCOUNT_GONE;
   }
   return id;
-} M_RETHROW("int GUpload::store(MJpegPreviews::Size _size,MString& _temporary,MString& _small,MString& _large,GImage& _record)")
+} M_RETHROW("int GUpload::store(MJpegPreviews::Size _size,MString& _temporary,Made& _made,GImage& _record)")
 
 void GUpload::moveFile(const MString& _from, const MString& _to) try {
   if (rename(_from.getValue(), _to.getValue()) != 0) {

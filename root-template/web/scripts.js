@@ -421,8 +421,17 @@ function openWindow(url) {
   }
 }
 
-/* Opens the window with the full-size image; the next image reuses it. */
+/* Opens the viewer window; the next image reuses it. On a phone (a window narrower than the
+   phone layout's 700 pixels) the viewer is a page of its own over the whole screen. */
 function openImageWindow(url) {
+  var top = window.top || window;
+  if (top.innerWidth > 0 && top.innerWidth < 700) {
+    var tab = window.open(url, "VistrelImage");
+    if (tab && tab.focus) {
+      tab.focus();
+    }
+    return;
+  }
   var width = 900;
   var height = 700;
   if (window.screen && window.screen.availWidth) {
@@ -735,16 +744,103 @@ var VistrelPages = (function () {
         windowOf(doc).close();
         break;
       case " ":
-        if (slideTimer !== null) {
-          stopSlideshow(doc);
-        } else {
-          startSlideshow(doc);
-        }
+        toggleSlideshow(doc);
         break;
       default:
         return;
     }
     event.preventDefault();
+  }
+
+  function toggleSlideshow(doc) {
+    if (slideTimer !== null) {
+      stopSlideshow(doc);
+    } else {
+      startSlideshow(doc);
+    }
+  }
+
+  /* The on-screen buttons do what the keys do. */
+  function viewerButtons(doc) {
+    var actions = {
+      previousButton: function () { viewerStep(doc, "previous", slideTimer !== null); },
+      nextButton: function () { viewerStep(doc, "next", slideTimer !== null); },
+      slideshowButton: function () { toggleSlideshow(doc); },
+      closeButton: function () { windowOf(doc).close(); }
+    };
+    Object.keys(actions).forEach(function (id) {
+      var button = doc.getElementById(id);
+      if (button) {
+        button.addEventListener("click", actions[id]);
+      }
+    });
+  }
+
+  /* Touch: a swipe to the left or right (at least 50 pixels, mostly sideways, in a fitted
+     picture) steps to the next or previous picture; a double tap zooms into the picture at
+     its own size around the tapped place, and back. A zoomed picture pans as the page scrolls. */
+  var SWIPE = 50;
+  var DOUBLE_TAP_MS = 300;
+
+  function viewerTouch(doc, image) {
+    var start = null;
+    var lastTap = 0;
+    image.addEventListener("touchstart", function (event) {
+      if (event.touches.length !== 1) {
+        start = null;
+        return;
+      }
+      start = { x: event.touches[0].clientX, y: event.touches[0].clientY };
+    }, { passive: true });
+    image.addEventListener("touchend", function (event) {
+      if (!start || event.changedTouches.length !== 1) {
+        return;
+      }
+      var touch = event.changedTouches[0];
+      var dx = touch.clientX - start.x;
+      var dy = touch.clientY - start.y;
+      start = null;
+      if (!doc.body.classList.contains("actual") && Math.abs(dx) >= SWIPE &&
+          Math.abs(dx) > 2 * Math.abs(dy)) {
+        lastTap = 0;
+        viewerStep(doc, dx < 0 ? "next" : "previous", slideTimer !== null);
+        event.preventDefault();
+        return;
+      }
+      if (Math.abs(dx) > 10 || Math.abs(dy) > 10) {
+        return;
+      }
+      var now = Date.now();
+      if (now - lastTap > DOUBLE_TAP_MS) {
+        lastTap = now;
+        return;
+      }
+      lastTap = 0;
+      event.preventDefault();
+      zoomAt(doc, image, touch.clientX, touch.clientY);
+    });
+  }
+
+  /* Toggles the zoom; zooming in brings the place under (x, y) of the fitted picture to the
+     middle of the window. */
+  function zoomAt(doc, image, x, y) {
+    var box = image.getBoundingClientRect();
+    var fitted = image.classList.contains("fitted");
+    var fx = box.width > 0 ? (x - box.left) / box.width : 0.5;
+    var fy = box.height > 0 ? (y - box.top) / box.height : 0.5;
+    toggleZoom(doc);
+    if (!fitted) {
+      return;
+    }
+    /* object-fit leaves bands around the picture in the fitted box: measure in the picture. */
+    var scale = Math.min(box.width / (image.naturalWidth || 1), box.height / (image.naturalHeight || 1));
+    var shownWidth = (image.naturalWidth || 1) * scale;
+    var shownHeight = (image.naturalHeight || 1) * scale;
+    var px = ((fx * box.width) - (box.width - shownWidth) / 2) / shownWidth;
+    var py = ((fy * box.height) - (box.height - shownHeight) / 2) / shownHeight;
+    var win = windowOf(doc);
+    win.scrollTo(Math.max(0, px * image.naturalWidth - win.innerWidth / 2),
+                 Math.max(0, py * image.naturalHeight - win.innerHeight / 2));
   }
 
   function viewer(doc) {
@@ -755,6 +851,8 @@ var VistrelPages = (function () {
     image.addEventListener("click", function () {
       toggleZoom(doc);
     });
+    viewerButtons(doc);
+    viewerTouch(doc, image);
     doc.addEventListener("keydown", onViewerKey, false);
     if (param(windowOf(doc).location.href, "slideshow") === "1") {
       startSlideshow(doc);

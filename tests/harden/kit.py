@@ -16,6 +16,10 @@ import tempfile
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+# The directories of the image store: the original, the two previews, the large one at twice
+# its pixels and the screen-sized picture of the viewer (webapp/GImageStore); an upload
+# makes a file in each.
+STORE_DIRECTORIES = ("original", "preview1", "preview2", "preview2x", "screen")
 ADMIN = ("admin", "tarbo")
 
 # What a sanitizer prints when it finds a fault in the server.
@@ -90,7 +94,7 @@ class Root:
         template = os.path.join(REPO, "root-template")
         shutil.copytree(os.path.join(template, "config"), os.path.join(self.path, "config"))
         shutil.copytree(os.path.join(template, "web"), os.path.join(self.path, "web"))
-        for d in ("database", "images/original", "images/preview1", "images/preview2"):
+        for d in ("database",) + tuple("images/" + s for s in STORE_DIRECTORIES):
             os.makedirs(os.path.join(self.path, d), exist_ok=True)
         settings = {"server.port": str(port)}
         settings.update(values or {})
@@ -114,7 +118,7 @@ class Root:
     def store_files(self):
         """Every file of the image store, as paths relative to images/."""
         found = []
-        for d in ("original", "preview1", "preview2"):
+        for d in STORE_DIRECTORIES:
             for name in sorted(os.listdir(self.file("images/" + d))):
                 found.append(d + "/" + name)
         return found
@@ -607,7 +611,7 @@ def check_database(root):
         check(img["width"] > 0 and img["height"] > 0 and img["size"] > 0,
               "image %d is not complete (%dx%d, %d bytes)" % (img["id"], img["width"],
                                                               img["height"], img["size"]))
-        for d in ("original", "preview1", "preview2"):
+        for d in STORE_DIRECTORIES:
             f = root.file("images/%s/%07d.jpg" % (d, img["id"]))
             check(os.path.exists(f), "image %d has no %s file" % (img["id"], d))
         check(os.path.getsize(root.file("images/original/%07d.jpg" % img["id"])) == img["size"],
@@ -623,7 +627,7 @@ def check_database(root):
         check(li["status"] in (0, 1, 2), "a link has status %d" % li["status"])
     expected = set()
     for i in image_ids:
-        for d in ("original", "preview1", "preview2"):
+        for d in STORE_DIRECTORIES:
             expected.add("%s/%07d.jpg" % (d, i))
     stray = sorted(set(root.store_files()) - expected)
     check(not stray, "files in the image store without an image: %s" % stray[:10])

@@ -58,7 +58,8 @@ TRANSLATION_KEYS = [
     "EMPTY_WAITING_PUBLICATIONS", "MESSAGE_ACCEPTED", "MESSAGE_ACTING_AS", "MESSAGE_DELETED",
     "MESSAGE_DENIED", "MESSAGE_IMAGE_WAITING", "MESSAGE_LOGGED_OUT", "MESSAGE_PUBLISHED",
     "MESSAGE_PUBLISHED_WAITING", "MESSAGE_SAVED", "MESSAGE_SESSION_EXPIRED", "MESSAGE_UNPUBLISHED",
-    "QUESTION_UNPUBLISH_IMAGE", "VIEWER_HELP",
+    "QUESTION_UNPUBLISH_IMAGE", "VIEWER_HELP", "VIEWER_POSITION_OF", "VIEWER_PREVIOUS",
+    "VIEWER_NEXT", "VIEWER_SLIDESHOW", "VIEWER_CLOSE",
 ]
 # The outcomes of an upload and the summary of many files sent at once.
 UPLOAD_KEYS = [
@@ -199,7 +200,7 @@ class TranslationTest(unittest.TestCase):
                 keys = [k for k, _ in parse_pairs(os.path.join(CONFIG, name))]
                 self.assertEqual(len(keys), len(set(keys)))
                 self.assertEqual(sorted(keys), sorted(TRANSLATION_KEYS + UPLOAD_KEYS))
-        self.assertEqual(len(TRANSLATION_KEYS), 106)
+        self.assertEqual(len(TRANSLATION_KEYS), 111)
         self.assertEqual(len(set(TRANSLATION_KEYS)), 106)
 
     def test_texts_are_safe_in_pages_attributes_and_urls(self):
@@ -381,7 +382,8 @@ class MakeRootTest(unittest.TestCase):
             with self.subTest(file=rel):
                 with open(os.path.join(TEMPLATE, rel), "rb") as f:
                     self.assertEqual(self.read(rel), f.read())
-        for rel in ("database", "images/original", "images/preview1", "images/preview2"):
+        for rel in ("database", "images/original", "images/preview1", "images/preview2",
+                    "images/preview2x", "images/screen"):
             with self.subTest(folder=rel):
                 self.assertEqual(os.listdir(os.path.join(self.root, rel)), [])
         self.assertEqual(self.read("bin/vistrel"), b"#!/bin/sh\necho first\n")

@@ -83,6 +83,7 @@ class FakeApplication : public GApplication {
   MString getImageWindowUrl(GSession& _session, int _id) override { return url(_session, 601, _id); }
   MString getPreview1Url(GSession& _session, int _id) override { return url(_session, 603, _id); }
   MString getPreview2Url(GSession& _session, int _id) override { return url(_session, 604, _id); }
+  MString getImageFileUrl(GSession& _session, int _page, int _id) override { return url(_session, _page, _id); }
   MString getProxyAddress() override { return proxyAddress; }
   MString getProxySecret() override { return proxySecret; }
 

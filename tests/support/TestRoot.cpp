@@ -57,7 +57,8 @@ int freePort() {
 
 TestRoot::TestRoot(int _port) : path(makeTemp("/tmp/vistrel-root-XXXXXX")) {
   for (const char* dir : {"config", "web/eng", "web/images", "database", "images/original",
-                          "images/preview1", "images/preview2"}) {
+                          "images/preview1", "images/preview2", "images/preview2x",
+                          "images/screen"}) {
     makeDirs(path + "/" + dir);
   }
   std::string config = "# test configuration\n";

@@ -229,7 +229,8 @@ TEST_F(GImageAcceptViewTest, WaitingImageCellInFull) {
       "<TD class=\"imageTitle_wait\" colspan=\"2\">Ann &lt;Owner &amp; Co&gt;</TD>\n"
       "</TR><TR><TD colspan=\"2\" align=\"center\" onClick=\"mouseClick(this,document,"
       "'/?session=123456789&page=1003&requestId=1&pagenum=1&Image.id=" + id + "')\">"
-      "<IMG src=\"/?session=123456789&page=603&Image.id=" + id + "\" height=\"120\"></TD>\n"
+      "<IMG src=\"/?session=123456789&page=603&Image.id=" + id + "\" srcset=\"/?session=123456789"
+      "&page=604&Image.id=" + id + " 2x\" height=\"120\"></TD>\n"
       "</TR><TR>" + button("BUTTON_ACCEPT", 14, 2) + button("BUTTON_DENY", 15, 3) +
       "</TR></TABLE></TD>\n"
       "</TR></TABLE><HR>\n";
@@ -262,7 +263,8 @@ TEST_F(GImageAcceptViewTest, WaitingPublicationCellInFull) {
       "</TR><TR><TD colspan=\"2\" align=\"center\" onClick=\"mouseClick(this,document,"
       "'/?session=123456789&page=1006&requestId=1&pagenum=1" + ids + "')\">"
       "<IMG src=\"/?session=123456789&page=603&Image.id=" + std::to_string(image) +
-      "\" height=\"120\"></TD>\n"
+      "\" srcset=\"/?session=123456789&page=604&Image.id=" + std::to_string(image) +
+      " 2x\" height=\"120\"></TD>\n"
       "</TR><TR>" + button("BUTTON_ACCEPT", 5, 2) + button("BUTTON_DENY", 6, 3) +
       "</TR></TABLE></TD>\n"
       "</TR></TABLE><HR>\n";

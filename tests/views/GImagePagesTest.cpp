@@ -105,7 +105,8 @@ TEST_F(GImagePagesTest, FolderGridOfAnOrdinaryUserInFull) {
            "</TR><TR><TD colspan=\"1\" align=\"center\" onClick=\"mouseClick(this,document,'"
            "/?session=" + S + "&page=404&requestId=" + std::to_string(_request) +
            "&Folder.id=1&pagenum=" + std::to_string(_ordinal) + "')\"><IMG src=\"/?session=" + S +
-           "&page=603&Image.id=" + std::to_string(_image) + "\" height=\"120\"></TD>\n"
+           "&page=603&Image.id=" + std::to_string(_image) + "\" srcset=\"/?session=" + S +
+           "&page=604&Image.id=" + std::to_string(_image) + " 2x\" height=\"120\"></TD>\n"
            "</TR><TR><TD class=\"imageStatusbar\">640 x 480</TD>\n</TR></TABLE></TD>\n";
   };
   // The newest publication comes first.
@@ -274,7 +275,8 @@ TEST_F(GImagePagesTest, ReadOnlyDetailPageInFull) {
   };
   std::string id = std::to_string(images[0]);
   EXPECT_EQ(head + "<BODY>\n<TABLE width=\"100%\" cellspacing=\"8\"><TR>\n"
-                   "<TD width=\"10%\" align=\"center\"><IMG src=\"/?session=" + S +
+                   "<TD width=\"10%\" align=\"center\" onClick=\"openImageWindow('/?session=" + S +
+                "&page=601&Image.id=" + id + "&list=404&pagenum=1&Folder.id=1')\"><IMG src=\"/?session=" + S +
                 "&page=604&Image.id=" + id + "\" height=\"240\"></TD>\n"
                 "<TD valign=\"top\"><TABLE width=\"100%\">\n" +
                 row("LABEL_IMAGE_NUMBER", id) + row("LABEL_IMAGE_SIZE", "640 x 480 / 12345 bytes") +

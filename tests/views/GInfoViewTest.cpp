@@ -81,7 +81,7 @@ class GImageRightsTest : public imagetest::ImageViewTest {
     folder.ownerId = users[STRANGER];
     db().addFolderImage(db().addFolder(folder), images[WAITING], GIMAGE_ACCEPTED);
     for (int id : images) {
-      for (const char* store : {"original", "preview1", "preview2"}) {
+      for (const char* store : {"original", "preview1", "preview2", "preview2x", "screen"}) {
         root.write(MString::format("images/%s/%07d.jpg", store, id).getValue(), std::string("\xFF\xD8") + store);
       }
     }
@@ -139,16 +139,21 @@ TEST_F(GImageRightsTest, FilesOnlyToThoseWhoMaySeeThem) {
   };
   for (const Case& c : cases) {
     become(c.viewer);
-    for (int page : {GIds::PAGE_PREVIEW1, GIds::PAGE_PREVIEW2}) {
+    // The pictures for screens have the previews' rights.
+    for (int page : {GIds::PAGE_PREVIEW1, GIds::PAGE_PREVIEW2, GIds::PAGE_PREVIEW2X, GIds::PAGE_SCREEN}) {
       std::string body = fetch(page, c.picture);
       EXPECT_EQ(c.previews, body.size() > 2) << c.viewer << " " << c.picture << " " << page;
       EXPECT_STREQ(c.previews ? "image/jpeg" : "text/html", contentType.getValue());
     }
     EXPECT_EQ(c.original, fetch(GIds::PAGE_ORIGINAL, c.picture) == "\xFF\xD8original")
         << c.viewer << " " << c.picture;
-    // The image window shows the original only to those who may fetch it.
-    EXPECT_EQ(c.original, fetch(GIds::PAGE_IMAGE_WINDOW, c.picture).find("<IMG") != std::string::npos)
+    // The viewer is for everyone who may see the previews; its Download button only for
+    // those who may fetch the original.
+    std::string viewer = fetch(GIds::PAGE_IMAGE_WINDOW, c.picture);
+    EXPECT_EQ(c.previews, viewer.find("<IMG") != std::string::npos) << c.viewer << " " << c.picture;
+    EXPECT_EQ(c.original, viewer.find("downloadButton") != std::string::npos)
         << c.viewer << " " << c.picture;
+    EXPECT_EQ(std::string::npos, viewer.find("page=602&Image.id=" + std::to_string(images[c.picture]) + "\" alt"));
   }
 }
 
@@ -167,21 +172,41 @@ TEST_F(GImageRightsTest, TheImageWindowIsAViewerNamedAfterThePicture) {
                             {{"Image.id", id.c_str()}, {"list", "108"}, {"pagenum", "3"}});
   const std::string name = "Pier &lt;at&gt; &quot;dusk&quot;";
   const std::string original = s + "&page=602&Image.id=" + id;
+  auto bar = [](const char* _download) {
+    return std::string("<DIV class=\"viewerBar\">"
+                       "<BUTTON type=\"button\" class=\"viewerButton\" id=\"previousButton\" "
+                       "title=\"VIEWER_PREVIOUS\">&#8249;</BUTTON>"
+                       "<BUTTON type=\"button\" class=\"viewerButton\" id=\"slideshowButton\" "
+                       "title=\"VIEWER_SLIDESHOW\">VIEWER_SLIDESHOW</BUTTON>"
+                       "<BUTTON type=\"button\" class=\"viewerButton\" id=\"nextButton\" "
+                       "title=\"VIEWER_NEXT\">&#8250;</BUTTON>") +
+           _download +
+           "<BUTTON type=\"button\" class=\"viewerButton\" id=\"closeButton\" "
+           "title=\"VIEWER_CLOSE\">&#215;</BUTTON>"
+           "<SPAN class=\"viewerHelp\">VIEWER_HELP</SPAN></DIV>\n</BODY>\n</HTML>\n";
+  };
+  // The screen-sized picture, never the original; the position in the list and the name.
   EXPECT_EQ(viewtest::headStart + "<TITLE>" + name + "</TITLE>\n" +
                 "<LINK rel=\"stylesheet\" href=\"/style.css\">\n"
                 "<SCRIPT language=\"JavaScript\" src=\"/scripts.js\" type=\"text/javascript\"></SCRIPT>\n"
                 "</HEAD>\n<BODY class=\"viewer\" id=\"viewer\" data-previous=\"" + s +
                 "&page=601&Image.id=" + std::to_string(next) + "&list=108&pagenum=2\" data-next=\"" + s +
                 "&page=601&Image.id=" + std::to_string(images[WAITING]) + "&list=108&pagenum=4\">\n"
-                "<IMG id=\"viewerImage\" class=\"fitted\" src=\"" + original + "\" alt=\"" + name + "\">\n"
-                "<DIV class=\"viewerBar\"><A class=\"viewerButton\" id=\"downloadButton\" href=\"" +
-                original + "\" download=\"" + name + ".jpg\">BUTTON_DOWNLOAD</A>"
-                "<SPAN class=\"viewerHelp\">VIEWER_HELP</SPAN></DIV>\n</BODY>\n</HTML>\n",
+                "<IMG id=\"viewerImage\" class=\"fitted\" src=\"" + s + "&page=606&Image.id=" + id +
+                "\" alt=\"" + name + "\">\n"
+                "<DIV class=\"viewerCaption\"><SPAN class=\"viewerPosition\">3 VIEWER_POSITION_OF 4</SPAN>"
+                "<SPAN class=\"viewerName\">" + name + "</SPAN></DIV>\n" +
+                bar(("<A class=\"viewerButton\" id=\"downloadButton\" href=\"" + original +
+                     "\" download=\"" + name + ".jpg\">BUTTON_DOWNLOAD</A>").c_str()),
             page);
-  // Without the download right: the server's title and nothing to see or to download.
+  // Without the download right, and before the screen-sized picture is made: the large
+  // preview, nothing to download; without a list, no position and no neighbours.
   become(NO_DOWNLOAD);
+  root.remove(MString::format("images/screen/%07d.jpg", image.id).getValue());
   page = fetch(GIds::PAGE_IMAGE_WINDOW, ACCEPTED);
-  EXPECT_TRUE(page.find("<TITLE>Vistrel 1.0</TITLE>") != std::string::npos);
-  EXPECT_TRUE(page.find("<BODY class=\"viewer\">\n</BODY>") != std::string::npos);
+  EXPECT_NE(std::string::npos,
+            page.find("<IMG id=\"viewerImage\" class=\"fitted\" src=\"" + s + "&page=604&Image.id=" + id + "\""));
+  EXPECT_NE(std::string::npos, page.find("<DIV class=\"viewerCaption\"><SPAN class=\"viewerName\">" + name + "</SPAN>"));
+  EXPECT_NE(std::string::npos, page.find("id=\"nextButton\" title=\"VIEWER_NEXT\" disabled>"));
   EXPECT_EQ(std::string::npos, page.find("downloadButton"));
 }

@@ -196,7 +196,8 @@ TEST_F(GSearchViewTest, GridOfOneFoundImageInFull) {
       "<TD class=\"imageTitle\" colspan=\"2\">Ann&lt;b&gt; O&#39;Neil</TD>\n"
       "</TR><TR><TD colspan=\"2\" align=\"center\" onClick=\"mouseClick(this,document,"
       "'/?session=123456789&page=704&pagenum=1')\"><IMG src=\"/?session=123456789&page=603"
-      "&Image.id=" + id + "\" height=\"120\"></TD>\n"
+      "&Image.id=" + id + "\" srcset=\"/?session=123456789&page=604&Image.id=" + id +
+      " 2x\" height=\"120\"></TD>\n"
       "</TR><TR><TD class=\"imageStatusbar\">640 x 480</TD>\n"
       "</TR></TABLE></TD>\n"
       "</TR></TABLE><HR>\n" +
