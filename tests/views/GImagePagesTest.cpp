@@ -287,11 +287,12 @@ TEST_F(GImagePagesTest, ReadOnlyDetailPageInFull) {
                 "<HR>\n</BODY>\n</HTML>\n",
             detail(GImageMember::FOLDER_IMAGES, {{"Folder.id", "1"}, {"pagenum", "1"}}));
 
-  // With the download right the picture opens the image window.
-  session.user.imageDownload = true;
+  // Once the large preview at twice its pixels is made, screens with two device pixels per
+  // CSS pixel are offered it.
+  root.write(MString::format("images/preview2x/%07d.jpg", images[0]).getValue(), "jpg");
   EXPECT_TRUE(contains(detail(GImageMember::FOLDER_IMAGES, {{"Folder.id", "1"}}),
-                       "<TD width=\"10%\" align=\"center\" onClick=\"openImageWindow('/?session=" +
-                           S + "&page=601&Image.id=" + id + "&list=404&pagenum=1&Folder.id=1')\"><IMG src=\""));
+                       "<IMG src=\"/?session=" + S + "&page=604&Image.id=" + id + "\" srcset=\"/?session=" +
+                           S + "&page=605&Image.id=" + id + " 2x\" height=\"240\">"));
 }
 
 TEST_F(GImagePagesTest, OwnersAndAdministratorsEditOthersRead) {

@@ -113,6 +113,10 @@ TEST_F(GRightsTest, EveryKindOfSessionAgainstEveryRight) {
        [&](const GSession& s) { return GRights::mayDownloadImage(s, accepted); }},
       {"publicationWaits",
        [&](const GSession& s) { return GRights::publicationWaits(s, folderOfFolderAdmin); }},
+      {"screenWaiting",
+       [&](const GSession& s) { return GRights::mayViewScreenPictures(s, waiting); }},
+      {"screenAccepted",
+       [&](const GSession& s) { return GRights::mayViewScreenPictures(s, accepted); }},
   };
   // One letter per right above, in its order: y may, - may not.
   struct Row {
@@ -120,16 +124,16 @@ TEST_F(GRightsTest, EveryKindOfSessionAgainstEveryRight) {
     const char* answers;
   };
   const Row table[] = {
-      //                                 lo ow us op at fo er eo ea co up oi pu da dw ei di vw va or do pw
-      {"guest session",                 "-  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  y"},
-      {"guest account",                 "y  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  y  -  -  y"},
-      {"user without rights",           "y  y  -  -  -  -  -  -  -  -  -  -  y  -  -  -  -  -  y  -  -  y"},
-      {"uploader",                      "y  y  -  -  -  -  -  -  -  -  y  y  y  -  -  y  y  y  y  -  -  y"},
-      {"downloader",                    "y  y  -  -  -  -  -  -  -  -  y  y  y  -  -  -  -  -  y  y  y  -"},
-      {"folder administrator",          "y  y  -  -  -  y  -  y  -  -  -  -  y  -  -  -  -  -  y  -  -  -"},
-      {"administrator",                 "y  y  y  y  y  y  y  y  y  y  -  -  -  y  y  y  -  y  y  y  y  -"},
-      {"second administrator",          "y  y  y  y  y  -  y  y  y  y  -  -  -  y  y  y  -  y  y  -  y  y"},
-      {"administrator as uploader",     "y  y  -  -  y  -  -  -  -  -  y  y  y  -  y  y  y  y  y  -  -  y"},
+      //                                 lo ow us op at fo er eo ea co up oi pu da dw ei di vw va or do pw sw sa
+      {"guest session",                 "-  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  y  -  -"},
+      {"guest account",                 "y  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -  y  -  -  y  -  y"},
+      {"user without rights",           "y  y  -  -  -  -  -  -  -  -  -  -  y  -  -  -  -  -  y  -  -  y  -  y"},
+      {"uploader",                      "y  y  -  -  -  -  -  -  -  -  y  y  y  -  -  y  y  y  y  -  -  y  y  y"},
+      {"downloader",                    "y  y  -  -  -  -  -  -  -  -  y  y  y  -  -  -  -  -  y  y  y  -  -  y"},
+      {"folder administrator",          "y  y  -  -  -  y  -  y  -  -  -  -  y  -  -  -  -  -  y  -  -  -  -  y"},
+      {"administrator",                 "y  y  y  y  y  y  y  y  y  y  -  -  -  y  y  y  -  y  y  y  y  -  y  y"},
+      {"second administrator",          "y  y  y  y  y  -  y  y  y  y  -  -  -  y  y  y  -  y  y  -  y  y  y  y"},
+      {"administrator as uploader",     "y  y  -  -  y  -  -  -  -  -  y  y  y  -  y  y  y  y  y  -  -  y  y  y"},
   };
   for (const Row& row : table) {
     std::string expected;

@@ -153,7 +153,7 @@ TEST_F(GImageActionsTest, DeleteImageWithItsFilesLinksAndSearchResults) {
   db().addFolderImage(f, id, GIMAGE_ACCEPTED);
   char name[32];
   snprintf(name, sizeof name, "%07d.jpg", id);
-  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
+  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/", "images/preview2x/", "images/screen/"}) {
     root.write(std::string(dir) + name, "jpeg");
   }
   // Two sessions hold the image in their search results.
@@ -171,7 +171,7 @@ TEST_F(GImageActionsTest, DeleteImageWithItsFilesLinksAndSearchResults) {
   GImage none;
   EXPECT_EQ(-1, db().getImage(id, none));
   EXPECT_EQ(-1, linkStatus(f, id));
-  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
+  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/", "images/preview2x/", "images/screen/"}) {
     EXPECT_FALSE(exists(std::string(dir) + name)) << dir;
   }
   for (const std::string& s : {freeSession, strictSession}) {

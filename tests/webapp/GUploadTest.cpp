@@ -154,10 +154,12 @@ class GUploadTest : public webtest::ServletTest {
     return fd;
   }
   int imageCount() { return application.database.getNumOfImages(); }
-  // Every file in the three image directories.
+  // Every file in the image directories.
   size_t storedFiles() {
-    return filesIn(root.file("images/original")).size() + filesIn(root.file("images/preview1")).size() +
-           filesIn(root.file("images/preview2")).size();
+    size_t files = 0;
+    for (const char* dir : {"original", "preview1", "preview2", "preview2x", "screen"})
+      files += filesIn(root.file(std::string("images/") + dir)).size();
+    return files;
   }
   void expectNothingStored(int _imagesBefore, const char* _what) {
     EXPECT_EQ(_imagesBefore, imageCount()) << _what;
@@ -221,7 +223,7 @@ TEST_F(GUploadTest, StoresTheSentFileAndBothPreviews) {
     EXPECT_EQ(1u, filesIn(root.file("images/original")).size() - (size_t)expectedId)
         << "no temporary file stays";
   }
-  EXPECT_EQ(12u, storedFiles());
+  EXPECT_EQ(20u, storedFiles());
 }
 
 TEST_F(GUploadTest, PreviewsAreTheScaledOriginalInTheConfiguredQualities) {
@@ -264,6 +266,9 @@ TEST_F(GUploadTest, TheRecordHasTheUprightSizeAndABombStoresNothing) {
   EXPECT_TRUE(root.read("images/original/0000000.jpg") == turned) << "the original as sent";
   EXPECT_EQ(std::make_pair(MImage::previewWidth(48, 64, 120), 120), size("images/preview1/0000000.jpg"));
   EXPECT_EQ(std::make_pair(MImage::previewWidth(48, 64, 240), 240), size("images/preview2/0000000.jpg"));
+  EXPECT_EQ(std::make_pair(MImage::previewWidth(48, 64, 480), 480), size("images/preview2x/0000000.jpg"));
+  // Smaller than a screen: upright at its own size.
+  EXPECT_EQ(std::make_pair(48, 64), size("images/screen/0000000.jpg"));
 
   // The header of a small file claiming 14000 x 14000 pixels: refused before decoding.
   std::string bomb = jpeg(64, 48);
@@ -272,7 +277,7 @@ TEST_F(GUploadTest, TheRecordHasTheUprightSizeAndABombStoresNothing) {
   bomb.replace(sof + 5, 4, "\x36\xB0\x36\xB0");
   upload(browser, id, formBody(bomb));
   EXPECT_EQ(1, imageCount());
-  EXPECT_EQ(3u, storedFiles());
+  EXPECT_EQ(5u, storedFiles());
 }
 
 TEST_F(GUploadTest, TheRecordStartsWithTheFilesNameAndCameraData) {
@@ -385,6 +390,7 @@ TEST_F(GUploadTest, AFailureHalfWayLeavesNothingAndTheServerGoesOn) {
       {"rename", "images/original/0000000.jpg", true},
       {"small preview", "images/preview1", false},
       {"large preview", "images/preview2", false},
+      {"screen-sized picture", "images/screen", false},
   };
   for (const Case& c : cases) {
     std::string path = root.file(c.blocked);
@@ -401,7 +407,7 @@ TEST_F(GUploadTest, AFailureHalfWayLeavesNothingAndTheServerGoesOn) {
     EXPECT_EQ(0, imageCount()) << c.what;
     std::vector<std::string> originals = filesIn(root.file("images/original"));
     EXPECT_EQ(c.directory ? 1u : 0u, originals.size()) << c.what;  // the blocking directory
-    for (const char* dir : {"images/preview1", "images/preview2"}) {
+    for (const char* dir : {"images/preview1", "images/preview2", "images/preview2x", "images/screen"}) {
       EXPECT_EQ(0u, filesIn(root.file(dir)).size()) << c.what << " " << dir;
     }
     if (c.directory) {
@@ -414,7 +420,7 @@ TEST_F(GUploadTest, AFailureHalfWayLeavesNothingAndTheServerGoesOn) {
   // The server goes on, and the next upload succeeds.
   upload(browser, id, body);
   EXPECT_EQ(1, imageCount());
-  EXPECT_EQ(3u, storedFiles());
+  EXPECT_EQ(5u, storedFiles());
 }
 
 TEST_F(GUploadTest, WithoutItsTemporaryFileTheUploadStoresNothing) {
@@ -472,7 +478,7 @@ TEST_F(GUploadTest, AFullDiskIsToldAsSuchAndLeavesNothing) {
     if (c.outcome != GUploadMessage::STORED) expectNothingStored(0, c.what);
   }
   EXPECT_EQ(1, imageCount());
-  EXPECT_EQ(3u, storedFiles());
+  EXPECT_EQ(5u, storedFiles());
 }
 
 // The picture is made on a worker: a browser that leaves before the answer loses only the
@@ -493,7 +499,7 @@ TEST_F(GUploadTest, ABrowserThatLeavesDuringTheWorkLosesOnlyItsAnswer) {
   };
   for (int i = 0; i < 1000 && !complete(); ++i) sleepFor(0, 10);
   ASSERT_EQ(before + 1, imageCount());
-  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
+  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/", "images/preview2x/", "images/screen/"}) {
     struct stat info;
     EXPECT_EQ(0, stat(root.file(dir + storeName(id)).c_str(), &info)) << dir;
   }
@@ -559,9 +565,9 @@ TEST_F(GUploadTest, UploadsInFlightAtShutdownLeaveWholeImagesOrNothing) {
   int stored = imageCount();
   EXPECT_GE(stored, 1);
   EXPECT_LE(stored, 6);
-  EXPECT_EQ((size_t)stored * 3, storedFiles());
+  EXPECT_EQ((size_t)stored * 5, storedFiles());
   for (int id = 0; id < stored; ++id) {
-    for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
+    for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/", "images/preview2x/", "images/screen/"}) {
       struct stat info;
       EXPECT_EQ(0, stat(root.file(dir + storeName(id)).c_str(), &info)) << dir << id;
     }
@@ -595,7 +601,7 @@ TEST_F(GUploadTest, UploadsAtTheSameTimeStayWithinTheImageLimit) {
   for (std::thread& browser : browsers) browser.join();
   for (int status : statuses) EXPECT_EQ(200, status);
   EXPECT_EQ(1, imageCount());
-  EXPECT_EQ(3u, storedFiles());
+  EXPECT_EQ(5u, storedFiles());
 }
 
 // The page after an upload tells what became of the file, in words and, for the script that

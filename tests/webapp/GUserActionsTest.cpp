@@ -276,7 +276,7 @@ TEST_F(GUserActionsTest, DeleteUser) {
   db().addFolderImage(f, other, GIMAGE_ACCEPTED);
   char name[32];
   snprintf(name, sizeof name, "%07d.jpg", image);
-  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
+  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/", "images/preview2x/", "images/screen/"}) {
     root.write(std::string(dir) + name, "jpeg");
   }
   int before = userCount();
@@ -308,7 +308,7 @@ TEST_F(GUserActionsTest, DeleteUser) {
   EXPECT_EQ(-1, linkStatus(f, image));
   EXPECT_EQ(1, linkStatus(f, other));
   EXPECT_EQ(0, folder(f).ownerId);
-  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/"}) {
+  for (const char* dir : {"images/original/", "images/preview1/", "images/preview2/", "images/preview2x/", "images/screen/"}) {
     EXPECT_NE(0, access(root.file(std::string(dir) + name).c_str(), F_OK)) << dir;
   }
 }

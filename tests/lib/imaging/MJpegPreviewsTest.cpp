@@ -31,9 +31,13 @@ const int MAX_SIDE = 32767;
 
 class MJpegPreviewsTest : public JpegFileTest {
  protected:
-  // The two previews of an upload, 120 and 240 pixels high, in this test's folder.
+  // The pictures of an upload in this test's folder: the previews 120 and 240 pixels high,
+  // the large one at twice its pixels and the screen-sized picture.
   std::vector<MJpegPreviews::Preview> uploadPreviews() {
-    return {{120, MString(path("small.jpg").c_str()), 75}, {240, MString(path("large.jpg").c_str()), 75}};
+    return {{120, MString(path("small.jpg").c_str()), 75},
+            {240, MString(path("large.jpg").c_str()), 75},
+            {480, MString(path("large2x.jpg").c_str()), 75},
+            {0, MString(path("screen.jpg").c_str()), 75, 2048}};
   }
   MJpegPreviews::Size make(const std::string& _file) {
     return previews.make(_file.c_str(), uploadPreviews(), MAX_SIDE);
@@ -60,8 +64,8 @@ class MJpegPreviewsTest : public JpegFileTest {
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(thrown) << _file << " made previews";
     EXPECT_NE(std::string::npos, errors.find(_stderrText)) << "standard error: " << errors;
-    EXPECT_FALSE(std::filesystem::exists(path("small.jpg")));
-    EXPECT_FALSE(std::filesystem::exists(path("large.jpg")));
+    for (const char* name : {"small.jpg", "large.jpg", "large2x.jpg", "screen.jpg"})
+      EXPECT_FALSE(std::filesystem::exists(path(name))) << name;
   }
 
   // Writes pixels with libjpeg directly, for what our writer does not make: arithmetic coding.
@@ -139,6 +143,33 @@ TEST_F(MJpegPreviewsTest, ScaleIsTheSmallestPowerOfTwoThatLeavesTwiceTheLargePre
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
     EXPECT_EQ(c.eighths, MJpegPreviews::scaleEighths(c.width, c.height, 240));
+  }
+}
+
+TEST_F(MJpegPreviewsTest, TheScreenSizedPictureIsAboutTheScreenAndComesFromAFastScale) {
+  struct Case {
+    int width, height;
+    int eighths;
+    int screenWidth, screenHeight;
+  };
+  const Case cases[] = {
+      {4000, 3000, 4, 2000, 1500},   // half the size is close enough: no filter pass at all
+      {3000, 4000, 4, 1500, 2000},   // portrait
+      {4032, 3024, 4, 2016, 1512},   // a phone's 12 megapixels
+      {6000, 4000, 4, 2048, 1365},   // 3000 x 2000 filtered down
+      {3000, 2000, 8, 2048, 1365},   // half would be 1500: below seven eighths of 2048
+      {3584, 100, 4, 1792, 50},      // exactly seven eighths at half the size
+      {3582, 100, 8, 2048, 57},      // one short of it
+      {16330, 12247, 1, 2042, 1531}, // 200 megapixels: an eighth is 2042 x 1531
+      {1000, 800, 8, 1000, 800},     // smaller than a screen: never enlarged
+      {32767, 16, 1, 2048, 1},       // a panorama keeps a row
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    EXPECT_EQ(c.eighths, MJpegPreviews::screenEighths(c.width, c.height, 2048));
+    MJpegPreviews::Size size = MJpegPreviews::screenSize(c.width, c.height, 2048);
+    EXPECT_EQ(c.screenWidth, size.width);
+    EXPECT_EQ(c.screenHeight, size.height);
   }
 }
 
@@ -275,15 +306,23 @@ TEST_F(MJpegPreviewsTest, TheEightOrientationsGiveUprightPreviews) {
       MJpegPreviews::Size size = make(file);
       EXPECT_EQ(UW, size.width);
       EXPECT_EQ(UH, size.height);
-      for (int height : {120, 240}) {
-        MImage preview = load(path(height == 120 ? "small.jpg" : "large.jpg"));
-        ASSERT_EQ(height, preview.getHeight());
-        ASSERT_EQ(MImage::previewWidth(UW, UH, height), preview.getWidth());
+      // The screen-sized picture of a picture smaller than the screen keeps its size.
+      struct Made {
+        const char* name;
+        int width, height;
+      };
+      for (Made made : {Made{"small.jpg", MImage::previewWidth(UW, UH, 120), 120},
+                        Made{"large.jpg", MImage::previewWidth(UW, UH, 240), 240},
+                        Made{"large2x.jpg", MImage::previewWidth(UW, UH, 480), 480},
+                        Made{"screen.jpg", UW, UH}}) {
+        MImage preview = load(path(made.name));
+        ASSERT_EQ(made.height, preview.getHeight()) << made.name;
+        ASSERT_EQ(made.width, preview.getWidth()) << made.name;
         int w = preview.getWidth(), h = preview.getHeight();
         for (int qy : {1, 3})
           for (int qx : {1, 3})
             EXPECT_TRUE(near(upright(UW * qx / 4, UH * qy / 4), preview.getPixel(w * qx / 4, h * qy / 4), 16))
-                << "quadrant " << qx << "," << qy << " of the preview " << height << " high";
+                << "quadrant " << qx << "," << qy << " of " << made.name;
       }
     }
   }
