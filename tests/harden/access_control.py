@@ -33,7 +33,7 @@ PASSWORD = "Pw4ordinary"
 WAITING = "WaitingPictureName"
 
 PAGES = [0, 1, 2, 3, 4, 5, 6, 100, 106, 107, 108, 109, 110, 111, 300, 301, 302, 303, 304, 305,
-         400, 401, 402, 404, 405, 406, 407, 408, 600, 601, 602, 603, 604, 700, 701, 702, 703, 704,
+         400, 401, 402, 404, 405, 406, 407, 408, 600, 601, 602, 603, 604, 605, 606, 700, 701, 702, 703, 704,
          900, 901, 902, 903, 904, 905, 1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007]
 ADMIN_PAGES = set(range(300, 306)) | {1000} | set(range(1002, 1008))
 FOLDER_ADMIN_PAGES = set(range(900, 906))
@@ -164,6 +164,7 @@ def main():
             s = sessions[kind]
             may = rights[kind]
             shown = []
+            gives_original = s.page(602, [("Image.id", str(published))]).body[:2] == b"\xff\xd8"
             for page in PAGES:
                 for image in (waiting, published):
                     r = s.page(page, [("Image.id", str(image)), ("User.id", str(ordinary_id)),
@@ -180,6 +181,17 @@ def main():
                         problems.append("gives an original without the download right")
                     if is_jpeg and image == waiting and "waiting" not in may:
                         problems.append("gives a picture of another user's waiting image")
+                    # The previews and the pictures for screens go to everyone logged in
+                    # for a published image, and so does the viewer, which shows the
+                    # screen-sized picture and offers the original only with the right.
+                    if image == published and "login" in may:
+                        if page in (603, 604, 605, 606) and not is_jpeg:
+                            problems.append("withholds a picture of a published image")
+                        original = ("page=602&Image.id=%d" % image).encode()
+                        if page == 601 and b"page=606&Image.id=%d" % image not in r.body:
+                            problems.append("the viewer does not show the screen-sized picture")
+                        if page == 601 and (original in r.body) != gives_original:
+                            problems.append("the viewer's Download does not follow the right")
                     # A visitor's request for any page is answered with the outer frame set,
                     # which loads the login page.
                     outer = b'name="submain"' in r.body and r.body.count(b"<FRAME ") == 1

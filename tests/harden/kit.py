@@ -588,7 +588,8 @@ def links(root):
 def check_database(root):
     """Every record in use is whole: its id is its number, its texts are terminated and
     padded, its flags and statuses are in range; every link joins an image and a folder
-    that exist; every image has its three files and the store holds no other file. Returns
+    that exist; every image has its files (STORE_DIRECTORIES) and the store holds no
+    other file. Returns
     the numbers of records in use."""
     for name, size in (("user.db", USER_SIZE), ("image.db", IMAGE_SIZE),
                        ("folder.db", FOLDER_SIZE), ("folderImage.db", LINK_SIZE)):
