@@ -73,13 +73,28 @@ bool MImageResampler::begin() {
   try {
     plan(sourceWidth, width, across, acrossWeights);
     plan(sourceHeight, height, down, downWeights);
+    // Enlarging, a source row lies under the filter of many result rows: then it is cheaper
+    // (and takes less memory) to filter it across first.
+    downFirst = sourceHeight > height;
     ringRows = 1;
-    for (const Taps& taps : down) {
-      if (taps.count > ringRows) ringRows = taps.count;
+    if (downFirst) {
+      // The most result rows whose filter covers one source row: their windows start and
+      // end in order, so a source row lies in a run of them.
+      for (int y = 0, first = 0; y < sourceHeight; ++y) {
+        while (first < height && down[(size_t)first].first + down[(size_t)first].count <= y) ++first;
+        int open = 0;
+        for (int o = first; o < height && down[(size_t)o].first <= y; ++o) ++open;
+        if (open > ringRows) ringRows = open;
+      }
+      ring.assign((size_t)ringRows * 3 * (size_t)sourceWidth, 0.0f);
+    } else {
+      for (const Taps& taps : down) {
+        if (taps.count > ringRows) ringRows = taps.count;
+      }
+      ring.assign((size_t)ringRows * 3 * (size_t)width, 0.0f);
+      sums.assign(3 * (size_t)width, 0.0f);
     }
-    ring.assign((size_t)ringRows * 3 * (size_t)width, 0.0f);
     planes.assign(3 * (size_t)sourceWidth, 0.0f);
-    sums.assign(3 * (size_t)width, 0.0f);
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -95,17 +110,65 @@ void MImageResampler::row(int _y, const uint* _pixels) {
     if (sink) sink(_y, out);
     return;
   }
-  // Across: the source row into planes, then each result column from its taps.
+  size_t span = (size_t)sourceWidth;
   float* red = planes.data();
-  float* green = red + sourceWidth;
-  float* blue = green + sourceWidth;
-  for (int x = 0; x < sourceWidth; ++x) {
+  float* green = red + span;
+  float* blue = green + span;
+  for (size_t x = 0; x < span; ++x) {
     uint v = _pixels[x];
     red[x] = (float)((v >> 16) & 0xFF);
     green[x] = (float)((v >> 8) & 0xFF);
     blue[x] = (float)(v & 0xFF);
   }
-  float* slot = ring.data() + (size_t)(_y % ringRows) * 3 * (size_t)width;
+  if (!downFirst) {
+    // Across into the ring, then every result row whose last source row this was.
+    float* slot = ring.data() + (size_t)(_y % ringRows) * 3 * (size_t)width;
+    for (int x = 0; x < width; ++x) {
+      const Taps& taps = across[(size_t)x];
+      const float* w = acrossWeights.data() + taps.offset;
+      float sr = 0.0f, sg = 0.0f, sb = 0.0f;
+      for (int k = 0; k < taps.count; ++k) {
+        sr += w[k] * red[taps.first + k];
+        sg += w[k] * green[taps.first + k];
+        sb += w[k] * blue[taps.first + k];
+      }
+      slot[x] = sr;
+      slot[width + x] = sg;
+      slot[2 * width + x] = sb;
+    }
+    while (nextOut < height && down[(size_t)nextOut].first + down[(size_t)nextOut].count - 1 <= _y) {
+      emitDown(nextOut);
+      ++nextOut;
+    }
+    return;
+  }
+  // Down: the row into the sums of every result row whose filter reaches it.
+  for (int o = nextOut; o < height && down[(size_t)o].first <= _y; ++o) {
+    const Taps& taps = down[(size_t)o];
+    if (_y >= taps.first + taps.count) continue;
+    float weight = downWeights[taps.offset + (size_t)(_y - taps.first)];
+    float* sum = ring.data() + (size_t)(o % ringRows) * 3 * span;
+    if (_y == taps.first) {
+      for (size_t i = 0; i < 3 * span; ++i) sum[i] = weight * planes[i];
+    } else {
+      for (size_t i = 0; i < 3 * span; ++i) sum[i] += weight * planes[i];
+    }
+  }
+  // Across: every result row whose last source row this was.
+  while (nextOut < height) {
+    const Taps& taps = down[(size_t)nextOut];
+    if (taps.first + taps.count - 1 > _y) break;
+    emit(nextOut);
+    ++nextOut;
+  }
+}
+
+void MImageResampler::emit(int _y) {
+  size_t span = (size_t)sourceWidth;
+  const float* red = ring.data() + (size_t)(_y % ringRows) * 3 * span;
+  const float* green = red + span;
+  const float* blue = green + span;
+  uint* out = image.getData() + (size_t)_y * (size_t)width;
   for (int x = 0; x < width; ++x) {
     const Taps& taps = across[(size_t)x];
     const float* w = acrossWeights.data() + taps.offset;
@@ -118,20 +181,12 @@ void MImageResampler::row(int _y, const uint* _pixels) {
       sg += w[k] * g[k];
       sb += w[k] * b[k];
     }
-    slot[x] = sr;
-    slot[width + x] = sg;
-    slot[2 * width + x] = sb;
+    out[x] = (toByte(sr) << 16) | (toByte(sg) << 8) | toByte(sb);
   }
-  // Down: every result row whose last source row this was.
-  while (nextOut < height) {
-    const Taps& taps = down[(size_t)nextOut];
-    if (taps.first + taps.count - 1 > _y) break;
-    emit(nextOut);
-    ++nextOut;
-  }
+  if (sink) sink(_y, out);
 }
 
-void MImageResampler::emit(int _y) {
+void MImageResampler::emitDown(int _y) {
   const Taps& taps = down[(size_t)_y];
   const float* w = downWeights.data() + taps.offset;
   size_t span = 3 * (size_t)width;

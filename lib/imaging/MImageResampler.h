@@ -11,8 +11,11 @@
 // Scales a picture with a separable Catmull-Rom filter, widened by the reduction factor when
 // it reduces, so that every source pixel counts (a line field averages to its grey instead of
 // folding into false stripes). It takes the source row by row, top to bottom, as a decoder
-// hands them out, and keeps only the rows the filter still needs (some four times the
-// reduction factor) besides the result: memory follows the result, not the source.
+// hands them out. When it reduces the height, each row is added into the sums of the result
+// rows whose filter reaches it (some four of them; a run over whole rows that the compiler
+// vectorises) and a result row is filtered across once its last source row came; otherwise
+// each row is filtered across first and the result rows are summed from the last few such
+// rows. Memory follows the result and a few rows, not the source.
 //
 // The filter is taken in the picture's own values (no gamma conversion) and its weights are
 // normalised over the part that lies inside the picture, so that a flat area stays exactly
@@ -55,17 +58,23 @@ class MImageResampler : public MObject {
   // The taps along a side of _source pixels scaled to _target.
   static void plan(int _source, int _target, std::vector<Taps>& _taps,
                    std::vector<float>& _weights);
+  // Filters the finished sums of result row _y across and hands the row out.
   void emit(int _y);
+  // The other order: sums result row _y from the rows filtered across, hands it out.
+  void emitDown(int _y);
 
   int sourceWidth, sourceHeight, width, height;
   std::vector<Taps> across, down;
   std::vector<float> acrossWeights, downWeights;
-  // The last source rows filtered across (red, green, blue planes of width floats each), by
+  // Reducing the height: the sums of the result rows under way (red, green, blue planes of
+  // sourceWidth floats each), by result row modulo ringRows, as many as the filter reaches
+  // at once. Otherwise: the last source rows filtered across (planes of width floats), by
   // source row modulo ringRows.
+  bool downFirst = true;
   std::vector<float> ring;
   int ringRows = 0;
+  std::vector<float> sums;  // one result row in planes, summed down (the other order)
   std::vector<float> planes;  // one source row in three planes
-  std::vector<float> sums;  // one result row in three planes, while it is summed
   int nextOut = 0;
   bool identity = false;
   MImage image;
