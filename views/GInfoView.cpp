@@ -95,7 +95,8 @@ void GInfoView::page_imageWindow(GSession& _session, MTextStream& _out, MList& _
   };
   _out << "<DIV class=\"viewerBar\">";
   button("previousButton", "VIEWER_PREVIOUS", "&#8249;", previous.getLength() > 0);
-  button("slideshowButton", "VIEWER_SLIDESHOW", nullptr, next.getLength() > 0);
+  // On the last picture a slideshow ends at once; the button still stops one that ran.
+  button("slideshowButton", "VIEWER_SLIDESHOW", nullptr, true);
   button("nextButton", "VIEWER_NEXT", "&#8250;", next.getLength() > 0);
   if (GRights::mayDownloadImage(_session, image)) {
     MString url = MString::format("/?session=%s&page=%d&Image.id=%d",

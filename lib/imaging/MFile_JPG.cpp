@@ -14,6 +14,7 @@
 #include "lib/core/MString.h"
 #include "lib/imaging/MImage.h"
 #include "lib/imaging/MJpegDecodeTarget.h"
+#include "lib/imaging/MJpegRowWriter.h"
 
 // libjpeg reports a fatal error by calling error_exit, which must not return. It is C code, so
 // no C++ exception may pass through it: the handlers below jump back to the reader or writer,
@@ -268,77 +269,6 @@ class WholePicture : public MJpegDecodeTarget {
   int height = 0;
 };
 
-// Encodes width x height pixels (or an empty picture, which libjpeg refuses) into the file.
-// On failure _error is the errno value of a file that could not be opened or written (ENOSPC
-// for a full disk), 0 for any other cause.
-bool writeJpeg(const char* _filename, int _width, int _height, const uint* _pixels,
-               int _quality, int& _error) {
-  _error = 0;
-  jpeg_compress_struct cinfo;
-  memset(&cinfo, 0, sizeof(cinfo));
-  ErrorManager err;
-  FILE* volatile file = nullptr;
-
-  cinfo.err = jpeg_std_error(&err.pub);
-  err.pub.error_exit = fatalError;
-  err.defaultEmit = err.pub.emit_message;
-  err.fileEnded = false;
-  err.endMayBeMissing = false;
-
-  err.savedErrno = 0;
-  if (setjmp(err.jump)) {
-    if (file != nullptr && ferror(file)) _error = err.savedErrno != 0 ? err.savedErrno : EIO;
-    jpeg_destroy_compress(&cinfo);
-    if (file != nullptr) fclose(file);
-    return false;
-  }
-
-  jpeg_create_compress(&cinfo);
-  file = fopen(_filename, "wb");
-  if (file == nullptr) {
-    _error = errno;
-    fprintf(stderr, "can't open %s\n", _filename);
-    jpeg_destroy_compress(&cinfo);
-    return false;
-  }
-  jpeg_stdio_dest(&cinfo, file);
-
-  cinfo.image_width = (JDIMENSION)_width;
-  cinfo.image_height = (JDIMENSION)_height;
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, _quality, FALSE);
-  jpeg_start_compress(&cinfo, TRUE);
-
-  // One row of red, green, blue bytes at a time, from libjpeg's pool so that a failure
-  // releases it too. jpeg_start_compress has checked the size.
-  JSAMPARRAY row =
-      (*cinfo.mem->alloc_sarray)((j_common_ptr)&cinfo, JPOOL_IMAGE, cinfo.image_width * 3, 1);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const uint* in = _pixels + (size_t)cinfo.next_scanline * (size_t)_width;
-    JSAMPLE* out = row[0];
-    for (int x = 0; x < _width; ++x) {
-      uint v = in[x];
-      *out++ = (JSAMPLE)(v >> 16);
-      *out++ = (JSAMPLE)(v >> 8);
-      *out++ = (JSAMPLE)v;
-    }
-    jpeg_write_scanlines(&cinfo, row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-
-  FILE* written = file;
-  file = nullptr;
-  bool closed = fclose(written) == 0;
-  if (!closed) {
-    _error = errno;
-    fprintf(stderr, "can't write %s\n", _filename);
-  }
-  jpeg_destroy_compress(&cinfo);
-  return closed;
-}
-
 }  // namespace
 
 void MFile_JPG::load(const char* _filename, MImage& _image) try {
@@ -372,8 +302,10 @@ void MFile_JPG::save(const char* _filename, MImage& _image, int _quality) try {
   }
   if (_quality < 0) _quality = 0;
   if (_quality > 100) _quality = 100;
-  int error = 0;
-  if (!writeJpeg(_filename, width, height, pixels, _quality, error))
-    throw MException(error, 0, "### SAVE ###",
+  MJpegRowWriter writer;
+  bool written = writer.start(_filename, width, height, _quality);
+  for (int y = 0; written && y < height; ++y) written = writer.write(pixels + (size_t)y * (size_t)width);
+  if (!written || !writer.finish())
+    throw MException(writer.error(), 0, "### SAVE ###",
                      MString::format("Image save (%s) failed!", _filename).getValue());
 } M_RETHROW("void MFile_JPG::save(char *_filename,MImage& _image,int _quality)")

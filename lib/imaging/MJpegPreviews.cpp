@@ -4,13 +4,18 @@
 #include <libexif/exif-loader.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "lib/core/MException.h"
 #include "lib/imaging/MImage.h"
 #include "lib/imaging/MImageResampler.h"
 #include "lib/imaging/MJpegDecodeTarget.h"
+#include "lib/imaging/MJpegRowWriter.h"
 
 namespace {
 
@@ -106,15 +111,58 @@ class PreviewMaker : public MJpegDecodeTarget {
     for (size_t i = 0; i < targets.size(); ++i) {
       if (targets[i]->source >= 0) targets[(size_t)targets[i]->source]->children.push_back(i);
     }
-    for (auto& target : targets) {
-      if (target->children.empty()) continue;
-      Target* from = target.get();
-      from->resampler->setSink([this, from](int _y, const uint* _pixels) {
-        for (size_t child : from->children) targets[child]->resampler->row(_y, _pixels);
-      });
+    // The largest picture made from the decode is handed on by a thread of its own: it
+    // makes the pictures made from it and, for a picture stored upright, writes its file
+    // row by row, while this thread decodes. On a machine with a core to spare the upload
+    // then takes little more than the decode.
+    for (size_t i = 0; i < targets.size(); ++i) {
+      const Target& target = *targets[i];
+      if (target.source >= 0) continue;
+      if (streamed < 0 || (long long)target.width * target.height >
+                              (long long)targets[(size_t)streamed]->width * targets[(size_t)streamed]->height)
+        streamed = (int)i;
+    }
+    if (streamed >= 0 && orientation == 1) {
+      const Target& target = *targets[(size_t)streamed];
+      const MJpegPreviews::Preview& preview = wanted[(size_t)streamed];
+      writer.reset(new MJpegRowWriter());
+      if (!writer->start(preview.path.getValue(), target.width, target.height, preview.quality))
+        return false;
+    }
+    for (size_t i = 0; i < targets.size(); ++i) {
+      Target* from = targets[i].get();
+      if ((int)i == streamed) {
+        from->resampler->setSink([this](int _y, const uint*) { publish(_y + 1); });
+      } else if (!from->children.empty()) {
+        from->resampler->setSink([this, from](int _y, const uint* _pixels) { feed(*from, _y, _pixels); });
+      }
+    }
+    if (streamed >= 0) {
+      try {
+        helper = std::thread([this]() { handOn(); });
+      } catch (const std::system_error&) {
+        // No thread to be had: this one hands the rows on as they come.
+        handOnAtOnce = true;
+      }
     }
     return true;
   }
+
+  // Ends the thread that hands the rows on, once it has handed on every published row.
+  void close() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      closing = true;
+    }
+    wake.notify_one();
+    if (helper.joinable()) helper.join();
+  }
+  ~PreviewMaker() override { close(); }
+
+  // The picture whose file was written as it was made, or -1; its writer's outcome.
+  int streamedIndex() const { return writer ? streamed : -1; }
+  bool finishStream() { return writer && written && writer->finish(); }
+  int streamError() const { return writer ? writer->error() : 0; }
 
   void row(int _y, const uint* _pixels) override {
     for (auto& target : targets) {
@@ -145,6 +193,42 @@ class PreviewMaker : public MJpegDecodeTarget {
     std::unique_ptr<MImageResampler> resampler;
   };
 
+  void feed(Target& _from, int _y, const uint* _pixels) {
+    for (size_t child : _from.children) targets[child]->resampler->row(_y, _pixels);
+  }
+  // Row _y - 1 of the handed-on picture is made (every row before it too).
+  void publish(int _rows) {
+    if (handOnAtOnce) {
+      handRow(_rows - 1);
+      return;
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      published = _rows;
+    }
+    wake.notify_one();
+  }
+  void handRow(int _y) {
+    Target& target = *targets[(size_t)streamed];
+    const uint* row = target.resampler->result().getData() + (size_t)_y * (size_t)target.width;
+    feed(target, _y, row);
+    if (writer && written) written = writer->write(row);
+  }
+  // The helper thread: hands on the published rows until closed.
+  void handOn() {
+    int done = 0;
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      wake.wait(lock, [&]() { return published > done || closing; });
+      int upto = published;
+      bool end = closing;
+      lock.unlock();
+      for (; done < upto; ++done) handRow(done);
+      lock.lock();
+      if (end && done >= published) return;
+    }
+  }
+
   MJpegPreviews::Size sizeOf(const MJpegPreviews::Preview& _preview) const {
     return _preview.longSide > 0
                ? MJpegPreviews::screenSize(upright.width, upright.height, _preview.longSide)
@@ -156,6 +240,15 @@ class PreviewMaker : public MJpegDecodeTarget {
   int orientation;
   int maxSide;
   std::vector<std::unique_ptr<Target>> targets;
+  int streamed = -1;
+  std::unique_ptr<MJpegRowWriter> writer;
+  bool written = true;  // no write of the writer failed
+  bool handOnAtOnce = false;
+  std::thread helper;
+  std::mutex mutex;
+  std::condition_variable wake;
+  int published = 0;  // rows of the handed-on picture that are made
+  bool closing = false;
 };
 
 }  // namespace
@@ -216,24 +309,44 @@ MJpegPreviews::Size MJpegPreviews::make(const char* _filename,
   if (_filename == nullptr)
     throw MException("### FILENAME ###", "The '_filename' parameter points to NULL!");
   PreviewMaker sampler(_filename, _previews, readOrientation(_filename), _maxSide);
-  jpeg.decode(_filename, sampler);
+  // Whatever fails, none of the files stays (the one written while decoding is begun early).
+  auto removeAll = [&]() {
+    for (const Preview& preview : _previews) unlink(preview.path.getValue());
+  };
+  try {
+    jpeg.decode(_filename, sampler);
+  } catch (...) {
+    sampler.close();
+    removeAll();
+    throw;
+  }
+  sampler.close();
+  int streamed = sampler.streamedIndex();
   std::vector<MImage*> images;
   for (size_t i = 0; i < _previews.size(); ++i) {
     images.push_back(sampler.finish(i));
     if (images.back() == nullptr) {
+      removeAll();
       throw MException("### SCALE ###", MString::format("The preview (%s) cannot be made!",
                                                         _previews[i].path.getValue())
                                             .getValue());
     }
   }
-  size_t saved = 0;
+  if (streamed >= 0 && !sampler.finishStream()) {
+    removeAll();
+    throw MException(sampler.streamError(), 0, "### SAVE ###",
+                     MString::format("Image save (%s) failed!",
+                                     _previews[(size_t)streamed].path.getValue())
+                         .getValue());
+  }
   try {
-    for (; saved < _previews.size(); ++saved)
-      jpeg.save(_previews[saved].path.getValue(), *images[saved], _previews[saved].quality);
+    for (size_t i = 0; i < _previews.size(); ++i) {
+      if ((int)i != streamed)
+        jpeg.save(_previews[i].path.getValue(), *images[i], _previews[i].quality);
+    }
   } catch (...) {
     // The failed save may have left its file too.
-    for (size_t i = 0; i <= saved && i < _previews.size(); ++i)
-      unlink(_previews[i].path.getValue());
+    removeAll();
     throw;
   }
   return sampler.upright;

@@ -42,6 +42,7 @@ async function launch(options = {}) {
       headless: true,
       args: ARGS,
       viewport: options.viewport || { width: 1280, height: 800 },
+      deviceScaleFactor: options.deviceScaleFactor || 1,
       // A phone: the page's viewport declaration counts, and taps are touches.
       isMobile: !!options.mobile,
       hasTouch: !!options.mobile,

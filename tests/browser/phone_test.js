@@ -15,7 +15,7 @@ const { until } = require("./browser.js");
 const { walkSteps } = require("./harness.js");
 const { MODULES, ADMIN, step } = require("./common.js");
 const { moduleById, framesNow, actReloading, images } = require("./modules.js");
-const { ANNA, account, createAccount, uploadPicture, state } = require("./stories.js");
+const { ANNA, PICTURES, account, createAccount, uploadPicture, state } = require("./stories.js");
 
 const PHONE = { viewport: { width: 390, height: 844 }, mobile: true };
 const TAP = 44;
@@ -93,6 +93,103 @@ async function expectTwoColumns(w, count) {
   if (boxes.some((b) => b.width < b.screen / 3)) throw new Error(`tiles too small: ${JSON.stringify(boxes)}`);
 }
 
+// The grid of the area frame loaded again while the page has two device pixels per CSS
+// pixel: every tile shows the large preview (the srcset's 2x), and no small one is asked for.
+async function sharpGrid(w) {
+  const cdp = await w.page.context().newCDPSession(w.page);
+  const requested = [];
+  const listen = (r) => requested.push(r.url());
+  const metrics = (scale) => cdp.send("Emulation.setDeviceMetricsOverride",
+    { width: PHONE.viewport.width, height: PHONE.viewport.height, deviceScaleFactor: scale, mobile: true });
+  w.page.on("request", listen);
+  try {
+    await metrics(2);
+    const { area } = await framesNow(w, ["area"]);
+    const ids = (await images.cells(area)).map((c) => c.id);
+    if (ids.length === 0) throw new Error("the grid shows no tiles");
+    const { area: grid } = await actReloading(w, () => area.evaluate(() => location.reload()), ["area"],
+      "the grid at two device pixels per CSS pixel");
+    const shown = await until("every tile's picture", async () => {
+      const sources = await grid.evaluate(() => Array.from(document.querySelectorAll("table[width='160'] img"))
+        .map((img) => (img.complete && img.naturalWidth > 0 ? img.currentSrc : null)));
+      return sources.every((src) => src) ? sources : null;
+    });
+    for (const id of ids) {
+      if (!shown.some((src) => src.endsWith(`page=604&Image.id=${id}`))) {
+        throw new Error(`image ${id} does not show its large preview: ${JSON.stringify(shown)}`);
+      }
+    }
+    const small = requested.filter((url) => /[?&]page=603&/.test(url));
+    if (small.length) throw new Error(`small previews were asked for: ${small.join(", ")}`);
+  } finally {
+    w.page.off("request", listen);
+    await metrics(1);
+    await cdp.detach();
+  }
+}
+
+// A sideways swipe over the viewer's picture, as touches (to the left: the next picture).
+async function swipe(page, toTheLeft) {
+  const cdp = await page.context().newCDPSession(page);
+  const y = 400;
+  const [from, to] = toTheLeft ? [320, 60] : [60, 320];
+  await cdp.send("Input.dispatchTouchEvent", { type: "touchStart", touchPoints: [{ x: from, y }] });
+  for (let i = 1; i <= 5; i++) {
+    await cdp.send("Input.dispatchTouchEvent",
+      { type: "touchMove", touchPoints: [{ x: from + ((to - from) * i) / 5, y }] });
+  }
+  await cdp.send("Input.dispatchTouchEvent", { type: "touchEnd", touchPoints: [] });
+  await cdp.detach();
+}
+
+// From the detail page in the area frame: the picture opens the viewer as a page of its own
+// over the whole screen, with the screen-sized picture, the position and the name; its
+// buttons fit a finger (the layout check); a swipe shows the neighbour in the list; and no
+// original is asked for all along.
+async function phoneViewer(w) {
+  const context = w.page.context();
+  const requested = [];
+  const listen = (r) => requested.push(r.url());
+  context.on("request", listen);
+  try {
+    const { area } = await framesNow(w, ["area"]);
+    const [viewer] = await Promise.all([context.waitForEvent("page"),
+      area.locator("img[src*='page=604&']").tap()]);
+    const shown = () => until("the viewer's picture", async () => viewer.evaluate(() => {
+      const img = document.getElementById("viewerImage");
+      if (!img || !img.complete || img.naturalWidth === 0) return null;
+      const caption = document.querySelector("div.viewerCaption");
+      return { src: img.currentSrc, width: window.innerWidth, height: window.innerHeight,
+        shown: img.getBoundingClientRect().width, caption: caption ? caption.innerText.trim() : "",
+        next: document.body.getAttribute("data-next"), previous: document.body.getAttribute("data-previous") };
+    }).catch(() => null));
+    const first = await shown();
+    if (first.width !== PHONE.viewport.width || first.shown !== first.width) {
+      throw new Error(`the viewer does not fill the phone's screen: ${JSON.stringify(first)}`);
+    }
+    if (!/[?&]page=606&/.test(first.src)) throw new Error(`the viewer shows ${first.src}`);
+    const name = PICTURES.heron.name;
+    if (!/^\d of 2/.test(first.caption) || !first.caption.includes(name)) {
+      throw new Error(`the viewer's caption is ${JSON.stringify(first.caption)}`);
+    }
+    const problems = await layoutProblems(viewer);
+    if (problems.length) throw new Error(`the viewer's layout breaks:\n  ${problems.join("\n  ")}`);
+    await viewer.screenshot({ path: path.join(w.server.dir, "viewer-phone.png") });
+    const onward = first.next || first.previous;
+    const target = /[?&]Image\.id=(\d+)/.exec(onward)[1];
+    await swipe(viewer, !!first.next);
+    await until("the neighbour after the swipe", async () =>
+      new RegExp(`[?&]Image\\.id=${target}(&|$)`).test(viewer.url()));
+    const second = await shown();
+    if (!second.src.endsWith(`page=606&Image.id=${target}`)) throw new Error(`after the swipe: ${second.src}`);
+    const originals = requested.filter((url) => /[?&]page=602(&|$)/.test(url));
+    if (originals.length) throw new Error(`originals were loaded: ${originals.join(", ")}`);
+    await viewer.close();
+  } finally {
+    context.off("request", listen);
+  }
+}
+
 function tour(who, user, titleOf) {
   return MODULES.filter((m) => m.id !== 600 && m.shownTo(user)).map((m) =>
     phoneStep(`${who}-${m.shot}`, `${titleOf} opens module ${m.id} on the phone`, (w) => w.openModule(m)));
@@ -129,6 +226,9 @@ const STEPS = [
     await images.backToGrid(w, "area");
     await expectTwoColumns(w, 3);
   }),
+  step("phone-sharp-grid", "At two device pixels per CSS pixel the grid shows the large previews", async (w) => {
+    await sharpGrid(w);
+  }),
   phoneStep("search", "The search finds the birds, two a row", async (w) => {
     await w.openModule(moduleById(700));
     const { menu } = await framesNow(w, ["menu"]);
@@ -145,6 +245,8 @@ const STEPS = [
     const shown = await images.details(detail);
     if (shown[w.t("LABEL_IMAGE_NAME")] !== "Grey heron") throw new Error(`the detail shows ${JSON.stringify(shown)}`);
   }),
+  phoneStep("viewer", "The picture opens the viewer over the whole screen; a swipe moves on, no original loads",
+    (w) => phoneViewer(w)),
   ...tour("user", { id: -1, administrator: false, folderAdmin: ANNA.folderAdmin }, "The user"),
   phoneStep("user-logout", "The user logs out", (w) => w.logOut()),
   step("phone-desktop-again", "A wide window shows the desktop frames again", async (w) => {

@@ -578,8 +578,9 @@ const TOUR = [
 ];
 
 // The tour of every module, then the stories of two people at two browsers and their
-// uploads of many files at once.
-const STEPS = [...TOUR, ...require("./stories.js").STEPS, ...require("./uploads.js").STEPS];
+// uploads of many files at once, and a visitor in the viewer.
+const STEPS = [...TOUR, ...require("./stories.js").STEPS, ...require("./uploads.js").STEPS,
+  ...require("./viewer.js").STEPS];
 // The manual finds its pictures by step name.
 for (const [i, s] of STEPS.entries()) {
   if (STEPS.findIndex((o) => o.name === s.name) !== i) throw new Error(`two steps are named ${s.name}`);
