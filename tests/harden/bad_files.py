@@ -2,8 +2,9 @@
 
 Each file goes up as the upload form sends it. A refused file must leave no record and no
 file behind (no temporary file either); a file that is a picture (grey, CMYK, progressive
-included) must be stored whole: one complete record, the original as sent, and the two
-previews 120 and 240 pixels high. The server stays up throughout and ends cleanly.
+included) must be stored whole: one complete record, the original as sent, the two
+previews 120 and 240 pixels high, the large one at twice its pixels and the screen-sized
+picture. The server stays up throughout and ends cleanly.
 
 usage: bad_files.py <vistrel executable>"""
 
@@ -101,7 +102,7 @@ def main():
             stored = len(new_images) > 0
             if stored:
                 img = new_images[0]
-                want = sorted("%s/%07d.jpg" % (d, img["id"]) for d in ("original", "preview1", "preview2"))
+                want = sorted("%s/%07d.jpg" % (d, img["id"]) for d in kit.STORE_DIRECTORIES)
                 if len(new_images) != 1 or new_files != want:
                     problems.append("stored as %d records with files %s" % (len(new_images), new_files))
                 else:
@@ -111,7 +112,7 @@ def main():
                     size = kit.jpeg_size(data)
                     if size and (img["width"], img["height"]) != size[:2]:
                         problems.append("record says %dx%d" % (img["width"], img["height"]))
-                    for d, height in (("preview1", 120), ("preview2", 240)):
+                    for d, height in (("preview1", 120), ("preview2", 240), ("preview2x", 480)):
                         with open(root.file("images/%s/%07d.jpg" % (d, img["id"])), "rb") as f:
                             p = kit.jpeg_size(f.read())
                         if not p or p[1] != height or p[2] != 3:

@@ -295,7 +295,8 @@ class View:
 def part_b(binary, failures, rows, small, medium_jpeg):
     script = ('mount -t tmpfs -o size=4m vistrel-tmp "$2/tmp" && '
               'mount -t tmpfs -o size=4m vistrel-images "$2/images" && '
-              'mkdir "$2/images/original" "$2/images/preview1" "$2/images/preview2" && '
+              'mkdir "$2/images/original" "$2/images/preview1" "$2/images/preview2" '
+              '"$2/images/preview2x" "$2/images/screen" && '
               'exec "$1" "$2"')
     values = {"upload.freeSpaceReserve": "500000"}
     prefix = ["unshare", "-Urm", "sh", "-c", script, "sh"]
