@@ -404,6 +404,13 @@ int GDatabase::getNumOfImages() try {
   return indexes.imageCount();
 } M_RETHROW("int GDatabase::getNumOfImages()")
 
+std::vector<std::pair<std::string, int>> GDatabase::getRecordCounts() try {
+  return {{"user", tables->users.inUse()},
+          {"image", tables->images.inUse()},
+          {"folder", tables->folders.inUse()},
+          {"folderImage", tables->links.inUse()}};
+} M_RETHROW("std::vector<std::pair<std::string, int>> GDatabase::getRecordCounts()")
+
 int GDatabase::getImagesByKeywords(MList& _words, MList& _images) try {
   MMutexLock lock(mutex);
   std::vector<std::string> words;

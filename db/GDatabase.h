@@ -3,6 +3,8 @@
 
 #include <map>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "db/GDatabaseIndex.h"
@@ -155,6 +157,8 @@ class GDatabase {
   int getNumOfUserImages(int _user_id, int& _total);
   int getNumOfUserImages(int _user_id);
   int getNumOfImages();
+  // Records in use in each record file, by the file's name without its extension.
+  std::vector<std::pair<std::string, int>> getRecordCounts();
   int getImagesByKeywords(MList& _words, MList& _images);
   int getImagesByStatus(uchar _status, MList& _images);
   // The ids of the images in use, in order, apart by whether the record holds the picture's

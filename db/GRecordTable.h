@@ -180,6 +180,12 @@ class GRecordTable {
     return _list.getLength();
   }
 
+  // Records that hold an entity or are being written: all but the free ones.
+  int inUse() {
+    MMutexLock lock(mutex);
+    return file.getRecordCount() - (int)free.size();
+  }
+
   // The number of records that _filter(record) accepts.
   template <class Filter>
   int count(Filter _filter) {

@@ -10,8 +10,8 @@
 #
 # With --service (as root) the root is made ready for the service that "vistrel <root>
 # -install" registers: it runs as the system user VISTREL_SERVICE_USER (vistrel when unset),
-# made here when missing. That user owns only what the server writes (database/, images/
-# and tmp/, the files of large request bodies); the root directory, the program, the
+# made here when missing. That user owns only what the server writes (database/, images/,
+# tmp/, the files of large request bodies, and log/); the root directory, the program, the
 # configuration and the web files stay root's, readable by the user's group, so that a
 # server taken over can change neither its program nor its settings.
 set -euo pipefail
@@ -72,7 +72,7 @@ if [ "$holds_data" -eq 0 ]; then
 fi
 # The image store may be incomplete even in a used root; the server cannot create it.
 mkdir -p "$root/images/original" "$root/images/preview1" "$root/images/preview2" \
-  "$root/images/preview2x" "$root/images/screen" "$root/bin" "$root/tmp"
+  "$root/images/preview2x" "$root/images/screen" "$root/bin" "$root/tmp" "$root/log"
 
 # Copy beside the old program and rename, so that a running server keeps its file.
 cp "$program" "$root/bin/vistrel.new.$$"
@@ -99,8 +99,8 @@ if [ "$service" -eq 1 ]; then
   chmod -R go-w "$root/bin"
   chown -R root:"$group" "$root/config" "$root/web"
   chmod -R u+rwX,g+rX,g-w,o-rwx "$root/config" "$root/web"
-  chown -R "$user":"$group" "$root/database" "$root/images" "$root/tmp"
-  chmod -R u+rwX,go-w "$root/database" "$root/images" "$root/tmp"
+  chown -R "$user":"$group" "$root/database" "$root/images" "$root/tmp" "$root/log"
+  chmod -R u+rwX,go-w "$root/database" "$root/images" "$root/tmp" "$root/log"
   # A directory above the root that is closed to the user would stop the service at start.
   if ! runuser -u "$user" -- test -r "$root/config/config.cfg" -a -w "$root/database"; then
     echo "make-root.sh: the user $user cannot reach $root: open the directories above it" >&2

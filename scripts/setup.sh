@@ -21,6 +21,32 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo_cmd apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+# Tools the tests start themselves as peers, on free ports (Prometheus, fail2ban-regex,
+# logrotate): installed without starting or enabling their own system services.
+peer_packages=(prometheus fail2ban logrotate)
+peer_missing=()
+for p in "${peer_packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    peer_missing+=("$p")
+  fi
+done
+if [ ${#peer_missing[@]} -gt 0 ]; then
+  echo "Installing (services left off): ${peer_missing[*]}"
+  policy=/usr/sbin/policy-rc.d
+  own_policy=0
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo_cmd tee "$policy" >/dev/null
+    $sudo_cmd chmod 755 "$policy"
+    own_policy=1
+  fi
+  $sudo_cmd apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends "${peer_missing[@]}" || {
+    [ "$own_policy" -eq 1 ] && $sudo_cmd rm -f "$policy"; exit 1; }
+  [ "$own_policy" -eq 1 ] && $sudo_cmd rm -f "$policy"
+  if [ -d /run/systemd/system ]; then
+    $sudo_cmd systemctl disable --now prometheus.service fail2ban.service >/dev/null 2>&1 || true
+  fi
+fi
 # Node's package manager comes with some builds of nodejs and is a package of its own in others.
 if ! command -v npm >/dev/null 2>&1; then
   $sudo_cmd apt-get update

@@ -51,7 +51,7 @@ GServer::~GServer() {
   while (!server.isFinished() || !isFinished()) sleepFor(0, 10);
 }
 
-const char* const GServer::writtenDirectories[3] = {"database", "images", "tmp"};
+const char* const GServer::writtenDirectories[4] = {"database", "images", "tmp", "log"};
 
 void GServer::configure(const char* _dir) try {
   directory = _dir;
@@ -92,6 +92,10 @@ void GServer::takeConfigurationValues() try {
   proxyAddress = proxy != nullptr ? proxy->toString() : MString();
   MObject* secret = configuration.getObject("server.proxySecret");
   proxySecret = secret != nullptr ? secret->toString() : MString();
+  MObject* allow = configuration.getObject("metrics.allow");
+  metricsAllow = allow != nullptr ? allow->toString() : MString();
+  MObject* logTarget = configuration.getObject("log.access");
+  accessLogTarget = logTarget != nullptr ? logTarget->toString() : MString();
   MObject* language = configuration.getObject("session.defaultLanguage");
   defaultLanguage = language != nullptr ? language->toString() : MString();
   configurationInt("session.timeout", sessionTimeout);

@@ -64,8 +64,8 @@ class GServer : public MRunable, public GApplication {
 
   // The directories under the root that the server writes, and nothing else: the record
   // files, the image store (an upload's temporary files among them) and the files of large
-  // request bodies. The service's unit keeps everything else read-only.
-  static const char* const writtenDirectories[3];
+  // request bodies, and the logs. The service's unit keeps everything else read-only.
+  static const char* const writtenDirectories[4];
 
   int getPort() const { return port.getValue(); }
   // The port the server loop is bound to (the free port chosen for a configured 0).
@@ -85,6 +85,9 @@ class GServer : public MRunable, public GApplication {
   int getMaxGuestAccountSessions() override { return maxGuestAccountSessions.getValue(); }
   MString getProxyAddress() override { return proxyAddress; }
   MString getProxySecret() override { return proxySecret; }
+  MString getMetricsAllow() override { return metricsAllow; }
+  MString getAccessLogTarget() override { return accessLogTarget; }
+  std::map<std::string, int> getConnectionStages() override { return server.getConnectionStages(); }
   int getOriginalMaxSize() override { return originalMaxSize.getValue(); }
   int getPreview1Quality() override { return preview1Quality.getValue(); }
   int getPreview2Quality() override { return preview2Quality.getValue(); }
@@ -120,6 +123,8 @@ class GServer : public MRunable, public GApplication {
   MString proxyAddress;
   // What the proxy sends in X-Vistrel-Proxy to prove it is the proxy; empty: none.
   MString proxySecret;
+  MString metricsAllow;
+  MString accessLogTarget;
   MString directory;
   MInt32 sessionTimeout;
   MInt32 adminTimeout;

@@ -22,6 +22,11 @@ volatile sig_atomic_t stopRequested = 0;
 
 void onStopSignal(int) { stopRequested = 1; }
 
+// Set by SIGHUP: the logs are opened again (after logrotate moved them).
+volatile sig_atomic_t reopenRequested = 0;
+
+void onHangUp(int) { reopenRequested = 1; }
+
 void printBanner() {
   const char* stars = "************************************************************";
   printf("\n%s\n", stars);
@@ -92,6 +97,10 @@ int serviceStartFunction() try {
       stopRequested = 0;
       s.stop();
     }
+    if (reopenRequested) {
+      reopenRequested = 0;
+      s.getServlet().getOperations().reopenLogs();
+    }
     if (tick == 0) s.adminThread();
     sleepFor(0, 100);
   }
@@ -104,6 +113,7 @@ int main(int argc, char** argv) {
   // connections the process returns to its size instead of keeping a heap grown for it.
   mallopt(M_MMAP_THRESHOLD, 32 * 1024);
   GServer::instance();  // the one server object exists before the command line is looked at
+  signal(SIGHUP, onHangUp);
   if (argc != 2 && argc != 3) {
     fprintf(stderr, "USAGE: vistrel <directory> [-install|-uninstall]\n");
     return -1;

@@ -1,6 +1,9 @@
 #ifndef VISTREL_GAPPLICATION_H
 #define VISTREL_GAPPLICATION_H
 
+#include <map>
+#include <string>
+
 #include "lib/core/MString.h"
 
 class GDatabase;
@@ -43,6 +46,12 @@ class GApplication {
   virtual MString getProxyAddress() { return MString(); }
   // The secret the proxy sends along (see webapp/GClientAddress); empty when there is none.
   virtual MString getProxySecret() { return MString(); }
+  // Who may read the metrics (metrics.allow) and where the logs go (log.access); see
+  // webapp/GOperations. Empty when not configured.
+  virtual MString getMetricsAllow() { return MString(); }
+  virtual MString getAccessLogTarget() { return MString(); }
+  // Client connections by stage (see MServer::getConnectionStages); empty when unknown.
+  virtual std::map<std::string, int> getConnectionStages() { return {}; }
   virtual int getOriginalMaxSize() = 0;
   virtual int getPreview1Quality() = 0;
   virtual int getPreview2Quality() = 0;

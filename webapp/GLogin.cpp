@@ -162,6 +162,13 @@ void GLogin::finish(MHttpRequest& _request, MHttpResponse& _response, const Atte
   if (refusal == nullptr && (!_attempt.known || !_attempt.user.enabled || !_right)) {
     refusal = GMainView::LOGIN_FAILED;
   }
+  if (report) {
+    GMetrics::Login outcome = refusal == nullptr                       ? GMetrics::LOGIN_SUCCEEDED
+                              : refusal == GMainView::LOGIN_THROTTLED ? GMetrics::LOGIN_THROTTLED
+                              : refusal == GMainView::LOGIN_BUSY      ? GMetrics::LOGIN_BUSY
+                                                                      : GMetrics::LOGIN_FAILED;
+    report(outcome, _attempt.username, _attempt.address);
+  }
   // Nothing of what was typed goes on into the links of the page: the password never
   // stands in a URL.
   params.clear();

@@ -6,11 +6,13 @@
 #include <string>
 #include <unordered_map>
 
+#include "webapp/GMetrics.h"
 #include "db/GUser.h"
 #include "lib/core/MString.h"
 #include "lib/platform/MDelayLine.h"
 #include "lib/platform/MWorkerPool.h"
 #include "webapp/GLoginThrottle.h"
+#include "webapp/GMetrics.h"
 
 class GSession;
 class GSessionManagement;
@@ -70,6 +72,12 @@ class GLogin {
   // Ends the checks: the one under way finishes, those waiting are dropped, and so are the
   // refusals still waiting for their answer.
   void stop();
+  // Told of each login once it is decided, on the server loop: its outcome, the name typed
+  // (empty for the guest button) and the client's address.
+  using Report = std::function<void(GMetrics::Login _outcome, const MString& _user,
+                                    const MString& _client)>;
+  void setReport(Report _report) { report = std::move(_report); }
+  MWorkerPool& getWorker() { return worker; }
   // For tests: the delay of throttled and busy answers (0: at once).
   void setRefusalDelay(int _millis) { refusalDelay = _millis; }
 
@@ -117,6 +125,7 @@ class GLogin {
   MWorkerPool worker;
   MDelayLine refusals;
   int refusalDelay = REFUSAL_DELAY;
+  Report report;
 };
 
 #endif

@@ -149,6 +149,8 @@ struct GServlet::Route {
 const GServlet::Route GServlet::routes[] = {
     // phase                match         path                answer
     {Route::BEFORE_SESSION, Route::IS,    "/favicon.ico",     &GServlet::serveFavicon},
+    {Route::BEFORE_SESSION, Route::IS,    "/metrics",         &GServlet::serveMetrics},
+    {Route::BEFORE_SESSION, Route::IS,    "/healthz",         &GServlet::serveHealth},
     {Route::AFTER_VIEWS,    Route::HOLDS, "/images/original", &GServlet::refuseOriginal},
     {Route::AFTER_VIEWS,    Route::ANY,   "",                 &GServlet::serveStaticFile},
     {Route::AFTER_VIEWS,    Route::IS,    "/",                &GServlet::serveRoot},
@@ -182,6 +184,10 @@ void GServlet::init() try {
   if (guestSession != nullptr) guestSession->language = application.getDefaultLanguage();
   sessions.setMaxSessions(application.getMaxSessions());
   sessions.setMaxGuestAccountSessions(application.getMaxGuestAccountSessions());
+  operations.configure(application);
+  login.setReport([this](GMetrics::Login _outcome, const MString& _user, const MString& _client) {
+    operations.loginDecided(_outcome, _user, _client, (time_t)currentTime());
+  });
   lastCleanUp = currentTime();
 } M_RETHROW("void GServlet::init()")
 
@@ -360,6 +366,58 @@ bool GServlet::serveFavicon(GSession* _session, MHttpRequest& _request, MHttpRes
 bool GServlet::refuseOriginal(GSession* _session, MHttpRequest& _request,
                               MHttpResponse& _response, MTextStream& _out) {
   return GFileDelivery::refuseOriginal(*_session, _request, _out);
+}
+
+void GServlet::event_answered(MHttpRequest& _request, MHttpResponse& _response, UInt64 _micros) {
+  try {
+    operations.answered(_request, _response, _micros);
+  } catch (const std::exception&) {
+    // Out of memory while counting: the answer goes out uncounted.
+  }
+}
+
+bool GServlet::serveMetrics(GSession*, MHttpRequest& _request, MHttpResponse& _response,
+                            MTextStream& _out) {
+  _response.headers.setObject("Cache-Control", "no-store");
+  if (!operations.mayReadMetrics(_request)) {
+    // As if there were nothing here: a stranger learns nothing of the server.
+    _response.statusCode = 404;
+    _response.statusText = "Not Found";
+    _response.contentType = "text/plain; charset=utf-8";
+    _out << "Not found\n";
+    return true;
+  }
+  GMetrics::Gauges gauges;
+  const char* kindNames[GSessionManagement::KINDS] = {"guest_account", "ordinary", "privileged"};
+  for (int kind = 0; kind < GSessionManagement::KINDS; ++kind) {
+    gauges.sessions.emplace_back(kindNames[kind], sessions.getCount((GSessionManagement::Kind)kind));
+  }
+  for (auto pool : {std::make_pair("work", &workers), std::make_pair("login", &login.getWorker())}) {
+    GMetrics::Queue queue;
+    queue.name = pool.first;
+    queue.depth = pool.second->getQueued();
+    queue.capacity = pool.second->getCapacity();
+    queue.taken = pool.second->getTaken();
+    queue.waitedMicros = pool.second->getWaitedMicros();
+    gauges.queues.push_back(queue);
+  }
+  _response.contentType = "text/plain; version=0.0.4; charset=utf-8";
+  _out << operations.metricsText(gauges, GApplication::get()).c_str();
+  return true;
+}
+
+bool GServlet::serveHealth(GSession*, MHttpRequest&, MHttpResponse& _response, MTextStream& _out) {
+  _response.headers.setObject("Cache-Control", "no-store");
+  _response.contentType = "text/plain; charset=utf-8";
+  std::string reason = operations.unhealthyReason(GApplication::get());
+  if (!reason.empty()) {
+    _response.statusCode = 503;
+    _response.statusText = "Service Unavailable";
+    _out << reason.c_str() << "\n";
+    return true;
+  }
+  _out << "ok\n";
+  return true;
 }
 
 bool GServlet::serveStaticFile(GSession* _session, MHttpRequest& _request,

@@ -12,6 +12,7 @@
 #include "lib/net/MHttpHandler.h"
 #include "lib/platform/MWorkerPool.h"
 #include "webapp/GLogin.h"
+#include "webapp/GOperations.h"
 #include "webapp/GSessionManagement.h"
 #include "webapp/GSlowStep.h"
 
@@ -64,6 +65,9 @@ class GServlet : public MHttpHandler {
   GSessionManagement& getSessions() { return sessions; }
   GSession* getGuestSession() { return guestSession; }
   GLogin& getLogin() { return login; }
+  GOperations& getOperations() { return operations; }
+  // Counts the answer and writes its access line (GOperations).
+  void event_answered(MHttpRequest& _request, MHttpResponse& _response, UInt64 _micros) override;
 
   // The headers of every answer (framing, content sniffing, Referer); the server gives them
   // to the HTTP processor too, for the answers it makes without the servlet.
@@ -114,6 +118,10 @@ class GServlet : public MHttpHandler {
                        MTextStream& _out);
   bool serveRoot(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
                  MTextStream& _out);
+  bool serveMetrics(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                    MTextStream& _out);
+  bool serveHealth(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                   MTextStream& _out);
 
   // The views in the order of the chain of views.
   std::vector<std::unique_ptr<GView>> views;
@@ -124,6 +132,8 @@ class GServlet : public MHttpHandler {
   GActions* actions;
   // The login form and the guest button, with their throttle and their own worker.
   GLogin login;
+  // Metrics, health and the logs.
+  GOperations operations;
   // Sessions with a one-at-a-time slow step under way; workers report to it.
   std::mutex slowMutex;
   std::unordered_set<std::string> slowSessions;

@@ -47,6 +47,13 @@ class MHttpHandler : public MObject {
   virtual BodyDecision admitBody(MHttpRequest& _request);
   // Locks, asks admitBody, unlocks.
   BodyDecision decideBody(MHttpRequest& _request);
+  // Told of every answer once it is complete (its status, headers and body set), refusals
+  // of the processor included, with the microseconds since the request's first line was
+  // read; the base version does nothing. Must not throw.
+  virtual void event_answered(MHttpRequest& _request, MHttpResponse& _response,
+                              UInt64 _micros);
+  // Locks, tells event_answered, unlocks.
+  void noteAnswered(MHttpRequest& _request, MHttpResponse& _response, UInt64 _micros);
 
  private:
   MMutex mutex;

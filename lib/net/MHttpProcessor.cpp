@@ -23,6 +23,7 @@
 #include "lib/net/MHttpResponse.h"
 #include "lib/net/MInterface.h"
 #include "lib/net/MSocket.h"
+#include "lib/platform/MClock.h"
 
 const MHttpProcessor::StepHandler MHttpProcessor::stepHandlers[STATE_COUNT] = {
     &MHttpProcessor::process_newMessage,   &MHttpProcessor::process_readType,
@@ -157,6 +158,23 @@ MBodySpool& MHttpProcessor::getBodySpool() {
 void MHttpProcessor::setClock(std::function<UInt64()> _clock) {
   clock = std::move(_clock);
   idleSince = now();
+}
+
+const char* MHttpProcessor::getStage() const {
+  switch (state) {
+    case STATE_NEW_MESSAGE: return "idle";
+    case STATE_READ_TYPE:
+      // Waiting for the next request line of a kept-alive connection.
+      if (interface == nullptr || interface->getInput() == nullptr ||
+          interface->getInput()->getInputBytes() == 0)
+        return "idle";
+      return "reading";
+    case STATE_READ_HEADERS:
+    case STATE_READ_CONTENT: return "reading";
+    case STATE_HTTP_REQUEST:
+    case STATE_WAIT_RESPONSE: return "working";
+    default: return "writing";
+  }
 }
 
 const char* MHttpProcessor::getStateName(int _state) {
@@ -388,6 +406,7 @@ void MHttpProcessor::process_readType() try {
   MString line;
   LineResult result = readLine(line);
   if (result == LINE_WAIT) return;
+  answerStart = getSteadyMicros();
   if (result == LINE_TOO_LONG) return refuse(414);
   // Blank lines before a request are skipped.
   if (line.getLength() == 0) return;
@@ -605,6 +624,10 @@ void MHttpProcessor::finishResponse() {
   response->contentLength = (int)response->content.getWritePos();
   response->headers.setObject("Content-Type", response->contentType.getValue());
   response->headers.setObject("Content-Length", response->contentLength);
+  if (handler != nullptr) {
+    UInt64 finished = getSteadyMicros();
+    handler->noteAnswered(*request, *response, finished > answerStart ? finished - answerStart : 0);
+  }
   state = STATE_WRITE_TYPE;
   process_writeType();
 }

@@ -126,6 +126,8 @@ class MHttpProcessor : public MStreamProcessor {
   // a request line or its headers are arriving (since the request's first byte), and while
   // a body is behind its pace (since it fell behind).
   bool canGiveWay(UInt64& _since) override;
+  // "idle" between requests, "reading" a request, "working" on its answer, "writing" it.
+  const char* getStage() const override;
   // Hands a complete request to the handler's dispatchRequest; nothing without a handler.
   virtual void event_httpRequest(MHttpRequest& _request, MHttpResponse& _response);
 
@@ -230,6 +232,9 @@ class MHttpProcessor : public MStreamProcessor {
   MString bodyDirectory;
   std::vector<std::pair<std::string, std::string>> standingHeaders;
   UInt64 requestStart;
+  // Microseconds of the process clock when the request line was complete: the answer's time
+  // is counted from there.
+  UInt64 answerStart = 0;
   UInt64 bodyStart;
   // Microseconds of the clock until which the body is within its pace.
   UInt64 paceDue;

@@ -121,7 +121,26 @@ bool MServer::runPass(int _waitMillis) {
   if (process_socketOutput()) work = true;
   if (process_timeouts()) work = true;
   removeMarked();
+  countStages();
   return work;
+}
+
+void MServer::countStages() {
+  if (now - lastStageCount < 1000 && lastStageCount != 0) return;
+  lastStageCount = now;
+  std::map<std::string, int> counted;
+  for (MItem* item = connections.getFirstItem(); item != nullptr; item = connections.getNextItem(item)) {
+    MInterface* connection = (MInterface*)item->object;
+    if (connection == listenInterface || connection->getProcessor() == nullptr) continue;
+    ++counted[connection->getProcessor()->getStage()];
+  }
+  MMutexLock lock(stagesMutex);
+  stages.swap(counted);
+}
+
+std::map<std::string, int> MServer::getConnectionStages() {
+  MMutexLock lock(stagesMutex);
+  return stages;
 }
 
 bool MServer::process_socketInput(int _waitMillis) try {

@@ -4,6 +4,8 @@
 #include <poll.h>
 
 #include <atomic>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "lib/core/MList.h"
@@ -79,6 +81,9 @@ class MServer : public MRunable {
   int getPort();
   // Client connections at the moment.
   int getConnectionCount();
+  // Client connections by what they are doing (their processor's stage), as the loop last
+  // counted them, at most a second ago; any thread, the loop's own included.
+  std::map<std::string, int> getConnectionStages();
 
  protected:
   // One pass of the loop; true when it got anything done.
@@ -120,6 +125,11 @@ class MServer : public MRunable {
   UInt64 now;
   UInt64 acceptPausedUntil;
   UInt64 lastTimeoutCheck;
+  UInt64 lastStageCount = 0;
+  std::map<std::string, int> stages;
+  MMutex stagesMutex;
+  // Counts the stages again when the last count is older than a second.
+  void countStages();
 };
 
 #endif

@@ -36,6 +36,9 @@ class MStreamProcessor : public MObject {
   // is late) and owes it no answer. _since tells since when, so that the
   // longest waiting goes first. The base version never gives way.
   virtual bool canGiveWay(UInt64& _since);
+  // What the connection is doing, for the server's own figures: a short fixed name that
+  // outlives the call. The base version says "open".
+  virtual const char* getStage() const { return "open"; }
 
   // Milliseconds of a clock that only moves forward, for time-outs.
   static UInt64 clockMillis();

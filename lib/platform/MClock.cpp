@@ -16,6 +16,11 @@ uint64_t getTimeMicros() {
   return (ms / 1000) * 1000000 + (ms % 1000) * 1000;
 }
 
+uint64_t getSteadyMicros() {
+  auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return (uint64_t)std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+}
+
 void getLocalTime(int64_t _time, MDateTime& _record) {
   time_t t = (time_t)_time;
   struct tm parts;

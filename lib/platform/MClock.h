@@ -25,6 +25,8 @@ void sleepFor(int _seconds, int _milliseconds);
 int64_t getTime();
 // Seconds since the epoch * 1000000 + the current millisecond * 1000.
 uint64_t getTimeMicros();
+// Microseconds of a clock that only moves forward, from an unspecified start: for durations.
+uint64_t getSteadyMicros();
 void getLocalTime(int64_t _time, MDateTime& _record);
 
 #endif

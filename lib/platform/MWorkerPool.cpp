@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "lib/platform/MClock.h"
+
 MWorkerPool::MWorkerPool(int _threads, size_t _capacity) : capacity(_capacity) {
   if (_threads <= 0) _threads = (int)std::thread::hardware_concurrency();
   if (_threads <= 0) _threads = 1;  // the core count is unknown
@@ -33,7 +35,7 @@ bool MWorkerPool::submit(std::function<void()> _work, std::function<void()> _dro
   {
     std::lock_guard<std::mutex> guard(mutex);
     if (stopping || queue.size() >= capacity) return false;
-    queue.push_back(Job{std::move(_work), std::move(_drop)});
+    queue.push_back(Job{std::move(_work), std::move(_drop), getSteadyMicros()});
   }
   wake.notify_one();
   return true;
@@ -77,6 +79,9 @@ void MWorkerPool::workerLoop() {
       if (queue.empty()) return;  // stopping, and nothing left to finish
       job = std::move(queue.front());
       queue.pop_front();
+      uint64_t now = getSteadyMicros();
+      waitedMicros += now > job.queuedAt ? now - job.queuedAt : 0;
+      taken++;
     }
     runGuarded(job.work);
   }

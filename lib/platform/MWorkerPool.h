@@ -1,7 +1,9 @@
 #ifndef VISTREL_MWORKERPOOL_H
 #define VISTREL_MWORKERPOOL_H
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -42,6 +44,10 @@ class MWorkerPool {
   size_t getQueued();
   // From the moment shutdown begins.
   bool isShutDown();
+  // Jobs workers have taken from the queue so far, and the microseconds they waited in it
+  // in all.
+  uint64_t getTaken() const { return taken; }
+  uint64_t getWaitedMicros() const { return waitedMicros; }
 
   // Starts a thread that takes no signals: it inherits a mask that blocks them all, so that
   // a stop signal always reaches the thread that waits for it (a service takes SIGTERM with
@@ -54,6 +60,7 @@ class MWorkerPool {
   struct Job {
     std::function<void()> work;
     std::function<void()> drop;
+    uint64_t queuedAt;
   };
   void workerLoop();
 
@@ -63,6 +70,8 @@ class MWorkerPool {
   std::deque<Job> queue;
   bool stopping = false;  // no more jobs are taken in; workers end once the queue is empty
   std::vector<std::thread> threads;
+  std::atomic<uint64_t> taken{0};
+  std::atomic<uint64_t> waitedMicros{0};
 };
 
 #endif

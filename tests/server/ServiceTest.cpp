@@ -108,7 +108,7 @@ TEST(ServiceUnit, InstallWritesAManualUnitAndUninstallRemovesIt) {
   for (const std::string& line :
        {"ExecStart=" + r + "/bin/vistrel " + r + " -service", "WorkingDirectory=" + r,
         std::string("Type=notify"), std::string("Restart=on-failure"), std::string("User=root"),
-        "ReadWritePaths=" + r + "/database " + r + "/images " + r + "/tmp",
+        "ReadWritePaths=" + r + "/database " + r + "/images " + r + "/tmp " + r + "/log",
         std::string("ProtectSystem=strict"), std::string("ProtectHome=yes"),
         std::string("NoNewPrivileges=yes"), std::string("SystemCallFilter=@system-service"),
         std::string("PrivateUsers=yes"), std::string("CapabilityBoundingSet=")}) {
