@@ -255,7 +255,7 @@ void GServer::run() try {
 
 void GServer::done() { finished = true; }
 
-void GServer::adminThread() {}
+void GServer::adminThread() { servlet.getOperations().flushLogs(); }
 
 int GServer::nextRequestId() {
   // Wraps like the signed 32-bit counter it is, without undefined overflow.

@@ -56,7 +56,7 @@ class GServer : public MRunable, public GApplication {
   void run() override;
   void done() override;
 
-  // A periodic hook of the waiting loop; nothing to do.
+  // A periodic hook of the waiting loop, about once a second: writes the logs' lines.
   void adminThread();
 
   // The process-wide server object; main constructs it before it looks at the command line.

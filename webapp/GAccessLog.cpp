@@ -37,25 +37,26 @@ std::string GAccessLog::loggedTarget(const std::string& _target) {
   size_t question = _target.find('?');
   std::string logged = loggedPath(_target.substr(0, question));
   if (question == std::string::npos) return logged;
+  logged.reserve(_target.size() + 8);
+  // One pass over the pairs: each name as it stands, each value kept or replaced.
+  const char* p = _target.c_str() + question + 1;
+  const char* end = _target.c_str() + _target.size();
   logged += '?';
-  std::string query = _target.substr(question + 1);
-  size_t start = 0;
-  bool first = true;
-  while (start <= query.size()) {
-    size_t end = query.find('&', start);
-    if (end == std::string::npos) end = query.size();
-    std::string pair = query.substr(start, end - start);
-    size_t equals = pair.find('=');
-    std::string name = pair.substr(0, equals);
-    if (!first) logged += '&';
-    first = false;
+  while (p <= end) {
+    const char* pairEnd = static_cast<const char*>(memchr(p, '&', (size_t)(end - p)));
+    if (pairEnd == nullptr) pairEnd = end;
+    const char* equals = static_cast<const char*>(memchr(p, '=', (size_t)(pairEnd - p)));
+    const char* nameEnd = equals != nullptr ? equals : pairEnd;
+    std::string name(p, nameEnd);
     logged += name;
-    if (equals != std::string::npos) {
-      std::string value = pair.substr(equals + 1);
+    if (equals != nullptr) {
+      std::string value(equals + 1, pairEnd);
       logged += '=';
       logged += isNumber(value) && !namesSecret(name) ? value : "-";
     }
-    start = end + 1;
+    if (pairEnd == end) break;
+    logged += '&';
+    p = pairEnd + 1;
   }
   return logged;
 }
@@ -76,10 +77,15 @@ std::string GAccessLog::quoted(const std::string& _text) {
 }
 
 std::string GAccessLog::accessLine(const Entry& _entry) {
-  struct tm parts;
-  gmtime_r(&_entry.time, &parts);
-  char when[40];
-  strftime(when, sizeof when, "%d/%b/%Y:%H:%M:%S +0000", &parts);
+  // Most lines of a busy server share their second.
+  thread_local time_t formattedTime = -1;
+  thread_local char when[40];
+  if (_entry.time != formattedTime) {
+    struct tm parts;
+    gmtime_r(&_entry.time, &parts);
+    strftime(when, sizeof when, "%d/%b/%Y:%H:%M:%S +0000", &parts);
+    formattedTime = _entry.time;
+  }
   std::string referer = _entry.referer.empty() ? "-" : _entry.referer;
   // A referer of this site names its pages with their sessions.
   size_t scheme = referer.find("://");

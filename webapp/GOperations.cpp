@@ -94,6 +94,11 @@ void GOperations::reopenLogs() {
   loginLog.reopen();
 }
 
+void GOperations::flushLogs() {
+  accessLog.flush();
+  loginLog.flush();
+}
+
 GMetrics::Kind GOperations::kindOf(MHttpRequest& _request) {
   const MString& path = _request.path;
   if (path == healthPath || path == metricsPath) return GMetrics::SERVICE;

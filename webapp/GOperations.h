@@ -32,6 +32,8 @@ class GOperations {
 
   void configure(GApplication& _application);
   void reopenLogs();
+  // Writes the lines the logs gathered (MLogFile); about once a second.
+  void flushLogs();
   GMetrics& getMetrics() { return metrics; }
 
   // The kind a request is counted under.

@@ -65,7 +65,11 @@ int MHttpRequest::readContent(Int64 _pos, void* _data, int _size) {
 
 MString MHttpRequest::getHeader(const char* _name) {
   for (MItem* item = headers.getFirstItem(); item != nullptr; item = headers.getNextItem(item)) {
-    if (strcasecmp(item->key->toString().getValue(), _name) == 0) return item->object->toString();
+    // The names are texts: compared in place, without a copy of each.
+    const MString* key = dynamic_cast<const MString*>(item->key);
+    if (key != nullptr ? strcasecmp(key->getValue(), _name) == 0
+                       : strcasecmp(item->key->toString().getValue(), _name) == 0)
+      return item->object->toString();
   }
   return MString();
 }

@@ -9,6 +9,7 @@ MLogFile::~MLogFile() { close(); }
 
 void MLogFile::close() {
   std::lock_guard<std::mutex> lock(mutex);
+  writeOut();
   if (ownsFd && fd >= 0) ::close(fd);
   fd = -1;
   ownsFd = false;
@@ -37,6 +38,7 @@ bool MLogFile::reopen() {
   if (!ownsFd) return true;
   int opened = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
   if (opened < 0) return false;
+  writeOut();
   ::close(fd);
   fd = opened;
   return true;
@@ -48,15 +50,26 @@ bool MLogFile::isOn() {
 }
 
 void MLogFile::write(const std::string& _line) {
-  std::string text = _line + '\n';
   std::lock_guard<std::mutex> lock(mutex);
   if (fd < 0) return;
+  pending += _line;
+  pending += '\n';
+  if (pending.size() >= blockSize) writeOut();
+}
+
+void MLogFile::flush() {
+  std::lock_guard<std::mutex> lock(mutex);
+  writeOut();
+}
+
+void MLogFile::writeOut() {
   size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+  while (fd >= 0 && done < pending.size()) {
+    ssize_t n = ::write(fd, pending.data() + done, pending.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    // A full disk or a closed output costs the line, never the request.
-    if (n <= 0) return;
+    // A full disk or a closed output costs the lines, never the requests.
+    if (n <= 0) break;
     done += (size_t)n;
   }
+  pending.clear();
 }

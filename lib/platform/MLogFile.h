@@ -5,10 +5,11 @@
 #include <string>
 
 // Where lines of a log go: nowhere, the standard output (for the journal) or a file that is
-// appended to. Each line is written with one write call on a descriptor opened for appending,
-// so that lines of several threads never mix and an external rotation that renames the file
-// loses nothing: what is written before reopen lands in the renamed file, what comes after
-// in the new one. Thread-safe.
+// appended to. Lines are gathered and written in blocks of whole lines (a write call per
+// line would cost a busy server a good part of its pages): when the block is full, and by
+// flush, which the owner calls about once a second. The descriptor is opened for appending,
+// so that an external rotation that renames the file loses nothing: reopen writes what is
+// gathered to the renamed file, what comes after goes to the new one. Thread-safe.
 class MLogFile {
  public:
   MLogFile() = default;
@@ -27,8 +28,17 @@ class MLogFile {
   bool isOn();
   // Appends _line and a line feed.
   void write(const std::string& _line);
+  // Writes what is gathered.
+  void flush();
+
+  // Bytes gathered before they are written without waiting for flush.
+  static const size_t blockSize = 32768;
 
  private:
+  // With the mutex held.
+  void writeOut();
+
+  std::string pending;
   std::mutex mutex;
   int fd = -1;
   bool ownsFd = false;

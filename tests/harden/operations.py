@@ -28,6 +28,8 @@ import urllib.request
 import kit
 
 REPO = kit.REPO
+# Longer than the server takes to write what its logs gathered.
+FLUSH_WAIT = 2.5
 ACCESS_LINE = re.compile(r'^(\S+) - - \[[^\]]+\] "([^"]*)" (\d{3}) (\d+) "([^"]*)" "([^"]*)" (\d+)$')
 
 
@@ -194,6 +196,8 @@ def check_logs(port, root, work, failures):
         kit.log_in(conn, name, "not the password")
     conn.close()
     session.close()
+    # The logs write what they gathered about once a second.
+    time.sleep(FLUSH_WAIT)
     access = log_lines(root, "access.log")
     if not access:
         problems.append("no access log")
@@ -240,6 +244,7 @@ def check_rotation(port, root, server, work, failures):
     conf = os.path.join(work, "logrotate.conf")
     with open(conf, "w") as f:
         f.write(config)
+    time.sleep(FLUSH_WAIT)
     before = len(log_lines(root, "access.log"))
     answered = [0]
     stop = threading.Event()
@@ -262,7 +267,7 @@ def check_rotation(port, root, server, work, failures):
     thread.join()
     if tool.returncode != 0:
         problems.append("logrotate: %s" % (tool.stdout + tool.stderr)[-400:])
-    time.sleep(0.3)
+    time.sleep(FLUSH_WAIT)
     rotated = log_lines(root, "access.log.1")
     current = log_lines(root, "access.log")
     total = len(rotated) + len(current)
