@@ -12,6 +12,7 @@ bench_scratch() {
 bench_cleanup() {
   [ -n "$ours_pid" ] && kill "$ours_pid" 2>/dev/null || true
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+  [ -n "${quiet_pid:-}" ] && kill "$quiet_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
