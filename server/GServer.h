@@ -88,6 +88,7 @@ class GServer : public MRunable, public GApplication {
   MString getMetricsAllow() override { return metricsAllow; }
   MString getAccessLogTarget() override { return accessLogTarget; }
   std::map<std::string, int> getConnectionStages() override { return server.getConnectionStages(); }
+  GServerStatus getServerStatus() override { return servlet.serverStatus(); }
   int getOriginalMaxSize() override { return originalMaxSize.getValue(); }
   int getPreview1Quality() override { return preview1Quality.getValue(); }
   int getPreview2Quality() override { return preview2Quality.getValue(); }

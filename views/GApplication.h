@@ -5,6 +5,7 @@
 #include <string>
 
 #include "lib/core/MString.h"
+#include "views/GServerStatus.h"
 
 class GDatabase;
 class GSession;
@@ -52,6 +53,8 @@ class GApplication {
   virtual MString getAccessLogTarget() { return MString(); }
   // Client connections by stage (see MServer::getConnectionStages); empty when unknown.
   virtual std::map<std::string, int> getConnectionStages() { return {}; }
+  // The server's figures of the moment, for the status page; empty when unknown.
+  virtual GServerStatus getServerStatus() { return GServerStatus(); }
   virtual int getOriginalMaxSize() = 0;
   virtual int getPreview1Quality() = 0;
   virtual int getPreview2Quality() = 0;

@@ -8,7 +8,8 @@
 //
 // A page id belongs to one view: the hundreds name the view (0 the main view, 100 the user's
 // own pages, 300 the user administration, 400 the image folders, 600 the introduction and
-// the image files, 700 the search, 900 the folder administration, 1000 the acceptance), and
+// the image files, 700 the search, 900 the folder administration, 1000 the acceptance, 1100
+// the server's status), and
 // the view that owns a page answers it (see webapp/GServlet's chain of views).
 //
 // Three kinds of page have a prefix of their own:
@@ -92,6 +93,9 @@ class GIds {
   static constexpr int TAB_WAITING_PUBLICATIONS = 1005;
   static constexpr int PAGE_WAITING_PUBLICATION_DETAIL = 1006;
   static constexpr int PAGE_WAITING_PUBLICATION_GRID = 1007;
+
+  // The server's status, for administrators.
+  static constexpr int MODULE_SERVER_STATUS = 1100;
 
   // The actions (webapp/GActions carries them out, before the page is written).
   static constexpr int ACTION_CREATE_FOLDER = 0;

@@ -26,6 +26,7 @@ const MenuEntry menuEntries[] = {
     {GIds::MODULE_IMAGE_ACCEPTANCE, "MENU_IMAGE_ACCEPTANCE"},
     {GIds::MODULE_USER_ADMINISTRATION, "MENU_USER_ADMINISTRATION"},
     {GIds::MODULE_FOLDER_ADMINISTRATION, "MENU_FOLDER_ADMINISTRATION"},
+    {GIds::MODULE_SERVER_STATUS, "MENU_SERVER_STATUS"},
 };
 
 bool showsEntry(GSession& _session, int _module) {
@@ -34,6 +35,7 @@ bool showsEntry(GSession& _session, int _module) {
     case GIds::MODULE_IMAGE_ACCEPTANCE: return GRights::mayDecideOnImages(_session);
     case GIds::MODULE_USER_ADMINISTRATION: return GRights::mayAdministerUsers(_session);
     case GIds::MODULE_FOLDER_ADMINISTRATION: return GRights::mayAdministerFolders(_session);
+    case GIds::MODULE_SERVER_STATUS: return GRights::maySeeServerStatus(_session);
     default: return true;
   }
 }

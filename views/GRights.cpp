@@ -40,6 +40,8 @@ bool GRights::mayEditOwnAccount(const GSession& _session, int _userId) {
 
 bool GRights::mayAdministerUsers(const GSession& _session) { return isAdministrator(_session); }
 
+bool GRights::maySeeServerStatus(const GSession& _session) { return isAdministrator(_session); }
+
 bool GRights::mayGrantAdministration(const GSession& _session, int _userId) {
   return isLoggedIn(_session) && _session.user.id == administratorAccountId &&
          _userId != administratorAccountId;

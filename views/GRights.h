@@ -44,6 +44,8 @@ class GRights {
   static bool mayEditOwnAccount(const GSession& _session, int _userId);
   // The user administration and its actions.
   static bool mayAdministerUsers(const GSession& _session);
+  // The server's status page: administrators.
+  static bool maySeeServerStatus(const GSession& _session);
   // Enabling, typing and giving the folder right to other accounts: the administrator
   // account only (other administrators change the remaining rights).
   static bool mayGrantAdministration(const GSession& _session, int _userId);

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "views/GServerStatus.h"
+
 // The server's counters, and their exposition in Prometheus' text format (version 0.0.4):
 // every name starts with "vistrel_", counters end in "_total", times are in seconds and
 // sizes in bytes. Counting is lock-free, so that the loop, the login worker and the upload
@@ -24,27 +26,8 @@ class GMetrics {
   static const double buckets[];
   static const int bucketCount;
 
-  // A work queue as it stands: its depth, its room and how long the jobs taken from it
-  // waited in all.
-  struct Queue {
-    std::string name;
-    size_t depth = 0;
-    size_t capacity = 0;
-    uint64_t taken = 0;
-    uint64_t waitedMicros = 0;
-  };
-  // The figures of the moment.
-  struct Gauges {
-    std::map<std::string, int> connections;
-    std::vector<std::pair<std::string, int>> sessions;
-    std::vector<Queue> queues;
-    std::vector<std::pair<std::string, int>> records;
-    // Negative when unknown.
-    long long freeDiskBytes = -1;
-    long long residentBytes = -1;
-    double startTime = 0;
-    std::string version;
-  };
+  using Queue = GServerStatus::Queue;
+  using Gauges = GServerStatus;
 
   GMetrics();
   GMetrics(const GMetrics&) = delete;

@@ -13,6 +13,7 @@
 #include "db/GDatabase.h"
 #include "lib/net/MHttpRequest.h"
 #include "lib/net/MHttpResponse.h"
+#include "lib/platform/MClock.h"
 #include "views/GApplication.h"
 #include "views/GIds.h"
 #include "views/GInfoView.h"
@@ -123,6 +124,10 @@ void GOperations::answered(MHttpRequest& _request, MHttpResponse& _response, uin
   GMetrics::Kind kind = kindOf(_request);
   int status = _response.statusCode;
   metrics.countAnswer(kind, status, _micros);
+  uint64_t now = getSteadyMicros() / 1000000;
+  Second& second = lastMinute[now % 60];
+  if (second.second != now) second = Second{now, 0};
+  second.answers++;
   if (kind == GMetrics::UPLOAD) {
     if (status == 413) {
       metrics.countUploadRefused(GMetrics::REFUSED_TOO_LARGE);
@@ -173,7 +178,7 @@ bool GOperations::mayReadMetrics(MHttpRequest& _request) {
   return false;
 }
 
-std::string GOperations::metricsText(GMetrics::Gauges _gauges, GApplication& _application) {
+GServerStatus GOperations::status(GServerStatus _gauges, GApplication& _application) {
   _gauges.connections = _application.getConnectionStages();
   _gauges.records = _application.getDatabase().getRecordCounts();
   struct statvfs disk;
@@ -183,7 +188,11 @@ std::string GOperations::metricsText(GMetrics::Gauges _gauges, GApplication& _ap
   _gauges.residentBytes = residentBytes();
   _gauges.startTime = startTime;
   _gauges.version = "1.0";
-  return metrics.render(_gauges);
+  uint64_t now = getSteadyMicros() / 1000000;
+  for (const Second& second : lastMinute) {
+    if (second.second + 60 > now) _gauges.requestsLastMinute += second.answers;
+  }
+  return _gauges;
 }
 
 std::string GOperations::unhealthyReason(GApplication& _application) {

@@ -46,9 +46,9 @@ class GOperations {
 
   // Whether the request may read the metrics.
   bool mayReadMetrics(MHttpRequest& _request);
-  // The exposition; _gauges come with what the caller knows (sessions, queues), the rest is
-  // added here.
-  std::string metricsText(GMetrics::Gauges _gauges, GApplication& _application);
+  // The figures of the moment: _known comes with what the caller knows (sessions, queues),
+  // the rest is added here.
+  GServerStatus status(GServerStatus _known, GApplication& _application);
   // Empty when the server is healthy, otherwise why not; looked at again at most once a
   // second.
   std::string unhealthyReason(GApplication& _application);
@@ -60,6 +60,12 @@ class GOperations {
   std::vector<std::string> allowed;
   double startTime;
   time_t healthCheckedAt = 0;
+  // Answers per second of the last minute, in a ring by the second they fell in.
+  struct Second {
+    uint64_t second = 0;
+    uint64_t answers = 0;
+  };
+  Second lastMinute[60];
   std::string healthReason;
 };
 

@@ -22,6 +22,7 @@
 #include "views/GMainView.h"
 #include "views/GRights.h"
 #include "views/GSearchView.h"
+#include "views/GStatusView.h"
 #include "views/GUserAdminView.h"
 #include "views/GUserView.h"
 #include "webapp/GActions.h"
@@ -86,6 +87,7 @@ const ViewRow viewChain[] = {
     {makeView<GUserView>,             false,  Caching::PAGES},
     {makeView<GSearchView>,           false,  Caching::PAGES},
     {makeView<GImageAcceptView>,      false,  Caching::PAGES},
+    {makeView<GStatusView>,           false,  Caching::PAGES},
     {makeView<GInfoView>,             false,  Caching::IMAGE_FILES},
 };
 
@@ -376,6 +378,24 @@ void GServlet::event_answered(MHttpRequest& _request, MHttpResponse& _response, 
   }
 }
 
+GServerStatus GServlet::serverStatus() {
+  GServerStatus known;
+  const char* kindNames[GSessionManagement::KINDS] = {"guest_account", "ordinary", "privileged"};
+  for (int kind = 0; kind < GSessionManagement::KINDS; ++kind) {
+    known.sessions.emplace_back(kindNames[kind], sessions.getCount((GSessionManagement::Kind)kind));
+  }
+  for (auto pool : {std::make_pair("work", &workers), std::make_pair("login", &login.getWorker())}) {
+    GServerStatus::Queue queue;
+    queue.name = pool.first;
+    queue.depth = pool.second->getQueued();
+    queue.capacity = pool.second->getCapacity();
+    queue.taken = pool.second->getTaken();
+    queue.waitedMicros = pool.second->getWaitedMicros();
+    known.queues.push_back(queue);
+  }
+  return operations.status(known, GApplication::get());
+}
+
 bool GServlet::serveMetrics(GSession*, MHttpRequest& _request, MHttpResponse& _response,
                             MTextStream& _out) {
   _response.headers.setObject("Cache-Control", "no-store");
@@ -387,22 +407,8 @@ bool GServlet::serveMetrics(GSession*, MHttpRequest& _request, MHttpResponse& _r
     _out << "Not found\n";
     return true;
   }
-  GMetrics::Gauges gauges;
-  const char* kindNames[GSessionManagement::KINDS] = {"guest_account", "ordinary", "privileged"};
-  for (int kind = 0; kind < GSessionManagement::KINDS; ++kind) {
-    gauges.sessions.emplace_back(kindNames[kind], sessions.getCount((GSessionManagement::Kind)kind));
-  }
-  for (auto pool : {std::make_pair("work", &workers), std::make_pair("login", &login.getWorker())}) {
-    GMetrics::Queue queue;
-    queue.name = pool.first;
-    queue.depth = pool.second->getQueued();
-    queue.capacity = pool.second->getCapacity();
-    queue.taken = pool.second->getTaken();
-    queue.waitedMicros = pool.second->getWaitedMicros();
-    gauges.queues.push_back(queue);
-  }
   _response.contentType = "text/plain; version=0.0.4; charset=utf-8";
-  _out << operations.metricsText(gauges, GApplication::get()).c_str();
+  _out << operations.getMetrics().render(serverStatus()).c_str();
   return true;
 }
 

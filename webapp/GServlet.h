@@ -66,6 +66,8 @@ class GServlet : public MHttpHandler {
   GSession* getGuestSession() { return guestSession; }
   GLogin& getLogin() { return login; }
   GOperations& getOperations() { return operations; }
+  // The figures of the moment (GOperations::status); on the loop, under the lock.
+  GServerStatus serverStatus();
   // Counts the answer and writes its access line (GOperations).
   void event_answered(MHttpRequest& _request, MHttpResponse& _response, UInt64 _micros) override;
 

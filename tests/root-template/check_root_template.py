@@ -69,6 +69,17 @@ UPLOAD_KEYS = [
     "MESSAGE_UPLOAD_TOO_LARGE", "MESSAGE_UPLOAD_WAITING",
 ]
 
+# The administration's server status page.
+STATUS_KEYS = [
+    "MENU_SERVER_STATUS", "TITLE_SERVER_STATUS", "STATUS_UPTIME", "STATUS_CONNECTIONS",
+    "STATUS_STAGE_idle", "STATUS_STAGE_reading", "STATUS_STAGE_working", "STATUS_STAGE_writing",
+    "STATUS_SESSIONS", "STATUS_SESSIONS_guest_account", "STATUS_SESSIONS_ordinary",
+    "STATUS_SESSIONS_privileged", "STATUS_QUEUE_work", "STATUS_QUEUE_login",
+    "STATUS_AVERAGE_WAIT", "STATUS_REQUESTS_PER_MINUTE", "STATUS_DISK_FREE", "STATUS_MEMORY",
+    "STATUS_RECORDS_user", "STATUS_RECORDS_image", "STATUS_RECORDS_folder",
+    "STATUS_RECORDS_folderImage", "STATUS_LAST_BACKUP", "STATUS_NO_BACKUP", "STATUS_VERSION",
+]
+
 # The pictures the pages show.
 ICONS = [
     "ball.gif", "folder.gif", "folder_disabled.gif", "folder_images.gif",
@@ -199,7 +210,7 @@ class TranslationTest(unittest.TestCase):
             with self.subTest(file=name):
                 keys = [k for k, _ in parse_pairs(os.path.join(CONFIG, name))]
                 self.assertEqual(len(keys), len(set(keys)))
-                self.assertEqual(sorted(keys), sorted(TRANSLATION_KEYS + UPLOAD_KEYS))
+                self.assertEqual(sorted(keys), sorted(TRANSLATION_KEYS + UPLOAD_KEYS + STATUS_KEYS))
         self.assertEqual(len(TRANSLATION_KEYS), 111)
         self.assertEqual(len(set(TRANSLATION_KEYS)), 111)
 

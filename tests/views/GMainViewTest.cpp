@@ -228,9 +228,10 @@ TEST_F(GMainViewTest, MainMenuEntriesPerRole) {
   const Case cases[] = {
       {0, false, with({"MENU_MY_INFORMATION"})},
       {0, true, with({"MENU_MY_INFORMATION", "MENU_FOLDER_ADMINISTRATION"})},
-      {1, false, with({"MENU_MY_INFORMATION", "MENU_IMAGE_ACCEPTANCE", "MENU_USER_ADMINISTRATION"})},
+      {1, false, with({"MENU_MY_INFORMATION", "MENU_IMAGE_ACCEPTANCE", "MENU_USER_ADMINISTRATION",
+                       "MENU_SERVER_STATUS"})},
       {1, true, with({"MENU_MY_INFORMATION", "MENU_IMAGE_ACCEPTANCE", "MENU_USER_ADMINISTRATION",
-                      "MENU_FOLDER_ADMINISTRATION"})},
+                      "MENU_FOLDER_ADMINISTRATION", "MENU_SERVER_STATUS"})},
   };
   for (const Case& c : cases) {
     logInAs(c.type, c.folderAdmin);

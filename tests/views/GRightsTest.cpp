@@ -150,6 +150,18 @@ TEST_F(GRightsTest, EveryKindOfSessionAgainstEveryRight) {
   }
 }
 
+// The server's status: administrators, and nobody an administrator works as.
+TEST_F(GRightsTest, ServerStatusIsForAdministrators) {
+  for (const char* kindName :
+       {"guest session", "guest account", "user without rights", "uploader", "downloader",
+        "folder administrator", "administrator", "second administrator",
+        "administrator as uploader"}) {
+    bool administrator = std::string(kindName) == "administrator" ||
+                         std::string(kindName) == "second administrator";
+    EXPECT_EQ(administrator, GRights::maySeeServerStatus(kind(kindName))) << kindName;
+  }
+}
+
 TEST_F(GRightsTest, RightsByIdAnswerNoForIdsThatNameNothing) {
   GSession admin = kind("administrator");
   EXPECT_FALSE(GRights::mayViewImage(admin, 999));
