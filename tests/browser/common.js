@@ -17,6 +17,8 @@ const MODULES = [
     frames: ["title", "list", "info"], shownTo: (u) => u.administrator },
   { id: 900, key: "MENU_FOLDER_ADMINISTRATION", shot: "folder-administration",
     frames: ["title", "list", "info"], shownTo: (u) => u.folderAdmin },
+  { id: 1100, key: "MENU_SERVER_STATUS", shot: "server-status", frames: [],
+    shownTo: (u) => u.administrator },
 ];
 
 // The two accounts of a new database.
