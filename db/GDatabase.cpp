@@ -19,6 +19,7 @@
 #include "db/GRecordScanner.h"
 #include "db/GRecordTable.h"
 #include "db/GResultList.h"
+#include "db/GShareLinkRecord.h"
 #include "db/GUserRecord.h"
 #include "lib/core/MCoordinate2D.h"
 #include "lib/core/MException.h"
@@ -50,16 +51,21 @@ struct GDatabase::Tables {
         folders(_database.folderFile, _database.indexes.freeRecords(_database.folderFile),
                 _database.mutex),
         links(_database.folderImageFile,
-              _database.indexes.freeRecords(_database.folderImageFile), _database.mutex) {}
+              _database.indexes.freeRecords(_database.folderImageFile), _database.mutex),
+        shareLinks(_database.shareLinkFile, noneFree, _database.mutex) {}
 
   GRecordTable<GUserRecord> users;
   GRecordTable<GImageRecord> images;
   GRecordTable<GFolderRecord> folders;
   GRecordTable<GImageFolderRec> links;
+  // Share links are never freed: every addition appends.
+  const std::set<int> noneFree;
+  GRecordTable<GShareLinkRecord> shareLinks;
 };
 
 GDatabase::GDatabase()
-    : imageFile(GImageRecord::SIZE),
+    : shareLinkFile(GShareLinkRecord::SIZE),
+      imageFile(GImageRecord::SIZE),
       folderImageFile(GImageFolderRec::SIZE),
       userFile(GUserRecord::SIZE),
       folderFile(GFolderRecord::SIZE),
@@ -83,6 +89,7 @@ void GDatabase::setDurable(bool _durable) {
   folderImageFile.setDurable(_durable);
   userFile.setDurable(_durable);
   folderFile.setDurable(_durable);
+  shareLinkFile.setDurable(_durable);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -99,9 +106,12 @@ void GDatabase::init(const char* _directory) try {
            &GDatabase::seedFolders);
   openFile(userFile, "%s/database/user.db", "ERROR: Cannot create the user file (%s)!\n",
            &GDatabase::seedUsers);
+  openFile(shareLinkFile, "%s/database/sharelink.db",
+           "ERROR: Cannot create the share link file (%s)!\n", nullptr);
   indexes.rebuild();
   hashClearPasswords();
   seedCreationTimes();
+  sweepShareLinks();
 } M_RETHROW("void GDatabase::init(char *_directory)")
 
 // A new folder or user file is made complete under a temporary name (with its first
@@ -239,6 +249,11 @@ int GDatabase::addUser(GUser& _user) try {
 
 int GDatabase::deleteUser(int _user_id) try {
   if (_user_id < 2) return -1;
+  MMutexLock lock(mutex);
+  GUser user;
+  if (!tables->users.get(_user_id, user)) return -1;
+  endShareLinks([_user_id](const GShareLink& _link) { return _link.maker == _user_id; },
+                GShareLink::MAKER_GONE);
   return tables->users.remove(_user_id) ? _user_id : -1;
 } M_RETHROW("int GDatabase::deleteUser(int _user_id)")
 
@@ -348,6 +363,14 @@ int GDatabase::denyImage(int _image_id) try {
 } M_RETHROW("int GDatabase::denyImage(int _image_id)")
 
 int GDatabase::deleteImage(int _image_id) try {
+  MMutexLock lock(mutex);
+  GImage image;
+  if (!tables->images.get(_image_id, image)) return -1;
+  endShareLinks(
+      [_image_id](const GShareLink& _link) {
+        return _link.kind == GShareLink::PICTURE && _link.target == _image_id;
+      },
+      GShareLink::TARGET_GONE);
   return tables->images.remove(_image_id) ? _image_id : -1;
 } M_RETHROW("int GDatabase::deleteImage(int _image_id)")
 
@@ -362,6 +385,14 @@ void GDatabase::deleteUserImages(int _user_id) try {
   uchar freeId[4];
   GRecordBytes::putInt(freeId, 0, -1);
   std::vector<int> freed;
+  endShareLinks(
+      [this, _user_id](const GShareLink& _link) {
+        const uchar* image = imageFile.record(_link.target);
+        return _link.kind == GShareLink::PICTURE && image != nullptr &&
+               GImageRecord::holds(image, _link.target) &&
+               GRecordBytes::getInt(image, GImageRecord::USER) == _user_id;
+      },
+      GShareLink::TARGET_GONE);
   GRecordScanner scanner(imageFile);
   while (const uchar* record = scanner.next()) {
     if (GRecordBytes::getInt(record, GImageRecord::USER) != _user_id) continue;
@@ -551,7 +582,15 @@ int GDatabase::updateFolder(int _folder_id, GFolder& _folder) try {
 } M_RETHROW("int GDatabase::updateFolder(int _folder_id,GFolder& _folder)")
 
 int GDatabase::deleteFolder(int _folder_id) try {
-  return _folder_id > 0 && tables->folders.remove(_folder_id) ? _folder_id : -1;
+  MMutexLock lock(mutex);
+  GFolder folder;
+  if (_folder_id <= 0 || !tables->folders.get(_folder_id, folder)) return -1;
+  endShareLinks(
+      [_folder_id](const GShareLink& _link) {
+        return _link.kind == GShareLink::FOLDER && _link.target == _folder_id;
+      },
+      GShareLink::TARGET_GONE);
+  return tables->folders.remove(_folder_id) ? _folder_id : -1;
 } M_RETHROW("int GDatabase::deleteFolder(int _folder_id)")
 
 int GDatabase::getFolder(int _folder_id, GFolder& _folder) try {
@@ -789,7 +828,9 @@ void GDatabase::htmlDump(const char* _filename) try {
     return;
   }
   try {
-    GDatabaseDump(userFile, folderFile, imageFile, folderImageFile).write(out);
+    GDatabaseDump(userFile, folderFile, imageFile, folderImageFile)
+        .withShareLinks(shareLinkFile)
+        .write(out);
   } catch (...) {
     fclose(out);
     throw;
@@ -801,3 +842,89 @@ void GDatabase::htmlDump(const char* _filename) try {
                      MString::format("Cannot write the file (%s)!", name).getValue());
   }
 } M_RETHROW("void GDatabase::htmlDump(char *_filename)")
+
+// ---------------------------------------------------------------------------------------
+// Links for people without an account
+
+int GDatabase::addShareLink(GShareLink& _link) try {
+  _link.id = tables->shareLinks.add(_link);
+  return _link.id;
+} M_RETHROW("int GDatabase::addShareLink(GShareLink& _link)")
+
+int GDatabase::getShareLink(int _link_id, GShareLink& _link) try {
+  return tables->shareLinks.get(_link_id, _link) ? _link_id : -1;
+} M_RETHROW("int GDatabase::getShareLink(int _link_id,GShareLink& _link)")
+
+int GDatabase::findShareLink(const uchar* _token, GShareLink& _link) try {
+  MMutexLock lock(mutex);
+  // Every record is compared whole, whichever matches: the time tells nothing of the token.
+  int found = -1;
+  GRecordScanner scanner(shareLinkFile);
+  while (const uchar* record = scanner.next()) {
+    bool same = GShareLink::sameToken(record + GShareLinkRecord::TOKEN, _token);
+    if (same && GShareLinkRecord::inUse(record)) found = scanner.getIndex();
+  }
+  if (found < 0) return -1;
+  GShareLinkRecord::decode(shareLinkFile.record(found), _link);
+  return found;
+} M_RETHROW("int GDatabase::findShareLink(const uchar* _token,GShareLink& _link)")
+
+int GDatabase::getShareLinks(int _maker, MList& _links) try {
+  return tables->shareLinks.collect(
+      _links,
+      [_maker](const uchar* _record) {
+        return GShareLinkRecord::inUse(_record) &&
+               (_maker < 0 || GRecordBytes::getInt(_record, GShareLinkRecord::MAKER) == _maker);
+      },
+      [](const GShareLink& _link, const uchar*) { return _link.id; });
+} M_RETHROW("int GDatabase::getShareLinks(int _maker,MList& _links)")
+
+bool GDatabase::changeShareLink(int _link_id,
+                                const std::function<void(GShareLink&)>& _change) try {
+  return tables->shareLinks.change(_link_id, [&](uchar* _record) {
+    GShareLink link;
+    GShareLinkRecord::decode(_record, link);
+    _change(link);
+    memcpy(link.token, _record + GShareLinkRecord::TOKEN, GShareLink::TOKEN_BYTES);
+    GShareLinkRecord::store(link, _link_id, _record);
+  });
+} M_RETHROW("bool GDatabase::changeShareLink(int _link_id,const std::function<void(GShareLink&)>& _change)")
+
+void GDatabase::endShareLinks(const std::function<bool(const GShareLink&)>& _which,
+                              int _state) {
+  MMutexLock lock(mutex);
+  std::vector<int> ending;
+  GRecordScanner scanner(shareLinkFile);
+  while (const uchar* record = scanner.next()) {
+    if (!GShareLinkRecord::inUse(record) || record[GShareLinkRecord::STATE] != GShareLink::LIVE) {
+      continue;
+    }
+    GShareLink link;
+    GShareLinkRecord::decode(record, link);
+    if (_which(link)) ending.push_back(scanner.getIndex());
+  }
+  // One write of the state byte each, and one sync for all.
+  const uchar state = (uchar)_state;
+  for (int index : ending) shareLinkFile.write(index, GShareLinkRecord::STATE, &state, 1);
+  if (!ending.empty()) shareLinkFile.sync();
+}
+
+void GDatabase::sweepShareLinks() {
+  endShareLinks(
+      [this](const GShareLink& _link) {
+        GUser maker;
+        return !tables->users.get(_link.maker, maker);
+      },
+      GShareLink::MAKER_GONE);
+  endShareLinks(
+      [this](const GShareLink& _link) {
+        if (_link.kind == GShareLink::PICTURE) {
+          GImage image;
+          return !tables->images.get(_link.target, image);
+        }
+        GFolder folder;
+        return _link.kind != GShareLink::FOLDER || _link.target <= 0 ||
+               !tables->folders.get(_link.target, folder);
+      },
+      GShareLink::TARGET_GONE);
+}

@@ -1,6 +1,7 @@
 #ifndef VISTREL_GDATABASE_H
 #define VISTREL_GDATABASE_H
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "db/GImageFolderRec.h"
 #include "db/GImageStatus.h"
 #include "db/GRecordFile.h"
+#include "db/GShareLink.h"
 #include "db/GUser.h"
 #include "lib/core/MString.h"
 #include "lib/platform/MMutex.h"
@@ -94,6 +96,27 @@ class MList;
 //    12    4  image          int
 //    16    1  status         byte (0 waiting, 1 accepted, 2 denied)
 //    17    3  padding
+//
+// sharelink.db, 128 bytes per record (GShareLinkRecord; links for people without an
+// account; records are never freed: an ended link stays for its maker's list):
+//   off size  field          type
+//     0    4  id             int (-1 free)
+//     4    1  kind           byte (0 folder, 1 picture)
+//     5    1  state          byte (0 live, 1 ended, 2 what it showed is gone, 3 its maker is)
+//     6    1  originals      flag
+//     7    1  contributions  flag
+//     8    4  target         int, the folder or image id
+//    12    4  maker          int, the account that made it
+//    16   16  token          128 random bits
+//    32    4  created        uint, seconds since 1970
+//    36    4  expires        uint, seconds since 1970 (0 never)
+//    40    4  opened         uint, times its page was opened
+//    44    4  lastOpened     uint, seconds since 1970 (0 never)
+//    48    4  contributionDay      uint, the day (seconds / 86400) of the count below
+//    52    4  contributionsToday   int
+//    56   30  password       text, 29 chars: a GPasswordHash, empty for none
+//    86    2  padding
+//    88   40  name           text, 39 chars
 //
 // Crash safety: every change is a positioned write straight into the operating system (so a
 // crash of the process loses no finished operation), and every operation ends with
@@ -210,7 +233,22 @@ class GDatabase {
   void getFolderImages(int _folder_id, int _user_id, MList& _images);
   int getFolderImage(int _folder_id, int _image_id, GImageFolder& _imageFolder);
 
-  // Writes the four files as one HTML document (texts escaped).
+  // Links for people without an account (GShareLink). A deletion of a folder, an image or
+  // an account ends the links to it, and of its maker, before the record goes; links whose
+  // folder, image or maker is missing at start are ended then (a crash in between).
+  // addShareLink gives the link its id (written back).
+  int addShareLink(GShareLink& _link);
+  int getShareLink(int _link_id, GShareLink& _link);
+  // The link whose token is _token (GShareLink::TOKEN_BYTES), compared in constant time with
+  // every record; -1 when none has it.
+  int findShareLink(const uchar* _token, GShareLink& _link);
+  // The links _maker made (every link for -1), keyed by id.
+  int getShareLinks(int _maker, MList& _links);
+  // Applies _change to the stored link under the lock and stores it; false when there is
+  // none. Id and token stay.
+  bool changeShareLink(int _link_id, const std::function<void(GShareLink&)>& _change);
+
+  // Writes the files as one HTML document (texts escaped).
   void htmlDump(const char* _filename);
 
  protected:
@@ -239,7 +277,13 @@ class GDatabase {
   // The status byte of an image record; -1 when the record is not in use.
   int setImageStatus(int _image_id, GImageStatus _status);
 
+  // Ends the live links _which accepts (state _state), under the lock.
+  void endShareLinks(const std::function<bool(const GShareLink&)>& _which, int _state);
+  // At start: ends the live links whose target or maker is gone.
+  void sweepShareLinks();
+
   MMutex mutex;
+  GRecordFile shareLinkFile;
   GRecordFile imageFile;
   GRecordFile folderImageFile;
   GRecordFile userFile;

@@ -6,6 +6,7 @@
 #include "db/GPasswordHash.h"
 #include "db/GRecordBytes.h"
 #include "db/GRecordScanner.h"
+#include "db/GShareLinkRecord.h"
 #include "db/GUserRecord.h"
 
 namespace {
@@ -38,6 +39,7 @@ void GDatabaseDump::write(FILE* _out) {
   writeFolders(_out);
   writeImages(_out);
   writeLinks(_out);
+  if (shareLinks != nullptr) GShareLinkRecord::dump(*shareLinks, _out);
   fputs("</body></html>\n", _out);
 }
 

@@ -13,6 +13,11 @@ class GDatabaseDump {
   GDatabaseDump(GRecordFile& _users, GRecordFile& _folders, GRecordFile& _images,
                 GRecordFile& _links);
 
+  // The share links as a fifth table (GShareLinkRecord::dump).
+  GDatabaseDump& withShareLinks(GRecordFile& _shareLinks) {
+    shareLinks = &_shareLinks;
+    return *this;
+  }
   void write(FILE* _out);
   // The text with &, <, >, " and ' replaced by their character references.
   static MString escape(const MString& _text);
@@ -27,6 +32,7 @@ class GDatabaseDump {
   GRecordFile& folders;
   GRecordFile& images;
   GRecordFile& links;
+  GRecordFile* shareLinks = nullptr;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include "db/GFolder.h"
 #include "db/GImage.h"
 #include "db/GImageFolder.h"
+#include "db/GShareLink.h"
 #include "lib/core/MList.h"
 #include "views/GApplication.h"
 #include "views/GSession.h"
@@ -165,4 +166,35 @@ bool GRights::ownsWaitingFolder(const GSession& _session, const GImage& _image) 
     }
   }
   return false;
+}
+
+bool GRights::mayShareFolder(const GSession& _session, const GFolder& _folder) {
+  return hasOwnAccount(_session) && mayShareFolder(_session.user, _folder);
+}
+
+bool GRights::mayShareImage(const GSession& _session, const GImage& _image) {
+  return hasOwnAccount(_session) && mayShareImage(_session.user, _image);
+}
+
+bool GRights::mayShareFolder(const GUser& _maker, const GFolder& _folder) {
+  if (_maker.id < 0 || _maker.id == guestAccountId || !_maker.enabled) return false;
+  return isAdministrator(_maker) || _folder.ownerId == _maker.id;
+}
+
+bool GRights::mayShareImage(const GUser& _maker, const GImage& _image) {
+  if (_maker.id < 0 || _maker.id == guestAccountId || !_maker.enabled) return false;
+  return isAdministrator(_maker) || _image.user == _maker.id;
+}
+
+bool GRights::linkShowsImage(const GImage& _image) { return _image.status == GIMAGE_ACCEPTED; }
+
+bool GRights::linkAllowsOriginals(const GUser& _maker, const GShareLink& _link) {
+  return _link.originals && (isAdministrator(_maker) || _maker.imageDownload);
+}
+
+bool GRights::mayManageAllLinks(const GSession& _session) { return isAdministrator(_session); }
+
+bool GRights::mayManageLink(const GSession& _session, const GShareLink& _link) {
+  return hasOwnAccount(_session) &&
+         (isAdministrator(_session) || _link.maker == _session.user.id);
 }

@@ -4,6 +4,7 @@
 class GFolder;
 class GImage;
 class GSession;
+class GShareLink;
 class GUser;
 
 // Who may see, change and decide what: the one place where the views, the actions and the
@@ -106,6 +107,24 @@ class GRights {
   // The pictures made for screens (the large preview at twice its pixels and the
   // screen-sized picture of the viewer): the same as the previews, by image id.
   static bool mayViewScreenPictures(const GSession& _session, int _imageId);
+
+  // Links for people without an account (GShareLink).
+  // Making a link to a folder: its owner (also as a folder administrator) and administrators;
+  // to a picture: its owner and administrators. Never the shared guest account.
+  static bool mayShareFolder(const GSession& _session, const GFolder& _folder);
+  static bool mayShareImage(const GSession& _session, const GImage& _image);
+  // The same for the account that made a link: asked again at every visit, so that a link
+  // shows nothing once its maker has lost the right (another owner, rights taken away).
+  static bool mayShareFolder(const GUser& _maker, const GFolder& _folder);
+  static bool mayShareImage(const GUser& _maker, const GImage& _image);
+  // What a link's visitor sees: accepted pictures only (in a folder, accepted there too).
+  static bool linkShowsImage(const GImage& _image);
+  // Originals through a link: when the link allows them and its maker may download them.
+  static bool linkAllowsOriginals(const GUser& _maker, const GShareLink& _link);
+  // Seeing and ending the links of others: administrators.
+  static bool mayManageAllLinks(const GSession& _session);
+  // Changing a link (extend, end): its maker and administrators.
+  static bool mayManageLink(const GSession& _session, const GShareLink& _link);
 
  private:
   // Whether the session's user owns a folder where the image waits for publication.

@@ -187,3 +187,21 @@ void GLogin::finish(MHttpRequest& _request, MHttpResponse& _response, const Atte
   params.setObject("page", GIds::PAGE_MAIN);
   params.setObject(GMainView::ENTERED, 1);
 }
+
+Int64 GLogin::guessRefusedFor(const std::string& _key, const MString& _address,
+                              Int64 _nowMillis) {
+  std::lock_guard<std::mutex> lock(mutex);
+  return throttle.refusedFor(_key.c_str(), _address.getValue(), _nowMillis);
+}
+
+void GLogin::countGuess(const std::string& _key, const MString& _address, bool _right,
+                        Int64 _nowMillis) {
+  std::lock_guard<std::mutex> lock(mutex);
+  if (_right) {
+    throttle.succeeded(_key.c_str(), _address.getValue(), _nowMillis);
+  } else {
+    throttle.failed(_key.c_str(), _address.getValue(), false, _nowMillis);
+  }
+}
+
+std::string GLogin::guessKey(const char* _what) { return std::string("\x1f") + _what; }

@@ -81,6 +81,17 @@ class GLogin {
   // For tests: the delay of throttled and busy answers (0: at once).
   void setRefusalDelay(int _millis) { refusalDelay = _millis; }
 
+  // The same throttle for other secrets a visitor may guess (the token of a link, a link's
+  // password), counted against the address as failed logins are: _key names what is
+  // guessed and takes the place of the account name (guessKey). Milliseconds before the
+  // next guess is heard (0: now), and the outcome of one.
+  Int64 guessRefusedFor(const std::string& _key, const MString& _address, Int64 _nowMillis);
+  void countGuess(const std::string& _key, const MString& _address, bool _right,
+                  Int64 _nowMillis);
+  // A key for guessKey's callers that no account name can take (it starts with a control
+  // character the login form never stores).
+  static std::string guessKey(const char* _what);
+
   // For tests: the throttle as the login keeps it (lock with getMutex).
   GLoginThrottle& getThrottle() { return throttle; }
   std::mutex& getMutex() { return mutex; }

@@ -131,8 +131,8 @@ void writeFailure(MTextStream& _out, MException& _failure) {
 // route taken before the session goes before everything else. A new route is one row here.
 struct GServlet::Route {
   enum Phase { BEFORE_SESSION, AFTER_VIEWS };
-  // The path is the route's path, holds it, or is any path.
-  enum Match { IS, HOLDS, ANY };
+  // The path is the route's path, holds it, starts with it, or is any path.
+  enum Match { IS, HOLDS, ANY, STARTS };
   Phase phase;
   Match match;
   const char* path;
@@ -143,6 +143,7 @@ struct GServlet::Route {
     switch (match) {
       case IS: return _path == path;
       case HOLDS: return strstr(_path.getValue(), path) != nullptr;
+      case STARTS: return strncmp(_path.getValue(), path, strlen(path)) == 0;
       default: return true;
     }
   }
@@ -153,6 +154,7 @@ const GServlet::Route GServlet::routes[] = {
     {Route::BEFORE_SESSION, Route::IS,    "/favicon.ico",     &GServlet::serveFavicon},
     {Route::BEFORE_SESSION, Route::IS,    "/metrics",         &GServlet::serveMetrics},
     {Route::BEFORE_SESSION, Route::IS,    "/healthz",         &GServlet::serveHealth},
+    {Route::BEFORE_SESSION, Route::STARTS, "/s/",             &GServlet::serveShareLink},
     {Route::AFTER_VIEWS,    Route::HOLDS, "/images/original", &GServlet::refuseOriginal},
     {Route::AFTER_VIEWS,    Route::ANY,   "",                 &GServlet::serveStaticFile},
     {Route::AFTER_VIEWS,    Route::IS,    "/",                &GServlet::serveRoot},
@@ -163,7 +165,8 @@ GServlet::GServlet(size_t _workQueue)
       lastCleanUp(0),
       actions(new GActions(sessions)),
       login(sessions),
-      workers(0, _workQueue) {
+      workers(0, _workQueue),
+      shareVisit(login, workers) {
   for (const ViewRow& row : viewChain) views.emplace_back(row.make());
 }
 
@@ -535,3 +538,9 @@ void GServlet::expireSessions() try {
   sessions.checkSessions(currentTime());
   lastCleanUp = currentTime();
 } M_RETHROW("void GServlet::expireSessions()")
+
+bool GServlet::serveShareLink(GSession* _session, MHttpRequest& _request,
+                              MHttpResponse& _response, MTextStream& _out) {
+  shareVisit.answer(_request, _response, _out, currentTime());
+  return true;
+}

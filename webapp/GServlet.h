@@ -14,6 +14,7 @@
 #include "webapp/GLogin.h"
 #include "webapp/GOperations.h"
 #include "webapp/GSessionManagement.h"
+#include "webapp/GShareVisit.h"
 #include "webapp/GSlowStep.h"
 
 class GActions;
@@ -124,6 +125,9 @@ class GServlet : public MHttpHandler {
                     MTextStream& _out);
   bool serveHealth(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
                    MTextStream& _out);
+  // The pages and files of links for people without an account (GShareVisit).
+  bool serveShareLink(GSession* _session, MHttpRequest& _request, MHttpResponse& _response,
+                      MTextStream& _out);
 
   // The views in the order of the chain of views.
   std::vector<std::unique_ptr<GView>> views;
@@ -141,6 +145,9 @@ class GServlet : public MHttpHandler {
   std::unordered_set<std::string> slowSessions;
   // The work of uploads (decoding and scaling pictures) off the server loop.
   MWorkerPool workers;
+  // Links for people without an account: throttled by the login's throttle, counted on the
+  // workers above.
+  GShareVisit shareVisit;
 };
 
 #endif

@@ -62,6 +62,13 @@ TRANSLATION_KEYS = [
     "VIEWER_NEXT", "VIEWER_SLIDESHOW", "VIEWER_CLOSE",
 ]
 # The outcomes of an upload and the summary of many files sent at once.
+# The pages of links for people without an account (views/GLinkView, webapp/GShareVisit).
+LINK_KEYS = [
+    "LINK_BACK", "LINK_EMPTY", "LINK_ENDED", "LINK_ENDED_TITLE", "LINK_NEXT",
+    "LINK_NOT_FOUND", "LINK_NOT_FOUND_TITLE", "LINK_PICTURE_COUNT", "LINK_PREVIOUS",
+    "LINK_SLIDESHOW", "LINK_THROTTLED", "LINK_THROTTLED_TITLE", "LINK_VIEWER_HELP",
+]
+
 UPLOAD_KEYS = [
     "LABEL_UPLOAD_REFUSED", "LABEL_UPLOAD_STORED", "LABEL_UPLOAD_WAITING",
     "MESSAGE_UPLOAD_AT_LIMIT", "MESSAGE_UPLOAD_DISK_FULL", "MESSAGE_UPLOAD_FAILED", "MESSAGE_UPLOAD_NOT_ALLOWED",
@@ -210,7 +217,7 @@ class TranslationTest(unittest.TestCase):
             with self.subTest(file=name):
                 keys = [k for k, _ in parse_pairs(os.path.join(CONFIG, name))]
                 self.assertEqual(len(keys), len(set(keys)))
-                self.assertEqual(sorted(keys), sorted(TRANSLATION_KEYS + UPLOAD_KEYS + STATUS_KEYS))
+                self.assertEqual(sorted(keys), sorted(TRANSLATION_KEYS + UPLOAD_KEYS + STATUS_KEYS + LINK_KEYS))
         self.assertEqual(len(TRANSLATION_KEYS), 111)
         self.assertEqual(len(set(TRANSLATION_KEYS)), 111)
 
@@ -310,7 +317,9 @@ class WebFilesTest(unittest.TestCase):
                 self.assertTrue(1 <= size[0] <= 32 and 1 <= size[1] <= 32, size)
 
     def test_style_sheet_defines_every_class_of_the_pages(self):
+        # The link pages have a style sheet of their own.
         defined = css_classes(read_text(os.path.join(WEB, "style.css")))
+        defined |= css_classes(read_text(os.path.join(WEB, "link.css")))
         used = set(STYLE_CLASSES)
         for text in view_sources():
             used.update(re.findall(r'class=\\"([A-Za-z_][A-Za-z0-9_-]*)\\"', text))

@@ -1,0 +1,237 @@
+#include "webapp/GShareVisit.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "db/GDatabase.h"
+#include "db/GFolder.h"
+#include "db/GImage.h"
+#include "db/GImageFolder.h"
+#include "lib/core/MList.h"
+#include "lib/core/MTextStream.h"
+#include "lib/net/MHttpRequest.h"
+#include "lib/net/MHttpResponse.h"
+#include "lib/platform/MWorkerPool.h"
+#include "views/GApplication.h"
+#include "views/GRights.h"
+#include "views/GSession.h"
+#include "webapp/GClientAddress.h"
+#include "webapp/GLogin.h"
+#include "webapp/GLoginThrottle.h"
+
+namespace {
+
+const char* const prefix = "/s/";
+
+// Which file of a picture each letter of the path names.
+struct FileRow {
+  char what;
+  const char* store;
+};
+const FileRow files[] = {
+    {'t', "preview1"},
+    {'p', "preview2"},
+    {'o', "original"},
+};
+
+}  // namespace
+
+GShareVisit::GShareVisit(GLogin& _login, MWorkerPool& _workers)
+    : login(_login), workers(_workers) {}
+
+void GShareVisit::status(MHttpResponse& _response, int _code, const char* _text) {
+  _response.statusCode = _code;
+  _response.statusText = _text;
+}
+
+bool GShareVisit::parseRest(const char* _rest, Want& _want) {
+  if (*_rest == 0 || strcmp(_rest, "/") == 0) return true;
+  // "/x/<digits>", nothing else.
+  if (_rest[0] != '/' || _rest[1] == 0 || _rest[2] != '/') return false;
+  _want.what = _rest[1];
+  if (_want.what != 'v' && _want.what != 't' && _want.what != 'p' && _want.what != 'o') {
+    return false;
+  }
+  const char* digits = _rest + 3;
+  size_t length = strlen(digits);
+  if (length == 0 || length > 9 || strspn(digits, "0123456789") != length) return false;
+  _want.image = atoi(digits);
+  return true;
+}
+
+bool GShareVisit::isShowing(const GShareLink& _link, unsigned int _now, GUser& _maker,
+                            MString& _title) {
+  if (!_link.isOpen(_now)) return false;
+  GDatabase& database = GApplication::get().getDatabase();
+  if (database.getUser(_link.maker, _maker) < 0) return false;
+  if (_link.kind == GShareLink::FOLDER) {
+    GFolder folder;
+    if (database.getFolder(_link.target, folder) < 0) return false;
+    _title = folder.name;
+    return GRights::mayShareFolder(_maker, folder);
+  }
+  GImage image;
+  if (_link.kind != GShareLink::PICTURE || database.getImage(_link.target, image) < 0) {
+    return false;
+  }
+  _title = image.name;
+  return GRights::mayShareImage(_maker, image);
+}
+
+void GShareVisit::pictures(const GShareLink& _link, std::vector<int>& _ids) {
+  GDatabase& database = GApplication::get().getDatabase();
+  if (_link.kind == GShareLink::PICTURE) {
+    GImage image;
+    if (database.getImage(_link.target, image) >= 0 && GRights::linkShowsImage(image)) {
+      _ids.push_back(image.id);
+    }
+    return;
+  }
+  MList links;
+  database.getFolderImagesPage(_link.target, true, 0, INT_MAX, links);
+  for (MItem* item = links.getFirstItem(); item != nullptr; item = links.getNextItem(item)) {
+    GImageFolder* link = dynamic_cast<GImageFolder*>(item->object);
+    if (link != nullptr) _ids.push_back(link->image);
+  }
+}
+
+void GShareVisit::countOpening(int _link, unsigned int _now) {
+  workers.submit([_link, _now]() {
+    try {
+      GApplication::get().getDatabase().changeShareLink(_link, [_now](GShareLink& _stored) {
+        _stored.opened++;
+        _stored.lastOpened = _now;
+      });
+    } catch (...) {
+      // A count that cannot be written is lost; the visit went on without it.
+    }
+  });
+}
+
+void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
+                         int _now) {
+  _response.headers.setObject("X-Robots-Tag", "noindex");
+  _response.headers.setObject("Referrer-Policy", "no-referrer");
+  _response.headers.setObject("Cache-Control", "no-store");
+  _response.contentType = "text/html; charset=UTF-8";
+  GApplication& application = GApplication::get();
+  GDatabase& database = application.getDatabase();
+  const unsigned int now = (unsigned int)_now;
+  const Int64 millis = (Int64)_now * 1000;
+
+  GSession texts;
+  texts.language = application.getDefaultLanguage();
+  GLinkView::Page page;
+  page.texts = &texts;
+  page.title = application.getServerTitle();
+
+  // Token guesses are counted per address: a key of their own beside the address, so
+  // that nobody's guesses hold back the visitors of other addresses.
+  MString address = GClientAddress::of(_request);
+  std::string key = GLogin::guessKey(
+      ("token " + GLoginThrottle::addressKey(address.getValue())).c_str());
+  Int64 wait = login.guessRefusedFor(key, address, millis);
+  if (wait > 0) {
+    status(_response, 429, "Too Many Requests");
+    _response.headers.setObject("Retry-After", (int)((wait + 999) / 1000));
+    view.writeMessage(page, _out, "LINK_THROTTLED_TITLE", "LINK_THROTTLED");
+    return;
+  }
+
+  const char* path = _request.path.getValue();
+  const char* token = path + strlen(prefix);
+  const char* end = strchr(token, '/');
+  size_t length = end != nullptr ? (size_t)(end - token) : strlen(token);
+  unsigned char bytes[GShareLink::TOKEN_BYTES];
+  GShareLink link;
+  if (!GShareLink::parseToken(token, length, bytes) || database.findShareLink(bytes, link) < 0) {
+    login.countGuess(key, address, false, millis);
+    status(_response, 404, "Not Found");
+    view.writeMessage(page, _out, "LINK_NOT_FOUND_TITLE", "LINK_NOT_FOUND");
+    return;
+  }
+
+  page.base = MString(path, (int)(token + length - path));
+  GUser maker;
+  MString title;
+  bool showing = isShowing(link, now, maker, title);
+  if (maker.id >= 0 && maker.language.getLength() > 0) texts.language = maker.language;
+  MString chosen = GView::paramText(_request.params, "lang");
+  MList& languages = application.getLanguages();
+  if (chosen.getLength() > 0 && languages.getItem(&chosen) != nullptr) {
+    texts.language = chosen;
+    page.language = chosen;
+  }
+  if (!showing) {
+    status(_response, 410, "Gone");
+    view.writeMessage(page, _out, "LINK_ENDED_TITLE", "LINK_ENDED");
+    return;
+  }
+  page.title = link.name.getLength() > 0 ? link.name : title;
+
+  Want want;
+  std::vector<int> ids;
+  bool parsed = parseRest(end != nullptr ? end : "", want);
+  if (parsed) pictures(link, ids);
+  auto at = std::find(ids.begin(), ids.end(), want.image);
+  if (!parsed || (want.what != 0 && at == ids.end())) {
+    status(_response, 404, "Not Found");
+    view.writeMessage(page, _out, "LINK_NOT_FOUND_TITLE", "LINK_NOT_FOUND");
+    return;
+  }
+  if (want.what == 't' || want.what == 'p' || want.what == 'o') {
+    answerFile(link, maker, want, ids, _response, _out);
+    return;
+  }
+  bool download = GRights::linkAllowsOriginals(maker, link);
+  if (want.what == 0) countOpening(link.id, now);
+  if (want.what == 'v' || link.kind == GShareLink::PICTURE) {
+    if (want.what == 0) at = ids.begin();
+    if (at == ids.end()) {
+      // A picture link whose picture is not accepted (any more): nothing to show yet.
+      view.writeGrid(page, _out, ids, 0, 0);
+      return;
+    }
+    int position = (int)(at - ids.begin());
+    GImage image;
+    database.getImage(*at, image);
+    MString name = image.name.getLength() > 0 ? image.name : MString::format("%07d", image.id);
+    int previous = position > 0 ? ids[position - 1] : -1;
+    int next = position + 1 < (int)ids.size() ? ids[position + 1] : -1;
+    view.writeViewer(page, _out, *at, position, (int)ids.size(), previous, next, download, name,
+                     link.kind == GShareLink::PICTURE);
+    return;
+  }
+  int pageNumber = std::max(1, GView::paramInt(_request.params, "n"));
+  int first = (pageNumber - 1) * GLinkView::picturesPerPage;
+  if (first >= (int)ids.size()) first = 0;
+  int last = std::min((int)ids.size(), first + GLinkView::picturesPerPage);
+  std::vector<int> shown(ids.begin() + first, ids.begin() + last);
+  view.writeGrid(page, _out, shown, (int)ids.size(), first);
+}
+
+void GShareVisit::answerFile(const GShareLink& _link, const GUser& _maker, const Want& _want,
+                             const std::vector<int>& _ids, MHttpResponse& _response,
+                             MTextStream& _out) {
+  if (_want.what == 'o' && !GRights::linkAllowsOriginals(_maker, _link)) {
+    status(_response, 403, "Forbidden");
+    _response.contentType = "text/plain";
+    _out << "Forbidden\n";
+    return;
+  }
+  for (const FileRow& row : files) {
+    if (row.what != _want.what) continue;
+    // The id is written as a number, so nothing the browser sends can leave the store.
+    MString name = MString::format("%s/images/%s/%07d.jpg",
+                                   GApplication::get().getDirectory().getValue(), row.store,
+                                   _want.image);
+    view.writeFile(_out, name.getValue());
+    _response.contentType = "image/jpeg";
+    // Kept by this browser only, and asked for again once the page is gone.
+    _response.headers.setObject("Cache-Control", "private, max-age=3600");
+    return;
+  }
+}

@@ -1,0 +1,69 @@
+#ifndef VISTREL_GSHAREVISIT_H
+#define VISTREL_GSHAREVISIT_H
+
+#include <string>
+
+#include "db/GShareLink.h"
+#include "db/GUser.h"
+#include "lib/core/MString.h"
+#include "views/GLinkView.h"
+
+class GLogin;
+class GSession;
+class MHttpRequest;
+class MHttpResponse;
+class MTextStream;
+class MWorkerPool;
+
+// The visitor's side of a link for people without an account: every request under
+// /s/<token> (GServlet's path routes take them before any session). Each request finds
+// its link by the token (constant-time comparison, GDatabase::findShareLink) and checks
+// its state before anything is shown:
+//
+//   outcome                                   status  page
+//   the address is under the guess back-off   429     "too many tries" (Retry-After)
+//   no link has the token (counted as a       404     "no such link"
+//     failed login against the address)
+//   ended, expired, its folder, picture or    410     "this link has ended", saying
+//     maker gone, maker without the right             nothing of what it showed
+//   what the rest of the path names is not    404     "no such link" (not counted: the
+//     among what the link shows                       token was right)
+//   otherwise                                 200     the grid, the viewer or a file
+//
+// A folder link shows the folder's accepted pictures (accepted in the folder too), live; a
+// picture link its one picture while it is accepted. Originals only where GRights allows
+// them. Every answer carries X-Robots-Tag: noindex and Referrer-Policy: no-referrer, and
+// the pages are not kept by the browser.
+class GShareVisit {
+ public:
+  GShareVisit(GLogin& _login, MWorkerPool& _workers);
+
+  // Answers the request; _now seconds since 1970.
+  void answer(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out, int _now);
+
+ private:
+  // What the request asked for after the token.
+  struct Want {
+    char what = 0;  // 0 the link's page, 'v' viewer, 't' 'p' 'o' the files
+    int image = -1;
+  };
+  static bool parseRest(const char* _rest, Want& _want);
+  // Whether the link shows anything now: live, not expired, its maker there (read into
+  // _maker) and still allowed to share what it shows.
+  static bool isShowing(const GShareLink& _link, unsigned int _now, GUser& _maker,
+                        MString& _title);
+  // The ids of the pictures the link shows, in the order of its grid.
+  static void pictures(const GShareLink& _link, std::vector<int>& _ids);
+  void answerFile(const GShareLink& _link, const GUser& _maker, const Want& _want,
+                  const std::vector<int>& _ids, MHttpResponse& _response, MTextStream& _out);
+  // The link's opening counted off the loop (a write and a sync); dropped when the
+  // workers are full: the count is for the maker's information only.
+  void countOpening(int _link, unsigned int _now);
+  void status(MHttpResponse& _response, int _code, const char* _text);
+
+  GLogin& login;
+  MWorkerPool& workers;
+  GLinkView view;
+};
+
+#endif
