@@ -39,6 +39,8 @@ GServer::GServer()
       preview2Quality(0),
       spoolBudget((int)MBodySpool::defaultBudget),
       spoolReserve((int)MBodySpool::defaultReserve),
+      linkDefaultDays(30),
+      linkContributionsPerDay(20),
       requestCounter(0),
       stopRequested(false) {
   httpProcessor.setHandler(&servlet);
@@ -107,6 +109,8 @@ void GServer::takeConfigurationValues() try {
   configurationInt("images.preview2.quality", preview2Quality);
   configurationInt("upload.spoolBudget", spoolBudget);
   configurationInt("upload.freeSpaceReserve", spoolReserve);
+  configurationInt("link.defaultDays", linkDefaultDays);
+  configurationInt("link.contributionsPerDay", linkContributionsPerDay);
   if (port.getValue() < 0 || port.getValue() > 65535) {
     throw MException("### CONFIG ###",
                      MString::format("The port (%d) is out of range!", port.getValue()).getValue());

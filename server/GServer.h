@@ -92,6 +92,8 @@ class GServer : public MRunable, public GApplication {
   int getOriginalMaxSize() override { return originalMaxSize.getValue(); }
   int getPreview1Quality() override { return preview1Quality.getValue(); }
   int getPreview2Quality() override { return preview2Quality.getValue(); }
+  int getLinkDefaultDays() override { return linkDefaultDays.getValue(); }
+  int getLinkContributionsPerDay() override { return linkContributionsPerDay.getValue(); }
   MList& getLanguages() override { return languages; }
   GDatabase& getDatabase() override { return database; }
   // Raises the request counter and returns the new value; the first call returns 1.
@@ -140,6 +142,8 @@ class GServer : public MRunable, public GApplication {
   // (MBodySpool).
   MInt32 spoolBudget;
   MInt32 spoolReserve;
+  MInt32 linkDefaultDays;
+  MInt32 linkContributionsPerDay;
   MArray configuration;
   MList languages;
   GDatabase database;

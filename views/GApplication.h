@@ -56,6 +56,11 @@ class GApplication {
   // The server's figures of the moment, for the status page; empty when unknown.
   virtual GServerStatus getServerStatus() { return GServerStatus(); }
   virtual int getOriginalMaxSize() = 0;
+  // Links for people without an account: the days a new link lasts unless its maker
+  // chooses otherwise (0: it never ends), and the pictures a folder link takes from its
+  // visitors in a day.
+  virtual int getLinkDefaultDays() { return 30; }
+  virtual int getLinkContributionsPerDay() { return 20; }
   virtual int getPreview1Quality() = 0;
   virtual int getPreview2Quality() = 0;
   // The configured languages: code to display name, in configuration order.

@@ -9,7 +9,7 @@
 // A page id belongs to one view: the hundreds name the view (0 the main view, 100 the user's
 // own pages, 300 the user administration, 400 the image folders, 600 the introduction and
 // the image files, 700 the search, 900 the folder administration, 1000 the acceptance, 1100
-// the server's status), and
+// the server's status, 1200 the links for people without an account), and
 // the view that owns a page answers it (see webapp/GServlet's chain of views).
 //
 // Three kinds of page have a prefix of their own:
@@ -97,6 +97,12 @@ class GIds {
   // The server's status, for administrators.
   static constexpr int MODULE_SERVER_STATUS = 1100;
 
+  // Links for people without an account (GShareView): the list of one's links (a tab of
+  // the user's own pages), the form that makes a link, the question before one is ended.
+  static constexpr int TAB_MY_LINKS = 1200;
+  static constexpr int PAGE_SHARE_FORM = 1201;
+  static constexpr int PAGE_END_LINK = 1202;
+
   // The actions (webapp/GActions carries them out, before the page is written).
   static constexpr int ACTION_CREATE_FOLDER = 0;
   static constexpr int ACTION_UPDATE_FOLDER = 1;
@@ -120,6 +126,10 @@ class GIds {
   static constexpr int ACTION_LOG_OUT = 17;
   static constexpr int ACTION_SEARCH = 18;
   static constexpr int ACTION_CHANGE_LANGUAGE = 19;
+  // Links for people without an account (webapp/GShareActions).
+  static constexpr int ACTION_MAKE_LINK = 20;
+  static constexpr int ACTION_EXTEND_LINK = 21;
+  static constexpr int ACTION_END_LINK = 22;
 };
 
 #endif

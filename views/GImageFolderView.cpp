@@ -1,11 +1,13 @@
 #include "views/GImageFolderView.h"
 
 #include "db/GDatabase.h"
+#include "db/GShareLink.h"
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
 #include "views/GIds.h"
 #include "views/GRights.h"
+#include "views/GShareView.h"
 
 namespace {
 
@@ -236,12 +238,18 @@ void GImageFolderView::page_subfolders(GSession& _session, MTextStream& _out, ML
 
 void GImageFolderView::page_single_image(GSession& _session, MTextStream& _out, MList& _params,
                                          MString& _contentType) try {
-  imagePages.detail(GImageMember::FOLDER_IMAGES, _session, _out, _params);
+  imagePages.detail(GImageMember::FOLDER_IMAGES, _session, _out, _params, [&]() {
+    GShareView::shareShownImage(_session, _out,
+                                GImageMember::get(GImageMember::FOLDER_IMAGES).imageKey);
+  });
 } M_RETHROW("void GImageFolderView::page_single_image(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GImageFolderView::page_multiple_images(GSession& _session, MTextStream& _out,
                                             MList& _params, MString& _contentType) try {
-  imagePages.grid(GImageMember::FOLDER_IMAGES, _session, _out, _params);
+  imagePages.grid(GImageMember::FOLDER_IMAGES, _session, _out, _params, [&]() {
+    GShareView::shareEntry(_session, _out, GShareLink::FOLDER,
+                           GImagePages::requestedFolder(_session, _params));
+  });
 } M_RETHROW("void GImageFolderView::page_multiple_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GImageFolderView::page_myImages(GSession& _session, MTextStream& _out, MList& _params,

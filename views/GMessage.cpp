@@ -21,6 +21,10 @@ const Outcome outcomes[] = {
     {GMessage::UNPUBLISHED, "MESSAGE_UNPUBLISHED", GMessage::DONE},
     {GMessage::ACCEPTED, "MESSAGE_ACCEPTED", GMessage::DONE},
     {GMessage::DENIED, "MESSAGE_DENIED", GMessage::DONE},
+    {GMessage::LINK_MADE, "MESSAGE_LINK_MADE", GMessage::DONE},
+    {GMessage::LINK_EXTENDED, "MESSAGE_LINK_EXTENDED", GMessage::DONE},
+    {GMessage::LINK_ENDED, "MESSAGE_LINK_ENDED", GMessage::DONE},
+    {GMessage::LINK_DATE_PASSED, "MESSAGE_LINK_DATE_PASSED", GMessage::REFUSED},
 };
 
 }  // namespace

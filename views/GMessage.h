@@ -24,6 +24,10 @@ class GMessage {
     UNPUBLISHED,
     ACCEPTED,
     DENIED,
+    LINK_MADE,
+    LINK_EXTENDED,
+    LINK_ENDED,
+    LINK_DATE_PASSED,  // the expiry date asked for has passed: no link made
   };
 
   // The kinds of line, each its own look: an action done, a note on what is shown, an empty

@@ -8,12 +8,14 @@
 #include "views/GImagePages.h"
 #include "views/GMessage.h"
 #include "views/GRights.h"
+#include "views/GShareView.h"
 #include "views/GUploadMessage.h"
 #include "views/GUserFormMessage.h"
 
 namespace {
 
 int validTab(int _tab) {
+  if (_tab == GIds::TAB_MY_LINKS) return GIds::TAB_MY_LINKS;
   return _tab == GIds::TAB_OWN_IMAGES ? GIds::TAB_OWN_IMAGES : GIds::TAB_ACCOUNT;
 }
 
@@ -46,6 +48,7 @@ bool GUserView::process_request(GSession& _session, MTextStream& _out, MList& _p
 } M_RETHROW("bool GUserView::process_request(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 int GUserView::allowedTab(GSession& _session, int _tab) {
+  if (_tab == GIds::TAB_MY_LINKS) return GIds::TAB_MY_LINKS;
   return _tab == GIds::TAB_OWN_IMAGES && GRights::hasOwnImages(_session) ? GIds::TAB_OWN_IMAGES
                                                                          : GIds::TAB_ACCOUNT;
 }
@@ -104,7 +107,8 @@ void GUserView::page_menu(GSession& _session, MTextStream& _out, MList& _params,
     const char* key;
   };
   const Tab tabs[] = {{GIds::TAB_ACCOUNT, "TAB_USER_INFORMATION"},
-                      {GIds::TAB_OWN_IMAGES, "TAB_IMAGES"}};
+                      {GIds::TAB_OWN_IMAGES, "TAB_IMAGES"},
+                      {GIds::TAB_MY_LINKS, "TAB_MY_LINKS"}};
   for (const Tab& entry : tabs) {
     if (entry.page == GIds::TAB_OWN_IMAGES && !GRights::hasOwnImages(_session)) continue;
     if (entry.page == current) {
@@ -231,7 +235,11 @@ void GUserView::page_single_image(GSession& _session, MTextStream& _out, MList& 
                                   MString& _contentType) try {
   if (!GRights::hasOwnAccount(_session)) return;
   imagePages.detail(GImageMember::OWN_IMAGES, _session, _out, _params,
-                    [&]() { uploadForm(_session, _out, GIds::PAGE_OWN_IMAGE_DETAIL); },
+                    [&]() {
+                      GShareView::shareShownImage(
+                          _session, _out, GImageMember::get(GImageMember::OWN_IMAGES).imageKey);
+                      uploadForm(_session, _out, GIds::PAGE_OWN_IMAGE_DETAIL);
+                    },
                     [&]() { GUploadMessage::write(_session, _out, _params); });
 } M_RETHROW("void GUserView::page_single_image(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 

@@ -4,6 +4,7 @@
 #include "webapp/GFolderActions.h"
 #include "webapp/GImageActions.h"
 #include "webapp/GUpload.h"
+#include "webapp/GShareActions.h"
 #include "webapp/GUserActions.h"
 
 class GSession;
@@ -58,6 +59,7 @@ class GActions {
   GFolderActions folderActions;
   GImageActions imageActions;
   GUserActions userActions;
+  GShareActions shareActions;
   GUpload upload;
 };
 

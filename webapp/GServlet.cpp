@@ -23,6 +23,7 @@
 #include "views/GRights.h"
 #include "views/GSearchView.h"
 #include "views/GStatusView.h"
+#include "views/GShareView.h"
 #include "views/GUserAdminView.h"
 #include "views/GUserView.h"
 #include "webapp/GActions.h"
@@ -88,6 +89,7 @@ const ViewRow viewChain[] = {
     {makeView<GSearchView>,           false,  Caching::PAGES},
     {makeView<GImageAcceptView>,      false,  Caching::PAGES},
     {makeView<GStatusView>,           false,  Caching::PAGES},
+    {makeView<GShareView>,            false,  Caching::PAGES},
     {makeView<GInfoView>,             false,  Caching::IMAGE_FILES},
 };
 

@@ -6,7 +6,27 @@
   var slideshowDelay = 4000;
   var swipeDistance = 50;
 
+  // The management pages: each address becomes whole (the server does not know the name
+  // under which the browser reaches it), and its button copies it.
+  function addresses() {
+    var fields = document.querySelectorAll("input.linkAddress");
+    Array.prototype.forEach.call(fields, function (field) {
+      if (field.value.charAt(0) === "/") field.value = location.origin + field.value;
+      var button = field.nextElementSibling;
+      if (!button || button.className !== "linkCopy") return;
+      button.addEventListener("click", function () {
+        field.select();
+        if (navigator.clipboard && navigator.clipboard.writeText) {
+          navigator.clipboard.writeText(field.value);
+        } else {
+          document.execCommand("copy");
+        }
+      });
+    });
+  }
+
   function start() {
+    addresses();
     var body = document.getElementById("linkViewer");
     if (!body) return;
     var previous = body.getAttribute("data-previous");

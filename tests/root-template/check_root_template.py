@@ -67,6 +67,15 @@ LINK_KEYS = [
     "LINK_BACK", "LINK_EMPTY", "LINK_ENDED", "LINK_ENDED_TITLE", "LINK_NEXT",
     "LINK_NOT_FOUND", "LINK_NOT_FOUND_TITLE", "LINK_PICTURE_COUNT", "LINK_PREVIOUS",
     "LINK_SLIDESHOW", "LINK_THROTTLED", "LINK_THROTTLED_TITLE", "LINK_VIEWER_HELP",
+    "BUTTON_COPY", "BUTTON_END", "BUTTON_EXTEND", "BUTTON_MAKE_LINK", "BUTTON_SHARE",
+    "LABEL_LINK_CONTRIBUTIONS", "LABEL_LINK_EXPIRES", "LABEL_LINK_NAME", "LABEL_LINK_ORIGINALS",
+    "LINK_ADDRESS", "LINK_CONTRIBUTIONS", "LINK_DAYS", "LINK_DOWNLOADS", "LINK_EXPIRES",
+    "LINK_KIND_FOLDER", "LINK_KIND_PICTURE", "LINK_LAST_OPENED", "LINK_MADE", "LINK_MAKER",
+    "LINK_NEVER", "LINK_ONE_DAY", "LINK_ON_DATE", "LINK_OPENED", "LINK_PASSWORD",
+    "LINK_SEVEN_DAYS", "LINK_SHOWS", "LINK_STATE_ENDED", "LINK_STATE_EXPIRED",
+    "LINK_THIRTY_DAYS", "MESSAGE_LINK_DATE_PASSED", "MESSAGE_LINK_ENDED",
+    "MESSAGE_LINK_EXTENDED", "MESSAGE_LINK_MADE", "MESSAGE_NO_LINKS", "QUESTION_END_LINK",
+    "TAB_MY_LINKS", "TITLE_END_LINK", "TITLE_SHARE_FOLDER", "TITLE_SHARE_PICTURE",
 ]
 
 UPLOAD_KEYS = [
@@ -125,7 +134,7 @@ CONFIG_INTEGER_KEYS = [
     "server.port", "session.timeout", "session.adminTimeout", "session.max", "session.guestMax",
     "images.original.maxSize",
     "images.preview1.quality", "images.preview2.quality", "upload.spoolBudget",
-    "upload.freeSpaceReserve",
+    "upload.freeSpaceReserve", "link.defaultDays", "link.contributionsPerDay",
 ]
 
 # Request bodies of this size or more are never stored by the HTTP layer.
