@@ -28,6 +28,13 @@ const std::string kImagesHead =
 const std::string kLinksHead =
     kHead + "<td>CreationTime</td><td>Folder</td><td>Image</td><td>User</td><td>Status</td></tr>\n";
 
+// The links for people without an account: never the tokens nor the password hashes.
+const std::string kShareLinksHead =
+    "<tr style=\"Font-weight: bold; background: #E0E000;\"><td>Id</td><td>Kind</td>"
+    "<td>Target</td><td>Maker</td><td>State</td><td>Created</td><td>Expires</td>"
+    "<td>Password</td><td>Originals</td><td>Contributions</td><td>Opened</td>"
+    "<td>LastOpened</td></tr>\n";
+
 std::string document(const std::string& _users, const std::string& _folders,
                      const std::string& _images, const std::string& _links) {
   return "<html><body style=\"Font-Family: Arial; Font-size: 12;\">\n"
@@ -35,6 +42,7 @@ std::string document(const std::string& _users, const std::string& _folders,
          "<H1>Folders</H1>\n" + kTable + kFoldersHead + _folders + "</table>\n"
          "<H1>Images</H1>\n" + kTable + kImagesHead + _images + "</table>\n"
          "<H1>Folder images</H1>\n" + kTable + kLinksHead + _links + "</table>\n"
+         "<H1>Share links</H1>\n" + kTable + kShareLinksHead + "</table>\n"
          "</body></html>\n";
 }
 

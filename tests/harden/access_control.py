@@ -12,7 +12,7 @@ owner and the administrator) and originals only with the download right, the adm
 administration to the folder administration right), and nothing but the login pages to
 visitors.
 
-Actions: each of the actions 0 to 19 is carried out by each kind on a fresh copy of the
+Actions: each of the actions 0 to 22 is carried out by each kind on a fresh copy of the
 same data (put in place while the server is stopped, since the server holds the records and
 their indexes in memory; then a fresh start and a fresh session), aimed at objects the kind
 does not own; the record files may change only where the kind is allowed to act, and there
@@ -34,7 +34,8 @@ WAITING = "WaitingPictureName"
 
 PAGES = [0, 1, 2, 3, 4, 5, 6, 100, 106, 107, 108, 109, 110, 111, 300, 301, 302, 303, 304, 305,
          400, 401, 402, 404, 405, 406, 407, 408, 600, 601, 602, 603, 604, 605, 606, 700, 701, 702, 703, 704,
-         900, 901, 902, 903, 904, 905, 1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007]
+         900, 901, 902, 903, 904, 905, 1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007,
+         1100, 1101, 1102]
 ADMIN_PAGES = set(range(300, 306)) | {1000} | set(range(1002, 1008))
 FOLDER_ADMIN_PAGES = set(range(900, 906))
 KINDS = ["no session", "guest session", "guest account", "ordinary user", "uploader",
@@ -91,7 +92,7 @@ class Files:
 
     def read(self):
         state = {}
-        for name in ("user.db", "image.db", "folder.db", "folderImage.db"):
+        for name in ("user.db", "image.db", "folder.db", "folderImage.db", "sharelink.db"):
             with open(self.root.file("database/" + name), "rb") as f:
                 state["database/" + name] = f.read()
         for rel in self.root.store_files():
@@ -149,6 +150,8 @@ def main():
         admin.action(0, [("Folder.parent", "0"), ("Folder.name", "empty"), ("Folder.imageFolder", "0")])
         empty = max(f["id"] for f in kit.folders(root))
         uploader.action(3, [("Folder.id", str(folder)), ("Image.id", str(published))])
+        # A link for people without an account, made by the administrator.
+        admin.action(20, [("Link.kind", "0"), ("Link.target", str(folder))])
 
         # --- pages ---
         rights = {
@@ -244,6 +247,10 @@ def main():
             (18, [("Search.words", WAITING)], set()),
             (19, [("language", "deu")], set()),
             (17, [], set()),
+            (20, [("Link.kind", "0"), ("Link.target", str(folder))], {"administrator"}),
+            (20, [("Link.kind", "1"), ("Link.target", str(published))], {"uploader", "administrator"}),
+            (21, [("Link.id", "0")], {"administrator"}),
+            (22, [("Link.id", "0")], {"administrator"}),
         ]
         for kind in KINDS:
             allowed_count = 0
@@ -272,7 +279,7 @@ def main():
 
         kit.report_table("Access control: pages (each asked with a waiting and a published image)",
                          ("session", "requests", "pages not empty", "may see"), page_rows)
-        kit.report_table("Access control: actions 0-19 on fresh data",
+        kit.report_table("Access control: actions 0-22 on fresh data",
                          ("session", "actions", "allowed and carried out", "refused, nothing changed"),
                          action_rows)
     for name, problems in failures[:40]:
