@@ -149,3 +149,23 @@ void GLinkView::writeMessage(const Page& _page, MTextStream& _out, const char* _
   _out << "<BODY class=\"link linkMessage\">\n<H1>" << heading.getValue() << "</H1>\n<P>"
        << text(_page, _text) << "</P>\n</BODY>\n</HTML>\n";
 } M_RETHROW("void GLinkView::writeMessage(const Page& _page,MTextStream& _out,const char* _heading,const char* _text)")
+
+void GLinkView::writePassword(const Page& _page, MTextStream& _out, const char* _message) try {
+  MString heading = text(_page, "LINK_PASSWORD_TITLE");
+  writeHead(_page, _out, heading);
+  _out << "<BODY class=\"link linkMessage\">\n";
+  writeBar(_page, _out, -1);
+  _out << "<H1>" << heading.getValue() << "</H1>\n";
+  if (_message != nullptr) {
+    _out << "<P class=\"linkWarning\" id=\"linkPasswordMessage\">" << text(_page, _message)
+         << "</P>\n";
+  }
+  MString target = address(_page, "", MString());
+  _out << "<FORM method=\"post\" class=\"linkPasswordForm\" action=\""
+       << GHtml::escape(target.getValue()).getValue() << "\">\n<P>"
+       << text(_page, "LINK_PASSWORD_TEXT") << "</P>\n"
+       << "<P><INPUT type=\"password\" name=\"password\" id=\"linkPassword\" "
+          "autocomplete=\"current-password\" autofocus> <INPUT type=\"submit\" "
+          "class=\"linkButton\" value=\""
+       << text(_page, "BUTTON_OPEN") << "\"></P>\n</FORM>\n</BODY>\n</HTML>\n";
+} M_RETHROW("void GLinkView::writePassword(const Page& _page,MTextStream& _out,const char* _message)")

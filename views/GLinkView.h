@@ -41,6 +41,10 @@ class GLinkView : public GView {
   void writeMessage(const Page& _page, MTextStream& _out, const char* _heading,
                     const char* _text);
 
+  // The form that asks for a link's password, with the message _message (a translation key,
+  // or null) above it.
+  void writePassword(const Page& _page, MTextStream& _out, const char* _message);
+
   // The address of a link page: _path under the base, with the visitor's language and the
   // extra parameter _extra ("name=value", may be empty).
   static MString address(const Page& _page, const char* _path, const MString& _extra);

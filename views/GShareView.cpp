@@ -178,6 +178,9 @@ void GShareView::page_form(GSession& _session, MTextStream& _out, MList& _params
     _out << "<TR><TD class=\"userAttribute\">" << text(_session, "LABEL_LINK_ORIGINALS")
          << "</TD><TD><INPUT type=\"checkbox\" name=\"Link.originals\" value=\"1\"></TD></TR>\n";
   }
+  _out << "<TR><TD class=\"userAttribute\">" << text(_session, "LABEL_LINK_PASSWORD")
+       << "</TD><TD><INPUT type=\"password\" name=\"Link.password\" autocomplete=\"new-password\">"
+       << "</TD></TR>\n";
   if (kind == GShareLink::FOLDER) {
     _out << "<TR><TD class=\"userAttribute\">" << text(_session, "LABEL_LINK_CONTRIBUTIONS")
          << "</TD><TD><INPUT type=\"checkbox\" name=\"Link.contributions\" value=\"1\"></TD></TR>\n";

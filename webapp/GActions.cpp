@@ -94,7 +94,14 @@ bool GActions::carryOut(int _action, GSession& _session, MHttpRequest& _request,
     case GIds::ACTION_LOG_OUT: logOut(_session, _request); break;
     case GIds::ACTION_SEARCH: search(_session, params); break;
     case GIds::ACTION_CHANGE_LANGUAGE: changeLanguage(_session, params); break;
-    case GIds::ACTION_MAKE_LINK: shareActions.makeLink(_session, params, _now); break;
+    case GIds::ACTION_MAKE_LINK:
+      // A link's password only from a posted form, as account passwords.
+      if (_request.inQueryString("Link.password")) {
+        params.deleteObject("Link.password");
+        break;
+      }
+      shareActions.makeLink(_session, params, _now, _slow);
+      break;
     case GIds::ACTION_EXTEND_LINK: shareActions.extendLink(_session, params, _now); break;
     case GIds::ACTION_END_LINK: shareActions.endLink(_session, params); break;
     default: break;

@@ -205,3 +205,39 @@ void GLogin::countGuess(const std::string& _key, const MString& _address, bool _
 }
 
 std::string GLogin::guessKey(const char* _what) { return std::string("\x1f") + _what; }
+
+GLogin::GuessCheck GLogin::checkGuess(const std::string& _key, const MString& _address, int _now,
+                                      const MString& _password, const MString& _stored,
+                                      MHttpResponse& _response, const GuessFinish& _finish) {
+  const Int64 millis = (Int64)_now * 1000;
+  const std::string under =
+      "guess:" + _key + '\0' + GLoginThrottle::addressKey(_address.getValue());
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (throttle.refusedFor(_key.c_str(), _address.getValue(), millis) > 0 ||
+        checking.count(under) != 0) {
+      return GuessCheck::THROTTLED;
+    }
+    if (!throttle.admitCheck(true, millis)) return GuessCheck::BUSY;
+    checking[under]++;
+  }
+  auto release = [this, under]() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (--checking[under] <= 0) checking.erase(under);
+  };
+  std::shared_ptr<MLaterResponse> later = _response.defer();
+  auto check = [this, later, _key, _address, millis, _password, _stored, _finish, release]() {
+    // A check whose browser has gone counts as nothing: nobody learns its outcome.
+    if (later->isAbandoned()) return release();
+    bool right = GPasswordHash::verify(_password, _stored);
+    countGuess(_key, _address, right, millis);
+    release();
+    later->complete([_finish, right](MHttpRequest& _req, MHttpResponse& _resp) {
+      _finish(_req, _resp, right);
+    });
+  };
+  if (worker.submit(check, release)) return GuessCheck::STARTED;
+  _response.later.reset();
+  release();
+  return GuessCheck::BUSY;
+}

@@ -88,6 +88,17 @@ class GLogin {
   Int64 guessRefusedFor(const std::string& _key, const MString& _address, Int64 _nowMillis);
   void countGuess(const std::string& _key, const MString& _address, bool _right,
                   Int64 _nowMillis);
+  // Checks _password against _stored (a GPasswordHash) of something other than an account
+  // (a link's password) as a login's password is checked: on the login's worker, never on
+  // the loop, throttled under _key from _address, one check of the pair at a time, within
+  // the check rate. THROTTLED and BUSY are answered at once (nothing deferred); STARTED:
+  // the response completes later with _finish(request, response, right), the outcome
+  // counted by the throttle first.
+  enum class GuessCheck { STARTED, THROTTLED, BUSY };
+  using GuessFinish = std::function<void(MHttpRequest&, MHttpResponse&, bool _right)>;
+  GuessCheck checkGuess(const std::string& _key, const MString& _address, int _now,
+                        const MString& _password, const MString& _stored,
+                        MHttpResponse& _response, const GuessFinish& _finish);
   // A key for guessKey's callers that no account name can take (it starts with a control
   // character the login form never stores).
   static std::string guessKey(const char* _what);

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "db/GDatabase.h"
 #include "db/GFolder.h"
 #include "db/GImage.h"
+#include "db/GPasswordHash.h"
 #include "db/GShareLink.h"
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
@@ -15,6 +17,7 @@
 #include "views/GRights.h"
 #include "views/GSession.h"
 #include "views/GView.h"
+#include "webapp/GSlowStep.h"
 
 namespace {
 
@@ -52,7 +55,43 @@ unsigned int GShareActions::endOfDay(const char* _date) {
   return (unsigned int)t;
 }
 
-void GShareActions::makeLink(GSession& _session, MList& _params, int _now) try {
+void GShareActions::makeLink(GSession& _session, MList& _params, int _now,
+                             GSlowStep* _slow) try {
+  MString password = GView::paramText(_params, "Link.password");
+  _params.deleteObject("Link.password");
+  if (password.getLength() == 0 || _slow == nullptr) {
+    store(_session, _params, _now,
+          password.getLength() > 0 ? GPasswordHash::hash(password) : MString());
+    return;
+  }
+  // Hashing takes tens of milliseconds: on a worker, while the loop serves everybody else;
+  // the link is judged and stored afresh when the hash is there.
+  struct Outcome {
+    MString hash;
+    std::unique_ptr<MException> failure;
+  };
+  std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
+  _slow->work = [outcome, password]() {
+    try {
+      outcome->hash = GPasswordHash::hash(password);
+    } catch (const MException& _failure) {
+      outcome->failure.reset(new MException(_failure));
+    } catch (const std::exception& _failure) {
+      outcome->failure.reset(new MException("### SYSTEM ###", _failure.what()));
+    }
+  };
+  GSession* session = &_session;
+  MList* later = &_params;
+  _slow->after = [this, outcome, session, later, _now]() {
+    if (outcome->failure) throw MException(*outcome->failure);
+    store(*session, *later, _now, outcome->hash);
+    return true;
+  };
+  _slow->oneAtATime = true;
+} M_RETHROW("void GShareActions::makeLink(GSession& _session,MList& _params,int _now,GSlowStep* _slow)")
+
+void GShareActions::store(GSession& _session, MList& _params, int _now,
+                          const MString& _hash) try {
   GDatabase& database = GApplication::get().getDatabase();
   GShareLink link;
   link.kind = GView::paramInt(_params, "Link.kind");
@@ -91,11 +130,12 @@ void GShareActions::makeLink(GSession& _session, MList& _params, int _now) try {
   link.originals = GRights::linkAllowsOriginals(_session.user, link);
   link.contributions = link.kind == GShareLink::FOLDER && flag(_params, "Link.contributions");
   link.created = now;
+  link.password = _hash;
   GShareLink::newToken(link.token);
   database.addShareLink(link);
   _params.setObject("Link.made", link.id);
   GMessage::set(_params, GMessage::LINK_MADE);
-} M_RETHROW("void GShareActions::makeLink(GSession& _session,MList& _params,int _now)")
+} M_RETHROW("void GShareActions::store(GSession& _session,MList& _params,int _now,const MString& _hash)")
 
 void GShareActions::extendLink(GSession& _session, MList& _params, int _now) try {
   GDatabase& database = GApplication::get().getDatabase();

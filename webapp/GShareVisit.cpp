@@ -1,5 +1,7 @@
 #include "webapp/GShareVisit.h"
 
+#include <sodium.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -21,10 +23,12 @@
 #include "webapp/GClientAddress.h"
 #include "webapp/GLogin.h"
 #include "webapp/GLoginThrottle.h"
+#include "webapp/GRequestIdentity.h"
 
 namespace {
 
 const char* const prefix = "/s/";
+const char* const grantCookie = "vistrel_link";
 
 // Which file of a picture each letter of the path names.
 struct FileRow {
@@ -40,7 +44,107 @@ const FileRow files[] = {
 }  // namespace
 
 GShareVisit::GShareVisit(GLogin& _login, MWorkerPool& _workers)
-    : login(_login), workers(_workers) {}
+    : login(_login), workers(_workers) {
+  randombytes_buf(grantKey, sizeof grantKey);
+}
+
+void GShareVisit::linkHeaders(MHttpResponse& _response) {
+  _response.headers.setObject("X-Robots-Tag", "noindex");
+  _response.headers.setObject("Referrer-Policy", "no-referrer");
+  _response.headers.setObject("Cache-Control", "no-store");
+}
+
+MString GShareVisit::grant(const GShareLink& _link) {
+  unsigned char proof[16];
+  crypto_generichash_state state;
+  crypto_generichash_init(&state, grantKey, sizeof grantKey, sizeof proof);
+  crypto_generichash_update(&state, _link.token, sizeof _link.token);
+  crypto_generichash_update(&state, (const unsigned char*)_link.password.getValue(),
+                            (unsigned long long)_link.password.getLength());
+  crypto_generichash_final(&state, proof, sizeof proof);
+  char text[sodium_base64_ENCODED_LEN(sizeof proof, sodium_base64_VARIANT_URLSAFE_NO_PADDING)];
+  sodium_bin2base64(text, sizeof text, proof, sizeof proof,
+                    sodium_base64_VARIANT_URLSAFE_NO_PADDING);
+  return MString(text);
+}
+
+bool GShareVisit::granted(MHttpRequest& _request, const GShareLink& _link) {
+  MString expected = grant(_link);
+  std::string cookies = _request.getHeader("Cookie").getValue();
+  std::string name = std::string(grantCookie) + "=";
+  size_t at = 0;
+  bool fits = false;
+  // Every cookie of the name is compared (the browser may send more than one path's).
+  while ((at = cookies.find(name, at)) != std::string::npos) {
+    bool starts = at == 0 || cookies[at - 1] == ' ' || cookies[at - 1] == ';';
+    size_t begin = at + name.size();
+    size_t end = cookies.find(';', begin);
+    std::string value = cookies.substr(begin, end == std::string::npos ? std::string::npos
+                                                                       : end - begin);
+    if (starts && value.size() == (size_t)expected.getLength() &&
+        sodium_memcmp(value.data(), expected.getValue(), value.size()) == 0) {
+      fits = true;
+    }
+    at = begin;
+  }
+  return fits;
+}
+
+void GShareVisit::checkPassword(MHttpRequest& _request, MHttpResponse& _response,
+                                MTextStream& _out, const GShareLink& _link,
+                                const GLinkView::Page& _page, const MString& _address,
+                                int _now) {
+  // A password only from a posted form: in a URL it would end up in logs and histories.
+  MString password = GView::paramText(_request.params, "password");
+  if (_request.inQueryString("password") || password.getLength() == 0) {
+    status(_response, 403, "Forbidden");
+    view.writePassword(_page, _out, nullptr);
+    return;
+  }
+  // What the answer needs later, kept by value: the request's page goes with it.
+  std::string language = _page.language.getValue();
+  std::string texts = _page.texts->language.getValue();
+  std::string base = _page.base.getValue();
+  std::string title = _page.title.getValue();
+  MString cookie = MString::format("%s=%s; Path=%s; HttpOnly; SameSite=Lax%s", grantCookie,
+                                   grant(_link).getValue(), base.c_str(),
+                                   GRequestIdentity::isHttps(_request) ? "; Secure" : "");
+  auto finish = [this, language, texts, base, title, cookie](MHttpRequest&,
+                                                             MHttpResponse& _resp, bool _right) {
+    GSession session;
+    session.language = texts.c_str();
+    GLinkView::Page page;
+    page.texts = &session;
+    page.language = language.c_str();
+    page.base = base.c_str();
+    page.title = title.c_str();
+    linkHeaders(_resp);
+    _resp.contentType = "text/html; charset=UTF-8";
+    MTextStream out(&_resp.content);
+    if (_right) {
+      status(_resp, 303, "See Other");
+      _resp.headers.setObject("Location", GLinkView::address(page, "", MString()).getValue());
+      _resp.headers.setObject("Set-Cookie", cookie.getValue());
+      return;
+    }
+    status(_resp, 403, "Forbidden");
+    view.writePassword(page, out, "LINK_PASSWORD_WRONG");
+  };
+  std::string key = GLogin::guessKey(MString::format("link %d", _link.id).getValue());
+  switch (login.checkGuess(key, _address, _now, password, _link.password, _response, finish)) {
+    case GLogin::GuessCheck::STARTED: return;
+    case GLogin::GuessCheck::THROTTLED:
+      status(_response, 429, "Too Many Requests");
+      _response.headers.setObject("Retry-After", 1);
+      view.writePassword(_page, _out, "LINK_PASSWORD_WAIT");
+      return;
+    case GLogin::GuessCheck::BUSY:
+      status(_response, 503, "Service Unavailable");
+      _response.headers.setObject("Retry-After", 5);
+      view.writePassword(_page, _out, "LINK_PASSWORD_WAIT");
+      return;
+  }
+}
 
 void GShareVisit::status(MHttpResponse& _response, int _code, const char* _text) {
   _response.statusCode = _code;
@@ -113,9 +217,7 @@ void GShareVisit::countOpening(int _link, unsigned int _now) {
 
 void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
                          int _now) {
-  _response.headers.setObject("X-Robots-Tag", "noindex");
-  _response.headers.setObject("Referrer-Policy", "no-referrer");
-  _response.headers.setObject("Cache-Control", "no-store");
+  linkHeaders(_response);
   _response.contentType = "text/html; charset=UTF-8";
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
@@ -180,6 +282,21 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
   if (!parsed || (want.what != 0 && at == ids.end())) {
     status(_response, 404, "Not Found");
     view.writeMessage(page, _out, "LINK_NOT_FOUND_TITLE", "LINK_NOT_FOUND");
+    return;
+  }
+  if (link.hasPassword() && !granted(_request, link)) {
+    // Nothing of what the link shows before the password: not even its name.
+    page.title = application.getServerTitle();
+    if (want.what == 't' || want.what == 'p' || want.what == 'o') {
+      status(_response, 403, "Forbidden");
+      _response.contentType = "text/plain";
+      _out << "Forbidden\n";
+    } else if (_request.method == "POST" && want.what == 0) {
+      checkPassword(_request, _response, _out, link, page, address, _now);
+    } else {
+      status(_response, 403, "Forbidden");
+      view.writePassword(page, _out, nullptr);
+    }
     return;
   }
   if (want.what == 't' || want.what == 'p' || want.what == 'o') {

@@ -28,7 +28,17 @@ class MWorkerPool;
 //     maker gone, maker without the right             nothing of what it showed
 //   what the rest of the path names is not    404     "no such link" (not counted: the
 //     among what the link shows                       token was right)
+//   a password is set and the browser has     403     the password form (the files: a
+//     not given it                                    bare 403)
+//   a password posted: checked on the login's worker like a login's password (GLogin::
+//     checkGuess, throttled per link and address): right: 303 back to the link with a
+//     cookie that stands for it (Path=/s/<token>, HttpOnly); wrong: 403 and the form again;
+//     throttled: 429; no room to check: 503
 //   otherwise                                 200     the grid, the viewer or a file
+//
+// The cookie is a keyed hash of the token and the stored password hash under a key drawn at
+// start: a new password or a restart asks for the password again, and a cookie tells
+// nothing of the password.
 //
 // A folder link shows the folder's accepted pictures (accepted in the folder too), live; a
 // picture link its one picture while it is accepted. Originals only where GRights allows
@@ -60,10 +70,21 @@ class GShareVisit {
   // workers are full: the count is for the maker's information only.
   void countOpening(int _link, unsigned int _now);
   void status(MHttpResponse& _response, int _code, const char* _text);
+  // The headers every answer carries.
+  static void linkHeaders(MHttpResponse& _response);
+  // The value of the cookie that stands for the link's password.
+  MString grant(const GShareLink& _link);
+  // Whether the request carries it.
+  bool granted(MHttpRequest& _request, const GShareLink& _link);
+  // Starts the check of a posted password; the answer completes later or at once.
+  void checkPassword(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
+                     const GShareLink& _link, const GLinkView::Page& _page,
+                     const MString& _address, int _now);
 
   GLogin& login;
   MWorkerPool& workers;
   GLinkView view;
+  unsigned char grantKey[32];  // drawn at start
 };
 
 #endif

@@ -396,7 +396,7 @@ def normal_request_ok(port, timeout=5.0):
 GUEST_SESSION = "5072913846"
 FORM = "application/x-www-form-urlencoded"
 # Fields the pages only ever post in a form body: the server refuses them in a URL.
-FORM_ONLY = ("username", "password", "User.password1", "User.password2")
+FORM_ONLY = ("username", "password", "User.password1", "User.password2", "Link.password")
 
 
 def session_cookie(response):

@@ -123,6 +123,8 @@ def main():
             "folder deleted": make_link(maker, 0, doomed),
             "picture deleted": make_link(maker, 1, shown),
             "maker deleted": make_link(gone, 1, gone_pic),
+            "folder, password": make_link(maker, 0, shared, [("Link.password", "pw-right")]),
+            "picture, password": make_link(maker, 1, lone, [("Link.password", "pw-right")]),
         }
         for name, token in tokens.items():
             kit.check(token, "no link was made for %r" % name)
@@ -252,6 +254,63 @@ def main():
             if problems:
                 failures.append(("%s, %s" % (link, state), problems))
             rows.append((link, state, path[3 + 22:] or "/", r.status,
+                         "ok" if not problems else "FAIL"))
+
+        # A password: nothing before it is given (not even the folder's name), a wrong one
+        # is told so, a right one opens the link for this browser (a cookie for this link's
+        # path only), never in a URL, throttled per link and address.
+        def post_password(name, password, path_extra="", headers=()):
+            conn = kit.Connection(port)
+            try:
+                return conn.post(s(name, path_extra), kit.FORM,
+                                 kit.form_body([("password", password)]), headers)
+            finally:
+                conn.close()
+
+        locked = [("folder, password", "asked", kit.get(port, s("folder, password")), 403,
+                   [b'name="password"'], [FOLDER_NAME.encode(), b"/t/"]),
+                  ("folder, password", "file", kit.get(port, s("folder, password", "/t/%d" % lone)),
+                   403, [], [b"\xff\xd8"]),
+                  ("folder, password", "wrong", post_password("folder, password", "pw-wrong"), 403,
+                   [b"The password is wrong"], [b"/t/"]),
+                  ("folder, password", "in the URL",
+                   post_password("folder, password", "pw-right", "?password=pw-right"), 403,
+                   [b'name="password"'], [b"/t/"])]
+        right = post_password("folder, password", "pw-right")
+        cookie = (right.header("Set-Cookie") or "").split(";")[0]
+        locked.append(("folder, password", "right", right, 303, [], []))
+        if not cookie.startswith("vistrel_link=") or \
+                "Path=/s/%s;" % tokens["folder, password"] not in (right.header("Set-Cookie") or "") or \
+                "HttpOnly" not in (right.header("Set-Cookie") or ""):
+            failures.append(("password cookie", [repr(right.header("Set-Cookie"))]))
+        with_cookie = [("Cookie: " + cookie)]
+        locked += [("folder, password", "with its cookie",
+                    kit.get(port, s("folder, password"), with_cookie), 200,
+                    [b"/t/%d" % lone], []),
+                   ("folder, password", "file with its cookie",
+                    kit.get(port, s("folder, password", "/t/%d" % lone), with_cookie), 200,
+                    [b"\xff\xd8"], []),
+                   ("picture, password", "another link's cookie",
+                    kit.get(port, s("picture, password"), with_cookie), 403, [], [b"/p/"])]
+        for attempt in range(4):
+            post_password("picture, password", "pw-wrong-%d" % attempt)
+        locked.append(("picture, password", "fifth wrong", post_password("picture, password", "x"),
+                       403, [b"The password is wrong"], []))
+        locked.append(("picture, password", "throttled",
+                       post_password("picture, password", "pw-right"), 429, [], []))
+        locked.append(("folder, password", "other link not throttled",
+                       post_password("folder, password", "pw-right"), 303, [], []))
+        for link, state, r, status, want, unwanted in locked:
+            problems = []
+            if r.status != status:
+                problems.append("status %d, not %d" % (r.status, status))
+            if r.header("X-Robots-Tag") != "noindex" or r.header("Referrer-Policy") != "no-referrer":
+                problems.append("headers")
+            problems += ["lacks %r" % w[:40] for w in want if w not in r.body]
+            problems += ["shows %r" % u[:40] for u in unwanted if u in r.body]
+            if problems:
+                failures.append(("%s, %s" % (link, state), problems))
+            rows.append((link, state, "POST" if state in ("wrong", "right") else "/", r.status,
                          "ok" if not problems else "FAIL"))
 
         # Openings are counted (off the loop, a moment later).
