@@ -5,6 +5,7 @@
 #include "views/GApplication.h"
 #include "views/GHtml.h"
 #include "views/GSession.h"
+#include "views/GUploadMessage.h"
 
 const char* GLinkView::text(const Page& _page, const char* _key) {
   return GApplication::get().translate(*_page.texts, _key);
@@ -60,10 +61,11 @@ void GLinkView::writeBar(const Page& _page, MTextStream& _out, int _total) {
 }
 
 void GLinkView::writeGrid(const Page& _page, MTextStream& _out, const std::vector<int>& _ids,
-                          int _total, int _first) try {
+                          int _total, int _first, const Contribution& _contribution) try {
   writeHead(_page, _out, _page.title);
   _out << "<BODY class=\"link\">\n";
   writeBar(_page, _out, _total);
+  if (_contribution.offered) writeContribution(_page, _out, _contribution);
   if (_total == 0) {
     _out << "<P class=\"linkEmpty\">" << text(_page, "LINK_EMPTY") << "</P>\n";
   }
@@ -169,3 +171,39 @@ void GLinkView::writePassword(const Page& _page, MTextStream& _out, const char* 
           "class=\"linkButton\" value=\""
        << text(_page, "BUTTON_OPEN") << "\"></P>\n</FORM>\n</BODY>\n</HTML>\n";
 } M_RETHROW("void GLinkView::writePassword(const Page& _page,MTextStream& _out,const char* _message)")
+
+void GLinkView::writeContribution(const Page& _page, MTextStream& _out,
+                                  const Contribution& _contribution) {
+  _out << "<DIV class=\"linkContribute\">\n";
+  if (_contribution.outcome == OVER_LIMIT) {
+    _out << "<P class=\"linkWarning\" data-upload-outcome=\"over-limit\">"
+         << text(_page, "LINK_CONTRIBUTION_LIMIT") << "</P>\n";
+  } else if (_contribution.outcome != 0) {
+    MList told;
+    told.setObject(GUploadMessage::PARAM, _contribution.outcome);
+    GUploadMessage::write(*_page.texts, _out, told);
+  }
+  MString name = GHtml::escape(_contribution.contributor.getValue());
+  if (_contribution.contributor.getLength() == 0) {
+    // First a name: it goes with every picture, and into the address of the upload.
+    _out << "<FORM method=\"get\" action=\"" << _page.base.getValue() << "\">";
+    if (_page.language.getLength() > 0) {
+      _out << "<INPUT type=\"hidden\" name=\"lang\" value=\""
+           << GHtml::escape(_page.language.getValue()).getValue() << "\">";
+    }
+    _out << text(_page, "LINK_CONTRIBUTOR_NAME")
+         << " <INPUT type=\"text\" name=\"contributor\" id=\"linkContributor\" maxlength=\"39\" "
+            "required> <INPUT type=\"submit\" class=\"linkButton\" value=\""
+         << text(_page, "BUTTON_CONTRIBUTE") << "\"></FORM>\n";
+  } else {
+    MString target = address(_page, "/up", MString::format("contributor=%s",
+        GHtml::urlEncode(_contribution.contributor.getValue()).getValue()));
+    _out << "<FORM method=\"post\" enctype=\"multipart/form-data\" id=\"linkUpload\" action=\""
+         << GHtml::escape(target.getValue()).getValue() << "\">" << text(_page, "LINK_CONTRIBUTE_AS")
+         << " " << name.getValue() << ": <INPUT type=\"file\" name=\"file\" id=\"linkFiles\" "
+            "accept=\"image/jpeg\" multiple required> <INPUT type=\"submit\" class=\"linkButton\" "
+            "value=\""
+         << text(_page, "BUTTON_UPLOAD") << "\"> <SPAN id=\"linkProgress\"></SPAN></FORM>\n";
+  }
+  _out << "</DIV>\n";
+}

@@ -25,12 +25,22 @@ class GLinkView : public GView {
     MString title;              // the folder's or the picture's name (not escaped)
   };
 
+  // The contributions of a folder link's grid: whether they are offered, the contributor's
+  // name once given, and the outcome of the last upload (a GUploadMessage code, or
+  // OVER_LIMIT; 0 none).
+  struct Contribution {
+    bool offered = false;
+    MString contributor;
+    int outcome = 0;
+  };
+  static const int OVER_LIMIT = -1;
+
   // Pictures on one page of a folder link's grid.
   static const int picturesPerPage = 60;
 
   // The folder's grid: _ids the pictures of the page from number _first on, of _total.
   void writeGrid(const Page& _page, MTextStream& _out, const std::vector<int>& _ids, int _total,
-                 int _first);
+                 int _first, const Contribution& _contribution);
   // One picture: number _position (from 0) of _total, its neighbours (-1: none) and whether
   // its original may be downloaded (named _fileName). _single: the link shows this picture
   // alone (no way back to a grid).
@@ -52,6 +62,8 @@ class GLinkView : public GView {
  private:
   void writeHead(const Page& _page, MTextStream& _out, const MString& _title);
   void writeBar(const Page& _page, MTextStream& _out, int _total);
+  // A name for the contributions, then the many-files upload under it.
+  void writeContribution(const Page& _page, MTextStream& _out, const Contribution& _contribution);
   const char* text(const Page& _page, const char* _key);
 };
 

@@ -10,6 +10,7 @@
 #include "webapp/GClientAddress.h"
 #include "webapp/GRequestIdentity.h"
 #include "webapp/GSessionManagement.h"
+#include "webapp/GShareVisit.h"
 #include "webapp/GUpload.h"
 
 MHttpHandler::BodyDecision GBodyAdmission::decide(GSessionManagement& _sessions,
@@ -17,6 +18,8 @@ MHttpHandler::BodyDecision GBodyAdmission::decide(GSessionManagement& _sessions,
   MHttpHandler::BodyDecision decision;
   decision.client = GClientAddress::of(_request);
   if (_request.contentLength <= MHttpProcessor::maxMemoryBody) return decision;
+  // The pictures that visitors of a link contribute (no session).
+  if (GShareVisit::takesContribution(_request)) return decision;
   GSession* session = nullptr;
   GUser user;
   if (GView::paramInt(_request.params, "action") != GIds::ACTION_UPLOAD_IMAGE ||

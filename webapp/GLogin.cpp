@@ -9,6 +9,7 @@
 #include "lib/net/MHttpRequest.h"
 #include "lib/net/MHttpResponse.h"
 #include "lib/net/MLaterResponse.h"
+#include "lib/platform/MClock.h"
 #include "views/GApplication.h"
 #include "views/GIds.h"
 #include "views/GMainView.h"
@@ -206,10 +207,11 @@ void GLogin::countGuess(const std::string& _key, const MString& _address, bool _
 
 std::string GLogin::guessKey(const char* _what) { return std::string("\x1f") + _what; }
 
-GLogin::GuessCheck GLogin::checkGuess(const std::string& _key, const MString& _address, int _now,
+GLogin::GuessCheck GLogin::checkGuess(const std::string& _key, const MString& _address,
+                                      Int64 _nowMillis,
                                       const MString& _password, const MString& _stored,
                                       MHttpResponse& _response, const GuessFinish& _finish) {
-  const Int64 millis = (Int64)_now * 1000;
+  const Int64 millis = _nowMillis;
   const std::string under =
       "guess:" + _key + '\0' + GLoginThrottle::addressKey(_address.getValue());
   {
@@ -226,11 +228,12 @@ GLogin::GuessCheck GLogin::checkGuess(const std::string& _key, const MString& _a
     if (--checking[under] <= 0) checking.erase(under);
   };
   std::shared_ptr<MLaterResponse> later = _response.defer();
-  auto check = [this, later, _key, _address, millis, _password, _stored, _finish, release]() {
+  auto check = [this, later, _key, _address, _password, _stored, _finish, release]() {
     // A check whose browser has gone counts as nothing: nobody learns its outcome.
     if (later->isAbandoned()) return release();
     bool right = GPasswordHash::verify(_password, _stored);
-    countGuess(_key, _address, right, millis);
+    // Counted when known: a back-off runs from the outcome, however long the check took.
+    countGuess(_key, _address, right, (Int64)(getTimeMicros() / 1000));
     release();
     later->complete([_finish, right](MHttpRequest& _req, MHttpResponse& _resp) {
       _finish(_req, _resp, right);

@@ -96,7 +96,7 @@ class GLogin {
   // counted by the throttle first.
   enum class GuessCheck { STARTED, THROTTLED, BUSY };
   using GuessFinish = std::function<void(MHttpRequest&, MHttpResponse&, bool _right)>;
-  GuessCheck checkGuess(const std::string& _key, const MString& _address, int _now,
+  GuessCheck checkGuess(const std::string& _key, const MString& _address, Int64 _nowMillis,
                         const MString& _password, const MString& _stored,
                         MHttpResponse& _response, const GuessFinish& _finish);
   // A key for guessKey's callers that no account name can take (it starts with a control

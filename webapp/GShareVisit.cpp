@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <ctime>
+#include <memory>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -12,18 +14,26 @@
 #include "db/GFolder.h"
 #include "db/GImage.h"
 #include "db/GImageFolder.h"
+#include "lib/core/MException.h"
 #include "lib/core/MList.h"
+#include "lib/core/MUtf8.h"
 #include "lib/core/MTextStream.h"
 #include "lib/net/MHttpRequest.h"
 #include "lib/net/MHttpResponse.h"
+#include "lib/net/MLaterResponse.h"
+#include "lib/platform/MClock.h"
 #include "lib/platform/MWorkerPool.h"
 #include "views/GApplication.h"
+#include "views/GHtml.h"
 #include "views/GRights.h"
 #include "views/GSession.h"
+#include "views/GUploadMessage.h"
 #include "webapp/GClientAddress.h"
 #include "webapp/GLogin.h"
 #include "webapp/GLoginThrottle.h"
 #include "webapp/GRequestIdentity.h"
+#include "webapp/GSlowStep.h"
+#include "webapp/GUpload.h"
 
 namespace {
 
@@ -92,8 +102,7 @@ bool GShareVisit::granted(MHttpRequest& _request, const GShareLink& _link) {
 
 void GShareVisit::checkPassword(MHttpRequest& _request, MHttpResponse& _response,
                                 MTextStream& _out, const GShareLink& _link,
-                                const GLinkView::Page& _page, const MString& _address,
-                                int _now) {
+                                const GLinkView::Page& _page, const MString& _address) {
   // A password only from a posted form: in a URL it would end up in logs and histories.
   MString password = GView::paramText(_request.params, "password");
   if (_request.inQueryString("password") || password.getLength() == 0) {
@@ -131,7 +140,8 @@ void GShareVisit::checkPassword(MHttpRequest& _request, MHttpResponse& _response
     view.writePassword(page, out, "LINK_PASSWORD_WRONG");
   };
   std::string key = GLogin::guessKey(MString::format("link %d", _link.id).getValue());
-  switch (login.checkGuess(key, _address, _now, password, _link.password, _response, finish)) {
+  switch (login.checkGuess(key, _address, (Int64)(getTimeMicros() / 1000), password,
+                           _link.password, _response, finish)) {
     case GLogin::GuessCheck::STARTED: return;
     case GLogin::GuessCheck::THROTTLED:
       status(_response, 429, "Too Many Requests");
@@ -153,6 +163,10 @@ void GShareVisit::status(MHttpResponse& _response, int _code, const char* _text)
 
 bool GShareVisit::parseRest(const char* _rest, Want& _want) {
   if (*_rest == 0 || strcmp(_rest, "/") == 0) return true;
+  if (strcmp(_rest, "/up") == 0) {
+    _want.what = 'u';
+    return true;
+  }
   // "/x/<digits>", nothing else.
   if (_rest[0] != '/' || _rest[1] == 0 || _rest[2] != '/') return false;
   _want.what = _rest[1];
@@ -222,7 +236,8 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
   GApplication& application = GApplication::get();
   GDatabase& database = application.getDatabase();
   const unsigned int now = (unsigned int)_now;
-  const Int64 millis = (Int64)_now * 1000;
+  // The throttle's back-offs are of a second and more: counted in milliseconds.
+  const Int64 millis = (Int64)(getTimeMicros() / 1000);
 
   GSession texts;
   texts.language = application.getDefaultLanguage();
@@ -279,7 +294,7 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
   bool parsed = parseRest(end != nullptr ? end : "", want);
   if (parsed) pictures(link, ids);
   auto at = std::find(ids.begin(), ids.end(), want.image);
-  if (!parsed || (want.what != 0 && at == ids.end())) {
+  if (!parsed || (want.what != 0 && want.what != 'u' && at == ids.end())) {
     status(_response, 404, "Not Found");
     view.writeMessage(page, _out, "LINK_NOT_FOUND_TITLE", "LINK_NOT_FOUND");
     return;
@@ -292,11 +307,15 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
       _response.contentType = "text/plain";
       _out << "Forbidden\n";
     } else if (_request.method == "POST" && want.what == 0) {
-      checkPassword(_request, _response, _out, link, page, address, _now);
+      checkPassword(_request, _response, _out, link, page, address);
     } else {
       status(_response, 403, "Forbidden");
       view.writePassword(page, _out, nullptr);
     }
+    return;
+  }
+  if (want.what == 'u') {
+    contribute(_request, _response, _out, link, maker, page, _now);
     return;
   }
   if (want.what == 't' || want.what == 'p' || want.what == 'o') {
@@ -309,7 +328,7 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
     if (want.what == 0) at = ids.begin();
     if (at == ids.end()) {
       // A picture link whose picture is not accepted (any more): nothing to show yet.
-      view.writeGrid(page, _out, ids, 0, 0);
+      view.writeGrid(page, _out, ids, 0, 0, GLinkView::Contribution());
       return;
     }
     int position = (int)(at - ids.begin());
@@ -327,7 +346,15 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
   if (first >= (int)ids.size()) first = 0;
   int last = std::min((int)ids.size(), first + GLinkView::picturesPerPage);
   std::vector<int> shown(ids.begin() + first, ids.begin() + last);
-  view.writeGrid(page, _out, shown, (int)ids.size(), first);
+  GLinkView::Contribution contribution;
+  contribution.offered = link.kind == GShareLink::FOLDER && link.contributions;
+  contribution.contributor = contributorName(_request);
+  int outcome = GView::paramInt(_request.params, "contributed");
+  if (outcome == GLinkView::OVER_LIMIT || (outcome >= GUploadMessage::STORED &&
+                                           outcome <= GUploadMessage::DISK_FULL)) {
+    contribution.outcome = outcome;
+  }
+  view.writeGrid(page, _out, shown, (int)ids.size(), first, contribution);
 }
 
 void GShareVisit::answerFile(const GShareLink& _link, const GUser& _maker, const Want& _want,
@@ -351,4 +378,154 @@ void GShareVisit::answerFile(const GShareLink& _link, const GUser& _maker, const
     _response.headers.setObject("Cache-Control", "private, max-age=3600");
     return;
   }
+}
+
+MString GShareVisit::contributorName(MHttpRequest& _request) {
+  std::string name = GView::paramText(_request.params, "contributor").getValue();
+  // Without blanks around it and control characters in it; as long as a name field of the
+  // records, cut after a whole letter.
+  for (char& c : name) {
+    if ((unsigned char)c < ' ') c = ' ';
+  }
+  size_t first = name.find_first_not_of(' ');
+  size_t last = name.find_last_not_of(' ');
+  name = first == std::string::npos ? std::string() : name.substr(first, last - first + 1);
+  return MString(name.data(), (int)MUtf8::cutLength(name.data(), name.size(), 39));
+}
+
+bool GShareVisit::takesContribution(MHttpRequest& _request) {
+  const char* path = _request.path.getValue();
+  size_t length = strlen(path);
+  size_t tokenEnd = strlen(prefix) + GShareLink::TOKEN_TEXT;
+  if (length != tokenEnd + 3 || strncmp(path, prefix, strlen(prefix)) != 0 ||
+      strcmp(path + tokenEnd, "/up") != 0) {
+    return false;
+  }
+  unsigned char bytes[GShareLink::TOKEN_BYTES];
+  GShareLink link;
+  GUser maker;
+  MString title;
+  return GShareLink::parseToken(path + strlen(prefix), GShareLink::TOKEN_TEXT, bytes) &&
+         GApplication::get().getDatabase().findShareLink(bytes, link) >= 0 &&
+         link.kind == GShareLink::FOLDER && link.contributions &&
+         isShowing(link, (unsigned int)time(nullptr), maker, title);
+}
+
+void GShareVisit::backToGrid(MHttpResponse& _response, const GLinkView::Page& _page,
+                             const MString& _contributor, int _outcome) {
+  linkHeaders(_response);
+  status(_response, 303, "See Other");
+  MString extra = MString::format("contributor=%s&contributed=%d",
+                                  GHtml::urlEncode(_contributor.getValue()).getValue(), _outcome);
+  _response.headers.setObject("Location", GLinkView::address(_page, "", extra).getValue());
+}
+
+void GShareVisit::contribute(MHttpRequest& _request, MHttpResponse& _response,
+                             MTextStream& _out, const GShareLink& _link, const GUser& _maker,
+                             const GLinkView::Page& _page, int _now) {
+  MString contributor = contributorName(_request);
+  if (_link.kind != GShareLink::FOLDER || !_link.contributions || _request.method != "POST" ||
+      contributor.getLength() == 0) {
+    status(_response, 404, "Not Found");
+    view.writeMessage(_page, _out, "LINK_NOT_FOUND_TITLE", "LINK_NOT_FOUND");
+    return;
+  }
+  GApplication& application = GApplication::get();
+  std::shared_ptr<GUpload> upload = std::make_shared<GUpload>();
+  std::shared_ptr<GSlowStep> slow = std::make_shared<GSlowStep>();
+  upload->processFor(_maker, GIMAGE_WAITING, _request, slow.get());
+  if (!slow->isPending()) {
+    // Refused before any work (too large, no body): told at once.
+    backToGrid(_response, _page, contributor,
+               GView::paramInt(_request.params, GUploadMessage::PARAM));
+    return;
+  }
+  // The mark of the picture in the queues, in the maker's language.
+  GSession makers;
+  makers.language = _maker.language;
+  MString linkName = _link.name.getLength() > 0 ? _link.name : _page.title;
+  MString mark = MString::format(
+      "%s %s %s %s", application.translate(makers, "LINK_CONTRIBUTION_VIA"),
+      linkName.getValue(), application.translate(makers, "LINK_CONTRIBUTION_FROM"),
+      contributor.getValue());
+  const int linkId = _link.id;
+  const int folder = _link.target;
+  const int limit = application.getLinkContributionsPerDay();
+  const unsigned int day = (unsigned int)_now / (24 * 60 * 60);
+  std::shared_ptr<bool> over = std::make_shared<bool>(false);
+  // What the answer needs later, kept by value.
+  std::string texts = _page.texts->language.getValue();
+  std::string language = _page.language.getValue();
+  std::string base = _page.base.getValue();
+  std::string title = _page.title.getValue();
+  std::shared_ptr<MLaterResponse> later = _response.defer();
+  auto job = [this, later, upload, slow, over, mark, linkId, folder, limit, day, texts,
+              language, base, title, contributor]() {
+    GDatabase& database = GApplication::get().getDatabase();
+    bool counted = false;
+    try {
+      // The day's count is taken before the work, under the database's lock, so that
+      // uploads at the same time cannot pass the limit together.
+      database.changeShareLink(linkId, [&](GShareLink& _stored) {
+        if (_stored.contributionDay != day) {
+          _stored.contributionDay = day;
+          _stored.contributionsToday = 0;
+        }
+        if (_stored.contributionsToday < limit) {
+          _stored.contributionsToday++;
+          counted = true;
+        }
+      });
+    } catch (const std::exception&) {
+    }
+    *over = !counted;
+    if (counted) {
+      slow->work();
+      int id = upload->getStoredId();
+      try {
+        if (id >= 0) {
+          GImage image;
+          if (database.getImage(id, image) >= 0) {
+            image.description = mark;
+            database.updateImage(id, image);
+          }
+          database.addFolderImage(folder, id, GIMAGE_ACCEPTED);
+        } else {
+          // Nothing stored: it does not count.
+          database.changeShareLink(linkId, [day](GShareLink& _stored) {
+            if (_stored.contributionDay == day && _stored.contributionsToday > 0) {
+              _stored.contributionsToday--;
+            }
+          });
+        }
+      } catch (const std::exception&) {
+      }
+    }
+    later->complete([this, slow, over, texts, language, base, title, contributor](
+                        MHttpRequest& _req, MHttpResponse& _resp) {
+      int outcome = GLinkView::OVER_LIMIT;
+      if (!*over) {
+        try {
+          slow->after();
+          outcome = GView::paramInt(_req.params, GUploadMessage::PARAM);
+        } catch (const MException&) {
+          outcome = GUploadMessage::FAILED;
+        }
+      }
+      GSession session;
+      session.language = texts.c_str();
+      GLinkView::Page page;
+      page.texts = &session;
+      page.language = language.c_str();
+      page.base = base.c_str();
+      page.title = title.c_str();
+      backToGrid(_resp, page, contributor, outcome);
+    });
+  };
+  if (workers.submit(job)) return;
+  // Every worker busy and the queue full: the browser is asked to send it again.
+  _response.later.reset();
+  status(_response, 503, "Service Unavailable");
+  _response.headers.setObject("Retry-After", 5);
+  view.writeMessage(_page, _out, "LINK_THROTTLED_TITLE", "LINK_BUSY");
 }

@@ -36,6 +36,13 @@ class MWorkerPool;
 //     throttled: 429; no room to check: 503
 //   otherwise                                 200     the grid, the viewer or a file
 //
+// Contributions: a visitor of a folder link that allows them gives a name and posts
+// pictures to <base>/up?contributor=<name>, each stored through the upload path (GUpload)
+// on a worker, as an image of the link's maker waiting for acceptance, published in the
+// folder, its description marking it "via link <name> from <contributor>" (in the maker's
+// language). At most link.contributionsPerDay a day per link, counted on the worker under
+// the database's lock; the answer is 303 back to the grid, which tells the outcome.
+//
 // The cookie is a keyed hash of the token and the stored password hash under a key drawn at
 // start: a new password or a restart asks for the password again, and a cookie tells
 // nothing of the password.
@@ -47,6 +54,10 @@ class MWorkerPool;
 class GShareVisit {
  public:
   GShareVisit(GLogin& _login, MWorkerPool& _workers);
+
+  // Whether a large body is read for the request (GBodyAdmission): a contribution to a
+  // folder link that takes them now.
+  static bool takesContribution(MHttpRequest& _request);
 
   // Answers the request; _now seconds since 1970.
   void answer(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out, int _now);
@@ -70,6 +81,15 @@ class GShareVisit {
   // workers are full: the count is for the maker's information only.
   void countOpening(int _link, unsigned int _now);
   void status(MHttpResponse& _response, int _code, const char* _text);
+  // Stores a contribution off the loop (see above).
+  void contribute(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
+                  const GShareLink& _link, const GUser& _maker, const GLinkView::Page& _page,
+                  int _now);
+  // 303 back to the grid, telling the outcome of a contribution.
+  void backToGrid(MHttpResponse& _response, const GLinkView::Page& _page,
+                  const MString& _contributor, int _outcome);
+  // The contributor's name of the request, cut as the forms cut it; empty without one.
+  static MString contributorName(MHttpRequest& _request);
   // The headers every answer carries.
   static void linkHeaders(MHttpResponse& _response);
   // The value of the cookie that stands for the link's password.
@@ -79,7 +99,7 @@ class GShareVisit {
   // Starts the check of a posted password; the answer completes later or at once.
   void checkPassword(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
                      const GShareLink& _link, const GLinkView::Page& _page,
-                     const MString& _address, int _now);
+                     const MString& _address);
 
   GLogin& login;
   MWorkerPool& workers;

@@ -45,16 +45,23 @@ int fileSize(const char* _path) {
 }  // namespace
 
 bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _slow) try {
-  GApplication& application = GApplication::get();
-  GDatabase& database = application.getDatabase();
-
   MList& params = _request.params;
-
   GUser user;
   if (!mayUpload(_session, user)) {
     GUploadMessage::set(params, GUploadMessage::NOT_ALLOWED);
     return true;
   }
+  return processFor(user, GRights::uploadWaitsForAcceptance(user) ? GIMAGE_WAITING
+                                                                  : GIMAGE_ACCEPTED,
+                    _request, _slow);
+} M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
+
+bool GUpload::processFor(const GUser& _owner, GImageStatus _status, MHttpRequest& _request,
+                         GSlowStep* _slow) try {
+  GApplication& application = GApplication::get();
+  GDatabase& database = application.getDatabase();
+  MList& params = _request.params;
+  const GUser& user = _owner;
   if (database.getNumOfUserImages(user.id) >= user.imageLimit) {
     GUploadMessage::set(params, GUploadMessage::AT_LIMIT);
     return true;
@@ -79,7 +86,7 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
   made.large = GImageStore::temporaryPath(application.nextRequestId());
   made.large2x = GImageStore::temporaryPath(application.nextRequestId());
   made.screen = GImageStore::temporaryPath(application.nextRequestId());
-  GImageStatus status = GRights::uploadWaitsForAcceptance(user) ? GIMAGE_WAITING : GIMAGE_ACCEPTED;
+  GImageStatus status = _status;
   int quality1 = application.getPreview1Quality();
   int quality2 = application.getPreview2Quality();
   if (_slow == nullptr) {
@@ -115,7 +122,7 @@ bool GUpload::process(GSession& _session, MHttpRequest& _request, GSlowStep* _sl
     return tell(*later, outcome->told);
   };
   return true;
-} M_RETHROW("bool GUpload::process(GSession& _session,MHttpRequest& _request)")
+} M_RETHROW("bool GUpload::processFor(const GUser& _owner,GImageStatus _status,MHttpRequest& _request)")
 
 bool GUpload::mayUpload(GSession& _session, GUser& _user) {
   // The account as stored now, and the same account (not one added later under its id).
@@ -302,6 +309,7 @@ int GUpload::store(MJpegPreviews::Size _size, const MString& _temporary, const M
     takeBack();
     return ACCOUNT_GONE;
   }
+  storedId = id;
   return id;
 } M_RETHROW("int GUpload::store(MJpegPreviews::Size _size,MString& _temporary,Made& _made,GImage& _record)")
 

@@ -67,6 +67,13 @@ class GUpload {
   // With _slow, the decoding, the previews and the storing are left to _slow (a worker
   // thread) when it comes to them, and its after step gives the result instead.
   bool process(GSession& _session, MHttpRequest& _request, GSlowStep* _slow = nullptr);
+  // The same for _owner whatever its rights and the session, the image stored with
+  // _status: the pictures that visitors of a link contribute (webapp/GShareVisit), who have
+  // no session. The image limit of _owner still holds.
+  bool processFor(const GUser& _owner, GImageStatus _status, MHttpRequest& _request,
+                  GSlowStep* _slow = nullptr);
+  // The id of the image the last upload of this object stored; -1 before one.
+  int getStoredId() const { return storedId; }
   // Whether the session's user may upload, by the stored account (then in _user): a
   // logged-in session whose account exists, is still the same one (its generation) and has
   // the upload right (GRights). The image limit is not looked at.
@@ -107,6 +114,7 @@ class GUpload {
   // Passes on the failure of work done on a worker, as process would have raised it.
   static void raise(const MException& _failure);
 
+  int storedId = -1;
 };
 
 #endif

@@ -25,8 +25,48 @@
     });
   }
 
+  // The contributions: every chosen file is sent on its own, one after the other, with
+  // its progress; then the grid tells the outcome of the last one. Without this script the
+  // form sends the first file.
+  function contributions() {
+    var form = document.getElementById("linkUpload");
+    var input = document.getElementById("linkFiles");
+    var progress = document.getElementById("linkProgress");
+    if (!form || !input || !window.FormData || !window.XMLHttpRequest) return;
+    form.addEventListener("submit", function (event) {
+      var files = input.files;
+      if (!files || files.length === 0) return;
+      event.preventDefault();
+      var index = 0;
+      var last = null;
+      function next() {
+        if (index >= files.length) {
+          location.href = last || location.href;
+          return;
+        }
+        var data = new FormData();
+        data.append("file", files[index]);
+        var request = new XMLHttpRequest();
+        request.open("POST", form.action);
+        request.upload.onprogress = function (e) {
+          if (!e.lengthComputable) return;
+          progress.textContent = (index + 1) + " / " + files.length + ": " +
+              Math.round(100 * e.loaded / e.total) + "%";
+        };
+        request.onloadend = function () {
+          last = request.responseURL || last;
+          index++;
+          next();
+        };
+        request.send(data);
+      }
+      next();
+    });
+  }
+
   function start() {
     addresses();
+    contributions();
     var body = document.getElementById("linkViewer");
     if (!body) return;
     var previous = body.getAttribute("data-previous");

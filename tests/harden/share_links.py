@@ -7,7 +7,10 @@ in the grid nor as files). Links are made through the maker's actions; an expire
 made so by writing its expiry into sharelink.db while the server is stopped (the layout of
 db/GDatabase.h). Every answer carries X-Robots-Tag: noindex, Referrer-Policy: no-referrer
 and the security headers; an ended link says so and names nothing of what it showed. Wrong
-tokens are 404 and count against the address: the next one is throttled (429).
+tokens are 404 and count against the address: the next one is throttled (429). A folder
+link that takes contributions stores each picture as the maker's, waiting for acceptance,
+marked with the link and the contributor, published in the folder (shown once accepted),
+up to the day's limit per link; a file that is no picture does not count.
 
 usage: share_links.py <vistrel executable>"""
 
@@ -52,6 +55,20 @@ def make_link(session, kind, target, extra=()):
     return m.group(1).decode() if m else ""
 
 
+def contribute(port, path, name, data):
+    """Posts one file as the contribution form does; the response."""
+    boundary = "----vistrellink%d" % int(time.time() * 1000)
+    body = ("--%s\r\nContent-Disposition: form-data; name=\"file\"; filename=\"c.jpg\"\r\n"
+            "Content-Type: image/jpeg\r\n\r\n" % boundary).encode("latin-1")
+    body += data + ("\r\n--%s--\r\n" % boundary).encode("latin-1")
+    conn = kit.Connection(port)
+    try:
+        return conn.post(path + "/up?" + kit.query([("contributor", name)])[2:],
+                         "multipart/form-data; boundary=" + boundary, body)
+    finally:
+        conn.close()
+
+
 def new_image(root, before):
     made = sorted({i["id"] for i in kit.images(root)} - before)
     kit.check(len(made) == 1, "an upload stored no image")
@@ -62,7 +79,8 @@ def main():
     binary = sys.argv[1]
     failures = []
     rows = []
-    with kit.served(binary, failures, scratch="vistrel-links-") as (port, root, server, work):
+    with kit.served(binary, failures, values={"link.contributionsPerDay": "2"},
+                    scratch="vistrel-links-") as (port, root, server, work):
         server.start()
         admin = kit.Session(port, *kit.ADMIN)
         maker_id = kit.make_user(admin, root, "maker", "mk")
@@ -125,6 +143,8 @@ def main():
             "maker deleted": make_link(gone, 1, gone_pic),
             "folder, password": make_link(maker, 0, shared, [("Link.password", "pw-right")]),
             "picture, password": make_link(maker, 1, lone, [("Link.password", "pw-right")]),
+            "folder, contributions": make_link(maker, 0, shared, [("Link.contributions", "1"),
+                                                                  ("Link.name", "Party")]),
         }
         for name, token in tokens.items():
             kit.check(token, "no link was made for %r" % name)
@@ -312,6 +332,54 @@ def main():
                 failures.append(("%s, %s" % (link, state), problems))
             rows.append((link, state, "POST" if state in ("wrong", "right") else "/", r.status,
                          "ok" if not problems else "FAIL"))
+
+        # Contributions: stored waiting, the maker's, marked, published in the folder; shown
+        # once accepted; up to the day's limit (2 here); no picture, no count.
+        def outcome(r):
+            m = re.search(r"contributed=(-?\d+)", r.header("Location") or "")
+            return int(m.group(1)) if m else None
+
+        contribution = jpeg(work, "contribution.jpg", "orange")
+        before = {i["id"] for i in kit.images(root)}
+        first = contribute(port, s("folder, contributions"), "Ann Visitor", contribution)
+        added = sorted({i["id"] for i in kit.images(root)} - before)
+        stored = [i for i in kit.images(root) if i["id"] in added]
+        published = {(l["folder"], l["image"]): l["status"] for l in kit.links(root)}
+        grid = kit.get(port, s("folder, contributions"))
+        checks = [
+            ("first", first.status == 303 and outcome(first) == 2,
+             "status %d, outcome %r" % (first.status, outcome(first))),
+            ("stored as the maker's, waiting", len(stored) == 1 and stored[0]["user"] == maker_id
+             and stored[0]["status"] == 0, repr([(i["user"], i["status"]) for i in stored])),
+            ("marked", len(stored) == 1 and
+             stored[0]["description"] == b"via link Party from Ann Visitor",
+             repr(stored[0]["description"] if stored else None)),
+            ("published in the folder", len(added) == 1 and published.get((shared, added[0])) == 1,
+             repr(published.get((shared, added[0]) if added else None))),
+            ("not shown while waiting", len(added) == 1 and b"/t/%d\"" % added[0] not in grid.body
+             and kit.get(port, s("folder, contributions", "/t/%d" % added[0])).status == 404, ""),
+            ("no picture", outcome(contribute(port, s("folder, contributions"), "Ann", b"nothing"))
+             == 4, ""),
+            ("second", outcome(contribute(port, s("folder, contributions"), "Bob", contribution))
+             == 2, ""),
+            ("over the day's limit", outcome(contribute(port, s("folder, contributions"), "Cy",
+                                                        contribution)) == -1, ""),
+            ("link without contributions",
+             contribute(port, s("folder"), "Dan", contribution).status == 404, ""),
+            ("without a name",
+             contribute(port, s("folder, contributions"), " ", contribution).status == 404, ""),
+        ]
+        stored_now = {i["id"] for i in kit.images(root)} - before
+        checks.append(("two stored in all", len(stored_now) == 2, repr(sorted(stored_now))))
+        if added:
+            admin = kit.Session(port, *kit.ADMIN)
+            admin.action(14, [("Image.id", str(added[0])), ("User.id", str(maker_id))])
+            checks.append(("shown once accepted", b"/t/%d\"" % added[0] in
+                           kit.get(port, s("folder, contributions")).body, ""))
+        for state, ok, detail in checks:
+            if not ok:
+                failures.append(("contributions, " + state, [detail or "not so"]))
+            rows.append(("folder, contributions", state, "up", "", "ok" if ok else "FAIL"))
 
         # Openings are counted (off the loop, a moment later).
         time.sleep(0.5)
