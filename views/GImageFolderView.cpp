@@ -4,6 +4,7 @@
 #include "db/GShareLink.h"
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
+#include "views/GBookmark.h"
 #include "views/GHtml.h"
 #include "views/GIds.h"
 #include "views/GRights.h"
@@ -15,6 +16,22 @@ namespace {
 // no request can load another page into the lower frame.
 int validTab(int _tab) {
   return _tab == GIds::TAB_PUBLISHING ? GIds::TAB_PUBLISHING : GIds::TAB_FOLDER;
+}
+
+// Under a folder's pictures: Share... for the picture the detail shows (its plain address in
+// the address bar), or for the folder under its grid.
+GImagePages::Extras shareEntries(GSession& _session, MTextStream& _out, MList& _params) {
+  return [&_session, &_out, &_params]() {
+    const char* imageKey = GImageMember::get(GImageMember::FOLDER_IMAGES).imageKey;
+    MObject* shown = _session.viewState.getObject(imageKey);
+    if (shown == nullptr) {
+      GShareView::shareEntry(_session, _out, GShareLink::FOLDER,
+                             GImagePages::requestedFolder(_session, _params));
+      return;
+    }
+    GShareView::shareEntry(_session, _out, GShareLink::PICTURE, GView::toInt(shown));
+    GBookmark::show(_out, GBookmark::IMAGE, GView::toInt(shown));
+  };
 }
 
 }  // namespace
@@ -92,6 +109,7 @@ void GImageFolderView::frame_imageFolder(GSession& _session, MTextStream& _out, 
   int shown = allowedTab(_session, tab, readable && folder.imageFolder);
 
   headStart(_out);
+  if (folderId > 0) GBookmark::show(_out, GBookmark::FOLDER, folderId);
   _out << "</HEAD>\n";
   if (!GRights::hasOwnImages(_session)) {
     _out << "<FRAMESET rows=\"95,90%\" name=\"";
@@ -191,7 +209,8 @@ void GImageFolderView::page_menu(GSession& _session, MTextStream& _out, MList& _
 void GImageFolderView::page_images(GSession& _session, MTextStream& _out, MList& _params,
                                    MString& _contentType) try {
   if (isImageFolder(GImagePages::requestedFolder(_session, _params))) {
-    imagePages.selector(GImageMember::FOLDER_IMAGES, _session, _out, _params);
+    imagePages.selector(GImageMember::FOLDER_IMAGES, _session, _out, _params,
+                        shareEntries(_session, _out, _params));
   } else {
     page_subfolders(_session, _out, _params, _contentType);
   }
@@ -238,18 +257,14 @@ void GImageFolderView::page_subfolders(GSession& _session, MTextStream& _out, ML
 
 void GImageFolderView::page_single_image(GSession& _session, MTextStream& _out, MList& _params,
                                          MString& _contentType) try {
-  imagePages.detail(GImageMember::FOLDER_IMAGES, _session, _out, _params, [&]() {
-    GShareView::shareShownImage(_session, _out,
-                                GImageMember::get(GImageMember::FOLDER_IMAGES).imageKey);
-  });
+  imagePages.detail(GImageMember::FOLDER_IMAGES, _session, _out, _params,
+                    shareEntries(_session, _out, _params));
 } M_RETHROW("void GImageFolderView::page_single_image(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GImageFolderView::page_multiple_images(GSession& _session, MTextStream& _out,
                                             MList& _params, MString& _contentType) try {
-  imagePages.grid(GImageMember::FOLDER_IMAGES, _session, _out, _params, [&]() {
-    GShareView::shareEntry(_session, _out, GShareLink::FOLDER,
-                           GImagePages::requestedFolder(_session, _params));
-  });
+  imagePages.grid(GImageMember::FOLDER_IMAGES, _session, _out, _params,
+                  shareEntries(_session, _out, _params));
 } M_RETHROW("void GImageFolderView::page_multiple_images(GSession& _session,MTextStream& _out,MList& _params,MString& _contentType)")
 
 void GImageFolderView::page_myImages(GSession& _session, MTextStream& _out, MList& _params,

@@ -5,6 +5,7 @@
 #include "db/GDatabase.h"
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
+#include "views/GBookmark.h"
 #include "views/GHtml.h"
 #include "views/GIds.h"
 #include "views/GMessage.h"
@@ -91,7 +92,8 @@ void GMainView::frame_main(GSession& _session, MTextStream& _out, MList& _params
     // The history keeps the plain address, which the cookie alone brings back to the
     // session: neither the login request nor the session's identifier stands in it.
     param.deleteObject(ENTERED);
-    _out << " onLoad=\"history.replaceState(null,'','/')\"";
+    _out << " onLoad=\"history.replaceState(null,'','" << GBookmark::address(param).getValue()
+         << "')\"";
   }
   _out << ">\n";
   param.setObject("page", GIds::PAGE_SUBMAIN);
@@ -110,6 +112,11 @@ void GMainView::frame_submain(GSession& _session, MTextStream& _out, MList& _par
   GApplication& application = GApplication::get();
   MList param(_params);
   forgetAction(param);
+  // A plain address of a folder or a picture opens the frames there; then it is done.
+  GBookmark::open(_session, param);
+  for (const char* name : {GBookmark::FOLDER, GBookmark::IMAGE}) {
+    if (param.getObject(name) != nullptr) param.deleteObject(name);
+  }
   param.setObject("requestId", application.nextRequestId());
   headStart(_out);
   _out << "<TITLE>" << application.getServerTitle().getValue() << "</TITLE>\n" << "</HEAD>\n";
@@ -262,9 +269,11 @@ void GMainView::page_login(GSession& _session, MTextStream& _out, MList& _params
   // Posted, so that the user name and the password travel in the body, never in a URL
   // (browser history, proxy logs). The URL holds only what every link holds.
   MString session = GHtml::urlEncode(_session.id.getValue());
-  MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d&%s=%d",
+  // The plain address of a folder or a picture that led here goes on to the frames.
+  MString url = MString::format("/?session=%s&page=%d&action=%d&requestId=%d&%s=%d%s",
                                 session.getValue(), GIds::PAGE_SUBMAIN, GIds::ACTION_LOGIN,
-                                application.nextRequestId(), "tab_main", GIds::MODULE_INTRODUCTION);
+                                application.nextRequestId(), "tab_main", GIds::MODULE_INTRODUCTION,
+                                GBookmark::carried(_params).getValue());
   _out << "<FORM style=\"margin-bottom: 0; vertical-align: middle; horizontal-align: center;\" "
           "name=\"Login\" method=\"POST\" action=\""
        << url.getValue()

@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "db/GDatabase.h"
 #include "db/GPasswordHash.h"
@@ -11,6 +13,7 @@
 #include "lib/net/MLaterResponse.h"
 #include "lib/platform/MClock.h"
 #include "views/GApplication.h"
+#include "views/GBookmark.h"
 #include "views/GIds.h"
 #include "views/GMainView.h"
 #include "views/GRights.h"
@@ -171,8 +174,13 @@ void GLogin::finish(MHttpRequest& _request, MHttpResponse& _response, const Atte
     report(outcome, _attempt.username, _attempt.address);
   }
   // Nothing of what was typed goes on into the links of the page: the password never
-  // stands in a URL.
+  // stands in a URL. The plain address of a folder or a picture that led to the login does.
+  std::vector<std::pair<const char*, int>> bookmark;
+  for (const char* name : {GBookmark::FOLDER, GBookmark::IMAGE}) {
+    if (params.getObject(name) != nullptr) bookmark.emplace_back(name, GView::paramInt(params, name));
+  }
   params.clear();
+  for (const auto& kept : bookmark) params.setObject(kept.first, kept.second);
   if (refusal != nullptr) {
     params.setObject("session", GSession::guestId);
     params.setObject("page", GIds::PAGE_SUBMAIN);

@@ -10,7 +10,8 @@ and the security headers; an ended link says so and names nothing of what it sho
 tokens are 404 and count against the address: the next one is throttled (429). A folder
 link that takes contributions stores each picture as the maker's, waiting for acceptance,
 marked with the link and the contributor, published in the folder (shown once accepted),
-up to the day's limit per link; a file that is no picture does not count.
+up to the day's limit per link; a file that is no picture does not count. The plain
+addresses /?folder=<id> and /?image=<id> open the frame set there, after the login too.
 
 usage: share_links.py <vistrel executable>"""
 
@@ -380,6 +381,50 @@ def main():
             if not ok:
                 failures.append(("contributions, " + state, [detail or "not so"]))
             rows.append(("folder, contributions", state, "up", "", "ok" if ok else "FAIL"))
+
+        # Plain addresses: the frames open at the folder, or at the picture's detail, and the
+        # login carries the address on.
+        def frame(conn, url, name, headers):
+            r = conn.get(url, headers)
+            m = re.search(rb'<FRAME name="%s" src="([^"]+)"' % name.encode(), r.body)
+            return m.group(1).decode() if m else None
+
+        def module_of(conn, submain, headers):
+            area = frame(conn, submain, "area", headers) if submain else None
+            return frame(conn, area, "right", headers) if area else None
+
+        viewer = kit.Session(port, "maker", "mk")
+        plain = []
+        module = module_of(viewer.conn, frame(viewer.conn, "/?folder=%d" % shared, "submain",
+                                              viewer.headers), viewer.headers)
+        plain.append(("folder, logged in", module is not None and "page=400" in module and
+                      "Folder.id=%d" % shared in module and
+                      b"replaceState(null, '', '/?folder=%d')" % shared in
+                      viewer.conn.get(module, viewer.headers).body, module))
+        module = module_of(viewer.conn, frame(viewer.conn, "/?image=%d" % lone, "submain",
+                                              viewer.headers), viewer.headers)
+        inner = frame(viewer.conn, module, "area", viewer.headers) if module else None
+        plain.append(("picture, logged in", inner is not None and
+                      b"replaceState(null, '', '/?image=%d')" % lone in
+                      viewer.conn.get(inner, viewer.headers).body, inner))
+        conn = kit.Connection(port)
+        login = frame(conn, "/?folder=%d" % shared, "submain", [])
+        page = conn.get(login, []).body if login else b""
+        m = re.search(rb'name="Login" method="POST" action="([^"]+)"', page)
+        action = m.group(1).decode().replace("&amp;", "&") if m else ""
+        r = conn.post(action, kit.FORM, kit.form_body([("username", "maker"),
+                                                        ("password", "mk")])) if action else None
+        cookie = ["Cookie: vistrel_session=" + kit.session_cookie(r)] if r else []
+        m = re.search(rb'<FRAME name="submain" src="([^"]+)"', r.body) if r else None
+        module = module_of(conn, m.group(1).decode(), cookie) if m else None
+        plain.append(("folder, after the login", "&folder=%d" % shared in action and
+                      module is not None and "Folder.id=%d" % shared in module,
+                      (action, r.body[:600] if r else None)))
+        conn.close()
+        for state, ok, detail in plain:
+            if not ok:
+                failures.append(("plain address, " + state, [repr(detail)]))
+            rows.append(("plain address", state, "/?", "", "ok" if ok else "FAIL"))
 
         # Openings are counted (off the loop, a moment later).
         time.sleep(0.5)

@@ -115,8 +115,12 @@ TEST_F(GImageFolderViewTest, TitleBarHeightAndTabsPerUser) {
     logIn(addUser(c.type, c.upload));
     std::string folder = folderParam(c.imageFolder ? imageFolder : plainFolder);
     SCOPED_TRACE(std::to_string(c.type) + (c.upload ? " upload " : " ") + folder);
+    // The window's address becomes the folder's plain address.
+    std::string address = "<SCRIPT>try { top.history.replaceState(null, '', '/?folder=" + folder +
+                          "'); } catch (e) {}</SCRIPT>\n";
     EXPECT_TRUE(contains(render(400, {{"Folder.id", folder.c_str()}}),
-                         viewtest::frameSetHead + "<FRAMESET rows=\"" + c.rows + "\" name=\"400\""));
+                         viewtest::headStart + address + "</HEAD>\n" +
+                             "<FRAMESET rows=\"" + c.rows + "\" name=\"400\""));
     std::string page = render(401, {{"Folder.id", folder.c_str()}});
     EXPECT_EQ(c.folderTab, contains(page, "TAB_FOLDER</TD>"));
     EXPECT_EQ(c.myImagesTab, contains(page, "TAB_MY_IMAGES</TD>"));
