@@ -22,7 +22,7 @@
 
 class MList;
 
-// All persistent data except the image files: four files of fixed-size records under
+// All persistent data except the image files: five files of fixed-size records under
 // "<root>/database", mapped into memory (GRecordFile), with indexes kept in memory only
 // (GDatabaseIndex, rebuilt at every start). Every read and write works under one mutex;
 // reads are memory accesses, every write goes straight to the file as below. Each file is a
@@ -143,7 +143,7 @@ class GDatabase {
   GDatabase(const GDatabase&) = delete;
   GDatabase& operator=(const GDatabase&) = delete;
 
-  // Opens or creates the four files under "<_directory>/database". A file that can be
+  // Opens or creates the five files under "<_directory>/database". A file that can be
   // neither opened nor created ends the process with exit code 1.
   void init(const char* _directory);
   // Durability (fdatasync after every change) is on by default.
