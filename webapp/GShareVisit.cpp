@@ -290,11 +290,8 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
   page.title = link.name.getLength() > 0 ? link.name : title;
 
   Want want;
-  std::vector<int> ids;
   bool parsed = parseRest(end != nullptr ? end : "", want);
-  if (parsed) pictures(link, ids);
-  auto at = std::find(ids.begin(), ids.end(), want.image);
-  if (!parsed || (want.what != 0 && want.what != 'u' && at == ids.end())) {
+  if (!parsed || (want.what != 0 && want.what != 'u' && !shows(link, want.image))) {
     status(_response, 404, "Not Found");
     view.writeMessage(page, _out, "LINK_NOT_FOUND_TITLE", "LINK_NOT_FOUND");
     return;
@@ -319,13 +316,16 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
     return;
   }
   if (want.what == 't' || want.what == 'p' || want.what == 'o') {
-    answerFile(link, maker, want, ids, _response, _out);
+    answerFile(link, maker, want, _response, _out);
     return;
   }
   bool download = GRights::linkAllowsOriginals(maker, link);
   if (want.what == 0) countOpening(link.id, now);
+  std::vector<int> ids;
   if (want.what == 'v' || link.kind == GShareLink::PICTURE) {
-    if (want.what == 0) at = ids.begin();
+    // The viewer steps through the whole list.
+    pictures(link, ids);
+    auto at = want.what == 0 ? ids.begin() : std::find(ids.begin(), ids.end(), want.image);
     if (at == ids.end()) {
       // A picture link whose picture is not accepted (any more): nothing to show yet.
       view.writeGrid(page, _out, ids, 0, 0, GLinkView::Contribution());
@@ -341,11 +341,16 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
                      link.kind == GShareLink::PICTURE);
     return;
   }
+  // The grid reads only its page of the folder's list.
   int pageNumber = std::max(1, GView::paramInt(_request.params, "n"));
-  int first = (pageNumber - 1) * GLinkView::picturesPerPage;
-  if (first >= (int)ids.size()) first = 0;
-  int last = std::min((int)ids.size(), first + GLinkView::picturesPerPage);
-  std::vector<int> shown(ids.begin() + first, ids.begin() + last);
+  int first = pageNumber <= INT_MAX / GLinkView::picturesPerPage
+                  ? (pageNumber - 1) * GLinkView::picturesPerPage
+                  : 0;
+  int total = folderPage(link, first, ids);
+  if (first > 0 && first >= total) {
+    first = 0;
+    total = folderPage(link, first, ids);
+  }
   GLinkView::Contribution contribution;
   contribution.offered = link.kind == GShareLink::FOLDER && link.contributions;
   contribution.contributor = contributorName(_request);
@@ -354,12 +359,35 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
                                            outcome <= GUploadMessage::DISK_FULL)) {
     contribution.outcome = outcome;
   }
-  view.writeGrid(page, _out, shown, (int)ids.size(), first, contribution);
+  view.writeGrid(page, _out, ids, total, first, contribution);
+}
+
+int GShareVisit::folderPage(const GShareLink& _link, int _first, std::vector<int>& _ids) {
+  _ids.clear();
+  MList links;
+  int total = GApplication::get().getDatabase().getFolderImagesPage(
+      _link.target, true, _first, GLinkView::picturesPerPage, links);
+  for (MItem* item = links.getFirstItem(); item != nullptr; item = links.getNextItem(item)) {
+    GImageFolder* shown = dynamic_cast<GImageFolder*>(item->object);
+    if (shown != nullptr) _ids.push_back(shown->image);
+  }
+  return total;
+}
+
+bool GShareVisit::shows(const GShareLink& _link, int _image) {
+  GDatabase& database = GApplication::get().getDatabase();
+  GImage image;
+  if (_image < 0 || database.getImage(_image, image) < 0 || !GRights::linkShowsImage(image)) {
+    return false;
+  }
+  if (_link.kind == GShareLink::PICTURE) return _image == _link.target;
+  GImageFolder published;
+  return database.getFolderImage(_link.target, _image, published) >= 0 &&
+         published.status == GIMAGE_ACCEPTED;
 }
 
 void GShareVisit::answerFile(const GShareLink& _link, const GUser& _maker, const Want& _want,
-                             const std::vector<int>& _ids, MHttpResponse& _response,
-                             MTextStream& _out) {
+                             MHttpResponse& _response, MTextStream& _out) {
   if (_want.what == 'o' && !GRights::linkAllowsOriginals(_maker, _link)) {
     status(_response, 403, "Forbidden");
     _response.contentType = "text/plain";

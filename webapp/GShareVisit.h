@@ -75,8 +75,13 @@ class GShareVisit {
                         MString& _title);
   // The ids of the pictures the link shows, in the order of its grid.
   static void pictures(const GShareLink& _link, std::vector<int>& _ids);
+  // The ids of the folder link's grid page from number _first on (_ids); the total.
+  static int folderPage(const GShareLink& _link, int _first, std::vector<int>& _ids);
+  // Whether the link shows the image: accepted, and the link's picture or accepted in its
+  // folder.
+  static bool shows(const GShareLink& _link, int _image);
   void answerFile(const GShareLink& _link, const GUser& _maker, const Want& _want,
-                  const std::vector<int>& _ids, MHttpResponse& _response, MTextStream& _out);
+                  MHttpResponse& _response, MTextStream& _out);
   // The link's opening counted off the loop (a write and a sync); dropped when the
   // workers are full: the count is for the maker's information only.
   void countOpening(int _link, unsigned int _now);
