@@ -217,16 +217,37 @@ void GShareVisit::pictures(const GShareLink& _link, std::vector<int>& _ids) {
 }
 
 void GShareVisit::countOpening(int _link, unsigned int _now) {
-  workers.submit([_link, _now]() {
-    try {
-      GApplication::get().getDatabase().changeShareLink(_link, [_now](GShareLink& _stored) {
-        _stored.opened++;
-        _stored.lastOpened = _now;
-      });
-    } catch (...) {
-      // A count that cannot be written is lost; the visit went on without it.
+  std::lock_guard<std::mutex> lock(openingsMutex);
+  std::pair<unsigned int, unsigned int>& gathered = openings[_link];
+  gathered.first++;
+  gathered.second = _now;
+  if (writingOpenings) return;
+  writingOpenings = workers.submit([this]() { writeOpenings(); });
+}
+
+void GShareVisit::writeOpenings() {
+  for (;;) {
+    std::map<int, std::pair<unsigned int, unsigned int>> taken;
+    {
+      std::lock_guard<std::mutex> lock(openingsMutex);
+      if (openings.empty()) {
+        writingOpenings = false;
+        return;
+      }
+      taken.swap(openings);
     }
-  });
+    for (const auto& entry : taken) {
+      try {
+        GApplication::get().getDatabase().changeShareLink(
+            entry.first, [&entry](GShareLink& _stored) {
+              _stored.opened += entry.second.first;
+              if (entry.second.second > _stored.lastOpened) _stored.lastOpened = entry.second.second;
+            });
+      } catch (...) {
+        // A count that cannot be written is lost; the visits went on without it.
+      }
+    }
+  }
 }
 
 void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,

@@ -1,7 +1,10 @@
 #ifndef VISTREL_GSHAREVISIT_H
 #define VISTREL_GSHAREVISIT_H
 
+#include <map>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "db/GShareLink.h"
 #include "db/GUser.h"
@@ -82,9 +85,13 @@ class GShareVisit {
   static bool shows(const GShareLink& _link, int _image);
   void answerFile(const GShareLink& _link, const GUser& _maker, const Want& _want,
                   MHttpResponse& _response, MTextStream& _out);
-  // The link's opening counted off the loop (a write and a sync); dropped when the
-  // workers are full: the count is for the maker's information only.
+  // The link's opening counted off the loop: openings wait in memory, and one job on the
+  // workers at a time writes what has gathered (a write and a sync per link), so that a busy
+  // link costs the disk no more than one write at a time. When the workers are full, the
+  // counts wait for the next opening: they are for the maker's information only.
   void countOpening(int _link, unsigned int _now);
+  // The job: writes the gathered counts until none are left.
+  void writeOpenings();
   void status(MHttpResponse& _response, int _code, const char* _text);
   // Stores a contribution off the loop (see above).
   void contribute(MHttpRequest& _request, MHttpResponse& _response, MTextStream& _out,
@@ -110,6 +117,10 @@ class GShareVisit {
   MWorkerPool& workers;
   GLinkView view;
   unsigned char grantKey[32];  // drawn at start
+  // Openings not yet written: link id to (count, last time); whether a job writes them.
+  std::mutex openingsMutex;
+  std::map<int, std::pair<unsigned int, unsigned int>> openings;
+  bool writingOpenings = false;
 };
 
 #endif
