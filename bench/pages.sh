@@ -26,7 +26,7 @@ bench_scratch
 
 # --- our server, on a root with the benchmark's data ---
 lay_out_root
-build/release/bench/pages_bench "$root" 80
+build/release/bench/pages_bench "$root" 80 >/dev/null  # prints the address of its link
 sed -i "s/^\[log.access\]\[[a-z]*\]/[log.access][file]/" "$root/config/config.cfg"
 quiet="$work/root-quiet"
 cp -a "$root" "$quiet"

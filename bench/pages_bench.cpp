@@ -1,6 +1,8 @@
 // Fills a fresh root's database for the page benchmark: an ordinary user "bench" (password
 // "bench") and an image folder "Bench" (id 1) holding <images> accepted images of that user,
-// each published and accepted, with names, keywords and descriptions of usual length.
+// each published and accepted, with names, keywords and descriptions of usual length, and a
+// link for people without an account to that folder, made by the administrator: its
+// address (/s/<token>) is printed.
 //
 //   pages_bench <root> <images>
 
@@ -8,6 +10,7 @@
 #include <cstdlib>
 
 #include "db/GDatabase.h"
+#include "db/GShareLink.h"
 #include "lib/core/MException.h"
 #include "lib/core/MString.h"
 
@@ -58,6 +61,13 @@ int main(int argc, char** argv) {
       database.addImage(image);
       database.addFolderImage(folderId, image.id, GIMAGE_ACCEPTED);
     }
+    GShareLink link;
+    link.kind = GShareLink::FOLDER;
+    link.target = folderId;
+    link.maker = 0;
+    GShareLink::newToken(link.token);
+    database.addShareLink(link);
+    printf("/s/%s\n", link.tokenText().getValue());
   } catch (const MException& _failure) {
     fprintf(stderr, "pages_bench: the database could not be filled\n");
     return 1;

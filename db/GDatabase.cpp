@@ -499,6 +499,24 @@ int GDatabase::getFolderImagesPage(int _folder_id, bool _acceptedOnly, int _firs
                                    MList& _imageFolders) try {
   MMutexLock lock(mutex);
   GResultList result(_imageFolders, true);
+  int number = _first;
+  return folderPage(_folder_id, _acceptedOnly, _first, _max, [&](const GImageFolderRec& _link) {
+    GImageFolder* imageFolder = new GImageFolder();
+    copyLink(_link, *imageFolder);
+    result.addRising(number++, imageFolder);
+  });
+} M_RETHROW("int GDatabase::getFolderImagesPage(int _folder_id,bool _acceptedOnly,int _first,int _max,MList& _imageFolders)")
+
+int GDatabase::getFolderImageIdsPage(int _folder_id, int _first, int _max,
+                                     std::vector<int>& _images) try {
+  MMutexLock lock(mutex);
+  _images.clear();
+  return folderPage(_folder_id, true, _first, _max,
+                    [&](const GImageFolderRec& _link) { _images.push_back(_link.image); });
+} M_RETHROW("int GDatabase::getFolderImageIdsPage(int _folder_id,int _first,int _max,std::vector<int>& _images)")
+
+int GDatabase::folderPage(int _folder_id, bool _acceptedOnly, int _first, int _max,
+                          const std::function<void(const GImageFolderRec&)>& _take) {
   if (_folder_id < 0) return 0;
   const std::vector<int>& links = indexes.folderLinks(_folder_id);
   int count = 0;
@@ -509,15 +527,11 @@ int GDatabase::getFolderImagesPage(int _folder_id, bool _acceptedOnly, int _firs
     if (link.image < 0 || (_acceptedOnly && link.status != GIMAGE_ACCEPTED)) continue;
     const uchar* image = linkedImage(record);
     if (image == nullptr || image[GImageRecord::STATUS] != GIMAGE_ACCEPTED) continue;
-    if (count >= _first && count - _first < _max) {
-      GImageFolder* imageFolder = new GImageFolder();
-      copyLink(link, *imageFolder);
-      result.addRising(count, imageFolder);
-    }
+    if (count >= _first && count - _first < _max) _take(link);
     count++;
   }
   return count;
-} M_RETHROW("int GDatabase::getFolderImagesPage(int _folder_id,bool _acceptedOnly,int _first,int _max,MList& _imageFolders)")
+}
 
 void GDatabase::getImageIds(std::vector<int>& _complete, std::vector<int>& _incomplete) try {
   MMutexLock lock(mutex);

@@ -199,6 +199,9 @@ class GDatabase {
   //   the last link record first (GImageFolder)
   int getFolderImagesPage(int _folder_id, bool _acceptedOnly, int _first, int _max,
                           MList& _imageFolders);
+  //   the same with accepted links only, as the image ids alone (the grids of links for
+  //   people without an account, which need nothing else)
+  int getFolderImageIdsPage(int _folder_id, int _first, int _max, std::vector<int>& _images);
 
   // The links of one user.
   int getUserImageFolders(int _user_id, MList& _imageFolders);
@@ -272,6 +275,10 @@ class GDatabase {
   // The images of the records numbered in _records from _first on, at most _max of them;
   // returns how many are numbered.
   int imagesPage(const std::vector<int>& _records, int _first, int _max, MList& _images);
+  // The links of getFolderImagesPage in its order: _take gets those from number _first on,
+  // at most _max of them; returns how many there are. Under the lock.
+  int folderPage(int _folder_id, bool _acceptedOnly, int _first, int _max,
+                 const std::function<void(const GImageFolderRec&)>& _take);
   void freeLinks(int _field, int _value);
   void setLinkStatus(int _folder_id, int _image_id, GImageStatus _status);
   // The status byte of an image record; -1 when the record is not in use.

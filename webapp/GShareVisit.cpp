@@ -208,12 +208,7 @@ void GShareVisit::pictures(const GShareLink& _link, std::vector<int>& _ids) {
     }
     return;
   }
-  MList links;
-  database.getFolderImagesPage(_link.target, true, 0, INT_MAX, links);
-  for (MItem* item = links.getFirstItem(); item != nullptr; item = links.getNextItem(item)) {
-    GImageFolder* link = dynamic_cast<GImageFolder*>(item->object);
-    if (link != nullptr) _ids.push_back(link->image);
-  }
+  database.getFolderImageIdsPage(_link.target, 0, INT_MAX, _ids);
 }
 
 void GShareVisit::countOpening(int _link, unsigned int _now) {
@@ -384,15 +379,8 @@ void GShareVisit::answer(MHttpRequest& _request, MHttpResponse& _response, MText
 }
 
 int GShareVisit::folderPage(const GShareLink& _link, int _first, std::vector<int>& _ids) {
-  _ids.clear();
-  MList links;
-  int total = GApplication::get().getDatabase().getFolderImagesPage(
-      _link.target, true, _first, GLinkView::picturesPerPage, links);
-  for (MItem* item = links.getFirstItem(); item != nullptr; item = links.getNextItem(item)) {
-    GImageFolder* shown = dynamic_cast<GImageFolder*>(item->object);
-    if (shown != nullptr) _ids.push_back(shown->image);
-  }
-  return total;
+  return GApplication::get().getDatabase().getFolderImageIdsPage(
+      _link.target, _first, GLinkView::picturesPerPage, _ids);
 }
 
 bool GShareVisit::shows(const GShareLink& _link, int _image) {
