@@ -91,7 +91,8 @@ void GShareView::shareEntry(GSession& _session, MTextStream& _out, int _kind, in
   if (!mayShare(_session, _kind, _target, name)) return;
   _out << "<P><A href=\"/?session=" << sessionInUrl(_session).getValue()
        << "&amp;page=" << GIds::PAGE_SHARE_FORM << "&amp;Link.kind=" << _kind
-       << "&amp;Link.target=" << _target << "\" target=\"_blank\" rel=\"noopener\" id=\"shareEntry\">"
+       << "&amp;Link.target=" << _target
+       << "\" target=\"_blank\" rel=\"noopener\" class=\"shareEntry\" id=\"shareEntry\">"
        << text(_session, "BUTTON_SHARE") << "</A></P>\n";
 }
 

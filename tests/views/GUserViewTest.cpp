@@ -223,7 +223,7 @@ TEST_F(GUserViewTest, OwnImageDetailPageInFull) {
                 area("LABEL_IMAGE_DESCRIPTION", "description", 5, "At the sea") +
                 "</TABLE></TD>\n</TR></TABLE></FORM><HR>\n" + singlePageBar(false, buttons) + "<HR>\n" +
                 "<P><A href=\"" + s + "&amp;page=1101&amp;Link.kind=1&amp;Link.target=" + i +
-                "\" target=\"_blank\" rel=\"noopener\" id=\"shareEntry\">BUTTON_SHARE</A></P>\n" +
+                "\" target=\"_blank\" rel=\"noopener\" class=\"shareEntry\" id=\"shareEntry\">BUTTON_SHARE</A></P>\n" +
                 uploadForm(s + "&page=108&requestId=4&action=11&pagenum=1", id) + "</BODY>\n</HTML>\n",
             render(108, {{"pagenum", "1"}}));
 }
