@@ -51,7 +51,7 @@ def share_links(root):
 def make_link(session, kind, target, extra=()):
     """The token of a new link the session makes (kind 0 folder, 1 picture), "" when none."""
     r = session.action(20, [("Link.kind", str(kind)), ("Link.target", str(target)),
-                            ("Link.name", "")] + list(extra), page=1101)
+                            ("Link.name", "")] + list(extra), page=1201)
     m = TOKEN.search(r.body)
     return m.group(1).decode() if m else ""
 
@@ -169,8 +169,8 @@ def main():
                   ["originals"] == 0, "a link allows originals its maker may not download")
 
         # The maker's list has its own links only, the administrator's every link.
-        mine = set(m.decode() for m in TOKEN.findall(maker.page(1100).body))
-        every = set(m.decode() for m in TOKEN.findall(admin.page(1100).body))
+        mine = set(m.decode() for m in TOKEN.findall(maker.page(1200).body))
+        every = set(m.decode() for m in TOKEN.findall(admin.page(1200).body))
         maker_tokens = {t for n, t in tokens.items()
                         if n not in ("picture, originals without the right", "picture waiting",
                                      "maker deleted")}
@@ -181,9 +181,9 @@ def main():
 
         # The states: ended by its maker, its folder, picture or maker deleted, expired.
         ended_id = by_token[tokens["folder ended"]]
-        r = maker.page(1102, [("Link.id", str(ended_id))])
+        r = maker.page(1202, [("Link.id", str(ended_id))])
         kit.check(b"endYes" in r.body, "the question before ending a link is missing")
-        maker.action(22, [("Link.id", str(ended_id))], page=1100)
+        maker.action(22, [("Link.id", str(ended_id))], page=1200)
         admin.action(2, [("Folder.id", str(doomed))])
         maker.action(12, [("Image.id", str(shown))])
         admin.action(10, [("User.id", str(gone_id))])

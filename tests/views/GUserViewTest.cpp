@@ -88,8 +88,8 @@ TEST_F(GUserViewTest, MenuInFull) {
                 "onClick=\"mouseClick2(this,parent.area,'/?session=" + S + "&page=109&requestId=1',document,"
                 "'/?session=" + S + "&page=106&UserView.tab=109&requestId=2')\">TAB_IMAGES</TD>\n"
                 "<TD class=\"tab\" bgColor=\"#C0C0C0\"" + hover +
-                "onClick=\"mouseClick2(this,parent.area,'/?session=" + S + "&page=1100&requestId=3',document,"
-                "'/?session=" + S + "&page=106&UserView.tab=1100&requestId=4')\">TAB_MY_LINKS</TD>\n"
+                "onClick=\"mouseClick2(this,parent.area,'/?session=" + S + "&page=1200&requestId=3',document,"
+                "'/?session=" + S + "&page=106&UserView.tab=1200&requestId=4')\">TAB_MY_LINKS</TD>\n"
                 "</TR>\n</TABLE>\n<HR>\n</BODY>\n</HTML>\n",
             render(106));
   std::string page = render(106, {{"UserView.tab", "109"}});
@@ -222,7 +222,7 @@ TEST_F(GUserViewTest, OwnImageDetailPageInFull) {
                 area("LABEL_IMAGE_KEYWORDS", "keywords", 3, "sea sun") +
                 area("LABEL_IMAGE_DESCRIPTION", "description", 5, "At the sea") +
                 "</TABLE></TD>\n</TR></TABLE></FORM><HR>\n" + singlePageBar(false, buttons) + "<HR>\n" +
-                "<P><A href=\"" + s + "&amp;page=1101&amp;Link.kind=1&amp;Link.target=" + i +
+                "<P><A href=\"" + s + "&amp;page=1201&amp;Link.kind=1&amp;Link.target=" + i +
                 "\" target=\"_blank\" rel=\"noopener\" class=\"shareEntry\" id=\"shareEntry\">BUTTON_SHARE</A></P>\n" +
                 uploadForm(s + "&page=108&requestId=4&action=11&pagenum=1", id) + "</BODY>\n</HTML>\n",
             render(108, {{"pagenum", "1"}}));
