@@ -442,17 +442,22 @@ std::vector<std::pair<std::string, int>> GDatabase::getRecordCounts() try {
           {"folderImage", tables->links.inUse()}};
 } M_RETHROW("std::vector<std::pair<std::string, int>> GDatabase::getRecordCounts()")
 
+// Only accepted images are found, whoever searches. Record numbers are the ids.
+void GDatabase::keywordRecords(const std::vector<std::string>& _words, std::vector<int>& _records) {
+  _records.clear();
+  GKeywordMatcher matcher(_words);
+  if (!matcher.matchesNothing()) indexes.matchKeywords(GIMAGE_ACCEPTED, matcher, _records);
+}
+
 int GDatabase::getImagesByKeywords(MList& _words, MList& _images) try {
-  MMutexLock lock(mutex);
   std::vector<std::string> words;
   for (MItem* item = _words.getFirstItem(); item != nullptr; item = _words.getNextItem(item)) {
     words.push_back(item->object != nullptr ? item->object->toString().getValue() : "");
   }
+  MMutexLock lock(mutex);
   GResultList result(_images, true);
-  GKeywordMatcher matcher(words);
-  if (matcher.matchesNothing()) return 0;
   std::vector<int> found;
-  indexes.matchKeywords(GIMAGE_ACCEPTED, matcher, found);
+  keywordRecords(words, found);
   for (int record : found) {
     GImage* image = new GImage();
     GImageRecord::decode(imageFile.record(record), *image);
@@ -460,6 +465,13 @@ int GDatabase::getImagesByKeywords(MList& _words, MList& _images) try {
   }
   return _images.getLength();
 } M_RETHROW("int GDatabase::getImagesByKeywords(MList& _words,MList& _images)")
+
+void GDatabase::getImageIdsByKeywords(const std::vector<std::string>& _words,
+                                      std::vector<int>& _ids) try {
+  MMutexLock lock(mutex);
+  keywordRecords(_words, _ids);
+  std::reverse(_ids.begin(), _ids.end());
+} M_RETHROW("void GDatabase::getImageIdsByKeywords(std::vector<std::string>& _words,std::vector<int>& _ids)")
 
 int GDatabase::getImagesByStatus(uchar _status, MList& _images) try {
   return tables->images.collect(

@@ -182,7 +182,11 @@ class GDatabase {
   int getNumOfImages();
   // Records in use in each record file, by the file's name without its extension.
   std::vector<std::pair<std::string, int>> getRecordCounts();
+  // The accepted images whose keywords hold every word (GKeywordMatcher's rule: the words
+  // folded, each a substring of the folded field), keyed by id in id order.
   int getImagesByKeywords(MList& _words, MList& _images);
+  // The ids of the same images, the highest first: the order the search's pages list them.
+  void getImageIdsByKeywords(const std::vector<std::string>& _words, std::vector<int>& _ids);
   int getImagesByStatus(uchar _status, MList& _images);
   // The ids of the images in use, in order, apart by whether the record holds the picture's
   // size (an upload completes its record with it, last).
@@ -272,6 +276,8 @@ class GDatabase {
   const uchar* linkedImage(const uchar* _link);
   // The link records holding _value at _field (folder, user or image), in record order.
   std::vector<int> linksWith(int _field, int _value);
+  // The records of getImagesByKeywords, in record order.
+  void keywordRecords(const std::vector<std::string>& _words, std::vector<int>& _records);
   // The images of the records numbered in _records from _first on, at most _max of them;
   // returns how many are numbered.
   int imagesPage(const std::vector<int>& _records, int _first, int _max, MList& _images);

@@ -10,15 +10,10 @@
 #include "db/GRecordBytes.h"
 #include "db/GRecordFile.h"
 #include "db/GUserRecord.h"
-#include "lib/core/MUtf8.h"
 
 namespace {
 
 enum { USERS, IMAGES, FOLDERS, LINKS };
-
-const uint32_t kNoText = UINT32_MAX;
-// The store is packed once replaced texts are more than half of it and this large.
-const size_t kGarbageToPack = 1024 * 1024;
 
 bool isFree(int _file, const uchar* _record) {
   return _file == LINKS ? !GImageFolderRec::inUse(_record) : !GNumberedRecord::inUse(_record);
@@ -33,7 +28,7 @@ std::string userName(const uchar* _record) {
 
 GDatabaseIndex::GDatabaseIndex(GRecordFile& _users, GRecordFile& _images, GRecordFile& _folders,
                                GRecordFile& _links)
-    : files{&_users, &_images, &_folders, &_links}, imagesInUse(0), keywordGarbage(0) {}
+    : files{&_users, &_images, &_folders, &_links}, imagesInUse(0) {}
 
 GDatabaseIndex::~GDatabaseIndex() {}
 
@@ -52,11 +47,7 @@ void GDatabaseIndex::rebuild() {
   linksByFolder.clear();
   linksByImage.clear();
   imagesInUse = 0;
-  keywordsAt.assign((size_t)files[IMAGES]->getRecordCount(), kNoText);
-  keywordStore.clear();
-  keywordGarbage = 0;
-  textStarts.clear();
-  textOwners.clear();
+  words.clear();
 
   // In record order every list is filled by appends; the image lists by time are sorted at
   // the end instead of one insertion at a time.
@@ -70,7 +61,7 @@ void GDatabaseIndex::rebuild() {
       if (f == IMAGES && !isFree(f, record)) {
         imagesByUser[GRecordBytes::getInt(record, GImageRecord::USER)].push_back(i);
         imagesByStatus[record[GImageRecord::STATUS]].push_back(i);
-        addKeywords(i, record);
+        words.add(i, record);
         imagesInUse++;
       }
       if (f == LINKS) {
@@ -139,7 +130,7 @@ void GDatabaseIndex::changeImage(int _index, const uchar* _record, bool _add) {
   if (_add) {
     insertByTime(imagesByUser[user], _index);
     insertSorted(imagesByStatus[status], _index);
-    addKeywords(_index, _record);
+    words.add(_index, _record);
     imagesInUse++;
     return;
   }
@@ -154,7 +145,7 @@ void GDatabaseIndex::changeImage(int _index, const uchar* _record, bool _add) {
     eraseSorted(byStatus->second, _index);
     if (byStatus->second.empty()) imagesByStatus.erase(byStatus);
   }
-  removeKeywords(_index);
+  words.remove(_index, _record);
   imagesInUse--;
 }
 
@@ -186,91 +177,11 @@ void GDatabaseIndex::changeLink(int _index, const uchar* _record, bool _add) {
 // ---------------------------------------------------------------------------------------
 // Keywords
 
-void GDatabaseIndex::addKeywords(int _index, const uchar* _record) {
-  if ((size_t)_index >= keywordsAt.size()) keywordsAt.resize((size_t)_index + 1, kNoText);
-  removeKeywords(_index);
-  const char* field = (const char*)_record + GImageRecord::KEYWORDS;
-  size_t length = strnlen(field, GImageRecord::KEYWORDS_MAX);
-  keywordsAt[(size_t)_index] = (uint32_t)keywordStore.size();
-  textStarts.push_back((uint32_t)keywordStore.size());
-  textOwners.push_back(_index);
-  size_t start = keywordStore.size();
-  keywordStore.resize(start + length);
-  keywordStore.resize(start + MUtf8::fold(field, length, keywordStore.data() + start));
-  keywordStore.push_back(0);
-}
-
-void GDatabaseIndex::removeKeywords(int _index) {
-  if ((size_t)_index >= keywordsAt.size() || keywordsAt[(size_t)_index] == kNoText) return;
-  keywordGarbage += strlen(keywordStore.data() + keywordsAt[(size_t)_index]) + 1;
-  keywordsAt[(size_t)_index] = kNoText;
-  if (keywordGarbage < kGarbageToPack || keywordGarbage * 2 < keywordStore.size()) return;
-  // Pack: the texts still in use, in record order.
-  std::vector<char> packed;
-  packed.reserve(keywordStore.size() - keywordGarbage);
-  textStarts.clear();
-  textOwners.clear();
-  for (size_t record = 0; record < keywordsAt.size(); ++record) {
-    uint32_t& at = keywordsAt[record];
-    if (at == kNoText) continue;
-    const char* text = keywordStore.data() + at;
-    at = (uint32_t)packed.size();
-    textStarts.push_back(at);
-    textOwners.push_back((int)record);
-    packed.insert(packed.end(), text, text + strlen(text) + 1);
-  }
-  keywordStore.swap(packed);
-  keywordGarbage = 0;
-}
-
 void GDatabaseIndex::matchKeywords(uchar _status, const GKeywordMatcher& _matcher,
                                    std::vector<int>& _records) const {
-  if (_matcher.matchesNothing()) return;
-  const uchar* store = (const uchar*)keywordStore.data();
-  size_t size = keywordStore.size();
-  // The text is folded already, which the matcher's folding leaves as it is. The matcher
-  // ends the text at its terminator; what follows it in the store (the next texts) may be
-  // read in whole blocks but is never matched, as behind the terminator of a field.
-  auto matches = [&](uint32_t _at) {
-    size_t room = size - _at;
-    size_t most = (size_t)GImageRecord::KEYWORDS_MAX + 1;
-    return _matcher.matches(store + _at, (int)(room < most ? room : most));
-  };
-  const std::vector<std::string>& words = _matcher.getWords();
-  if (words.empty()) {
-    for (int index : imagesWithStatus(_status)) {
-      if ((size_t)index < keywordsAt.size() && keywordsAt[(size_t)index] != kNoText &&
-          matches(keywordsAt[(size_t)index])) {
-        _records.push_back(index);
-      }
-    }
-    return;
-  }
-  // Only the texts holding the longest word (as a rule the rarest) are matched whole: one
-  // search through the store finds them. A word holds no zero byte, so a find lies inside
-  // one text.
-  const std::string* key = &words[0];
-  for (const std::string& word : words) {
-    if (word.size() > key->size()) key = &word;
-  }
-  size_t from = 0;
-  size_t text = 0;  // finds come in store order: the text holding one is at or after the last
-  size_t texts = textStarts.size();
-  while (from < size) {
-    const void* hit = memmem(store + from, size - from, key->data(), key->size());
-    if (hit == nullptr) break;
-    uint32_t position = (uint32_t)((const uchar*)hit - store);
-    while (text + 1 < texts && textStarts[text + 1] <= position) ++text;
-    from = text + 1 < texts ? textStarts[text + 1] : size;
-    uint32_t at = textStarts[text];
-    // The text is at hand: matched first; the owner's record is read only for a match.
-    if (!matches(at)) continue;
-    int index = textOwners[text];
-    if (keywordsAt[(size_t)index] != at) continue;  // replaced since
-    if (files[IMAGES]->record(index)[GImageRecord::STATUS] != _status) continue;
-    _records.push_back(index);
-  }
-  std::sort(_records.begin(), _records.end());
+  std::vector<int> found;
+  words.find(_matcher, _status, *files[IMAGES], found);
+  _records.insert(_records.end(), found.begin(), found.end());
 }
 
 // ---------------------------------------------------------------------------------------

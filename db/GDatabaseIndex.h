@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/GRecordObserver.h"
+#include "db/GWordIndex.h"
 
 class GKeywordMatcher;
 class GRecordFile;
@@ -26,8 +27,8 @@ class GRecordFile;
 //   images by status the records in use of a status, in record order
 //   links by folder  the links of a folder (folder >= 0), in record order
 //   links by image   the links of an image (image >= 0), in record order
-//   keywords         the keywords field of every image record in use, case folded
-//                    (MUtf8::fold) and zero-terminated, packed one after the other
+//   words            the words of the keywords fields of the image records in use
+//                    (GWordIndex), for the keyword search
 class GDatabaseIndex : public GRecordObserver {
  public:
   GDatabaseIndex(GRecordFile& _users, GRecordFile& _images, GRecordFile& _folders,
@@ -67,8 +68,6 @@ class GDatabaseIndex : public GRecordObserver {
   void changeUser(int _index, const uchar* _record, bool _add);
   void changeImage(int _index, const uchar* _record, bool _add);
   void changeLink(int _index, const uchar* _record, bool _add);
-  void addKeywords(int _index, const uchar* _record);
-  void removeKeywords(int _index);
   // Orders of the lists: record order, and the newest image first.
   static void insertSorted(List& _list, int _index);
   void insertByTime(List& _list, int _index);
@@ -86,16 +85,7 @@ class GDatabaseIndex : public GRecordObserver {
   // (image, link record) in order: far fewer allocations than a list per image.
   std::vector<std::pair<int, int>> linksByImage;
   int imagesInUse;
-  // Keywords: where each image record's text starts in the store (kNoText without one), and
-  // how many bytes of the store belong to texts replaced since (packed away when they are
-  // the larger part).
-  std::vector<uint32_t> keywordsAt;
-  std::vector<char> keywordStore;
-  size_t keywordGarbage;
-  // Where each text of the store starts, in order, and whose it is (a replaced text keeps
-  // its entry until the store is packed).
-  std::vector<uint32_t> textStarts;
-  std::vector<int> textOwners;
+  GWordIndex words;
   const List none;
   const std::set<int> noneFree;
 };
