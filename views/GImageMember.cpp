@@ -1,9 +1,11 @@
 #include "views/GImageMember.h"
 
+#include <climits>
 #include <string>
 
 #include "db/GDatabase.h"
 #include "db/GImageFolder.h"
+#include "db/GResultList.h"
 #include "lib/core/MException.h"
 #include "views/GApplication.h"
 #include "views/GHtml.h"
@@ -152,9 +154,26 @@ void collectPublishing(GImageMember::Context& _context, MList& _storage,
   collectOwnImages(_context, _storage, _entries);
 }
 
+// The session holds the found ids; an entry is an image holding only its id, which
+// resolveFound reads.
+int partOfSearchResult(GImageMember::Context& _context, int _first, int _max, MList& _storage,
+                       std::vector<MObject*>& _entries) {
+  const std::vector<int>& found = _context.session.searchResults;
+  GResultList result(_storage, true);
+  int count = (int)found.size();
+  int first = _first < 0 ? 0 : _first;
+  for (int j = first; j < count && j - first < _max; ++j) {
+    GImage* image = new GImage();
+    image->id = found[(size_t)j];
+    result.addRising(j, image);
+    _entries.push_back(image);
+  }
+  return count;
+}
+
 void collectSearchResult(GImageMember::Context& _context, MList& _storage,
                          std::vector<MObject*>& _entries) {
-  walk(_context.session.searchResults, true, _entries);
+  partOfSearchResult(_context, 0, INT_MAX, _storage, _entries);
 }
 
 void collectWaitingImages(GImageMember::Context& _context, MList& _storage,
@@ -214,7 +233,7 @@ bool resolvePublishing(GImageMember::Context& _context, MObject* _entry,
   return true;
 }
 
-// The search result holds copies taken at search time; the pages show the stored image.
+// The search result holds ids; the pages show the stored image.
 bool resolveFound(GImageMember::Context& _context, MObject* _entry, GImageMember::Shown& _shown) {
   GImage* image = dynamic_cast<GImage*>(_entry);
   if (image == nullptr || database().getImage(image->id, _shown.image) < 0) return false;
@@ -598,6 +617,7 @@ constexpr GImageMember searchResult() {
       "&Image.id={image}";
   row.detailPaging = "requestId={request}&page={page}";
   row.collect = collectSearchResult;
+  row.part = partOfSearchResult;
   row.resolve = resolveFound;
   row.title = titleFound;
   row.buttons = buttonsFound;

@@ -10,7 +10,6 @@ GSession::GSession() : lastAccess(0), lastRequestId(0), loggedOut(false) {
   GApplication* application = GApplication::current();
   if (application != nullptr) language = application->getDefaultLanguage();
   viewState.setExceptions(false);
-  searchResults.setExceptions(false);
 }
 
 GSession::GSession(GSession& _other)

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <vector>
 
 #include "db/GUser.h"
 #include "lib/core/MList.h"
@@ -55,8 +56,9 @@ class GSession : public MObject {
   GUser user;
   // What the views remember, under their view-state keys.
   MList viewState;
-  // The images found by the last search, keyed by image id.
-  MList searchResults;
+  // The ids of the images found by the last search, in the order its pages list them: a
+  // page of the result reads only its own images.
+  std::vector<int> searchResults;
   // The requestId of the last action carried out.
   int lastRequestId;
   // The numbers (zero or more) of the last actions carried out, oldest first.

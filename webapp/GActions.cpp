@@ -1,5 +1,8 @@
 #include "webapp/GActions.h"
 
+#include <string>
+#include <vector>
+
 #include "db/GDatabase.h"
 #include "lib/core/MException.h"
 #include "lib/core/MList.h"
@@ -160,7 +163,11 @@ void GActions::search(GSession& _session, MList& _params) try {
     // Case folded as the index folds the keywords.
     MList list(MUtf8::fold(std::string(words.getValue())).c_str(), ' ');
     if (list.getLength() > 0) {
-      GApplication::get().getDatabase().getImagesByKeywords(list, _session.searchResults);
+      std::vector<std::string> searched;
+      for (MItem* item = list.getFirstItem(); item != nullptr; item = list.getNextItem(item)) {
+        searched.push_back(item->object != nullptr ? item->object->toString().getValue() : "");
+      }
+      GApplication::get().getDatabase().getImageIdsByKeywords(searched, _session.searchResults);
     }
   }
   _session.viewState.deleteObject("SearchView.image");

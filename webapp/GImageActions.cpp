@@ -1,5 +1,8 @@
 #include "webapp/GImageActions.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "db/GDatabase.h"
 #include "db/GFolder.h"
 #include "db/GImage.h"
@@ -61,7 +64,10 @@ void GImageActions::deleteImage(GSession& _session, MList& _params) try {
   database.deleteImageFolders(imageId);
   database.deleteImage(imageId);
   GImageStore::removeFiles(imageId);
-  for (GSession* session : sessions.getAll()) session->searchResults.deleteObject(imageId);
+  for (GSession* session : sessions.getAll()) {
+    std::vector<int>& found = session->searchResults;
+    found.erase(std::remove(found.begin(), found.end(), imageId), found.end());
+  }
   GMessage::set(_params, GMessage::DELETED);
 } M_RETHROW("void GImageActions::deleteImage(GSession& _session,MList& _params)")
 

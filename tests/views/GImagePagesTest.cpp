@@ -58,12 +58,10 @@ class GImagePagesTest : public imagetest::ImageViewTest {
         case GImageMember::FOLDER_IMAGES: publish(folder, 0, 1); break;
         case GImageMember::PUBLISHING:
         case GImageMember::OWN_IMAGES: addImage(0, 1); break;
-        case GImageMember::SEARCH_RESULT: {
-          GImage* image = new GImage();
-          db().getImage(addImage(0, 1), *image);
-          session.searchResults.addObject(image->id, image);
+        case GImageMember::SEARCH_RESULT:
+          // Listed the newest first, as the search lists them.
+          session.searchResults.insert(session.searchResults.begin(), addImage(0, 1));
           break;
-        }
         case GImageMember::WAITING_IMAGES: addImage(0, 0); break;
         case GImageMember::WAITING_PUBLICATIONS: publish(folder, 0, 1, 0); break;
       }
@@ -314,10 +312,7 @@ TEST_F(GImagePagesTest, OwnersAndAdministratorsEditOthersRead) {
   const int viewers[] = {owner, other, admin};
   for (const Case& c : cases) {
     logIn(viewers[c.viewer]);
-    GImage* found = new GImage();
-    db().getImage(image, *found);
-    session.searchResults.clear();
-    session.searchResults.addObject(image, found);
+    session.searchResults.assign(1, image);
     std::string page = detail(c.group, {{"Folder.id", "1"}});
     EXPECT_EQ(c.editable, contains(page, "<FORM name=\"Image\" class=\"input\">")) << c.group << c.viewer;
     EXPECT_EQ(c.editable, contains(page, "id=\"updateButton\"")) << c.group << c.viewer;
@@ -576,8 +571,7 @@ TEST_F(GImagePagesTest, HostileAttributesAreEscapedEverywhere) {
   image.description = "line1\nline2 \\ end";
   db().addImage(image);
   db().addFolderImage(folder, image.id, GIMAGE_ACCEPTED);
-  GImage* found = new GImage(image);
-  session.searchResults.addObject(image.id, found);
+  session.searchResults.push_back(image.id);
 
   // The owner's edit form.
   logIn(owner);

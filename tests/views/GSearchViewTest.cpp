@@ -54,9 +54,12 @@ class GSearchViewTest : public viewtest::ViewTest {
   // What the search action leaves in the session: the words and the images found.
   void searched(const char* _words) {
     session.viewState.setObject("Search.words", _words);
-    MString lowered(_words);
-    MList words(lowered.getValue(), ' ');
-    application.database.getImagesByKeywords(words, session.searchResults);
+    MList words(_words, ' ');
+    std::vector<std::string> list;
+    for (MItem* item = words.getFirstItem(); item != nullptr; item = words.getNextItem(item)) {
+      list.push_back(item->object->toString().getValue());
+    }
+    application.database.getImageIdsByKeywords(list, session.searchResults);
     session.viewState.deleteObject("SearchView.page");
     session.viewState.deleteObject("SearchView.image");
   }

@@ -264,24 +264,48 @@ TEST_F(GActionsTest, SearchKeepsTheWordsAndLooksUpLowerCase) {
   EXPECT_STREQ("Sea Sun", GView::paramText(s->viewState, "Search.words").getValue());
   EXPECT_EQ(nullptr, s->viewState.getObject("SearchView.page"));
   EXPECT_EQ(nullptr, s->viewState.getObject("SearchView.image"));
-  ASSERT_EQ(1, s->searchResults.getLength());
-  EXPECT_NE(nullptr, s->searchResults.getObject(seaSun));
+  EXPECT_EQ(std::vector<int>{seaSun}, s->searchResults);
 
   // `words` serves when `Search.words` is absent.
   act(id, "action=18&words=only");
-  EXPECT_EQ(1, s->searchResults.getLength());
-  EXPECT_EQ(nullptr, s->searchResults.getObject(seaSun));
+  ASSERT_EQ(1u, s->searchResults.size());
+  EXPECT_NE(seaSun, s->searchResults[0]);
   EXPECT_STREQ("only", GView::paramText(s->viewState, "Search.words").getValue());
 
   // Without any words the last result stays; the grid starts again.
   s->viewState.setObject("SearchView.image", 7);
   act(id, "action=18");
-  EXPECT_EQ(1, s->searchResults.getLength());
+  EXPECT_EQ(1u, s->searchResults.size());
   EXPECT_EQ(nullptr, s->viewState.getObject("SearchView.image"));
 
   // Two blanks in a row give an empty word, which finds nothing.
   act(id, "action=18&Search.words=sea++sun");
-  EXPECT_EQ(0, s->searchResults.getLength());
+  EXPECT_TRUE(s->searchResults.empty());
+}
+
+// Whoever searches finds the accepted images, published in a folder or not, the highest id
+// first; waiting and denied ones stay hidden even from their owner and the administrators.
+TEST_F(GActionsTest, SearchFindsAcceptedImagesForEveryViewer) {
+  int owner = addUserWith("olga");
+  addUserWith("pete");
+  int folder = addFolder("F", 0, 0);
+  int published = addImage(owner, "reef");
+  db().addFolderImage(folder, published, GIMAGE_ACCEPTED);
+  int unpublished = addImage(owner, "reef");
+  int waiting = addImage(owner, "reef", GIMAGE_WAITING);
+  db().addFolderImage(folder, waiting, GIMAGE_WAITING);
+  int denied = addImage(owner, "reef", GIMAGE_DENIED);
+  int deniedLink = addImage(owner, "reef");
+  db().addFolderImage(folder, deniedLink, GIMAGE_DENIED);
+  (void)denied;
+  const std::vector<int> accepted = {deniedLink, unpublished, published};
+  for (std::pair<const char*, const char*> viewer :
+       {std::make_pair("olga", "pw"), std::make_pair("pete", "pw"),
+        std::make_pair("admin", "tarbo"), std::make_pair("guest", "plivo")}) {
+    std::string id = logIn(viewer.first, viewer.second);
+    act(id, "action=18&Search.words=reef");
+    EXPECT_EQ(accepted, session(id)->searchResults) << viewer.first;
+  }
 }
 
 TEST_F(GActionsTest, SearchFoldsLettersBeyondAscii) {
@@ -301,8 +325,7 @@ TEST_F(GActionsTest, SearchFoldsLettersBeyondAscii) {
   };
   for (const Case& c : cases) {
     act(id, std::string("action=18&Search.words=") + c.words);
-    ASSERT_EQ(1, s->searchResults.getLength()) << c.words;
-    EXPECT_NE(nullptr, s->searchResults.getObject(c.found)) << c.words;
+    EXPECT_EQ(std::vector<int>{c.found}, s->searchResults) << c.words;
   }
   // The form shows the words as typed.
   EXPECT_STREQ("МОСКВА", GView::paramText(s->viewState, "Search.words").getValue());

@@ -350,12 +350,12 @@ TEST(GSession, CopiesAreDeep) {
   GSession a;
   a.id = "1";
   a.viewState.setObject("tab_main", 400);
-  a.searchResults.setObject(5, "x");
+  a.searchResults.push_back(5);
   a.returnSessionId = "2";
   GSession b(a);
   a.viewState.setObject("tab_main", 700);
   EXPECT_EQ(400, b.viewState.getInt("tab_main"));
-  EXPECT_EQ(1, b.searchResults.getLength());
+  EXPECT_EQ(std::vector<int>{5}, b.searchResults);
   EXPECT_STREQ("2", b.returnSessionId.getValue());
   GSession c;
   c = a;
