@@ -2,21 +2,30 @@
 // record files (and the same data as CSV for SQLite), a keep-alive HTTP client that times
 // one page, and a start-up timer.
 //
-//   library_bench generate <root> <images>
+//   library_bench generate <root> <images> [varied|common]
 //   library_bench get <port> <path> <requests>      -> "median_ms p90_ms bytes"
 //     ("{n}" in the path becomes a number of its own for every request)
+//   library_bench contend <port> <search path> <probe path> <clients> <probes>
+//                                                    -> "probe_median_ms probe_p99_ms searches"
+//     (<clients> connections ask for the search path back to back while one more asks for
+//     the probe path <probes> times, one request after the other)
 //   library_bench startup <root> <port>              -> "ms cpu_ms pid" (the server keeps
 //     running; cpu_ms: the processor time it used to get there, in 10 ms steps)
 //
 // The library: the administrator and the guest, 10 users ("user0".."user9", password
 // "bench") owning the images in turn (each a tenth), 1,000 image folders under the root,
 // one link per image (image i in folder 1 + i % 1000), every twentieth image and its link
-// waiting, the others accepted. Keywords are 4 to 7 words of a vocabulary of 2,000, a
-// tenth of the images also "harbour" and independently a tenth "Sunset", so a search for
-// both finds about one image in a hundred. Every image has its three (empty) files, so the
-// start-up sweep sees a complete store.
+// waiting, the others accepted. Keywords, by shape:
+//   varied  4 to 7 words of a vocabulary of 2,000, a tenth of the images also "harbour" and
+//           independently a tenth "Sunset", so a search for both finds about one image in
+//           a hundred
+//   common  4 different words of a vocabulary of 30 common ones (as a club's library looks:
+//           few distinct words, many images per word), each word in about 13% of the
+//           images, two of them ("harbour", "sunset") together in about 1.4%
+// Every image has its three (empty) files, so the start-up sweep sees a complete store.
 
 #include <algorithm>
+#include <atomic>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -32,6 +41,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -78,7 +88,14 @@ void touch(const std::string& _path) {
   close(fd);
 }
 
-int generate(const std::string& _root, int _images) {
+const char* const COMMON_WORDS[] = {
+    "harbour", "sunset", "boat",   "beach",  "mountain", "forest",   "river",  "lake",
+    "city",    "street", "church", "bridge", "castle",   "garden",   "flower", "tree",
+    "sky",     "cloud",  "snow",   "winter", "summer",   "autumn",   "spring", "night",
+    "portrait", "family", "dog",   "cat",    "bird",     "festival"};
+const int COMMON_COUNT = sizeof COMMON_WORDS / sizeof COMMON_WORDS[0];
+
+int generate(const std::string& _root, int _images, bool _common) {
   std::mt19937 rng(4711);
   std::string db = _root + "/database/";
   std::string csv = _root + "/csv/";
@@ -129,13 +146,28 @@ int generate(const std::string& _root, int _images) {
       image.size = 700000 + (int)(rng() % 100000);
       image.name = MString::format("Image %d", id);
       std::string keywords;
-      for (int n = 4 + (int)(rng() % 4); n > 0; --n) {
-        std::string word = vocabulary[rng() % vocabulary.size()];
-        if (rng() % 4 == 0) word[0] = (char)(word[0] - 32);
-        keywords += (keywords.empty() ? "" : " ") + word;
+      if (_common) {
+        int chosen[4];
+        for (int n = 0; n < 4; ++n) {
+          bool again;
+          do {
+            chosen[n] = (int)(rng() % COMMON_COUNT);
+            again = false;
+            for (int m = 0; m < n; ++m) again = again || chosen[m] == chosen[n];
+          } while (again);
+          std::string word = COMMON_WORDS[chosen[n]];
+          if (rng() % 4 == 0) word[0] = (char)(word[0] - 32);
+          keywords += (keywords.empty() ? "" : " ") + word;
+        }
+      } else {
+        for (int n = 4 + (int)(rng() % 4); n > 0; --n) {
+          std::string word = vocabulary[rng() % vocabulary.size()];
+          if (rng() % 4 == 0) word[0] = (char)(word[0] - 32);
+          keywords += (keywords.empty() ? "" : " ") + word;
+        }
+        if (rng() % 10 == 0) keywords += " harbour";
+        if (rng() % 10 == 0) keywords += " Sunset";
       }
-      if (rng() % 10 == 0) keywords += " harbour";
-      if (rng() % 10 == 0) keywords += " Sunset";
       image.keywords = keywords.c_str();
       image.description = "Fishing boats in the harbour, shortly before sunrise.";
       unsigned created = BASE_TIME + (unsigned)id;
@@ -254,6 +286,59 @@ int get(int _port, const std::string& _path, int _requests) {
   return 0;
 }
 
+// Ten (or _clients) searchers and one probe, each on its own keep-alive connection: the
+// probe's times tell how long others wait while searches run.
+int contend(int _port, const std::string& _search, const std::string& _probe, int _clients,
+            int _probes) {
+  std::atomic<bool> done(false);
+  std::atomic<long> searches(0);
+  std::atomic<bool> failed(false);
+  std::vector<std::thread> searchers;
+  for (int c = 0; c < _clients; ++c) {
+    searchers.emplace_back([&, c]() {
+      int fd = connectTo(_port);
+      if (fd < 0) {
+        failed = true;
+        return;
+      }
+      // Request numbers of their own per client: a number used once is not carried out again.
+      for (long i = 0; !done; ++i) {
+        std::string path = _search;
+        size_t at = path.find("{n}");
+        if (at != std::string::npos) path.replace(at, 3, std::to_string(200000 + c * 100000 + i % 100000));
+        if (exchange(fd, path) < 0) {
+          failed = true;
+          break;
+        }
+        searches++;
+      }
+      close(fd);
+    });
+  }
+  int fd = connectTo(_port);
+  std::vector<double> times;
+  usleep(100000);  // the searchers under way
+  for (int i = 0; fd >= 0 && i < _probes && !failed; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    if (exchange(fd, _probe) < 0) {
+      failed = true;
+      break;
+    }
+    times.push_back(since(start));
+  }
+  done = true;
+  for (std::thread& searcher : searchers) searcher.join();
+  if (fd >= 0) close(fd);
+  if (failed || times.empty()) {
+    fprintf(stderr, "a request failed while searching\n");
+    return 1;
+  }
+  std::sort(times.begin(), times.end());
+  printf("%.3f %.3f %ld\n", times[times.size() / 2], times[std::min(times.size() - 1, times.size() * 99 / 100)],
+         searches.load());
+  return 0;
+}
+
 // From the start of the process to the first page answered.
 int startup(const std::string& _root, int _port) {
   auto start = std::chrono::steady_clock::now();
@@ -302,11 +387,17 @@ int startup(const std::string& _root, int _port) {
 
 int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
-  if (argc == 4 && strcmp(argv[1], "generate") == 0) return generate(argv[2], atoi(argv[3]));
+  if ((argc == 4 || argc == 5) && strcmp(argv[1], "generate") == 0) {
+    return generate(argv[2], atoi(argv[3]), argc == 5 && strcmp(argv[4], "common") == 0);
+  }
+  if (argc == 7 && strcmp(argv[1], "contend") == 0) {
+    return contend(atoi(argv[2]), argv[3], argv[4], atoi(argv[5]), atoi(argv[6]));
+  }
   if (argc == 5 && strcmp(argv[1], "get") == 0) return get(atoi(argv[2]), argv[3], atoi(argv[4]));
   if (argc == 4 && strcmp(argv[1], "startup") == 0) return startup(argv[2], atoi(argv[3]));
   fprintf(stderr,
-          "usage: library_bench generate <root> <images>\n"
+          "usage: library_bench generate <root> <images> [varied|common]\n"
+          "       library_bench contend <port> <search path> <probe path> <clients> <probes>\n"
           "       library_bench get <port> <path> <requests>\n"
           "       library_bench startup <root> <port>\n");
   return 2;

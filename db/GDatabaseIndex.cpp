@@ -47,7 +47,7 @@ void GDatabaseIndex::rebuild() {
   linksByFolder.clear();
   linksByImage.clear();
   imagesInUse = 0;
-  words.clear();
+  words.clear(files[IMAGES]->getRecordCount());
 
   // In record order every list is filled by appends; the image lists by time are sorted at
   // the end instead of one insertion at a time.

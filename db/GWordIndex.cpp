@@ -1,6 +1,7 @@
 #include "db/GWordIndex.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "db/GImageRecord.h"
@@ -13,6 +14,10 @@ namespace {
 const uchar kNoStatus = 0xff;
 // Words without a record are dropped once they are this many and more than those with one.
 const size_t kDeadToRepack = 4096;
+// A word gets a bitmap (a bit per record) once one record in kDenseShare carries it (from
+// there the bitmap is not larger than its list), and at least kDenseLeast do.
+const size_t kDenseShare = 32;
+const size_t kDenseLeast = 16;
 
 void insertSorted(std::vector<int>& _list, int _index) {
   // Records are mostly added at the end.
@@ -57,19 +62,42 @@ void keepCommon(std::vector<int>& _candidates, const std::vector<int>& _list) {
 
 GWordIndex::GWordIndex() : live(0) {}
 
-void GWordIndex::clear() {
+void GWordIndex::clear(int _records) {
+  ids.clear();
   texts.clear();
   postings.clear();
-  ids.clear();
+  dense.clear();
   packed.clear();
   starts.clear();
   live = 0;
-  statuses.clear();
+  statuses.assign(_records > 0 ? (size_t)_records : 0, kNoStatus);
 }
 
-void GWordIndex::wordsOf(const uchar* _record, std::vector<std::string>& _words) {
+bool GWordIndex::frequent(const List& _list) const {
+  return _list.size() >= kDenseLeast && _list.size() * kDenseShare >= statuses.size();
+}
+
+void GWordIndex::setDense(int _word, int _index, bool _set) {
+  std::vector<uint64_t>& bits = dense[(size_t)_word];
+  size_t block = (size_t)_index / 64;
+  if (block >= bits.size()) {
+    if (!_set) return;
+    bits.resize((statuses.size() + 63) / 64 > block ? (statuses.size() + 63) / 64 : block + 1, 0);
+  }
+  uint64_t bit = 1ull << (_index % 64);
+  bits[block] = _set ? bits[block] | bit : bits[block] & ~bit;
+}
+
+bool GWordIndex::inDense(int _word, int _index) const {
+  const std::vector<uint64_t>& bits = dense[(size_t)_word];
+  size_t block = (size_t)_index / 64;
+  return block < bits.size() && ((bits[block] >> (_index % 64)) & 1) != 0;
+}
+
+void GWordIndex::wordsOf(const uchar* _record, char* _folded,
+                         std::vector<std::string_view>& _words) {
   const char* field = (const char*)_record + GImageRecord::KEYWORDS;
-  char folded[GImageRecord::KEYWORDS_MAX];
+  char* folded = _folded;
   size_t length = MUtf8::fold(field, strnlen(field, GImageRecord::KEYWORDS_MAX), folded);
   _words.clear();
   size_t at = 0;
@@ -81,20 +109,21 @@ void GWordIndex::wordsOf(const uchar* _record, std::vector<std::string>& _words)
     size_t end = at;
     while (end < length && folded[end] != ' ') ++end;
     // The text's zero bytes cannot occur: it ends at the first one.
-    std::string word(folded + at, end - at);
+    std::string_view word(folded + at, end - at);
     if (std::find(_words.begin(), _words.end(), word) == _words.end()) _words.push_back(word);
     at = end;
   }
 }
 
-int GWordIndex::wordId(const std::string& _word, bool _create) {
+int GWordIndex::wordId(std::string_view _word, bool _create) {
   auto found = ids.find(_word);
   if (found != ids.end()) return found->second;
   if (!_create) return -1;
   int id = (int)texts.size();
-  texts.push_back(_word);
+  texts.emplace_back(_word);
   postings.emplace_back();
-  ids.emplace(_word, id);
+  dense.emplace_back();
+  ids.emplace(std::string_view(texts.back()), id);
   starts.push_back((uint32_t)packed.size());
   packed += _word;
   packed.push_back('\0');
@@ -105,32 +134,48 @@ void GWordIndex::add(int _index, const uchar* _record) {
   if (_index < 0) return;
   if ((size_t)_index >= statuses.size()) statuses.resize((size_t)_index + 1, kNoStatus);
   statuses[(size_t)_index] = _record[GImageRecord::STATUS];
-  wordsOf(_record, scratch);
-  for (const std::string& word : scratch) {
-    List& list = postings[(size_t)wordId(word, true)];
+  scratchText.resize(GImageRecord::KEYWORDS_MAX);
+  wordsOf(_record, &scratchText[0], scratch);
+  for (std::string_view word : scratch) {
+    int id = wordId(word, true);
+    List& list = postings[(size_t)id];
     if (list.empty()) live++;
     insertSorted(list, _index);
+    if (!dense[(size_t)id].empty()) {
+      setDense(id, _index, true);
+    } else if (frequent(list)) {
+      for (int record : list) setDense(id, record, true);
+    }
   }
 }
 
 void GWordIndex::remove(int _index, const uchar* _record) {
   if (_index < 0 || (size_t)_index >= statuses.size()) return;
   statuses[(size_t)_index] = kNoStatus;
-  wordsOf(_record, scratch);
-  for (const std::string& word : scratch) {
+  scratchText.resize(GImageRecord::KEYWORDS_MAX);
+  wordsOf(_record, &scratchText[0], scratch);
+  for (std::string_view word : scratch) {
     int id = wordId(word, false);
     if (id < 0) continue;
-    if (eraseSorted(postings[(size_t)id], _index) && postings[(size_t)id].empty()) live--;
+    if (!eraseSorted(postings[(size_t)id], _index)) continue;
+    if (!dense[(size_t)id].empty()) setDense(id, _index, false);
+    if (postings[(size_t)id].empty()) {
+      live--;
+      dense[(size_t)id].clear();
+      dense[(size_t)id].shrink_to_fit();
+    }
   }
   if (texts.size() - live >= kDeadToRepack && texts.size() - live > live) repack();
 }
 
 // The words with records keep their order; the others go.
 void GWordIndex::repack() {
-  std::vector<std::string> oldTexts;
+  std::deque<std::string> oldTexts;
   std::vector<List> oldPostings;
   oldTexts.swap(texts);
   oldPostings.swap(postings);
+  std::vector<std::vector<uint64_t>> oldDense;
+  oldDense.swap(dense);
   ids.clear();
   packed.clear();
   starts.clear();
@@ -138,6 +183,7 @@ void GWordIndex::repack() {
     if (oldPostings[i].empty()) continue;
     int id = wordId(oldTexts[i], true);
     postings[(size_t)id].swap(oldPostings[i]);
+    dense[(size_t)id].swap(oldDense[i]);
   }
 }
 
@@ -218,8 +264,31 @@ void GWordIndex::findIndexed(const std::vector<const std::string*>& _words, ucha
     }
     return;
   }
+  // A term of one frequent word.
+  auto isDense = [&](const Term& _term) {
+    return _term.words.size() == 1 && !dense[(size_t)_term.words[0]].empty();
+  };
+  std::vector<bool> applied(terms.size(), false);
+  applied[0] = true;
   const Term& first = terms[0];
-  if (first.words.size() == 1) {
+  if (isDense(first)) {
+    // The bitmaps of every such term at once, a word of bits at a time.
+    std::vector<const std::vector<uint64_t>*> maps;
+    size_t blocks = SIZE_MAX;
+    for (size_t t = 0; t < terms.size(); ++t) {
+      if (!isDense(terms[t])) continue;
+      maps.push_back(&dense[(size_t)terms[t].words[0]]);
+      blocks = std::min(blocks, maps.back()->size());
+      applied[t] = true;
+    }
+    for (size_t block = 0; block < blocks; ++block) {
+      uint64_t set = ~0ull;
+      for (const std::vector<uint64_t>* map : maps) set &= (*map)[block];
+      for (; set != 0; set &= set - 1) {
+        candidates.push_back((int)(block * 64 + (size_t)__builtin_ctzll(set)));
+      }
+    }
+  } else if (first.words.size() == 1) {
     candidates = postings[(size_t)first.words[0]];
   } else if (first.estimate * 8 < statuses.size()) {
     for (int word : first.words) {
@@ -238,6 +307,15 @@ void GWordIndex::findIndexed(const std::vector<const std::string*>& _words, ucha
   }
   for (size_t t = 1; t < terms.size() && !candidates.empty(); ++t) {
     const Term& term = terms[t];
+    if (applied[t]) continue;
+    if (isDense(term)) {
+      size_t kept = 0;
+      for (int record : candidates) {
+        if (inDense(term.words[0], record)) candidates[kept++] = record;
+      }
+      candidates.resize(kept);
+      continue;
+    }
     if (term.words.size() == 1) {
       keepCommon(candidates, postings[(size_t)term.words[0]]);
       continue;

@@ -2,7 +2,9 @@
 #define VISTREL_GWORDINDEX_H
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -24,9 +26,15 @@ class GRecordFile;
 //             hold it
 //   postings  per word the records carrying it, in record order (the order of the ids, as
 //             the result is listed)
+//   dense     beside the postings of a frequent word (carried by at least one record in
+//             kDenseShare and kDenseLeast records) the same records as a bitmap, so that
+//             the common words of a large library intersect a word of bits at a time and a
+//             candidate is tested with one bit
 //   statuses  per record its status byte, for the filter by status
 // A search takes, per search word, the union of the postings of the words holding it, and
-// intersects these sets smallest first. A search word with a blank (only a direct caller
+// intersects these sets smallest first: the bitmaps of the frequent words among them one
+// with the other when the smallest is one of them, else each candidate of the smallest
+// looked up in the others. A search word with a blank (only a direct caller
 // can pass one) is checked against the record's field itself.
 //
 // Kept in step by the caller: remove(record as it was) before a write, add(record as it is)
@@ -37,7 +45,9 @@ class GWordIndex {
   GWordIndex(const GWordIndex&) = delete;
   GWordIndex& operator=(const GWordIndex&) = delete;
 
-  void clear();
+  // Forgets everything; _records: how many image records the file holds (a hint for which
+  // words count as frequent).
+  void clear(int _records);
   // Files the image record _record (472 bytes, in use) under _index, and takes it out.
   void add(int _index, const uchar* _record);
   void remove(int _index, const uchar* _record);
@@ -54,25 +64,32 @@ class GWordIndex {
  private:
   typedef std::vector<int> List;
   // The words of a record's keywords field as the search sees them, each once.
-  static void wordsOf(const uchar* _record, std::vector<std::string>& _words);
-  int wordId(const std::string& _word, bool _create);
+  // They point into _folded, which must hold GImageRecord::KEYWORDS_MAX bytes.
+  static void wordsOf(const uchar* _record, char* _folded, std::vector<std::string_view>& _words);
+  int wordId(std::string_view _word, bool _create);
   // The word ids whose text holds _word.
   void holding(const std::string& _word, std::vector<int>& _ids) const;
   void repack();
+  // Whether the word's records are many enough for a bitmap, and sets or clears its bit.
+  bool frequent(const List& _list) const;
+  void setDense(int _word, int _index, bool _set);
+  bool inDense(int _word, int _index) const;
   // The records of _status holding every word of _words (no blanks in them).
   void findIndexed(const std::vector<const std::string*>& _words, uchar _status,
                    std::vector<int>& _records) const;
 
-  std::vector<std::string> texts;  // by word id
+  std::deque<std::string> texts;  // by word id; a text stays where it is while the word does
   std::vector<List> postings;      // by word id
-  std::unordered_map<std::string, int> ids;
+  std::vector<std::vector<uint64_t>> dense;  // by word id; empty for a word without one
+  std::unordered_map<std::string_view, int> ids;  // the keys point into texts
   // The words' texts one after another, each followed by a zero byte, and where each starts.
   std::string packed;
   std::vector<uint32_t> starts;  // by word id
   size_t live;  // words with a posting
   std::vector<uchar> statuses;  // by record; 0xff for none
   // Scratch room for wordsOf.
-  std::vector<std::string> scratch;
+  std::vector<std::string_view> scratch;
+  std::string scratchText;
 };
 
 #endif
