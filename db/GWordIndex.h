@@ -34,8 +34,8 @@ class GRecordFile;
 // A search takes, per search word, the union of the postings of the words holding it, and
 // intersects these sets smallest first: the bitmaps of the frequent words among them one
 // with the other when the smallest is one of them, else each candidate of the smallest
-// looked up in the others. A search word with a blank (only a direct caller
-// can pass one) is checked against the record's field itself.
+// looked up in the others. A search word with a blank (only a direct caller can pass one)
+// is checked against the record's field itself.
 //
 // Kept in step by the caller: remove(record as it was) before a write, add(record as it is)
 // after it. Not thread-safe; the database's lock guards it.
@@ -58,13 +58,10 @@ class GWordIndex {
   void find(const GKeywordMatcher& _matcher, uchar _status, const GRecordFile& _images,
             std::vector<int>& _records) const;
 
-  // The number of distinct words filed, for tests and the benchmark.
-  size_t wordCount() const { return live; }
-
  private:
   typedef std::vector<int> List;
-  // The words of a record's keywords field as the search sees them, each once.
-  // They point into _folded, which must hold GImageRecord::KEYWORDS_MAX bytes.
+  // The words of a record's keywords field as the search sees them, each once, pointing
+  // into _folded (room for GImageRecord::KEYWORDS_MAX bytes).
   static void wordsOf(const uchar* _record, char* _folded, std::vector<std::string_view>& _words);
   int wordId(std::string_view _word, bool _create);
   // The word ids whose text holds _word.
