@@ -281,13 +281,20 @@ void GWordIndex::findIndexed(const std::vector<const std::string*>& _words, ucha
       blocks = std::min(blocks, maps.back()->size());
       applied[t] = true;
     }
+    // No more than the smallest term's records come out: written in place, not appended.
+    candidates.resize(first.estimate);
+    size_t found = 0;
+    const uint64_t* one = maps[0]->data();
+    const uint64_t* two = maps.size() > 1 ? maps[1]->data() : one;
     for (size_t block = 0; block < blocks; ++block) {
-      uint64_t set = ~0ull;
-      for (const std::vector<uint64_t>* map : maps) set &= (*map)[block];
+      uint64_t set = one[block] & two[block];
+      for (size_t m = 2; m < maps.size() && set != 0; ++m) set &= (*maps[m])[block];
       for (; set != 0; set &= set - 1) {
-        candidates.push_back((int)(block * 64 + (size_t)__builtin_ctzll(set)));
+        if (found == candidates.size()) candidates.resize(found * 2 + 64);  // never, by the lists
+        candidates[found++] = (int)(block * 64 + (size_t)__builtin_ctzll(set));
       }
     }
+    candidates.resize(found);
   } else if (first.words.size() == 1) {
     candidates = postings[(size_t)first.words[0]];
   } else if (first.estimate * 8 < statuses.size()) {
