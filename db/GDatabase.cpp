@@ -439,7 +439,8 @@ std::vector<std::pair<std::string, int>> GDatabase::getRecordCounts() try {
   return {{"user", tables->users.inUse()},
           {"image", tables->images.inUse()},
           {"folder", tables->folders.inUse()},
-          {"folderImage", tables->links.inUse()}};
+          {"folderImage", tables->links.inUse()},
+          {"sharelink", tables->shareLinks.inUse()}};
 } M_RETHROW("std::vector<std::pair<std::string, int>> GDatabase::getRecordCounts()")
 
 // Only accepted images are found, whoever searches. Record numbers are the ids.

@@ -192,6 +192,7 @@ void GServlet::init() try {
   sessions.setMaxSessions(application.getMaxSessions());
   sessions.setMaxGuestAccountSessions(application.getMaxGuestAccountSessions());
   operations.configure(application);
+  shareVisit.setMetrics(&operations.getMetrics());
   login.setReport([this](GMetrics::Login _outcome, const MString& _user, const MString& _client) {
     operations.loginDecided(_outcome, _user, _client, (time_t)currentTime());
   });

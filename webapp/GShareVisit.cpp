@@ -212,6 +212,7 @@ void GShareVisit::pictures(const GShareLink& _link, std::vector<int>& _ids) {
 }
 
 void GShareVisit::countOpening(int _link, unsigned int _now) {
+  if (metrics != nullptr) metrics->countLinkVisit();
   std::lock_guard<std::mutex> lock(openingsMutex);
   std::pair<unsigned int, unsigned int>& gathered = openings[_link];
   gathered.first++;

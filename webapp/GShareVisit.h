@@ -10,6 +10,7 @@
 #include "db/GUser.h"
 #include "lib/core/MString.h"
 #include "views/GLinkView.h"
+#include "webapp/GMetrics.h"
 
 class GLogin;
 class GSession;
@@ -57,6 +58,8 @@ class MWorkerPool;
 class GShareVisit {
  public:
   GShareVisit(GLogin& _login, MWorkerPool& _workers);
+  // Where the openings of links are counted for the metrics; none when null.
+  void setMetrics(GMetrics* _metrics) { metrics = _metrics; }
 
   // Whether a large body is read for the request (GBodyAdmission): a contribution to a
   // folder link that takes them now.
@@ -121,6 +124,7 @@ class GShareVisit {
   std::mutex openingsMutex;
   std::map<int, std::pair<unsigned int, unsigned int>> openings;
   bool writingOpenings = false;
+  GMetrics* metrics = nullptr;
 };
 
 #endif

@@ -531,7 +531,13 @@ TEST_F(MJpegPreviewsTest, APanoramaTakesLittleMemory) {
   waitpid(child, &status, 0);
   ASSERT_GE(grownKb, 0) << "the previews were not made";
   RecordProperty("peak_growth_kb", std::to_string(grownKb));
-  EXPECT_LT(grownKb, 32 * 1024) << "the peak grew by " << grownKb << " KB";
+#ifdef VISTREL_SANITIZED
+  // The sanitizers' shadow memory and the freed blocks they hold back add to the peak.
+  const long boundKb = 64 * 1024;
+#else
+  const long boundKb = 32 * 1024;
+#endif
+  EXPECT_LT(grownKb, boundKb) << "the peak grew by " << grownKb << " KB";
 }
 
 TEST_F(MJpegPreviewsTest, AFailedSaveLeavesNoPreview) {
