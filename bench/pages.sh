@@ -9,7 +9,9 @@
 #
 # Our server writes its access log ([log.access][file], as a new root does); a twin on a copy
 # of the same root with the logs off serves the grid and the style sheet (a static file) in
-# the same rounds, so that the cost of the log and the counting stands beside them.
+# the same rounds, so that the cost of the log and the counting stands beside them. The
+# folder's shared link (/s/<token>, its grid of 60 pictures a page) is served in the same
+# rounds too, without any cookie, as a visitor without an account sees it.
 #
 #   bash bench/pages.sh [seconds per run, default 10] [rounds, default 3]
 set -euo pipefail
@@ -26,7 +28,7 @@ bench_scratch
 
 # --- our server, on a root with the benchmark's data ---
 lay_out_root
-build/release/bench/pages_bench "$root" 80 >/dev/null  # prints the address of its link
+link_path="$(build/release/bench/pages_bench "$root" 80 | grep '^/s/')"  # the folder's shared link
 sed -i "s/^\[log.access\]\[[a-z]*\]/[log.access][file]/" "$root/config/config.cfg"
 quiet="$work/root-quiet"
 cp -a "$root" "$quiet"
@@ -51,6 +53,7 @@ quiet_cookie="Cookie: vistrel_session=${quiet_login#*:}"
 grid_url="http://127.0.0.1:$ours_port/?session=$session&page=405&Folder.id=1&pagenum=3"
 quiet_grid_url="http://127.0.0.1:$quiet_port/?session=${quiet_login%%:*}&page=405&Folder.id=1&pagenum=3"
 static_url="http://127.0.0.1:$ours_port/style.css"
+link_url="http://127.0.0.1:$ours_port$link_path"
 quiet_static_url="http://127.0.0.1:$quiet_port/style.css"
 detail_url="http://127.0.0.1:$ours_port/?session=$session&page=404&Folder.id=1&pagenum=21"
 shows() {  # url pattern -> fails with the answer shown when the page lacks the pattern
@@ -61,6 +64,7 @@ shows() {  # url pattern -> fails with the answer shown when the page lacks the 
   return 1
 }
 shows "$grid_url" 'class="imageTitle"' || { echo "page 405 shows no images"; exit 1; }
+[ -n "$link_path" ] && curl -s "$link_url" | grep -qi '<img' || { echo "the link's grid shows no images"; exit 1; }
 shows "$detail_url" 'class="imageAttribute"' || { echo "page 404 shows no image"; exit 1; }
 
 # --- nginx ---
@@ -75,16 +79,18 @@ run_wrk() {  # name url [cookie header] -> prints requests/s
   awk '/^Requests\/sec:/{print $2}' "$out"
 }
 
-grid_all=""; detail_all=""; nginx_all=""; qgrid_all=""; static_all=""; qstatic_all=""
+grid_all=""; detail_all=""; nginx_all=""; qgrid_all=""; static_all=""; qstatic_all=""; link_all=""
 for round in $(seq "$rounds"); do
   grid_rps="$(run_wrk grid "$grid_url")"
   qgrid_rps="$(run_wrk quiet-grid "$quiet_grid_url" "$quiet_cookie")"
   detail_rps="$(run_wrk detail "$detail_url")"
   nginx_rps="$(run_wrk nginx "http://127.0.0.1:$nginx_port/")"
   static_rps="$(run_wrk static "$static_url")"
+  link_rps="$(run_wrk link "$link_url" "X-No-Cookie: 1")"
   qstatic_rps="$(run_wrk quiet-static "$quiet_static_url" "$quiet_cookie")"
   grid_all+=" $grid_rps"; detail_all+=" $detail_rps"; nginx_all+=" $nginx_rps"
   qgrid_all+=" $qgrid_rps"; static_all+=" $static_rps"; qstatic_all+=" $qstatic_rps"
+  link_all+=" $link_rps"
   awk -v r="$round" -v a="$grid_rps" -v b="$detail_rps" -v n="$nginx_rps" -v q="$qgrid_rps" \
     -v s="$static_rps" -v t="$qstatic_rps" 'BEGIN{printf \
     "round %d: grid %.0f, detail %.0f, nginx %.0f (grid %.2f, detail %.2f); logs off: grid %.0f; static %.0f, logs off %.0f\n", \
@@ -96,6 +102,7 @@ nginx_rps="$(median <<<"$nginx_all")"
 qgrid_rps="$(median <<<"$qgrid_all")"
 static_rps="$(median <<<"$static_all")"
 qstatic_rps="$(median <<<"$qstatic_all")"
+link_rps="$(median <<<"$link_all")"
 grid_size="$(curl -s -H "$cookie" "$grid_url" | wc -c)"
 detail_size="$(curl -s -H "$cookie" "$detail_url" | wc -c)"
 
@@ -111,3 +118,5 @@ printf '%-28s %12s\n' 'ours: style sheet' "$static_rps"
 printf '%-28s %12s\n' 'ours, logs off: style sheet' "$qstatic_rps"
 awk -v a="$grid_rps" -v b="$qgrid_rps" -v c="$static_rps" -v d="$qstatic_rps" \
   'BEGIN{printf "access log and counting cost: grid %.1f%%, style sheet %.1f%% fewer per second\n", (1 - a / b) * 100, (1 - c / d) * 100}'
+printf '%-28s %12s\n' "ours: a link's grid (60 of 80)" "$link_rps"
+awk -v a="$link_rps" -v b="$grid_rps" 'BEGIN{printf "link grid / folder grid: %.2f\n", a / b}'
