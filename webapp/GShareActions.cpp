@@ -64,30 +64,13 @@ void GShareActions::makeLink(GSession& _session, MList& _params, int _now,
           password.getLength() > 0 ? GPasswordHash::hash(password) : MString());
     return;
   }
-  // Hashing takes tens of milliseconds: on a worker, while the loop serves everybody else;
-  // the link is judged and stored afresh when the hash is there.
-  struct Outcome {
-    MString hash;
-    std::unique_ptr<MException> failure;
-  };
-  std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
-  _slow->work = [outcome, password]() {
-    try {
-      outcome->hash = GPasswordHash::hash(password);
-    } catch (const MException& _failure) {
-      outcome->failure.reset(new MException(_failure));
-    } catch (const std::exception& _failure) {
-      outcome->failure.reset(new MException("### SYSTEM ###", _failure.what()));
-    }
-  };
+  // On a worker, while the loop serves everybody else; the link is judged and stored afresh
+  // when the hash is there.
   GSession* session = &_session;
   MList* later = &_params;
-  _slow->after = [this, outcome, session, later, _now]() {
-    if (outcome->failure) throw MException(*outcome->failure);
-    store(*session, *later, _now, outcome->hash);
-    return true;
-  };
-  _slow->oneAtATime = true;
+  _slow->hashPassword(password, [this, session, later, _now](const MString& _hash) {
+    store(*session, *later, _now, _hash);
+  });
 } M_RETHROW("void GShareActions::makeLink(GSession& _session,MList& _params,int _now,GSlowStep* _slow)")
 
 void GShareActions::store(GSession& _session, MList& _params, int _now,

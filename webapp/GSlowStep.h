@@ -3,6 +3,8 @@
 
 #include <functional>
 
+class MString;
+
 // The slow part of an action, handed from the action to the dispatch: work runs on a worker
 // thread and must leave a consistent state by itself (it may use the database, whose own
 // lock makes it the single writer, and the image store, but nothing of the sessions, the
@@ -19,6 +21,11 @@ struct GSlowStep {
   bool oneAtATime = false;
 
   bool isPending() const { return (bool)work; }
+
+  // The step of an action that stores a password: work hashes _password (tens of
+  // milliseconds, memory-hard), after hands the hash to _store, which judges and stores
+  // afresh on the loop; a failure of the hashing fails the action there. One at a time.
+  void hashPassword(const MString& _password, std::function<void(const MString& _hash)> _store);
 };
 
 #endif

@@ -71,31 +71,14 @@ void GUserActions::updateUser(GSession& _session, MList& _params, bool _administ
           newPassword ? GPasswordHash::hash(password) : MString());
     return;
   }
-  // Hashing takes tens of milliseconds: on a worker, while the loop serves everybody else.
-  // The request and its session outlive the slow step (see GSlowStep); the account is
-  // judged and stored afresh when the hash is there.
-  struct Outcome {
-    MString hash;
-    std::unique_ptr<MException> failure;
-  };
-  std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
-  _slow->work = [outcome, password]() {
-    try {
-      outcome->hash = GPasswordHash::hash(password);
-    } catch (const MException& _failure) {
-      outcome->failure.reset(new MException(_failure));
-    } catch (const std::exception& _failure) {
-      outcome->failure.reset(new MException("### SYSTEM ###", _failure.what()));
-    }
-  };
+  // On a worker, while the loop serves everybody else. The request and its session outlive
+  // the slow step (see GSlowStep); the account is judged and stored afresh when the hash is
+  // there.
   GSession* session = &_session;
   MList* later = &_params;
-  _slow->after = [this, outcome, session, later, _administration]() {
-    if (outcome->failure) throw MException(*outcome->failure);
-    store(*session, *later, _administration, outcome->hash);
-    return true;
-  };
-  _slow->oneAtATime = true;
+  _slow->hashPassword(password, [this, session, later, _administration](const MString& _hash) {
+    store(*session, *later, _administration, _hash);
+  });
 } M_RETHROW("void GUserActions::updateUser(GSession& _session,MList& _params,bool _administration)")
 
 void GUserActions::store(GSession& _session, MList& _params, bool _administration,
